@@ -1,0 +1,47 @@
+# Set-up, build and test on Debian 12. `make demo` and `make test` install
+# whatever Debian packages are missing, then configure and build with CMake.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libgtest-dev libgmock-dev
+SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build test test-asan demo bench clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTALVEX_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@if [ -f examples/demo.session ]; then \
+	  $(BUILD)/talvex --console < examples/demo.session; \
+	else \
+	  $(BUILD)/talvex --version; \
+	fi
+
+bench: build
+	bash bench/run.sh
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,3 @@
+#include "analysis/progress.h"
+
+// Placeholder until the run lands.

@@ -1,0 +1,24 @@
+// What a run needs of the window system: messages, the progress window, the
+// main window's status lines, the wait cursor, the beep and the viewer.
+#pragma once
+
+#include <string>
+
+#include "analysis/progress.h"
+#include "data/messages.h"
+
+namespace talvex {
+
+class RunHost : public Messenger, public ProgressView {
+public:
+    // Sets the three status lines of the main window and repaints it.
+    virtual void setStatus(const std::string& line1, const std::string& line2,
+                           const std::string& line3) = 0;
+    virtual void setWaitCursor(bool on) = 0;
+    virtual void beep() = 0;
+    // Shows the finished report (an editor on the desktop, a line on the
+    // terminal); the result is ignored.
+    virtual void openReport(const std::string& path) = 0;
+};
+
+}  // namespace talvex

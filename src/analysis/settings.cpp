@@ -1,0 +1,103 @@
+#include "analysis/settings.h"
+
+namespace talvex {
+
+namespace {
+using P = CriterionParameter;
+using C = CleverStartChoice;
+}  // namespace
+
+const std::array<RotationMethodInfo, kRotationMethodCount> kRotationMethods = {{
+    {"None", "No Rotation", "No clever start", P::None, C::NotApplicable, 0},
+    {"Raw Quartimax", "Raw Quartimax", "Raw Quartimax", P::None, C::Yes, 3},
+    {"Normalized Quartimax", "Normalized Quartimax", "Normalized Quartimax", P::None, C::Yes, 3},
+    {"Weighted Quartimax", "Weighted Quartimax", "Weighted Quartimax", P::None, C::No, 0},
+    {"Raw Varimax", "Raw Varimax", "Raw Varimax", P::None, C::Yes, 6},
+    {"Normalized Varimax", "Normalized Varimax", "Normalized Varimax", P::None, C::Yes, 6},
+    {"Weighted Varimax", "Weighted Varimax", "Weighted Varimax", P::None, C::No, 0},
+    {"Raw Equamax", "Raw Equamax", "Raw Equamax", P::None, C::Yes, 9},
+    {"Normalized Equamax", "Normalized Equamax", "Normalized Equamax", P::None, C::Yes, 9},
+    {"Weighted Equamax", "Weighted Equamax", "Weighted Equamax", P::None, C::No, 0},
+    {"Raw Orthomax", "Raw Orthomax", "Raw Orthomax", P::Gamma, C::Yes, 12},
+    {"Normalized Orthomax", "Normalized Orthomax", "Normalized Orthomax", P::Gamma, C::Yes, 12},
+    {"Weighted Orthomax", "Weighted Orthomax", "Weighted Orthomax", P::Gamma, C::No, 0},
+    {"Raw Orthosim", "Raw Orthosim (Bentler, 1977)", "Raw Orthosim", P::None, C::Yes, 15},
+    {"Normalized Orthosim", "Normalized Orthosim (Bentler, 1977)", "Normalized Orthosim", P::None,
+     C::Yes, 15},
+    {"Weighted Orthosim", "Weighted Orthosim (Bentler, 1977)", "Weighted Orthosim", P::None, C::No,
+     0},
+    {"Direct Quartimin", "Direct Quartimin", "Direct Quartimin", P::None, C::Yes, 6},
+    {"Normalized Direct Quartimin", "Normalized Direct_Quartimin", "Normalized Direct_Quartimin",
+     P::None, C::Yes, 6},
+    {"Weighted Quartimin", "Weighted Quartimin", "Weighted Quartimin", P::None, C::No, 0},
+    {"Direct Oblimin", "Direct Oblimin", "Direct Oblimin", P::Gamma, C::Yes, 6},
+    {"Normalized Direct Oblimin", "Normalized Direct_Oblimin", "Normalized Direct Oblimin",
+     P::Gamma, C::Yes, 6},
+    {"Weighted Oblimin", "Weighted Oblimin (Varnholt, 2000)", "Weighted Oblimin (Varnholt, 2000)",
+     P::Gamma, C::No, 0},
+    {"Promax", "Promax", "Promax", P::K, C::Fixed, 4},
+    {"Normalized Promax", "Normalized Promax", "Normalized Promax", P::K, C::Fixed, 5},
+    {"Weighted Promax", "Weighted Promax", "Weighted Promax", P::K, C::Fixed, 4},
+    {"Promaj", "Promaj (Trendafilov, 1994)", "Promaj (Trendafilov, 1994)", P::None, C::Yes, 13},
+    {"Normalized Promaj", "Normalized Promaj (Trendafilov, 1994)",
+     "Normalized Promaj (Trendafilov, 1994)", P::None, C::Yes, 14},
+    {"Weighted Promaj", "Weighted Promaj (Trendafilov, 1994)",
+     "Weighted Promaj (Trendafilov, 1994)", P::None, C::Fixed, 13},
+    {"Promin", "Promin (Varnholt, 1999)", "Promin (Varnholt, 1999)", P::None, C::Fixed, 6},
+    {"Simplimax", "Simplimax (Dodaz, 1994)", "Simplimax (Dodaz, 1994)", P::None, C::Yes, 28},
+}};
+
+const std::array<const char*, 2> kTargetRotationNames = {"Orthogonal Procrustean rotation",
+                                                         "Oblique Procrustean rotation"};
+
+RotationParameters RotationParameterTable::initialSimplicity(int method) {
+    RotationParameters p;
+    p.maxIterations = 100;
+    p.convergence = 1e-5f;
+    p.parameter = (method >= 22 && method <= 24) ? 4.0f : 0.0f;
+    p.randomStarts = method == kSimplimax ? 100 : 10;
+    p.cleverStart = kRotationMethods[static_cast<std::size_t>(method)].initialCleverStart;
+    return p;
+}
+
+RotationParameters RotationParameterTable::initialTarget() {
+    RotationParameters p;
+    p.maxIterations = 100;
+    p.convergence = 1e-8f;
+    p.parameter = 0.0f;
+    p.randomStarts = 10;
+    p.cleverStart = 0;
+    return p;
+}
+
+void RotationParameterTable::reset() {
+    for (int i = 0; i < kRotationMethodCount; ++i)
+        simplicity[static_cast<std::size_t>(i)] = initialSimplicity(i);
+    for (auto& t : target) t = initialTarget();
+}
+
+void deriveSettings(AnalysisSettings& s, bool irtChecked) {
+    s.irtParameterization = irtChecked && s.dispersionType == PolychoricCorrelation;
+    if (s.factorCountProcedure == ParallelAnalysis) {
+        const bool pca = s.extractionMethod == PCA;
+        const bool pearson = s.dispersionType == Covariance || s.dispersionType == PearsonCorrelation;
+        if (s.paImplementation == 1)
+            s.paVariant = 2;
+        else if (s.dispersionType == UserMatrix)
+            s.paVariant = pca ? 6 : 16;
+        else if (pearson && pca)
+            s.paVariant = s.paGeneration == 1 ? 5 : 6;
+        else if (s.dispersionType == PolychoricCorrelation && pca)
+            s.paVariant = 8;
+        else if (pearson)
+            s.paVariant = s.paGeneration == 1 ? 15 : 16;
+        else if (s.dispersionType == PolychoricCorrelation)
+            s.paVariant = 18;
+    }
+    if (s.factorCountProcedure == Hull)
+        s.hullIndex = s.hullIndexChoice != Optimal ? s.hullIndexChoice
+                      : s.extractionMethod == MRFA  ? CAF
+                                                    : CFI;
+}
+
+}  // namespace talvex

@@ -1,0 +1,109 @@
+// Every option of one analysis, the per-method rotation parameters, and the
+// table of rotation methods that the dialogs, the details block and the
+// rotation dispatcher all read.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace talvex {
+
+enum DispersionType : std::int32_t {
+    DispersionNotChosen = 0,
+    Covariance = 1,
+    PearsonCorrelation = 2,
+    PolychoricCorrelation = 3,
+    UserMatrix = 4,
+};
+
+enum ExtractionMethod : std::int32_t { PCA = 1, ULS = 2, ML = 3, MRFA = 4 };
+
+enum FactorCountProcedure : std::int32_t { MAP = 1, ParallelAnalysis = 21, Hull = 22 };
+
+enum HullIndex : std::int32_t { CAF = 0, CFI = 1, RMSEA = 2, Optimal = 3 };
+
+enum RotationKind : std::int32_t { Simplicity = 0, Target = 1 };
+
+enum TargetRotationMethod : std::int32_t { OrthogonalTarget = 0, ObliqueTarget = 1 };
+
+// Index into kRotationMethods; 0 is no rotation, above 15 is oblique.
+using RotationMethod = std::int32_t;
+constexpr RotationMethod kPromax = 22;
+constexpr RotationMethod kPromin = 28;
+constexpr RotationMethod kSimplimax = 29;
+constexpr int kRotationMethodCount = 30;
+
+inline bool isOblique(RotationMethod method) { return method > 15; }
+
+enum class CriterionParameter { None, Gamma, K };
+// Whether the rotation dialog lets the user choose the clever start.
+enum class CleverStartChoice { NotApplicable, Yes, No, Fixed };
+
+struct RotationMethodInfo {
+    const char* name;             // dialog list and clever-start list
+    const char* reportName;       // "Rotation to achieve factor simplicity" line
+    const char* cleverStartName;  // "Clever rotation start" line
+    CriterionParameter parameter;
+    CleverStartChoice cleverStart;
+    int initialCleverStart;
+};
+
+extern const std::array<RotationMethodInfo, kRotationMethodCount> kRotationMethods;
+extern const std::array<const char*, 2> kTargetRotationNames;
+
+struct RotationParameters {
+    std::int32_t maxIterations = 100;
+    float convergence = 1e-5f;
+    float parameter = 0.0f;
+    std::int32_t randomStarts = 10;
+    std::int32_t cleverStart = 0;
+};
+
+// 30 records for the simplicity methods and 2 for the target methods.
+struct RotationParameterTable {
+    std::array<RotationParameters, kRotationMethodCount> simplicity;
+    std::array<RotationParameters, 2> target;
+
+    RotationParameterTable() { reset(); }
+    // Back to the initial values.
+    void reset();
+    // Initial values of one simplicity method (also the Default button,
+    // apart from the clever start of the two non-weighted orthomax methods).
+    static RotationParameters initialSimplicity(int method);
+    static RotationParameters initialTarget();
+};
+
+struct AnalysisSettings {
+    DispersionType dispersionType = PearsonCorrelation;
+    std::int32_t lowestScore = 0;   // set from the data
+    std::int32_t highestScore = 0;  // set from the data
+    std::int32_t factorCount = 0;   // 0: no factors are extracted
+    ExtractionMethod extractionMethod = ULS;
+    FactorCountProcedure factorCountProcedure = ParallelAnalysis;
+    std::int32_t paImplementation = 0;  // 0 optimal, 1 classical
+    std::int32_t paRandomMatrices = 500;
+    std::int32_t paGeneration = 1;  // 0 normal distribution, 1 permutation
+    std::int32_t paVariant = 15;    // derived on OK
+    HullIndex hullIndexChoice = Optimal;
+    HullIndex hullIndex = CFI;  // derived on OK
+    RotationKind rotationKind = Simplicity;
+    RotationMethod simplicityRotation = kPromin;
+    TargetRotationMethod targetRotation = ObliqueTarget;
+    float salientThreshold = 0.3f;
+    std::int32_t secondOrderCount = 0;
+    bool schmidLeiman = false;  // derived on OK
+    bool detailedOutput = true;
+    bool saveFactorScores = false;
+    bool personFit = false;
+    bool glbOmega = false;
+    bool irtParameterization = false;
+    std::string outputFileName = "output.txt";
+};
+
+// The values derived when the configuration is accepted: paVariant (only
+// with parallel analysis), hullIndex (only with Hull), irtParameterization
+// (kept only with polychoric correlation). irtChecked is the check box.
+void deriveSettings(AnalysisSettings& settings, bool irtChecked);
+
+}  // namespace talvex

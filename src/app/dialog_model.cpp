@@ -1,0 +1,116 @@
+#include "app/dialog_model.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace talvex {
+
+namespace {
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::string trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    const auto e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+int leadingInteger(const std::string& text) {
+    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+const Control* DialogModel::find(const std::string& key) const {
+    for (const Control& c : controls_)
+        if (c.key == key) return &c;
+    return nullptr;
+}
+
+Control& DialogModel::add(Control control) {
+    controls_.push_back(std::move(control));
+    return controls_.back();
+}
+
+Control& DialogModel::control(const std::string& key) {
+    for (Control& c : controls_)
+        if (c.key == key) return c;
+    std::abort();  // a programming error: the subclass names its own keys
+}
+
+int DialogModel::choice(const std::string& key) const { return leadingInteger(find(key)->value); }
+bool DialogModel::checked(const std::string& key) const { return find(key)->value == "1"; }
+void DialogModel::setValue(const std::string& key, const std::string& value) { control(key).value = value; }
+void DialogModel::setChoice(const std::string& key, int code) { control(key).value = std::to_string(code); }
+void DialogModel::setChecked(const std::string& key, bool on) { control(key).value = on ? "1" : "0"; }
+void DialogModel::setEnabled(const std::string& key, bool on) { control(key).enabled = on; }
+
+void DialogModel::setOptionEnabled(const std::string& key, int code, bool on) {
+    for (ControlOption& o : control(key).options)
+        if (o.code == code) o.enabled = on;
+}
+
+void DialogModel::flag(const std::string& key) {
+    control(key).highlighted = true;
+    focus_ = key;
+}
+
+void DialogModel::clearFlags() {
+    for (Control& c : controls_) c.highlighted = false;
+    focus_.clear();
+}
+
+SetResult DialogModel::set(const std::string& key, const std::string& rawText) {
+    Control* c = nullptr;
+    for (Control& candidate : controls_)
+        if (candidate.key == key) c = &candidate;
+    if (c == nullptr || !c->visible) return SetResult::UnknownKey;
+    if (!c->enabled) return SetResult::Disabled;
+    switch (c->kind) {
+        case ControlKind::Edit: {
+            std::string text = rawText;
+            if (c->maxLength > 0 && static_cast<int>(text.size()) > c->maxLength)
+                text.resize(static_cast<std::size_t>(c->maxLength));
+            c->value = text;
+            if (watchesEdit(key)) onChanged(key);
+            return SetResult::Ok;
+        }
+        case ControlKind::Check: {
+            const std::string t = lower(trim(rawText));
+            if (t == "1" || t == "on" || t == "yes")
+                c->value = "1";
+            else if (t == "0" || t == "off" || t == "no")
+                c->value = "0";
+            else
+                return SetResult::BadValue;
+            onChanged(key);
+            return SetResult::Ok;
+        }
+        case ControlKind::Choice: {
+            const std::string t = lower(trim(rawText));
+            for (const ControlOption& o : c->options) {
+                if (!o.visible) continue;
+                if (lower(o.name) == t || lower(o.caption) == t || std::to_string(o.code) == t) {
+                    if (!o.enabled) return SetResult::Disabled;
+                    c->value = std::to_string(o.code);
+                    onChanged(key);
+                    return SetResult::Ok;
+                }
+            }
+            return SetResult::BadValue;
+        }
+        case ControlKind::List:
+        case ControlKind::Display:
+            return SetResult::Disabled;
+    }
+    return SetResult::BadValue;
+}
+
+bool DialogModel::press(const std::string&, const std::vector<std::string>&, WindowSystem&) { return false; }
+
+}  // namespace talvex

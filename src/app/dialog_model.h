@@ -1,0 +1,107 @@
+// A dialog as a model: its controls (kind, key, caption, value as text,
+// enabled flag, options) and its behaviour. Front ends only render a model
+// and feed the user's input back into it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/messages.h"
+
+namespace talvex {
+
+class WindowSystem;
+
+enum class ControlKind {
+    Edit,      // free text, converted on OK
+    Check,     // "1" or "0"
+    Choice,    // radio group or combo box: value is the option's code
+    List,      // read-only list of lines (options hold the lines)
+    Display,   // read-only text
+};
+
+struct ControlOption {
+    int code = 0;
+    std::string name;     // accepted as input, case-insensitive
+    std::string caption;  // what the dialog shows
+    bool enabled = true;
+    bool visible = true;
+};
+
+struct Control {
+    ControlKind kind = ControlKind::Edit;
+    std::string key;
+    std::string caption;
+    std::string value;
+    bool enabled = true;
+    bool visible = true;
+    bool highlighted = false;  // painted white on red after a failed check
+    int maxLength = 0;         // 0: no limit
+    std::vector<ControlOption> options;
+};
+
+enum class SetResult { Ok, UnknownKey, Disabled, BadValue };
+
+// A button of the dialog other than OK and Cancel ("default", "browse KEY",
+// "exclude N...").
+struct DialogButton {
+    std::string name;
+    std::string help;  // one line for the terminal's `help`
+};
+
+class DialogModel {
+public:
+    explicit DialogModel(std::string title) : title_(std::move(title)) {}
+    virtual ~DialogModel() = default;
+
+    const std::string& title() const { return title_; }
+    const std::vector<Control>& controls() const { return controls_; }
+    const Control* find(const std::string& key) const;
+    // Key of the control that has the focus after a failed check ("" none).
+    const std::string& focus() const { return focus_; }
+
+    // Sets a control as a person would type or click it. A Check accepts
+    // 1/0, on/off, yes/no; a Choice its option code or name
+    // (case-insensitive). Disabled controls and options are refused. A
+    // change of a Choice or Check runs onChanged.
+    SetResult set(const std::string& key, const std::string& text);
+
+    virtual std::vector<DialogButton> buttons() const { return {}; }
+    // Presses a button with its arguments; false when there is no such
+    // button. The window system serves sub-dialogs and file dialogs.
+    virtual bool press(const std::string& button, const std::vector<std::string>& args,
+                       WindowSystem& ws);
+    // OK: runs the checks, showing their messages; true when the dialog
+    // may close (its values are then committed by the caller).
+    virtual bool accept(Messenger& messenger) { (void)messenger; return true; }
+
+protected:
+    Control& add(Control control);
+    Control& control(const std::string& key);
+    // Value helpers for the subclasses.
+    int choice(const std::string& key) const;
+    bool checked(const std::string& key) const;
+    void setValue(const std::string& key, const std::string& value);
+    void setChoice(const std::string& key, int code);
+    void setChecked(const std::string& key, bool on);
+    void setEnabled(const std::string& key, bool on);
+    void setOptionEnabled(const std::string& key, int code, bool on);
+    // Marks a control as erroneous and gives it the focus.
+    void flag(const std::string& key);
+    void clearFlags();
+    // Called after a Choice or Check changed through set(), and after an
+    // Edit whose key is listed by watchesEdit.
+    virtual void onChanged(const std::string& key) { (void)key; }
+    virtual bool watchesEdit(const std::string& key) const { (void)key; return false; }
+
+private:
+    std::string title_;
+    std::vector<Control> controls_;
+    std::string focus_;
+};
+
+// Integer from the leading digits of text, as the dialogs convert numbers
+// ("12abc" gives 12, text that is not a number 0).
+int leadingInteger(const std::string& text);
+
+}  // namespace talvex

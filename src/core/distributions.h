@@ -1,0 +1,35 @@
+// Probability functions with the program's fixed approximations, clamps and
+// tolerances (printed P values depend on them).
+#pragma once
+
+#include "core/matrix.h"
+
+namespace talvex {
+
+// exp(-x²/2)·0.398942258.
+double normalDensity(double x);
+// c·exp(-x²/2)/sqrt(2π).
+double normalDensityScaled(double x, double c);
+// Inverse of the standard normal distribution, AS 111 (Beasley & Springer,
+// 1977); 0 for p <= 0 or p >= 1.
+double normalQuantile(double p);
+// Φ(z) by bisection on normalQuantile, clamped to [0.00001, 0.99999].
+double normalCdf(double z);
+// Error function by piecewise rational approximations.
+double erfApprox(double x);
+// Φ(x) through erfApprox.
+double normalCdfErf(double x);
+// P(χ²_k > x).
+double chiSquareUpperTail(double x, int k);
+// Γ(x), W. J. Cody's rational Chebyshev approximation.
+double gammaFunction(double x);
+// Nearest integer, ties to the lower one.
+double roundHalfDown(double x);
+// Each element rounded to d decimals with roundHalfDown.
+Matrix roundToDecimals(const Matrix& m, int d);
+double bivariateNormalDensity(double x, double y, double rho);
+// P(X > h, Y > k) for standard bivariate normal with correlation rho, by
+// Owen's T function; clamped to [0, 1], -1 when 1 - rho² < 0.
+double bivariateUpperTail(double h, double k, double rho);
+
+}  // namespace talvex

@@ -1,0 +1,32 @@
+// The one random stream of the program: the classic linear congruential
+// generator state = state·214013 + 2531011 (mod 2^32), value = (state >> 16)
+// & 0x7FFF. It starts at state 1 and is never reseeded, so every run of the
+// program draws the same sequence.
+#pragma once
+
+#include <cstdint>
+
+#include "core/matrix.h"
+
+namespace talvex {
+
+// Next value of the stream, 0 .. 32767.
+int randomNext();
+// Current generator state; restoreRandomState puts it back (tests only).
+std::uint32_t randomState();
+void restoreRandomState(std::uint32_t state);
+
+// Each element randomNext()/32767: uniform on [0, 1], both ends possible.
+Matrix randomUniform(int rows, int cols);
+// Each element (hi - lo)·(randomNext()/32767) + lo; lo and hi swapped when hi < lo.
+Matrix randomUniformRange(int lo, int hi, int rows, int cols);
+// Starting matrix for random rotation starts (only directions matter).
+Matrix randomStartMatrix(int rows, int cols);
+// Standard normal deviates restricted to [-4, 4] by rejection, filled
+// column by column.
+Matrix randomNormalMatrix(int rows, int cols);
+// Each column of x randomly reordered, independently of the others; every
+// value of a column occurs exactly once in the result.
+Matrix permuteColumns(const Matrix& x);
+
+}  // namespace talvex

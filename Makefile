@@ -35,7 +35,8 @@ test-asan: deps
 
 demo: build
 	@if [ -f examples/demo.session ]; then \
-	  $(BUILD)/talvex --console < examples/demo.session; \
+	  $(BUILD)/talvex --console < examples/demo.session && \
+	  echo "The report of the bundled example is $(CURDIR)/demo-output.txt"; \
 	else \
 	  $(BUILD)/talvex --version; \
 	fi

@@ -23,16 +23,15 @@ void ProgressTicker::detach() {
 void ProgressTicker::tick() {
     ++count_;
     ++sinceStep_;
-    if (view_ == nullptr) return;
+    if (view_ != nullptr) view_->repaintProgress();
     // The bar sweeps between 0 and 1000, one step every 501 ticks.
     if (sinceStep_ >= 501) {
         position_ += direction_;
         sinceStep_ = 0;
         if (position_ > 999) direction_ = -1;
         if (position_ < 1) direction_ = 1;
-        view_->setProgressBar(position_, direction_);
+        if (view_ != nullptr) view_->setProgressBar(position_, direction_);
     }
-    view_->repaintProgress();
 }
 
 void ProgressTicker::resetBar() {

@@ -47,6 +47,7 @@ enum class SetResult { Ok, UnknownKey, Disabled, BadValue };
 struct DialogButton {
     std::string name;
     std::string help;  // one line for the terminal's `help`
+    bool enabled = true;  // a disabled button is shown but refuses press()
 };
 
 class DialogModel {

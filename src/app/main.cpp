@@ -1,16 +1,65 @@
 #include <cstdio>
 #include <cstring>
+#include <iostream>
+
+#include "app/main_window.h"
+#include "app/terminal_window_system.h"
 
 #ifndef TALVEX_VERSION
 #define TALVEX_VERSION "0.0.0"
 #endif
 
+namespace {
+
+constexpr const char* kUsage = "usage: talvex [--console] [--help] [--version]\n";
+
+void printHelp() {
+    std::printf(
+        "%s"
+        "\n"
+        "Exploratory factor analysis of test and questionnaire data: item scores\n"
+        "(or a variance/covariance matrix) in plain text, one plain-text report out.\n"
+        "\n"
+        "Options:\n"
+        "  --console   the terminal front end (the default: no desktop front end is built)\n"
+        "  --help      this text\n"
+        "  --version   the version\n"
+        "\n"
+        "The terminal front end reads commands from standard input:\n"
+        "  read, configure, compute, about, exit   at the prompt \"talvex> \"\n"
+        "Inside a dialog (prompt \"<dialog title>> \"):\n"
+        "  key = value   set a control (check boxes: on/off; choices: code or name)\n"
+        "  ok, cancel    close the dialog; end of input is cancel\n"
+        "  show, help    list the controls and their options, or the accepted input\n"
+        "  browse KEY    choose a file; other buttons are listed by help\n"
+        "Message boxes print [error], [warning], [information], [question] or [message]\n"
+        "and their text; a question waits for yes or no. Progress goes to standard error.\n"
+        "A session file can be piped in:  talvex --console < session.txt\n",
+        kUsage);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            printHelp();
+            return 0;
+        }
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("talvex %s\n", TALVEX_VERSION);
             return 0;
         }
+        if (std::strcmp(argv[i], "--console") == 0) continue;
+        std::fprintf(stderr, "talvex: unknown option '%s'\n%s", argv[i], kUsage);
+        return 2;
     }
+
+    // There is no desktop front end yet, so with or without a display the
+    // terminal front end runs.
+    talvex::TerminalWindowSystem terminal(std::cin, std::cout, std::cerr,
+                                          talvex::TerminalModes::detect());
+    talvex::MainWindow window(terminal, TALVEX_VERSION);
+    talvex::runMainWindow(window, terminal);
     return 0;
 }

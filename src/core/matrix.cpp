@@ -28,9 +28,11 @@ struct Pool {
     void* hookContext = nullptr;
 };
 
+// Never destroyed: a failed dimension check exits with matrices still
+// live, and they must stay reachable (not reported as leaks) until the end.
 Pool& pool() {
-    static Pool p;
-    return p;
+    static Pool* const p = new Pool;
+    return *p;
 }
 
 MatrixStorage* allocateStorage(int rows, int cols) {

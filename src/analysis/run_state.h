@@ -1,0 +1,104 @@
+// The state of one Compute run and the pieces of the run that tests and the
+// stage functions share: its start, its three endings, and the warnings the
+// run itself writes into the report.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/report_frame.h"
+#include "analysis/report_writer.h"
+#include "analysis/session.h"
+#include "core/matrix.h"
+
+namespace talvex {
+
+class RunHost;
+
+// What a stage asks of the run: go on, or end it one way or the other.
+enum class RunEnding { Continue, Success, Failure, Halt };
+
+inline constexpr const char* kMlWarning =
+    "WARNING: ML extraction method could not converge. Please try ULS, MRFA or PCA.\n\n";
+inline constexpr const char* kMrfaWarning =
+    "WARNING: MRFA extraction method could not converge. Please try ULS or PCA.\n\n";
+inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
+// Shown (with the file name) when the report cannot be opened for writing.
+inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
+
+struct RunState {
+    RunState(AnalysisSession& session, RunHost& host, RunClock& clock)
+        : session(session), host(host), clock(clock) {}
+    RunState(const RunState&) = delete;
+    RunState& operator=(const RunState&) = delete;
+    ~RunState();
+
+    AnalysisSession& session;
+    RunHost& host;
+    RunClock& clock;
+
+    std::FILE* file = nullptr;
+    std::optional<ReportWriter> report;
+    std::optional<MatrixScope> scope;  // every matrix of the run
+    std::int64_t startSeconds = 0;
+    DispersionType savedDispersionType = PearsonCorrelation;
+    bool smoothed = false;
+    bool ended = false;
+
+    int n = 0;                // participants (complete cases)
+    int m = 0;                // variables analysed
+    int k = 0;                // factors
+    Matrix R;                 // dispersion matrix analysed
+    Matrix L;                 // unrotated loadings, m x k
+    Matrix componentWeights;  // PCA only, m x k
+    Matrix H;                 // L·Lᵀ
+    Matrix reproduced;        // H with the diagonal of R
+    Matrix uniqueness;        // diagonal R(i, i) − H(i, i)
+    Matrix pattern;           // the solution: rotated pattern, or L
+    Matrix phi;               // factor correlations of the solution
+    int missingCount = 0;     // missing values in the analysed data
+    std::string warning;      // the report text of a failure ending
+
+    // DataSet handles as they were before the run: those replaced during the
+    // run refer to matrices of the run's scope and are cleared when it closes.
+    std::vector<std::pair<Matrix*, Matrix>> dataHandles;
+
+    ReportWriter& out() { return *report; }
+    AnalysisSettings& settings() { return session.settings; }
+    DataSet& data() { return session.data; }
+    bool rawData() const { return session.settings.dispersionType != UserMatrix; }
+    bool detailed() const { return session.settings.detailedOutput; }
+};
+
+// Runs with the given clock (the one-argument form uses the system clock).
+void runAnalysis(AnalysisSession& session, RunHost& host, RunClock& clock);
+
+// The preconditions, the progress window, the run's scope and the report
+// file. False when the run is over already: a missing precondition (nothing
+// written) or a report that could not be created (reported, everything
+// restored).
+bool startRun(RunState& state);
+
+// The success, failure (state.warning) or halt ending: the closing lines,
+// the status lines, the report closed and opened for the user, the scope
+// closed, the progress window gone and the user's dispersion type back.
+void endRun(RunState& state, RunEnding ending);
+
+// Sets the progress window's stage text and repaints it at once.
+void stageText(RunState& state, const char* text);
+
+// Computing time in minutes as the success ending prints it.
+std::string successTimeLine(std::int64_t elapsedSeconds);
+
+// Warnings the run writes about its dispersion matrix. Pairs are 0-based
+// indices of analysed variables; the report shows their file numbers.
+void writePolychoricPairsWarning(ReportWriter& report, const DataSet& data,
+                                 const std::vector<std::pair<int, int>>& failedPairs);
+void writePolychoricFallbackWarning(ReportWriter& report);
+void writeSmoothingWarning(ReportWriter& report);
+
+}  // namespace talvex

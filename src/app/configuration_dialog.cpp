@@ -1,0 +1,389 @@
+#include "app/configuration_dialog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "app/hull_dialog.h"
+#include "app/numeric_edits.h"
+#include "app/parallel_analysis_dialog.h"
+#include "app/rotation_dialog.h"
+#include "app/window_system.h"
+
+namespace talvex {
+
+namespace {
+
+constexpr const char* kTooFewVariables =
+    "At least three variables for each Factor/Component should be included in the analisys";
+constexpr const char* kTooManyFactors =
+    "The number of Factors/Components should be smaller than the number of variables analized";
+constexpr const char* kNoFactors =
+    "As the number of Factors/Components was not specified, factor/components will not be "
+    "computed!";
+constexpr const char* kNegativeSecondOrder =
+    "The number of second order Factors/Components cannot be a negative value";
+constexpr const char* kTooManySecondOrder =
+    "The number of second order Factors/Components should be lower than the number of primary "
+    "Factors/Components";
+constexpr const char* kHighestAdjusted = "The highest possible items score is adjusted to the data.";
+constexpr const char* kLowestAdjusted = "The lowest possible items score is adjusted to the data.";
+
+constexpr int kFirstOblique = 16;
+
+Control choiceControl(const char* key, const char* caption, std::vector<ControlOption> options,
+                      int value) {
+    Control c;
+    c.kind = ControlKind::Choice;
+    c.key = key;
+    c.caption = caption;
+    c.options = std::move(options);
+    c.value = std::to_string(value);
+    return c;
+}
+
+Control editControl(const char* key, const char* caption, std::string value) {
+    Control c;
+    c.kind = ControlKind::Edit;
+    c.key = key;
+    c.caption = caption;
+    c.value = std::move(value);
+    return c;
+}
+
+Control checkControl(const char* key, const char* caption, bool on) {
+    Control c;
+    c.kind = ControlKind::Check;
+    c.key = key;
+    c.caption = caption;
+    c.value = on ? "1" : "0";
+    return c;
+}
+
+Control listControl(const char* key, const char* caption) {
+    Control c;
+    c.kind = ControlKind::List;
+    c.key = key;
+    c.caption = caption;
+    return c;
+}
+
+}  // namespace
+
+ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const DataSet& data,
+                                         RotationParameterTable& rotations)
+    : DialogModel("Configuration"),
+      settings_(settings),
+      accepted_(settings),
+      rotations_(rotations),
+      participantCount_(data.participantCount),
+      observedMin_(data.observedMin),
+      observedMax_(data.observedMax),
+      targetColumns_(data.targetEnabled && data.targetMatrix.valid() ? data.targetMatrix.cols()
+                                                                     : 0) {
+    if (settings_.dispersionType == DispersionNotChosen)
+        settings_.dispersionType = PearsonCorrelation;
+    if (data.variableList.valid()) {
+        for (int i = 0; i < data.variableList.rows(); ++i)
+            included_.push_back(data.variableList[i][1] != 0.0);
+    } else {
+        included_.assign(static_cast<std::size_t>(std::max(data.variableCount, 0)), true);
+    }
+
+    const AnalysisSettings& s = settings_;
+    add(listControl("included", "Included:"));
+    add(listControl("excluded", "Excluded:"));
+    showVariableLists();
+
+    Control dispersion = choiceControl("dispersionType", "Matrix analyzed",
+                                       {{Covariance, "covariance", "Covariance matrix"},
+                                        {PearsonCorrelation, "pearson", "Pearson correlation matrix"},
+                                        {PolychoricCorrelation, "polychoric",
+                                         "Polychoric (tetrachoric) correlation"},
+                                        {UserMatrix, "user", "Variance/covariance matrix"}},
+                                       s.dispersionType);
+    // A user matrix is a state of the data, never a choice of the user.
+    dispersion.options.back().visible = false;
+    add(std::move(dispersion));
+    add(editControl("lowestScore", "Lowest possible items score:", std::to_string(s.lowestScore)));
+    add(editControl("highestScore", "Highest possible items score:",
+                    std::to_string(s.highestScore)));
+
+    add(choiceControl("factorCountProcedure",
+                      "Procedure for determining the number of factors/components",
+                      {{MAP, "MAP", "Minimum Average Partial (MAP)"},
+                       {ParallelAnalysis, "PA", "Parallel Analysis (PA)"},
+                       {Hull, "Hull", "Hull method"}},
+                      s.factorCountProcedure));
+
+    add(editControl("factorCount", "Number of factors / components:", std::to_string(s.factorCount)));
+    add(choiceControl("extractionMethod", "Factors && Components",
+                      {{ULS, "ULS", "Unweighted Least Squares (ULS)"},
+                       {ML, "ML", "Exploratory Maximum Likelihood (ML)"},
+                       {MRFA, "MRFA", "Minimum Rank Factor Analysis (MRFA)"},
+                       {PCA, "PCA", "Principal Component Analysis (PCA)"}},
+                      s.extractionMethod));
+    add(checkControl("irtParameterization", "Display IRT parameterization", s.irtParameterization));
+    add(checkControl("saveFactorScores", "Save factor scores", s.saveFactorScores));
+    add(checkControl("personFit", "Compute continuous person-fit index", s.personFit));
+    add(checkControl("glbOmega", "Compute glb and Omega", s.glbOmega));
+    add(editControl("secondOrderCount",
+                    "Number of second-order factors/components for Schmid-Leiman solution: ",
+                    std::to_string(s.secondOrderCount)));
+
+    add(choiceControl("rotationKind", "Rotation",
+                      {{Simplicity, "simplicity", "Rotation to maximize factor simplicity:"},
+                       {Target, "target", "Rotation to user provided target matrix:"}},
+                      s.rotationKind));
+    std::vector<ControlOption> methods;
+    for (int i = 0; i < kRotationMethodCount; ++i) {
+        const char* name = kRotationMethods[static_cast<std::size_t>(i)].name;
+        methods.push_back({i, name, name});
+    }
+    add(choiceControl("simplicityRotation", "Rotation to maximize factor simplicity:",
+                      std::move(methods), s.simplicityRotation));
+    add(choiceControl("targetRotation", "Rotation to user provided target matrix:",
+                      {{OrthogonalTarget, "orthogonal", kTargetRotationNames[0]},
+                       {ObliqueTarget, "oblique", kTargetRotationNames[1]}},
+                      s.targetRotation));
+
+    add(checkControl("detailedOutput", "Detailed output", s.detailedOutput));
+    add(editControl("outputFileName", "File name:", s.outputFileName));
+
+    applyRules();
+}
+
+int ConfigurationDialog::includedCount() const {
+    int n = 0;
+    for (bool in : included_) n += in ? 1 : 0;
+    return n;
+}
+
+void ConfigurationDialog::showVariableLists() {
+    Control& in = control("included");
+    Control& out = control("excluded");
+    in.options.clear();
+    out.options.clear();
+    for (std::size_t i = 0; i < included_.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const std::string name = "V" + std::to_string(number);
+        (included_[i] ? in : out).options.push_back({number, name, name});
+    }
+}
+
+int ConfigurationDialog::typedFactorCount() const { return leadingInteger(find("factorCount")->value); }
+
+bool ConfigurationDialog::parallelAnalysisButtonEnabled() const {
+    return choice("factorCountProcedure") == ParallelAnalysis;
+}
+bool ConfigurationDialog::hullButtonEnabled() const { return choice("factorCountProcedure") == Hull; }
+bool ConfigurationDialog::rotationButtonEnabled() const { return typedFactorCount() >= 2; }
+
+// The rules are idempotent, so they are simply applied in full after every
+// change rather than per control.
+void ConfigurationDialog::applyRules() {
+    const int dispersion = choice("dispersionType");
+    const bool userMatrix = dispersion == UserMatrix;
+    const bool polychoric = dispersion == PolychoricCorrelation;
+    const int factors = typedFactorCount();
+
+    setEnabled("dispersionType", !userMatrix);
+    setEnabled("lowestScore", polychoric);
+    setEnabled("highestScore", polychoric);
+
+    // ML is not offered for polychoric correlations.
+    setOptionEnabled("extractionMethod", ML, !polychoric);
+    if (polychoric && choice("extractionMethod") == ML) setChoice("extractionMethod", ULS);
+    setEnabled("extractionMethod", factors >= 1);
+
+    // The Hull method needs common factors; PCA falls back to classical PA.
+    const bool pca = choice("extractionMethod") == PCA;
+    if (pca && choice("factorCountProcedure") == Hull) {
+        setChoice("factorCountProcedure", ParallelAnalysis);
+        settings_.paImplementation = 1;
+        settings_.paRandomMatrices = 500;
+        settings_.paGeneration = 0;
+    }
+    // Without a sample neither permutation nor any procedure but MAP works.
+    if (userMatrix) settings_.paGeneration = 0;
+    const bool onlyMap = userMatrix && participantCount_ == 0;
+    if (onlyMap) setChoice("factorCountProcedure", MAP);
+    setOptionEnabled("factorCountProcedure", ParallelAnalysis, !onlyMap);
+    setOptionEnabled("factorCountProcedure", Hull, !onlyMap && !pca);
+
+    if (userMatrix) {
+        setChecked("saveFactorScores", false);
+        setChecked("personFit", false);
+    }
+    setEnabled("irtParameterization", polychoric && factors >= 1);
+    setEnabled("saveFactorScores", !userMatrix && factors >= 1);
+    setEnabled("personFit", !userMatrix && factors >= 1);
+
+    const bool targetAvailable = targetColumns_ > 0 && targetColumns_ == factors;
+    setOptionEnabled("rotationKind", Target, targetAvailable);
+    if (!targetAvailable) setChoice("rotationKind", Simplicity);
+    const bool rotate = factors >= 2;
+    setEnabled("rotationKind", rotate);
+    setEnabled("simplicityRotation", rotate);
+    setEnabled("targetRotation", rotate && targetAvailable);
+
+    const int kind = choice("rotationKind");
+    const bool secondOrder =
+        rotate && ((kind == Simplicity && choice("simplicityRotation") >= kFirstOblique) ||
+                   (kind == Target && choice("targetRotation") == ObliqueTarget));
+    setEnabled("secondOrderCount", secondOrder);
+}
+
+void ConfigurationDialog::onChanged(const std::string&) { applyRules(); }
+
+std::vector<DialogButton> ConfigurationDialog::buttons() const {
+    return {
+        {"exclude", "exclude N...: move variables N (1-based) to the Excluded list", true},
+        {"include", "include N...: move variables N (1-based) to the Included list", true},
+        {"configureParallelAnalysis", "configureParallelAnalysis: options of parallel analysis",
+         parallelAnalysisButtonEnabled()},
+        {"configureHull", "configureHull: goodness-of-fit index of the Hull method",
+         hullButtonEnabled()},
+        {"configureRotation", "configureRotation: parameters of the chosen rotation method",
+         rotationButtonEnabled()},
+    };
+}
+
+bool ConfigurationDialog::moveVariables(const std::vector<std::string>& args, bool toIncluded) {
+    if (args.empty()) return false;
+    std::vector<std::size_t> moves;
+    for (const std::string& arg : args) {
+        const auto number = parseIntegerEdit(arg);
+        if (!number || *number < 1 || *number > static_cast<int>(included_.size())) return false;
+        const auto i = static_cast<std::size_t>(*number - 1);
+        if (included_[i] == toIncluded) return false;  // not in the list it would leave
+        moves.push_back(i);
+    }
+    for (std::size_t i : moves) included_[i] = toIncluded;
+    showVariableLists();
+    return true;
+}
+
+bool ConfigurationDialog::press(const std::string& button, const std::vector<std::string>& args,
+                                WindowSystem& ws) {
+    if (button == "exclude") return moveVariables(args, false);
+    if (button == "include") return moveVariables(args, true);
+    if (!args.empty()) return false;
+
+    AnalysisSettings current = settings_;
+    current.dispersionType = static_cast<DispersionType>(choice("dispersionType"));
+    if (button == "configureParallelAnalysis") {
+        if (!parallelAnalysisButtonEnabled()) return false;
+        ParallelAnalysisDialog dialog(current);
+        if (ws.runDialog(dialog)) dialog.commit(settings_);
+        return true;
+    }
+    if (button == "configureHull") {
+        if (!hullButtonEnabled()) return false;
+        HullDialog dialog(current);
+        if (ws.runDialog(dialog)) dialog.commit(settings_);
+        return true;
+    }
+    if (button == "configureRotation") {
+        if (!rotationButtonEnabled()) return false;
+        const bool target = choice("rotationKind") == Target;
+        const int method = target ? choice("targetRotation") : choice("simplicityRotation");
+        RotationParameters& record = target ? rotations_.target[static_cast<std::size_t>(method)]
+                                            : rotations_.simplicity[static_cast<std::size_t>(method)];
+        RotationDialog dialog(record, settings_.salientThreshold, method, target);
+        if (ws.runDialog(dialog)) dialog.commit(record, settings_.salientThreshold);
+        return true;
+    }
+    return false;
+}
+
+bool ConfigurationDialog::accept(Messenger& messenger) {
+    clearFlags();
+    AnalysisSettings s = settings_;
+
+    // Integer edits in the order of the dialog. A disabled edit cannot be
+    // corrected, so text there that does not convert keeps the old value.
+    struct IntegerEdit {
+        const char* key;
+        std::int32_t* field;
+    };
+    const IntegerEdit edits[] = {{"lowestScore", &s.lowestScore},
+                                 {"highestScore", &s.highestScore},
+                                 {"factorCount", &s.factorCount},
+                                 {"secondOrderCount", &s.secondOrderCount}};
+    for (const IntegerEdit& edit : edits) {
+        const Control& c = *find(edit.key);
+        const auto value = parseIntegerEdit(c.value);
+        if (value) {
+            *edit.field = *value;
+        } else if (c.enabled) {
+            messenger.message(kEnterInteger, MessageIcon::Exclamation);
+            flag(edit.key);
+            return false;
+        }
+    }
+    s.dispersionType = static_cast<DispersionType>(choice("dispersionType"));
+    s.factorCountProcedure = static_cast<FactorCountProcedure>(choice("factorCountProcedure"));
+    s.extractionMethod = static_cast<ExtractionMethod>(choice("extractionMethod"));
+    s.irtParameterization = checked("irtParameterization");
+    s.saveFactorScores = checked("saveFactorScores");
+    s.personFit = checked("personFit");
+    s.glbOmega = checked("glbOmega");
+    s.rotationKind = static_cast<RotationKind>(choice("rotationKind"));
+    s.simplicityRotation = choice("simplicityRotation");
+    s.targetRotation = static_cast<TargetRotationMethod>(choice("targetRotation"));
+    s.detailedOutput = checked("detailedOutput");
+    s.outputFileName = find("outputFileName")->value;
+
+    const int variables = includedCount();
+    // In floating point: no factors gives an infinite quotient, which passes.
+    if (static_cast<double>(variables) / static_cast<double>(s.factorCount) < 3.0) {
+        messenger.message(kTooFewVariables, MessageIcon::Error);
+        flag("factorCount");
+        return false;
+    }
+    if (s.factorCount >= variables) {
+        messenger.message(kTooManyFactors, MessageIcon::Error);
+        flag("factorCount");
+        return false;
+    }
+    if (s.factorCount < 1) messenger.message(kNoFactors, MessageIcon::Exclamation);
+    const bool obliqueWithFactors =
+        s.factorCount >= 2 && s.simplicityRotation >= kFirstOblique;
+    if (obliqueWithFactors && s.secondOrderCount < 0) {
+        messenger.message(kNegativeSecondOrder, MessageIcon::Error);
+        flag("secondOrderCount");
+        return false;
+    }
+    if (obliqueWithFactors && s.secondOrderCount >= s.factorCount) {
+        messenger.message(kTooManySecondOrder, MessageIcon::Error);
+        flag("secondOrderCount");
+        return false;
+    }
+    s.schmidLeiman = obliqueWithFactors && s.secondOrderCount >= 1;
+
+    if (s.dispersionType == PolychoricCorrelation) {
+        if (s.highestScore < observedMax_) {
+            s.highestScore = observedMax_;
+            setValue("highestScore", std::to_string(s.highestScore));
+            messenger.message(kHighestAdjusted, MessageIcon::Exclamation);
+        }
+        if (s.lowestScore > observedMin_) {
+            s.lowestScore = observedMin_;
+            setValue("lowestScore", std::to_string(s.lowestScore));
+            messenger.message(kLowestAdjusted, MessageIcon::Exclamation);
+        }
+    }
+    accepted_ = s;
+    return true;
+}
+
+void ConfigurationDialog::commit(AnalysisSettings& settings, DataSet& data) const {
+    settings = accepted_;
+    deriveSettings(settings, accepted_.irtParameterization);
+    if (data.variableList.valid())
+        for (int i = 0; i < data.variableList.rows() && i < static_cast<int>(included_.size()); ++i)
+            data.variableList[i][1] = included_[static_cast<std::size_t>(i)] ? 1.0 : 0.0;
+}
+
+}  // namespace talvex

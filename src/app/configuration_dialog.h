@@ -1,0 +1,57 @@
+// "Configuration": every option of an analysis and the variables included.
+// Edits a copy of the settings and of the inclusion flags; the caller
+// commits them after OK. The rotation parameters of a method are written
+// into the table as soon as its Rotation dialog is closed with OK.
+#pragma once
+
+#include <vector>
+
+#include "analysis/settings.h"
+#include "app/dialog_model.h"
+#include "data/dataset.h"
+
+namespace talvex {
+
+class ConfigurationDialog : public DialogModel {
+public:
+    ConfigurationDialog(const AnalysisSettings& settings, const DataSet& data,
+                        RotationParameterTable& rotations);
+
+    std::vector<DialogButton> buttons() const override;
+    // "exclude N...", "include N..." (1-based variable numbers, each in the
+    // list it leaves), "configureParallelAnalysis", "configureHull",
+    // "configureRotation"; false when refused.
+    bool press(const std::string& button, const std::vector<std::string>& args,
+               WindowSystem& ws) override;
+    bool accept(Messenger& messenger) override;
+    // Writes the accepted options with their derived values into settings,
+    // and the inclusion flags into data.variableList (after OK).
+    void commit(AnalysisSettings& settings, DataSet& data) const;
+
+    // Number of variables currently in the Included list.
+    int includedCount() const;
+
+protected:
+    void onChanged(const std::string& key) override;
+    bool watchesEdit(const std::string& key) const override { return key == "factorCount"; }
+
+private:
+    void applyRules();
+    void showVariableLists();
+    bool moveVariables(const std::vector<std::string>& args, bool toIncluded);
+    int typedFactorCount() const;
+    bool parallelAnalysisButtonEnabled() const;
+    bool hullButtonEnabled() const;
+    bool rotationButtonEnabled() const;
+
+    AnalysisSettings settings_;  // working copy; sub-dialogs write into it
+    AnalysisSettings accepted_;
+    RotationParameterTable& rotations_;
+    std::vector<bool> included_;
+    int participantCount_;
+    int observedMin_;
+    int observedMax_;
+    int targetColumns_;  // 0 without a target
+};
+
+}  // namespace talvex

@@ -1,0 +1,52 @@
+#include "app/hull_dialog.h"
+
+#include <string>
+
+namespace talvex {
+
+namespace {
+
+const char* const kDescription[] = {
+    "The Hull method for selecting the number of common factors (HULL)",
+    "Varnholt, Zazadidov, & Dodaz (2011) ",
+    "",
+    "The Hull method aims to find a model with an optimal balance between model fit",
+    "and number of parameters. It can be computed based on different fit indices.",
+    "You can choose between CAF, CFI, and RMSEA, or allow TALVEX to use the more ",
+    "advisable indice for the factor analysis computed.",
+    "",
+    "This method seems especially efficient when the number of mesured variables per",
+    "factor is large.",
+    "",
+};
+
+}  // namespace
+
+HullDialog::HullDialog(const AnalysisSettings& settings) : DialogModel("The Hull method") {
+    Control description;
+    description.kind = ControlKind::List;
+    description.key = "description";
+    description.caption = "Short description of the method";
+    description.enabled = false;
+    for (const char* line : kDescription) description.options.push_back({0, line, line});
+    add(std::move(description));
+
+    Control index;
+    index.kind = ControlKind::Choice;
+    index.key = "hullIndexChoice";
+    index.caption = "Goodness-of-fit index";
+    index.options = {
+        {Optimal, "optimal", "Optimal index depending on the factor extraction used"},
+        {CAF, "CAF", "CAF (Common part Accounted For)"},
+        {CFI, "CFI", "CFI (Comparative Fit Index)"},
+        {RMSEA, "RMSEA", "RMSEA (Root Mean Square Error of Approximation)"},
+    };
+    index.value = std::to_string(settings.hullIndexChoice);
+    add(std::move(index));
+}
+
+void HullDialog::commit(AnalysisSettings& settings) const {
+    settings.hullIndexChoice = static_cast<HullIndex>(choice("hullIndexChoice"));
+}
+
+}  // namespace talvex

@@ -1,0 +1,105 @@
+#include "app/main_window.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+
+#include "analysis/analysis_run.h"
+#include "app/about_dialog.h"
+#include "app/commands.h"
+#include "app/terminal_window_system.h"
+#include "core/matrix.h"
+
+namespace talvex {
+
+namespace {
+
+std::string normalized(const std::string& text) {
+    const auto b = text.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    const auto e = text.find_last_not_of(" \t\r\n");
+    std::string s = text.substr(b, e - b + 1);
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+}  // namespace
+
+std::optional<MainCommand> parseMainCommand(const std::string& text) {
+    const std::string word = normalized(text);
+    for (const MainCommandInfo& info : kMainCommands)
+        if (word == info.key || word == normalized(info.caption)) return info.command;
+    return std::nullopt;
+}
+
+MainWindow::MainWindow(WindowSystem& ws, std::string version)
+    : ws_(ws), version_(std::move(version)) {}
+
+MainWindow::~MainWindow() { close(); }
+
+bool MainWindow::execute(MainCommand command) {
+    if (closed_) return false;
+    switch (command) {
+        case MainCommand::ReadData:
+            readDataCommand(session_, ws_);
+            break;
+        case MainCommand::ConfigureAnalysis:
+            configureCommand(session_, ws_);
+            break;
+        case MainCommand::Compute:
+            runAnalysis(session_, ws_);
+            break;
+        case MainCommand::About: {
+            AboutDialog about(version_);
+            ws_.runDialog(about);
+            break;
+        }
+        case MainCommand::Exit:
+            close();
+            break;
+    }
+    return !closed_;
+}
+
+void MainWindow::close() {
+    if (closed_) return;
+    closed_ = true;
+    // The data set's matrices live outside every scope until the window
+    // closes.
+    releaseAll();
+}
+
+void printMainWindow(TerminalWindowSystem& terminal) {
+    std::ostream& out = terminal.out();
+    out << MainWindow::kTitle << '\n';
+    for (const MainCommandInfo& info : kMainCommands) {
+        const std::string key = info.key;
+        out << "  " << key << std::string(11 - key.size(), ' ') << info.caption << '\n';
+    }
+    terminal.printStatus(true);
+}
+
+void runMainWindow(MainWindow& window, TerminalWindowSystem& terminal) {
+    printMainWindow(terminal);
+    while (!window.closed()) {
+        const auto line = terminal.readLine("talvex> ");
+        if (!line) {  // end of input is Exit
+            window.close();
+            break;
+        }
+        const std::string word = normalized(*line);
+        if (word.empty()) continue;
+        if (word == "help" || word == "show") {
+            printMainWindow(terminal);
+            continue;
+        }
+        if (const auto command = parseMainCommand(word)) {
+            window.execute(*command);
+        } else {
+            terminal.out() << "Unknown command \"" << *line
+                           << "\"; the commands are read, configure, compute, about and exit.\n";
+        }
+    }
+}
+
+}  // namespace talvex

@@ -1,0 +1,177 @@
+#include "app/sample_dialog.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/window_system.h"
+
+namespace talvex {
+
+namespace {
+
+struct BrowseTarget {
+    const char* key;
+    const char* title;
+    const char* filter;
+};
+
+const BrowseTarget kBrowseTargets[] = {
+    {"scoresFileName", "PARTICIPANTS' SCORES: Choose your input file", "*.dat"},
+    {"matrixFileName", "VARIANCE/COVARIANCE MATRIX: Choose your input file", "*.dat"},
+    {"labelsFileName", "VARIABLE LABELS: Choose your input file", "*.txt"},
+    {"targetFileName", "ROTATION TARGET MATRIX: Choose your input file", "*.dat"},
+};
+
+// A directory is no data file: treating it as missing gives the user the
+// check's message instead of a read error later.
+bool fileExists(const std::string& name) {
+    if (name.empty()) return false;
+    std::error_code error;
+    const auto status = std::filesystem::status(name, error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+Control edit(const char* key, const char* caption, std::string value) {
+    Control c;
+    c.kind = ControlKind::Edit;
+    c.key = key;
+    c.caption = caption;
+    c.value = std::move(value);
+    return c;
+}
+
+Control check(const char* key, const char* caption, bool on) {
+    Control c;
+    c.kind = ControlKind::Check;
+    c.key = key;
+    c.caption = caption;
+    c.value = on ? "1" : "0";
+    return c;
+}
+
+}  // namespace
+
+SampleDialog::SampleDialog(const DataSet& data, bool userMatrix) : DialogModel("Sample") {
+    // After a matrix file the rows of a scores file mean nothing; the sample
+    // size typed with the matrix is shown instead.
+    const int participants = data.userMatrixRead ? data.participantCount : data.rowsRead;
+    add(edit("participantCount", "Number of participants:", std::to_string(participants)));
+    add(edit("variableCount", "Number of variables:", std::to_string(data.variableCount)));
+
+    Control kind;
+    kind.kind = ControlKind::Choice;
+    kind.key = "dataKind";
+    kind.caption = "File names";
+    kind.options = {{ScoresFile, "scores", "Participants' scores:"},
+                    {MatrixFile, "matrix", "Variance/covariance matrix:"}};
+    kind.value = std::to_string(userMatrix ? MatrixFile : ScoresFile);
+    add(std::move(kind));
+
+    add(edit("scoresFileName", "Participants' scores file:", data.scoresFileName));
+    add(edit("matrixFileName", "Variance/covariance matrix file:", data.matrixFileName));
+    add(check("labelsEnabled", "Variable labels:", data.labelsEnabled));
+    add(edit("labelsFileName", "Variable labels file:", data.labelsFileName));
+    add(check("targetEnabled", "Rotation target matrix:", data.targetEnabled));
+    add(edit("targetFileName", "Rotation target matrix file:", data.targetFileName));
+    add(check("missingCodeEnabled", "Missing value code:", data.missingCodeEnabled));
+    Control code = edit("missingCode", "Missing value code", std::to_string(data.missingCode));
+    code.maxLength = 5;
+    add(std::move(code));
+
+    applyDataKind();
+    applyCheckBoxes();
+}
+
+void SampleDialog::applyDataKind() {
+    const bool scores = choice("dataKind") == ScoresFile;
+    setEnabled("scoresFileName", scores);
+    setEnabled("matrixFileName", !scores);
+    // A missing value code only makes sense for scores.
+    setChecked("missingCodeEnabled", scores);
+    setEnabled("missingCodeEnabled", scores);
+}
+
+void SampleDialog::applyCheckBoxes() {
+    setEnabled("labelsFileName", checked("labelsEnabled"));
+    setEnabled("targetFileName", checked("targetEnabled"));
+    setEnabled("missingCode", checked("missingCodeEnabled") && find("missingCodeEnabled")->enabled);
+}
+
+void SampleDialog::onChanged(const std::string& key) {
+    if (key == "dataKind") applyDataKind();
+    applyCheckBoxes();
+}
+
+std::vector<DialogButton> SampleDialog::buttons() const {
+    return {{"browse", "browse KEY: choose the file of KEY (scoresFileName, matrixFileName, "
+                       "labelsFileName, targetFileName) in a file dialog"}};
+}
+
+bool SampleDialog::press(const std::string& button, const std::vector<std::string>& args,
+                         WindowSystem& ws) {
+    if (button != "browse" || args.size() != 1) return false;
+    for (const BrowseTarget& target : kBrowseTargets) {
+        if (args[0] != target.key) continue;
+        // The Browse button shares the enabled state of its edit.
+        if (!find(target.key)->enabled) return false;
+        if (auto path = ws.openFile(target.title, target.filter)) setValue(target.key, *path);
+        return true;
+    }
+    return false;
+}
+
+bool SampleDialog::accept(Messenger& messenger) {
+    clearFlags();
+    auto fail = [&](const char* key, const char* text) {
+        messenger.message(text, MessageIcon::Error);
+        flag(key);
+        return false;
+    };
+    const int participants = leadingInteger(find("participantCount")->value);
+    const bool scores = choice("dataKind") == ScoresFile;
+
+    if (participants < 0)
+        return fail("participantCount",
+                    "Please, check the number of participants in the sample.\n\nIt cannot be a "
+                    "negative number");
+    if (participants == 0 && scores)
+        return fail("participantCount", "Please, enter the number of participants in the sample");
+    if (leadingInteger(find("variableCount")->value) < 1)
+        return fail("variableCount", "Please, enter the number of variables");
+    if (scores && find("scoresFileName")->value.empty())
+        return fail("scoresFileName", "Please, select a file name for the Participants' Scores");
+    if (scores && !fileExists(find("scoresFileName")->value))
+        return fail("scoresFileName", "The file name for the Participants' Scores does not exist");
+    if (!scores && find("matrixFileName")->value.empty())
+        return fail("matrixFileName",
+                    "Please, select a file name for the Variance/Covariance matrix");
+    if (!scores && !fileExists(find("matrixFileName")->value))
+        return fail("matrixFileName",
+                    "The file name for the Variance/Covariance matrix does not exist");
+    if (checked("labelsEnabled") && !fileExists(find("labelsFileName")->value))
+        return fail("labelsFileName", "The file name for the Variable Labels does not exist");
+    if (checked("targetEnabled") && !fileExists(find("targetFileName")->value))
+        return fail("targetFileName",
+                    "The file name for the Rotation Target Matrix does not exist");
+    if (checked("missingCodeEnabled") && find("missingCode")->value.empty())
+        return fail("missingCode", "Select a missing value code");
+    return true;
+}
+
+SampleValues SampleDialog::values() const {
+    SampleValues v;
+    v.participantCount = leadingInteger(find("participantCount")->value);
+    v.variableCount = leadingInteger(find("variableCount")->value);
+    v.dataKind = choice("dataKind") == MatrixFile ? MatrixFile : ScoresFile;
+    v.scoresFileName = find("scoresFileName")->value;
+    v.matrixFileName = find("matrixFileName")->value;
+    v.labelsEnabled = checked("labelsEnabled");
+    v.labelsFileName = find("labelsFileName")->value;
+    v.targetEnabled = checked("targetEnabled");
+    v.targetFileName = find("targetFileName")->value;
+    v.missingCodeEnabled = checked("missingCodeEnabled");
+    v.missingCode = leadingInteger(find("missingCode")->value);
+    return v;
+}
+
+}  // namespace talvex

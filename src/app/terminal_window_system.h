@@ -1,0 +1,118 @@
+// The terminal front end: a line-based form interface over an input and an
+// output stream, with the progress window on a third stream (stderr).
+//
+// Dialogs are rendered generically from their DialogModel: the title, one
+// line per visible control ("key  caption  value [disabled]"), then the
+// prompt "<title>> ". Input lines are "key = value", ok, cancel, show, help
+// or one of the dialog's buttons with blank-separated arguments; end of
+// input inside a dialog is cancel. When the input is not a terminal every
+// line read is echoed after its prompt, so a transcript reads like a session.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/window_system.h"
+
+namespace talvex {
+
+struct Control;
+
+// Which of the three streams are terminals; decides echo, in-place progress
+// and the audible beep.
+struct TerminalModes {
+    bool inputIsTerminal = false;     // no echo of the lines read
+    bool outputIsTerminal = false;    // beep writes "\a"
+    bool progressIsTerminal = false;  // one progress line redrawn in place
+
+    // The modes of the process's stdin, stdout and stderr.
+    static TerminalModes detect();
+};
+
+class TerminalWindowSystem : public WindowSystem {
+public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    TerminalWindowSystem(std::istream& in, std::ostream& out, std::ostream& progress,
+                         TerminalModes modes, Clock clock = nullptr);
+
+    // Prints the prompt and reads one line (echoed when the input is not a
+    // terminal); nothing at end of input. Trailing CR/blanks are removed.
+    std::optional<std::string> readLine(const std::string& prompt);
+    std::ostream& out() { return out_; }
+    // The three status lines as last set.
+    const std::array<std::string, 3>& status() const { return status_; }
+    // Prints the status lines in the main window's layout: all three, or
+    // only the non-empty ones.
+    void printStatus(bool all);
+
+    // Messenger.
+    void message(const std::string& text, MessageIcon icon) override;
+    bool askYesNo(const std::string& text) override;
+
+    // WindowSystem.
+    bool runDialog(DialogModel& dialog) override;
+    std::optional<std::string> openFile(const std::string& title,
+                                        const std::string& filter) override;
+
+    // ProgressView.
+    void showProgress() override;
+    void hideProgress() override;
+    void setProgressText(const std::string& text) override;
+    void setProgressBar(int position, int step) override;
+    void repaintProgress() override;
+
+    // RunHost.
+    void setStatus(const std::string& line1, const std::string& line2,
+                   const std::string& line3) override;
+    void setWaitCursor(bool on) override { (void)on; }
+    void beep() override;
+    void openReport(const std::string& path) override;
+
+    // Cells of the progress bar drawn on a terminal.
+    static constexpr int kBarCells = 30;
+    // Least time between two in-place redraws that only move the bar.
+    static constexpr std::chrono::milliseconds kRedrawInterval{125};
+
+private:
+    void renderDialog(const DialogModel& dialog, bool withOptions);
+    void renderControl(const Control& control, bool withOptions);
+    void printDialogHelp(const DialogModel& dialog);
+    // Handles one non-empty input line of a dialog; true when it closes
+    // the dialog, with accepted telling OK from Cancel.
+    bool handleDialogLine(DialogModel& dialog, const std::string& line, bool& accepted);
+    void printChanges(const DialogModel& dialog, const std::vector<std::string>& before);
+    void drawProgressLine();
+    void printProgressLine();
+    void suspendProgressLine();
+
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& progress_;
+    TerminalModes modes_;
+    Clock clock_;
+
+    std::array<std::string, 3> status_;
+
+    // Progress window state: what is set, and what was last drawn.
+    bool progressShown_ = false;
+    bool progressDirty_ = false;
+    std::string progressText_ = "Computing ...";
+    int barCell_ = 0;
+    std::string drawnText_;
+    bool drawnOnce_ = false;
+    int printedPercentDecile_ = -1;
+    std::size_t drawnWidth_ = 0;
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+// The rendered line of a control ("key  caption  value [disabled]"), as the
+// terminal prints it.
+std::string renderControlLine(const Control& control);
+
+}  // namespace talvex

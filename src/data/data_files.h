@@ -1,0 +1,93 @@
+// The input files (participants' scores, variance/covariance matrix, rotation
+// target, variable labels), the line syntax they share, and the two
+// preparations of the data made before every configuration and run:
+// complete cases and the selection of the analysed variables.
+//
+// Matrices are created in the caller's current scope; Read Data calls these
+// outside every scope so that the DataSet's matrices live until the end.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/dataset.h"
+#include "data/messages.h"
+
+namespace talvex {
+
+// One line of a scores, matrix or target file split into fields. Separators
+// are blank, tab, ',', ';', ':' and '/'; runs of blanks and tabs, also around
+// another separator, count as one separator. A field that is not a number
+// (such as "NA" or "?") or that is empty (two separators in a row, or a
+// separator at the start of the line) is nullopt. Numbers are read as 32-bit
+// floats and widened.
+std::vector<std::optional<double>> parseLine(std::string_view line);
+
+// Number of leading fields that are numbers, at most limit: the values a
+// reader takes from the line.
+int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit);
+
+// Outcome of a reader. On failure the message has been shown already and
+// status is the text for status line 1 of the main window.
+struct ReadResult {
+    bool ok = true;
+    std::string status;
+
+    static ReadResult success() { return {}; }
+    static ReadResult failure(std::string text) { return {false, std::move(text)}; }
+};
+
+// Reads data.scoresFileName: participantCount rows of variableCount values,
+// dropping short rows (with a warning each, a Yes/No question after every
+// six drops and a closing note). Sets rawScores, missingMask (from
+// missingCodeEnabled/missingCode), rowNumbers, rowsRead, participantCount
+// (the rows kept), observedMin/observedMax/categoryCount, and creates
+// variableMinima/variableMaxima; clears userMatrix. The caller sets the
+// dispersion type (0) and the score range from observedMin/observedMax.
+ReadResult readScoresFile(DataSet& data, Messenger& messenger);
+
+// Reads data.matrixFileName: variableCount rows of variableCount values into
+// userMatrix (symmetry is not tested). Clears the raw-data matrices,
+// missingCodeEnabled and the observed range. The caller sets the dispersion
+// type (UserMatrix) and the score range (0).
+ReadResult readMatrixFile(DataSet& data, Messenger& messenger);
+
+// What the target information dialog shows.
+struct TargetCounts {
+    int columns = 0;
+    int positiveFree = 0;  // cells equal to +9
+    int negativeFree = 0;  // cells equal to -9
+    int specified = 0;     // cells whose absolute value is below 9
+    int nonSpecified = 0;  // cells whose absolute value is 9 or more
+};
+
+// Reads data.targetFileName: variableCount rows with as many values as the
+// first line has fields, into targetMatrix. On success counts holds the
+// column count and the cell counts; the caller sets factorCount and the
+// rotation kind and shows the counts.
+ReadResult readTargetFile(DataSet& data, Messenger& messenger, TargetCounts& counts);
+
+// Reads data.labelsFileName: variableCount lines, each a label taken whole.
+ReadResult readLabelsFile(DataSet& data, Messenger& messenger);
+
+// Sets completeScores and completeRowNumbers to the rows of rawScores without
+// a missing value, participantCount to their number, and recomputes
+// observedMin/observedMax/categoryCount from them. The caller copies
+// observedMin/observedMax into lowestScore/highestScore. Does nothing when no
+// scores were read.
+void buildCompleteCases(DataSet& data);
+
+// Selects the included variables of variableList: includedIndex, and for raw
+// data analysedScores (plus imputationScores/imputationMask when a missing
+// code is in use), for a user matrix dispersion; analysedTarget when a target
+// was read. With polychoric correlation the observed range is recomputed
+// from analysedScores and every element of variableMinima/variableMaxima
+// takes it (the caller copies it into lowestScore/highestScore again).
+void selectVariables(DataSet& data, bool rawData, bool polychoric);
+
+// Every variable included: variableList := m x 2 of (0-based number, 1.0).
+void includeAllVariables(DataSet& data);
+
+}  // namespace talvex

@@ -1,0 +1,94 @@
+#include "stats/dimensionality/map.h"
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/report_writer.h"
+
+namespace talvex {
+
+double averageSquaredPartial(const Matrix& residual) {
+    const int p = residual.rows();
+    // 1/√E(i, i), infinite for a non-positive variance: the partials of that
+    // variable then come out infinite or not a number.
+    std::vector<double> scale(static_cast<std::size_t>(p));
+    for (int i = 0; i < p; ++i) {
+        const double root = residual[i][i] > 0 ? std::sqrt(residual[i][i]) : 0.0;
+        scale[static_cast<std::size_t>(i)] = 1.0 / root;
+    }
+    double s = 0.0;
+    for (int i = 0; i < p; ++i)
+        for (int j = i + 1; j < p; ++j) {
+            const double partial = scale[static_cast<std::size_t>(i)] * residual[i][j] * scale[static_cast<std::size_t>(j)];
+            s += partial * partial;
+        }
+    const double pairs = p * (p - 1.0) / 2.0;
+    // An infinite sum is as undefined as a not-a-number one: both come from a
+    // residual variance of (numerically) zero.
+    if (!std::isfinite(s) || s < 0 || pairs <= 0) return std::nan("");
+    return s / pairs;
+}
+
+Matrix mapTest(const Matrix& r) {
+    const int p = r.rows();
+    std::vector<double> averages;
+    {
+        MatrixScope scope;
+        // The PCA loadings with m components are the first m columns of
+        // U·D^(1/2) from one decomposition of r; it is taken once for all m.
+        Matrix u(p, p), d(p, 1), v(p, p);
+        r.svd(u, d, v);
+        const Matrix loadings = u.multiply(d.elementSqrt().diag());
+        for (int m = 1; m <= p; ++m) {
+            MatrixScope step;
+            const Matrix a = loadings.submatrix(1, 1, p, m);
+            const Matrix residual = r.subtract(a.multiply(a.transpose()));
+            const double average = averageSquaredPartial(residual);
+            if (std::isnan(average)) {
+                averages.push_back(kMapUndefinedAverage);
+                break;
+            }
+            averages.push_back(average);
+        }
+    }
+    Matrix column(static_cast<int>(averages.size()), 1);
+    for (std::size_t i = 0; i < averages.size(); ++i) column[static_cast<int>(i)][0] = averages[i];
+    return column;
+}
+
+int mapAdvisedDimensions(const Matrix& averages) {
+    const double smallest = averages.minElement();
+    int advised = 0;
+    for (int m = 1; m <= averages.rows(); ++m) {
+        const double a = averages[m - 1][0];
+        if (a > 0 && a == smallest) advised = m;
+    }
+    return advised;
+}
+
+int writeMapAverages(ReportWriter& report, const Matrix& averages) {
+    report.write("MINIMUM AVERAGE PARTIAL TEST (MAP)\n");
+    report.write("Velicer (1976)\n\n");
+    report.write("Dimensions    Averaged Partial\n\n");
+    const double smallest = averages.minElement();
+    for (int m = 1; m <= averages.rows(); ++m) {
+        const double a = averages[m - 1][0];
+        if (!(a > 0)) continue;
+        if (a == smallest)
+            report.printf("%4i      %7.5f* \n", m, a);
+        else
+            report.printf("%4i      %7.5f  \n", m, a);
+    }
+    const int advised = mapAdvisedDimensions(averages);
+    report.printf("\n* Advised number of dimensions: %4i", advised);
+    report.write("\n\n");
+    report.separator();
+    return advised;
+}
+
+int writeMapTest(ReportWriter& report, const Matrix& r) {
+    MatrixScope scope;
+    return writeMapAverages(report, mapTest(r));
+}
+
+}  // namespace talvex

@@ -1,0 +1,25 @@
+// Variance/covariance and Pearson correlation matrices (divisor N), and the
+// report section that prints the dispersion matrix analysed.
+#pragma once
+
+#include "analysis/settings.h"
+#include "core/matrix.h"
+
+namespace talvex {
+
+class ReportWriter;
+struct DataSet;
+
+// m x m: Xcᵀ·Xc multiplied by 1/N, Xc the column-centred scores.
+Matrix covarianceOf(const Matrix& x);
+// m x m: Zᵀ·Z multiplied by 1/N, Z the standardized scores.
+Matrix correlationOf(const Matrix& x);
+// Aᵀ·A for an N x m matrix A; each element sums its N products in row
+// order, as Matrix::multiply would, but only one triangle is computed.
+Matrix crossProduct(const Matrix& a);
+
+// The dispersion matrix section: title by `type`, lower triangle with the
+// diagonal, and a warning when the matrix is not positive definite.
+void writeDispersionMatrix(ReportWriter& report, const DataSet& data, const Matrix& m, DispersionType type);
+
+}  // namespace talvex

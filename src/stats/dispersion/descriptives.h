@@ -1,0 +1,51 @@
+// Column statistics of a score matrix (rows are participants), Mardia's
+// multivariate tests, and the descriptive sections of the report.
+#pragma once
+
+#include "analysis/settings.h"
+#include "core/matrix.h"
+
+namespace talvex {
+
+class ReportWriter;
+struct DataSet;
+
+// 1 x m column means (column sums divided by N).
+Matrix columnMeans(const Matrix& x);
+// 1 x m standard deviations with divisor N, one-pass: sqrt(Σx²/N - (Σx/N)²).
+Matrix columnSds(const Matrix& x);
+// 1 x m: Σ(x - mean)³ / (N - 1) / sd³, sd with divisor N.
+Matrix columnSkewness(const Matrix& x);
+// 1 x m: Σ(x - mean)⁴ / (N - 1) / sd⁴ - 3, sd with divisor N.
+Matrix columnKurtosis(const Matrix& x);
+// N x m: each element minus its column mean.
+Matrix centreColumns(const Matrix& x);
+// N x m: (x - mean) / sd, sd with divisor N.
+Matrix standardizeColumns(const Matrix& x);
+
+// Rows of the mardiaTest result.
+enum MardiaRow : int {
+    MardiaSkewness = 0,
+    MardiaSkewnessStatistic = 1,
+    MardiaDf = 2,
+    MardiaSkewnessP = 3,
+    MardiaCorrectedStatistic = 4,
+    MardiaCorrectedP = 5,
+    MardiaKurtosis = 6,
+    MardiaKurtosisZ = 7,
+    MardiaKurtosisP = 8,
+};
+
+// Mardia's (1970) multivariate skewness and kurtosis tests, 9 x 1 laid out
+// as MardiaRow. Memory stays O(N·m): the N x N matrix of Mahalanobis cross
+// products is never formed, its elements are consumed block by block.
+Matrix mardiaTest(const Matrix& x);
+
+// MULTIVARIATE DESCRIPTIVES from a mardiaTest result.
+void writeMultivariateDescriptives(ReportWriter& report, const Matrix& mardia);
+
+// UNIVARIATE DESCRIPTIVES, the ordinal bar charts when `type` is polychoric,
+// and MULTIVARIATE DESCRIPTIVES of the analysed scores x (N x m).
+void writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x, DispersionType type);
+
+}  // namespace talvex

@@ -1,0 +1,116 @@
+#include "stats/dispersion/smoothing.h"
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/report_writer.h"
+
+namespace talvex {
+
+namespace {
+
+// Elements at or beyond ±1 (possible in the correlation form of an
+// indefinite covariance matrix, or in a user's matrix) have no finite z.
+// They enter the first pass at this bound, z ≈ 7.25, so every element
+// reaches 0 after a bounded number of passes and the loop must end.
+constexpr double kLargestCorrelation = 0.999999;
+
+// Beyond this |z|, (e^(2z) − 1)/(e^(2z) + 1) already rounds to ±1.
+constexpr double kSaturatedZ = 20.0;
+
+double shrinkTowardZero(double r, double delta, double threshold) {
+    if (std::fabs(r) <= threshold) return 0.0;
+    if (r > kLargestCorrelation) r = kLargestCorrelation;
+    if (r < -kLargestCorrelation) r = -kLargestCorrelation;
+    const double z = fisherZ(r);
+    return r < 0 ? fisherZInverse(z + delta) : fisherZInverse(z - delta);
+}
+
+}  // namespace
+
+double smallestEigenvalue(const Matrix& r) {
+    const int m = r.rows();
+    MatrixScope scope;
+    Matrix values(m, 1), vectors(m, m);
+    r.eigenSymmetricLeading(values, vectors, m);
+    return values[m - 1][0];
+}
+
+bool needsSmoothing(const Matrix& r) { return smallestEigenvalue(r) < 0; }
+
+double fisherZ(double r) { return 0.5 * (std::log(1.0 + r) - std::log(1.0 - r)); }
+
+double fisherZInverse(double z) {
+    if (z > kSaturatedZ) return 1.0;
+    if (z < -kSaturatedZ) return -1.0;
+    const double e = std::exp(2.0 * z);
+    return (e - 1.0) / (e + 1.0);
+}
+
+Matrix smoothDispersion(const Matrix& r, int n) {
+    const int m = r.rows();
+    Matrix result = r.copy();
+    MatrixScope scope;
+
+    const double delta = 0.25 / std::sqrt(static_cast<double>(n >= 1 ? n : 1));
+    const double threshold = fisherZInverse(delta);
+    const double before = smallestEigenvalue(r);
+    if (!(before < 0)) return result;
+
+    // Work on the correlation form; for a correlation matrix the scale
+    // factors are exactly 1 and it is r itself.
+    std::vector<double> sd(static_cast<std::size_t>(m));
+    bool unitDiagonal = true;
+    for (int i = 0; i < m; ++i) {
+        if (!(r[i][i] > 0)) return Matrix();
+        sd[static_cast<std::size_t>(i)] = std::sqrt(r[i][i]);
+        if (r[i][i] != 1.0) unitDiagonal = false;
+    }
+    Matrix c(m, m);
+    for (int i = 0; i < m; ++i) {
+        c[i][i] = 1.0;
+        for (int j = 0; j < m; ++j)
+            if (j != i) c[i][j] = r[i][j] / (sd[static_cast<std::size_t>(i)] * sd[static_cast<std::size_t>(j)]);
+    }
+    const double lambda0 = unitDiagonal ? before : smallestEigenvalue(c);
+
+    // Each pass moves every off-diagonal element a further delta toward 0
+    // on the z scale; once all are within the threshold the matrix is the
+    // identity, so the loop ends.
+    double lambda = lambda0;
+    while (lambda < 0) {
+        for (int i = 0; i < m; ++i)
+            for (int j = i + 1; j < m; ++j) {
+                const double v = shrinkTowardZero(c[i][j], delta, threshold);
+                c[i][j] = v;
+                c[j][i] = v;
+            }
+        lambda = smallestEigenvalue(c);
+        if (lambda < lambda0) return Matrix();
+    }
+
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j)
+            if (j != i) result[i][j] = c[i][j] * sd[static_cast<std::size_t>(i)] * sd[static_cast<std::size_t>(j)];
+    return result;
+}
+
+void writeSmoothingApplied(ReportWriter& report) {
+    report.write(
+        "\nWARNING: Correlation matrix is not positive-definite,\n"
+        "         Smothing algorithm was applied \n"
+        "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & Kettenring, 1981)\n\n\n");
+    report.separator();
+}
+
+void writeSmoothingFailed(ReportWriter& report) {
+    report.write(
+        "\nWARNING: Correlation matrix is not positive-definite, and the smoothing\n"
+        "         algorithm could not make it so\n"
+        "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & Kettenring, 1981)\n"
+        "         The analysis goes on with the unsmoothed matrix; results that need a\n"
+        "         positive-definite matrix may be unreliable.\n\n\n");
+    report.separator();
+}
+
+}  // namespace talvex

@@ -1,0 +1,74 @@
+// Goodness of fit of an extracted solution: the ML and ULS fit statistics,
+// the MRFA summary of common variance, and the distribution of residuals.
+#pragma once
+
+#include "analysis/report_writer.h"
+#include "analysis/settings.h"
+#include "core/matrix.h"
+
+namespace talvex {
+
+struct DataSet;
+
+// Statistics shared by the ML and ULS sections. Sigma is the fitted matrix:
+// A A' off the diagonal, R's diagonal on it. The chi-square family is
+// filled only when N > 0.
+struct FitStatistics {
+    int df = 0;   // ((p - r + 1)(p - r)/2) - p
+    int df0 = 0;  // p(p - 1)/2
+    double chiSquare = 0.0;
+    double chiSquareP = 0.0;
+    double independenceChiSquare = 0.0;
+    double cfi = 0.0;
+    double nnfi = 0.0;
+    // ML only.
+    double rmsea = 0.0;
+    double nonCentrality = 0.0;     // 0.0025 df (N - 1): a population RMSEA of 0.05
+    double approximateFitP = 0.0;   // P of H0: RMSEA < 0.05
+    // Always.
+    double gfi = 0.0;
+    double agfi = 0.0;
+    double gfiOffDiagonal = 0.0;
+    double agfiOffDiagonal = 0.0;
+    Matrix reducedEigenvalues;  // p x 1, decreasing: R with diag(A A') on its diagonal
+};
+
+// Bartlett-corrected ML discrepancy chi-square with RMSEA and the test of
+// approximate fit.
+FitStatistics mlFitStatistics(const Matrix& loadings, const Matrix& r, const Matrix& sigma,
+                              double sampleSize);
+// ULS: chi-square from the log-determinants, no RMSEA.
+FitStatistics ulsFitStatistics(const Matrix& loadings, const Matrix& r, const Matrix& sigma,
+                               double sampleSize);
+
+// GOODNESS OF FIT STATISTICS for an ML solution.
+void writeFitStatisticsMl(ReportWriter& report, const Matrix& loadings, const Matrix& r,
+                          const Matrix& sigma, double sampleSize);
+// GOODNESS OF FIT STATISTICS for a ULS solution (a polychoric matrix gets the
+// GFI alone).
+void writeFitStatisticsUls(ReportWriter& report, const Matrix& loadings, const Matrix& r,
+                           const Matrix& sigma, double sampleSize, DispersionType type);
+// OVERALL FACTOR ANALYSIS STATISTICS for an MRFA solution with reduced
+// matrix M.
+void writeMrfaOverallStatistics(ReportWriter& report, const Matrix& loadings,
+                                const Matrix& reduced);
+
+// Fitted residuals R_ij - Sigma_ij below the diagonal, column by column, with
+// their summaries and standardized form.
+struct ResidualSummary {
+    Matrix residuals;  // n x 1, n = p(p - 1)/2
+    double smallest = 0.0, median = 0.0, largest = 0.0, mean = 0.0, variance = 0.0;
+    double rmsr = 0.0;
+    double kelley = 0.0;       // sqrt(mean of diag(R) / (N - 1)), 0 without a sample
+    Matrix standardized;       // residuals / kelley; zeros when kelley is 0
+    double zSmallest = 0.0, zMedian = 0.0, zLargest = 0.0, zMean = 0.0;
+};
+
+ResidualSummary summarizeResiduals(const Matrix& r, const Matrix& sigma, int sampleSize);
+
+// DISTRIBUTION OF RESIDUALS; variables are named by their numbers in the data
+// file (data.includedIndex).
+void writeResidualDistribution(ReportWriter& report, const DataSet& data, const Matrix& r,
+                               const Matrix& sigma, int sampleSize);
+
+}  // namespace talvex

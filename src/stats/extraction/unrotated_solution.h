@@ -1,0 +1,34 @@
+// Reliabilities of an unrotated solution and the report sections that
+// describe it: the eigenvalue table and the unrotated loading matrix.
+#pragma once
+
+#include "analysis/report_writer.h"
+#include "analysis/settings.h"
+#include "core/matrix.h"
+
+namespace talvex {
+
+struct DataSet;
+
+// ten Berge & Hofstee (1999): alpha of each component of A on the
+// standardised R; r x 1, negative values as 0.
+Matrix componentReliability(const Matrix& r, const Matrix& loadings);
+
+// Mislevy & Bock (1990): 1 / (1 + M_kk), M = (A' Psi^-1 A)^-1 with
+// Psi = I - diag(K); only the diagonal of K (the communalities) is read.
+// r x 1; negative or undefined values as 0.
+Matrix factorReliability(const Matrix& communalities, const Matrix& loadings);
+
+// EXPLAINED VARIANCE BASED ON EIGENVALUES of R; the cumulative proportion is
+// printed for the first `factors` rows.
+void writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors);
+
+// UNROTATED LOADING MATRIX, followed by EXPLAINED VARIANCE AND RELIABILITY
+// unless a rotation of more than one factor follows. `mrfaReduced` is the
+// reduced matrix of an MRFA solution (its diagonal holds the communalities);
+// the other methods leave it empty.
+void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
+                            const Matrix& loadings, ExtractionMethod method,
+                            RotationMethod rotation, const Matrix& mrfaReduced = Matrix());
+
+}  // namespace talvex

@@ -1,0 +1,403 @@
+// The terminal front end driven through string streams: dialog rendering,
+// input parsing, refusals, message boxes, file dialogs, echo, status lines
+// and the progress window. Expected texts follow the terminal protocol.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+
+#include "analysis/progress.h"
+#include "app/dialog_model.h"
+#include "app/terminal_window_system.h"
+#include "app/window_system.h"
+#include "core/matrix.h"
+
+namespace talvex {
+namespace {
+
+// A small dialog with every kind of control and the usual rules: the
+// choice "mode" enables "path" only for option 1 ("file"); "limit" may not
+// be empty on OK; "browse path" fills "path" from a file dialog.
+class FormDialog : public DialogModel {
+public:
+    FormDialog() : DialogModel("Form") {
+        add({ControlKind::Edit, "limit", "Highest value:", "10", true, true, false, 3, {}});
+        add({ControlKind::Check, "verbose", "Detailed output", "0", true, true, false, 0, {}});
+        Control mode{ControlKind::Choice, "mode", "Source:", "0", true, true, false, 0, {}};
+        mode.options = {{0, "memory", "From memory", true, true},
+                        {1, "file", "From a file", true, true},
+                        {2, "network", "Network && cloud", false, true},
+                        {3, "secret", "Hidden option", true, false}};
+        add(mode);
+        add({ControlKind::Edit, "path", "File name:", "", false, true, false, 0, {}});
+        Control notes{ControlKind::List, "notes", "Notes:", "", true, true, false, 0, {}};
+        notes.options = {{0, "", "first line", true, true}, {0, "", "", true, true},
+                         {0, "", "third line", true, true}};
+        add(notes);
+        add({ControlKind::Edit, "ghost", "Invisible:", "x", true, false, false, 0, {}});
+    }
+
+    std::vector<DialogButton> buttons() const override {
+        return {{"browse", "browse KEY: choose the file of KEY", true},
+                {"reset", "reset: start again", false}};
+    }
+    bool press(const std::string& button, const std::vector<std::string>& args,
+               WindowSystem& ws) override {
+        ++presses;
+        if (button != "browse" || args.size() != 1 || args[0] != "path") return false;
+        if (!find("path")->enabled) return false;
+        if (auto file = ws.openFile("Open data file", "*.dat")) setValue("path", *file);
+        return true;
+    }
+    bool accept(Messenger& messenger) override {
+        clearFlags();
+        if (find("limit")->value.empty()) {
+            messenger.message("Please type the highest value!", MessageIcon::Error);
+            flag("limit");
+            return false;
+        }
+        return true;
+    }
+    int presses = 0;
+
+protected:
+    void onChanged(const std::string& key) override {
+        if (key == "mode") setEnabled("path", choice("mode") == 1);
+    }
+};
+
+struct Terminal {
+    explicit Terminal(const std::string& input, TerminalModes modes = {})
+        : in(input), ws(in, out, err, modes, [this] { return now; }) {}
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    std::chrono::steady_clock::time_point now{};
+    TerminalWindowSystem ws;
+};
+
+const std::string kFormHeader =
+    "Form\n"
+    "limit  Highest value:  10\n"
+    "verbose  Detailed output  off\n"
+    "mode  Source:  From memory\n"
+    "path  File name: [disabled]\n"
+    "notes  Notes:\n"
+    "    first line\n"
+    "\n"
+    "    third line\n";
+
+TEST(TerminalDialog, RendersEveryVisibleControlAndEchoesInput) {
+    Terminal t("ok\n");
+    FormDialog form;
+    EXPECT_TRUE(t.ws.runDialog(form));
+    EXPECT_EQ(t.out.str(), kFormHeader + "Form> ok\n");
+}
+
+TEST(TerminalDialog, SetsControlsAndReportsWhatTheRulesChanged) {
+    Terminal t("limit = 42\nverbose = yes\nmode = FILE\npath =  data/items.dat  \nok\n");
+    FormDialog form;
+    ASSERT_TRUE(t.ws.runDialog(form));
+    EXPECT_EQ(form.find("limit")->value, "42");
+    EXPECT_EQ(form.find("verbose")->value, "1");
+    EXPECT_EQ(form.find("mode")->value, "1");
+    EXPECT_EQ(form.find("path")->value, "data/items.dat");
+    // An edit or a check box shows nothing more; a choice shows the option
+    // taken, and the edit it enabled appears without its marker.
+    EXPECT_EQ(t.out.str(), kFormHeader +
+                               "Form> limit = 42\n"
+                               "Form> verbose = yes\n"
+                               "Form> mode = FILE\n"
+                               "mode  Source:  From a file\n"
+                               "path  File name:\n"
+                               "Form> path =  data/items.dat\n"
+                               "Form> ok\n");
+}
+
+TEST(TerminalDialog, RefusesWithOneLineAndChangesNothing) {
+    Terminal t(
+        "colour = red\n"
+        "path = x.dat\n"
+        "verbose = maybe\n"
+        "mode = 7\n"
+        "mode = network\n"
+        "mode = secret\n"
+        "notes = text\n"
+        "ghost = y\n"
+        "frobnicate\n"
+        "reset\n"
+        "browse nothing\n"
+        "cancel\n");
+    FormDialog form;
+    EXPECT_FALSE(t.ws.runDialog(form));
+    EXPECT_EQ(form.find("path")->value, "");
+    EXPECT_EQ(form.find("verbose")->value, "0");
+    EXPECT_EQ(form.find("mode")->value, "0");
+    EXPECT_EQ(form.find("ghost")->value, "x");
+    EXPECT_EQ(form.presses, 1);  // the disabled button never reaches the model
+    const std::string expected =
+        kFormHeader +
+        "Form> colour = red\n"
+        "[refused] no control \"colour\" in this dialog\n"
+        "Form> path = x.dat\n"
+        "[refused] path is disabled\n"
+        "Form> verbose = maybe\n"
+        "[refused] verbose takes on/off, yes/no or 1/0\n"
+        "Form> mode = 7\n"
+        "[refused] \"7\" is not an option of mode (show mode lists them)\n"
+        "Form> mode = network\n"
+        "[refused] option \"network\" of mode is disabled\n"
+        "Form> mode = secret\n"
+        "[refused] \"secret\" is not an option of mode (show mode lists them)\n"
+        "Form> notes = text\n"
+        "[refused] notes is read-only\n"
+        "Form> ghost = y\n"
+        "[refused] no control \"ghost\" in this dialog\n"
+        "Form> frobnicate\n"
+        "[refused] unknown input \"frobnicate\" (help lists what Form accepts)\n"
+        "Form> reset\n"
+        "[refused] reset is disabled\n"
+        "Form> browse nothing\n"
+        "[refused] \"browse nothing\" not possible (help describes browse)\n"
+        "Form> cancel\n";
+    EXPECT_EQ(t.out.str(), expected);
+}
+
+TEST(TerminalDialog, EndOfInputCancelsAndBlankLinesAreSkipped) {
+    Terminal t("limit = 5\n\n   \nverbose = 1");  // last line without a newline
+    FormDialog form;
+    EXPECT_FALSE(t.ws.runDialog(form));
+    // The model holds what was typed; the caller discards it on Cancel.
+    EXPECT_EQ(form.find("verbose")->value, "1");
+    EXPECT_EQ(t.out.str(), kFormHeader +
+                               "Form> limit = 5\n"
+                               "Form> \nForm> \nForm> verbose = 1\nForm> \n");
+}
+
+TEST(TerminalDialog, RefusedOkShowsTheMessageAndTheFieldInError) {
+    Terminal t("limit =\nOK\nlimit = 1234\nok\n");
+    FormDialog form;
+    EXPECT_TRUE(t.ws.runDialog(form));
+    EXPECT_EQ(form.find("limit")->value, "123");  // the edit holds at most 3 characters
+    EXPECT_EQ(t.out.str(), kFormHeader +
+                               "Form> limit =\n"
+                               "Form> OK\n"
+                               "[error]\nPlease type the highest value!\n"
+                               "limit  Highest value: [in error]\n"
+                               "Form> limit = 1234\n"
+                               "Form> ok\n");
+}
+
+TEST(TerminalDialog, ShowListsOptionsAndHelpListsButtons) {
+    Terminal t("show mode\nshow nope\nhelp\ncancel\n");
+    FormDialog form;
+    t.ws.runDialog(form);
+    const std::string out = t.out.str();
+    EXPECT_NE(out.find("Form> show mode\n"
+                       "mode  Source:  From memory\n"
+                       "    * 0  memory  From memory\n"
+                       "      1  file  From a file\n"
+                       "      2  network  Network & cloud [disabled]\n"
+                       "Form> show nope\n"
+                       "[refused] no control \"nope\" in this dialog\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("  browse KEY: choose the file of KEY\n"
+                       "  reset: start again [disabled]\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("  key = value"), std::string::npos);
+    EXPECT_EQ(out.find("secret"), std::string::npos);  // invisible options stay hidden
+}
+
+TEST(TerminalDialog, BrowseReadsOnePathLine) {
+    Terminal t("mode = 1\nbrowse path\n  /tmp/my data.dat \nbrowse path\n\nok\n");
+    FormDialog form;
+    ASSERT_TRUE(t.ws.runDialog(form));
+    EXPECT_EQ(form.find("path")->value, "/tmp/my data.dat");
+    const std::string out = t.out.str();
+    EXPECT_NE(out.find("Form> browse path\n"
+                       "[file] Open data file  (*.dat)\n"
+                       "path>   /tmp/my data.dat\n"
+                       "path  File name:  /tmp/my data.dat\n"
+                       "Form> browse path\n"
+                       "[file] Open data file  (*.dat)\n"
+                       "path> \n"
+                       "Form> ok\n"),
+              std::string::npos)
+        << out;
+}
+
+TEST(TerminalDialog, NoEchoWhenTheInputIsATerminal) {
+    TerminalModes modes;
+    modes.inputIsTerminal = true;
+    Terminal t("limit = 7\nok\n", modes);
+    FormDialog form;
+    ASSERT_TRUE(t.ws.runDialog(form));
+    EXPECT_EQ(t.out.str(), kFormHeader + "Form> Form> ");
+}
+
+TEST(TerminalMessages, EachIconHasItsTagAndTheTextFollows) {
+    Terminal t("");
+    t.ws.message("Bad file!\n\nPlease check.", MessageIcon::Error);
+    t.ws.message("Adjusted.\n\n", MessageIcon::Exclamation);
+    t.ws.message("Done", MessageIcon::Information);
+    t.ws.message("Plain", MessageIcon::None);
+    EXPECT_EQ(t.out.str(),
+              "[error]\nBad file!\n\nPlease check.\n"
+              "[warning]\nAdjusted.\n"
+              "[information]\nDone\n"
+              "[message]\nPlain\n");
+}
+
+TEST(TerminalMessages, QuestionWaitsForYesOrNo) {
+    Terminal t("maybe\nYES\nn\n");
+    EXPECT_TRUE(t.ws.askYesNo("Continue?"));
+    EXPECT_FALSE(t.ws.askYesNo("Really?"));
+    EXPECT_FALSE(t.ws.askYesNo("At end of input?"));
+    EXPECT_EQ(t.out.str(),
+              "[question]\nContinue?\n"
+              "yes/no> maybe\n[refused] answer yes or no\n"
+              "yes/no> YES\n"
+              "[question]\nReally?\n"
+              "yes/no> n\n"
+              "[question]\nAt end of input?\n"
+              "yes/no> \n");
+}
+
+TEST(TerminalMessages, FileDialogCancelledByEmptyLineOrEndOfInput) {
+    Terminal t("\n");
+    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
+    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
+    EXPECT_EQ(t.out.str(), "[file] Target  (*.txt)\npath> \n[file] Target  (*.txt)\npath> \n");
+}
+
+TEST(TerminalHost, StatusLinesPrintedOnlyWhenTheyChange) {
+    Terminal t("");
+    t.ws.setStatus("", "", "");  // the initial state: no change
+    t.ws.setStatus("Ready!", "", "");
+    t.ws.setStatus("Ready!", "", "");
+    t.ws.setStatus("", "", "");
+    t.ws.setStatus("Job done!", "", "third");
+    EXPECT_EQ(t.out.str(), "  status 1   Ready!\n  status 1   Job done!\n  status 3   third\n");
+    t.out.str("");
+    t.ws.printStatus(true);
+    EXPECT_EQ(t.out.str(), "  status 1   Job done!\n  status 2\n  status 3   third\n");
+}
+
+TEST(TerminalHost, ReportLineAndBeep) {
+    Terminal piped("");
+    piped.ws.openReport("out/report.txt");
+    piped.ws.beep();
+    piped.ws.setWaitCursor(true);
+    EXPECT_EQ(piped.out.str(), "Report written to out/report.txt\n");
+
+    TerminalModes modes;
+    modes.outputIsTerminal = true;
+    Terminal tty("", modes);
+    tty.ws.beep();
+    EXPECT_EQ(tty.out.str(), "\a");
+}
+
+// Progress written to a log (stderr not a terminal): one line per new stage
+// text, percentages at most every tenth, the bar never.
+TEST(TerminalProgress, LogHasOneLinePerStageAndPercentEveryTenth) {
+    Terminal t("");
+    ProgressTicker ticker;
+    t.ws.showProgress();
+    ticker.attach(t.ws);
+    ticker.resetBar();
+    t.ws.repaintProgress();
+    {
+        MatrixScope scope;
+        for (int i = 0; i < 3000; ++i) Matrix m(1, 1);  // moves the bar 5 steps
+    }
+    EXPECT_EQ(ticker.position(), 5);
+    t.ws.setProgressText("Computing PA...");
+    t.ws.repaintProgress();
+    for (int i = 1; i <= 40; ++i) ticker.reportPercent(100 * i / 40);
+    t.ws.setProgressText("Computing loadings...");
+    t.ws.repaintProgress();
+    t.ws.setProgressText("Computing loadings...");
+    t.ws.repaintProgress();
+    ticker.detach();
+    t.ws.hideProgress();
+    t.ws.setProgressText("After the run");
+    t.ws.repaintProgress();  // the window is gone
+    EXPECT_EQ(t.err.str(),
+              "Computing ...\n"
+              "Computing PA...\n"
+              "Computing PA ...   2%\n"
+              "Computing PA ...  10%\n"
+              "Computing PA ...  20%\n"
+              "Computing PA ...  30%\n"
+              "Computing PA ...  40%\n"
+              "Computing PA ...  50%\n"
+              "Computing PA ...  60%\n"
+              "Computing PA ...  70%\n"
+              "Computing PA ...  80%\n"
+              "Computing PA ...  90%\n"
+              "Computing PA ... 100%\n"
+              "Computing loadings...\n");
+    EXPECT_EQ(t.out.str(), "");
+}
+
+// On a terminal one line is redrawn in place: a new stage at once, a moved
+// bar only after the redraw interval; other output clears the line first.
+TEST(TerminalProgress, TerminalLineRedrawnInPlaceAndThrottled) {
+    TerminalModes modes;
+    modes.progressIsTerminal = true;
+    Terminal t("", modes);
+    const std::string bar0 = "[" + std::string(30, ' ') + "]";
+    t.ws.showProgress();
+    t.ws.setProgressBar(0, 1);
+    t.ws.repaintProgress();
+    EXPECT_EQ(t.err.str(), "\rComputing ...  " + bar0);
+
+    t.err.str("");
+    t.ws.setProgressBar(100, 1);  // 3 cells of 30
+    t.ws.repaintProgress();
+    EXPECT_EQ(t.err.str(), "");  // too soon after the last draw
+    t.now += std::chrono::milliseconds(200);
+    t.ws.repaintProgress();
+    EXPECT_EQ(t.err.str(), "\rComputing ...  [###" + std::string(27, ' ') + "]");
+
+    t.err.str("");
+    t.ws.repaintProgress();  // nothing changed
+    t.ws.setProgressText("Rotating solution...");
+    t.ws.repaintProgress();  // a new stage is drawn at once
+    EXPECT_EQ(t.err.str(), "\rRotating solution...  [###" + std::string(27, ' ') + "]");
+
+    t.err.str("");
+    t.ws.setProgressText("A");
+    t.ws.repaintProgress();  // shorter: the rest of the old line is blanked
+    const std::size_t oldWidth = std::string("Rotating solution...  [").size() + 31;
+    const std::string shortLine = "A  [###" + std::string(27, ' ') + "]";
+    EXPECT_EQ(t.err.str(), "\r" + shortLine + std::string(oldWidth - shortLine.size(), ' '));
+
+    t.err.str("");
+    t.ws.message("Simplimax needs you", MessageIcon::None);
+    EXPECT_EQ(t.err.str(), "\r" + std::string(shortLine.size(), ' ') + "\r");
+    t.err.str("");
+    t.ws.repaintProgress();  // drawn again after the message
+    EXPECT_EQ(t.err.str(), "\r" + shortLine);
+    t.err.str("");
+    t.ws.hideProgress();
+    EXPECT_EQ(t.err.str(), "\r" + std::string(shortLine.size(), ' ') + "\r");
+}
+
+TEST(TerminalRendering, ControlLineFormat) {
+    Control c{ControlKind::Choice, "kind", "Kind:  ", "2", false, true, true, 0, {}};
+    c.options = {{1, "a", "Alpha", true, true}, {2, "b", "Beta && Gamma", true, true}};
+    EXPECT_EQ(renderControlLine(c), "kind  Kind:  Beta & Gamma [disabled] [in error]");
+    c.value = "";
+    c.enabled = true;
+    c.highlighted = false;
+    EXPECT_EQ(renderControlLine(c), "kind  Kind:");
+    Control check{ControlKind::Check, "on", "", "1", true, true, false, 0, {}};
+    EXPECT_EQ(renderControlLine(check), "on  on");
+}
+
+}  // namespace
+}  // namespace talvex

@@ -6,6 +6,14 @@
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
 #include "data/data_files.h"
+#include "stats/dimensionality/map.h"
+#include "stats/dispersion/adequacy.h"
+#include "stats/dispersion/correlation.h"
+#include "stats/dispersion/descriptives.h"
+#include "stats/dispersion/smoothing.h"
+#include "stats/extraction/fit.h"
+#include "stats/extraction/uls_pca.h"
+#include "stats/extraction/unrotated_solution.h"
 
 namespace talvex {
 
@@ -54,15 +62,6 @@ void writePolychoricFallbackWarning(ReportWriter& report) {
     report.printf(
         "\n\n--------------------------------------------------------------------------------"
         "\n\n\n");
-}
-
-void writeSmoothingWarning(ReportWriter& report) {
-    report.printf(
-        "\nWARNING: Correlation matrix is not positive-definite,\n"
-        "         Smothing algorithm was applied \n"
-        "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & "
-        "Kettenring, 1981)\n\n\n");
-    report.separator();
 }
 
 namespace {
@@ -139,50 +138,96 @@ void beginComputing(RunState& s) {
 }
 
 // Univariate and multivariate descriptives of the analysed data (detailed
-// output, raw data); not wired in yet.
-void univariateDescriptives(RunState&) {}
-
-// R by dispersion type. The user's matrix is ready; the covariance, Pearson
-// and polychoric matrices (with their warnings and the Pearson fallback) are
-// not wired in yet.
-void dispersionMatrix(RunState& s) {
-    if (s.settings().dispersionType == UserMatrix) s.R = s.data().dispersion;
+// output, raw data).
+void univariateDescriptives(RunState& s) {
+    if (!s.detailed() || !s.rawData()) return;
+    writeDescriptives(s.out(), s.data(), s.data().analysedScores, s.settings().dispersionType);
 }
 
-// Positive-definiteness test and smoothing of R, which set `smoothed`; not
-// wired in yet.
-void smoothDispersion(RunState& s) { s.smoothed = false; }
+// R by dispersion type.
+void dispersionMatrix(RunState& s) {
+    DataSet& data = s.data();
+    switch (s.settings().dispersionType) {
+        case Covariance:
+            s.R = covarianceOf(data.analysedScores);
+            break;
+        case PolychoricCorrelation:
+            // Polychoric estimation is not part of this version: say so and
+            // analyse Pearson correlations instead.
+            s.out().write(kPolychoricUnavailable);
+            s.settings().dispersionType = PearsonCorrelation;
+            s.R = correlationOf(data.analysedScores);
+            break;
+        case PearsonCorrelation:
+            s.R = correlationOf(data.analysedScores);
+            break;
+        case UserMatrix:
+            s.R = data.dispersion;
+            break;
+        case DispersionNotChosen:
+            break;
+    }
+    data.dispersion = s.R;
+}
+
+// Positive-definiteness test and smoothing of R. A matrix that cannot be
+// smoothed is analysed as it is, with a warning.
+void smoothing(RunState& s) {
+    s.smoothed = false;
+    if (!s.R.valid() || !needsSmoothing(s.R)) return;
+    const Matrix smoothed = smoothDispersion(s.R, s.n);
+    if (!smoothed.valid()) {
+        writeSmoothingFailed(s.out());
+        return;
+    }
+    s.smoothed = true;
+    s.R = smoothed;
+    s.data().dispersion = s.R;
+}
 
 // The smoothing warning and the dispersion matrix section (detailed output).
 void dispersionSection(RunState& s) {
     if (!s.detailed()) return;
     if (s.smoothed) {
-        writeSmoothingWarning(s.out());
+        writeSmoothingApplied(s.out());
         // The smoothed matrix is no longer a correlation matrix.
         if (s.settings().dispersionType != UserMatrix) s.settings().dispersionType = Covariance;
     }
-    // The dispersion matrix section is written here once wired in.
+    writeDispersionMatrix(s.out(), s.data(), s.R, s.settings().dispersionType);
 }
 
-// Determinant, Bartlett's statistic and KMO; not wired in yet.
-void adequacy(RunState& s) { stageText(s, "Computing indices..."); }
+// Determinant, Bartlett's statistic and KMO: on the Pearson correlations of
+// the data whatever matrix is analysed, or on the user's matrix.
+void adequacy(RunState& s) {
+    stageText(s, "Computing indices...");
+    if (s.rawData()) {
+        MatrixScope scope;
+        writeAdequacy(s.out(), correlationOf(s.data().analysedScores), s.n);
+    } else {
+        writeAdequacy(s.out(), s.R, s.n);
+    }
+}
 
-// Eigenvalues of R and the variance they explain (detailed output); not
-// wired in yet.
-void explainedVariance(RunState&) {}
+// Eigenvalues of R and the variance they explain (detailed output).
+void explainedVariance(RunState& s) {
+    if (s.detailed()) writeEigenvalueVariance(s.out(), s.R, s.k);
+}
 
-// MAP, Hull or parallel analysis (by paVariant); the statistics are not
-// wired in yet.
+// MAP, Hull or parallel analysis (by paVariant); parallel analysis and the
+// Hull method are not part of this version.
 void numberOfFactors(RunState& s) {
     switch (s.settings().factorCountProcedure) {
         case MAP:
             stageText(s, "Computing MAP...");
+            writeMapTest(s.out(), s.R);
             break;
         case Hull:
             stageText(s, "Computing HULL...");
+            s.out().write(kHullUnavailable);
             break;
         case ParallelAnalysis:
             stageText(s, "Computing PA...");
+            s.out().write(kParallelAnalysisUnavailable);
             break;
     }
 }
@@ -204,34 +249,57 @@ void commonParts(RunState& s) {
 }
 
 // ULS, PCA, ML or MRFA loadings; a non-converging ML or MRFA ends the run
-// (kMlWarning, kMrfaWarning). Not wired in yet.
+// (kMlWarning, kMrfaWarning). ML and MRFA are not part of this version and
+// end the run with a warning that says so.
 RunEnding extraction(RunState& s) {
     stageText(s, "Computing loadings...");
+    switch (s.settings().extractionMethod) {
+        case ULS:
+            s.L = extractUls(s.R, s.k, 1e-8, s.n).loadings;
+            break;
+        case PCA: {
+            const PcaSolution pca = extractPca(s.R, s.k);
+            s.L = pca.loadings;
+            s.componentWeights = pca.weights;
+            break;
+        }
+        case ML:
+            s.warning = kMlUnavailable;
+            return RunEnding::Failure;
+        case MRFA:
+            s.warning = kMrfaUnavailable;
+            return RunEnding::Failure;
+    }
     commonParts(s);
     return RunEnding::Continue;
 }
 
-// Sign rule of a single factor; not wired in yet.
-void singleFactorSign(RunState&) {}
+void singleFactorSign(RunState& s) { s.L = reflectSingleFactor(s.L); }
 
-// Goodness of fit of the extraction; not wired in yet.
-void goodnessOfFit(RunState&) {}
+// Goodness of fit of the extraction (none for principal components).
+void goodnessOfFit(RunState& s) {
+    if (s.settings().extractionMethod == ULS)
+        writeFitStatisticsUls(s.out(), s.L, s.R, s.reproduced, s.n, s.settings().dispersionType);
+}
 
-// The unrotated loading matrix (detailed output or one factor); not wired
-// in yet.
-void unrotatedLoadings(RunState&) {}
+// The unrotated loading matrix (detailed output or one factor).
+void unrotatedLoadings(RunState& s) {
+    writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
+                           s.settings().simplicityRotation);
+}
 
 // Simplicity or target rotation. A cancelled Simplimax dialog halts the run.
-// The rotations themselves are not wired in yet, so the solution stays the
-// unrotated one.
+// Rotation is not part of this version: the solution stays the unrotated
+// one and the report says so.
 RunEnding rotation(RunState& s) {
     const AnalysisSettings& settings = s.settings();
     s.phi = identity(s.k);
     s.pattern = s.L;
-    if (settings.rotationKind == Simplicity) {
-        if (settings.simplicityRotation > 0 && s.k > 1) stageText(s, "Rotating solution...");
-    } else {
+    const bool rotate = settings.rotationKind == Target ||
+                        (settings.simplicityRotation > 0 && s.k > 1);
+    if (rotate) {
         stageText(s, "Rotating solution...");
+        s.out().write(kRotationUnavailable);
     }
     return RunEnding::Continue;
 }
@@ -253,8 +321,10 @@ void reliability(RunState& s) {
 // Second-order factors and the Schmid-Leiman solution; not wired in yet.
 void schmidLeimanSolution(RunState&) {}
 
-// Distribution of the residuals (detailed output); not wired in yet.
-void residuals(RunState&) {}
+// Distribution of the residuals (detailed output).
+void residuals(RunState& s) {
+    writeResidualDistribution(s.out(), s.data(), s.R, s.reproduced, s.n);
+}
 
 // Missing-data descriptives, hot-deck imputation and the consensus over the
 // imputed data sets; not wired in yet, so the missing count stays 0.
@@ -296,7 +366,7 @@ RunEnding analyse(RunState& s) {
     beginComputing(s);
     univariateDescriptives(s);
     dispersionMatrix(s);
-    smoothDispersion(s);
+    smoothing(s);
     dispersionSection(s);
     adequacy(s);
     explainedVariance(s);

@@ -26,6 +26,27 @@ inline constexpr const char* kMlWarning =
     "WARNING: ML extraction method could not converge. Please try ULS, MRFA or PCA.\n\n";
 inline constexpr const char* kMrfaWarning =
     "WARNING: MRFA extraction method could not converge. Please try ULS or PCA.\n\n";
+// Stages that are not part of this version yet.
+inline constexpr const char* kMlUnavailable =
+    "WARNING: ML extraction is not available in this version. Please try ULS or PCA.\n\n";
+inline constexpr const char* kMrfaUnavailable =
+    "WARNING: MRFA extraction is not available in this version. Please try ULS or PCA.\n\n";
+inline constexpr const char* kPolychoricUnavailable =
+    "\nWARNING: Polychoric correlation is not available in this version. Pearson correlation "
+    "is computed.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kParallelAnalysisUnavailable =
+    "NOTE: Parallel analysis is not available in this version; no number of dimensions is "
+    "advised.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kHullUnavailable =
+    "NOTE: The Hull method is not available in this version; no number of dimensions is "
+    "advised.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kRotationUnavailable =
+    "NOTE: Rotation is not available in this version; the solution reported is the unrotated "
+    "one.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
 // Shown (with the file name) when the report cannot be opened for writing.
 inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
@@ -99,6 +120,5 @@ std::string successTimeLine(std::int64_t elapsedSeconds);
 void writePolychoricPairsWarning(ReportWriter& report, const DataSet& data,
                                  const std::vector<std::pair<int, int>>& failedPairs);
 void writePolychoricFallbackWarning(ReportWriter& report);
-void writeSmoothingWarning(ReportWriter& report);
 
 }  // namespace talvex

@@ -301,15 +301,6 @@ TEST_F(RunTest, DispersionWarningsNameFileVariables) {
               "Variable   3  -- Variable   6\n"
               "\n\n" +
                   kDashes + "\n\n\n");
-
-    const std::string smoothing =
-        testing::captureReport([](ReportWriter& r) { writeSmoothingWarning(r); });
-    EXPECT_EQ(smoothing,
-              "\nWARNING: Correlation matrix is not positive-definite,\n"
-              "         Smothing algorithm was applied \n"
-              "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & "
-              "Kettenring, 1981)\n\n\n" +
-                  kDashes + "\n\n");
 }
 
 }  // namespace

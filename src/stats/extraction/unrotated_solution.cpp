@@ -31,12 +31,12 @@ Matrix componentReliability(const Matrix& r, const Matrix& loadings) {
     return result;
 }
 
-Matrix factorReliability(const Matrix& communalities, const Matrix& loadings) {
+Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Matrix& loadings) {
     const int p = loadings.rows(), k = loadings.cols();
     Matrix result(k, 1);
     MatrixScope scope;
     Matrix psiInverse(p, p);
-    for (int i = 0; i < p; ++i) psiInverse[i][i] = 1.0 / (1.0 - communalities[i][i]);
+    for (int i = 0; i < p; ++i) psiInverse[i][i] = 1.0 / (r[i][i] - communalities[i][i]);
     const Matrix m = loadings.transpose().multiply(psiInverse).multiply(loadings).inverse();
     for (int c = 0; c < k; ++c) result[c][0] = clampReliability(1.0 / (1.0 + m[c][c]));
     return result;
@@ -104,7 +104,7 @@ void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Mat
                           reliability[c][0]);
         }
     } else if (method == MRFA) {
-        const Matrix reliability = factorReliability(mrfaReduced, loadings);
+        const Matrix reliability = factorReliability(r, mrfaReduced, loadings);
         const double total = mrfaReduced.trace();
         report.printf("Mislevy & Bock (1990)\n\n");
         report.printf("Factor      Variance    Proportion of     Reliability estimate\n");
@@ -115,7 +115,7 @@ void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Mat
                           reliability[c][0]);
         }
     } else {
-        const Matrix reliability = factorReliability(common, loadings);
+        const Matrix reliability = factorReliability(r, common, loadings);
         report.printf("Mislevy & Bock (1990)\n\n");
         report.printf("Factor      Variance                      Reliability estimate\n");
         report.printf("                                               \n\n");

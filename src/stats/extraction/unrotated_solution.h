@@ -15,9 +15,10 @@ struct DataSet;
 Matrix componentReliability(const Matrix& r, const Matrix& loadings);
 
 // Mislevy & Bock (1990): 1 / (1 + M_kk), M = (A' Psi^-1 A)^-1 with
-// Psi = I - diag(K); only the diagonal of K (the communalities) is read.
-// r x 1; negative or undefined values as 0.
-Matrix factorReliability(const Matrix& communalities, const Matrix& loadings);
+// Psi = diag(R) - diag(K), the unique variances; only the diagonals of R
+// and K (the communalities) are read. For a correlation matrix Psi is
+// I - diag(K). r x 1; negative or undefined values as 0.
+Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Matrix& loadings);
 
 // EXPLAINED VARIANCE BASED ON EIGENVALUES of R; the cumulative proportion is
 // printed for the first `factors` rows.

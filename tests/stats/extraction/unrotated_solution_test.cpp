@@ -40,13 +40,25 @@ TEST_F(ReliabilityTest, FactorDeterminacyClosedForm) {
     const Matrix one = fromRows({{0.8}, {0.6}, {0.5}});
     const double s = 0.64 / 0.36 + 0.36 / 0.64 + 0.25 / 0.75;
     const Matrix k1 = one.multiply(one.transpose());
-    EXPECT_NEAR(factorReliability(k1, one)[0][0], s / (1 + s), 1e-12);
+    EXPECT_NEAR(factorReliability(identity(3), k1, one)[0][0], s / (1 + s), 1e-12);
 
     const Matrix two = fromRows({{0.8, 0.0}, {0.6, 0.0}, {0.0, 0.7}, {0.0, 0.4}});
-    const Matrix rel = factorReliability(two.multiply(two.transpose()), two);
+    const Matrix rel = factorReliability(identity(4), two.multiply(two.transpose()), two);
     const double s2 = 0.49 / 0.51 + 0.16 / 0.84;
     EXPECT_NEAR(rel[0][0], (0.64 / 0.36 + 0.36 / 0.64) / (1 + 0.64 / 0.36 + 0.36 / 0.64), 1e-12);
     EXPECT_NEAR(rel[1][0], s2 / (1 + s2), 1e-12);
+}
+
+// A covariance matrix: the unique variances are R(i, i) - h², so scaling a
+// variable (its variance and loading together) leaves the reliability as it
+// is for the correlation form.
+TEST_F(ReliabilityTest, FactorDeterminacyUsesUniqueVariancesOfACovarianceMatrix) {
+    const Matrix one = fromRows({{0.8}, {0.6}, {0.5}});
+    const Matrix scaled = fromRows({{1.6}, {0.6}, {1.5}});  // variables 1 and 3 scaled by 2 and 3
+    const Matrix variances = fromRows({{4.0, 0, 0}, {0, 1.0, 0}, {0, 0, 9.0}});
+    const double expected = factorReliability(identity(3), one.multiply(one.transpose()), one)[0][0];
+    EXPECT_NEAR(factorReliability(variances, scaled.multiply(scaled.transpose()), scaled)[0][0],
+                expected, 1e-12);
 }
 
 TEST_F(UnrotatedSectionTest, EigenvalueTable) {

@@ -41,7 +41,8 @@ demo: build
 	  $(BUILD)/talvex --version; \
 	fi
 
-bench: build
+bench: deps
+	$(MAKE) deps PACKAGES="libbenchmark-dev python3 time"
 	bash bench/run.sh
 
 clean:

@@ -16,7 +16,22 @@ core() {
     "$BUILD/bench/bench_core" --benchmark_filter="$FILTER"
 }
 
-SCENARIOS=(core)
+# The whole program on 10,000 participants x 100 items (8 factors): Read
+# Data, Pearson, detailed output (descriptives with Mardia), MAP, ULS with 8
+# factors. Wall time and peak memory; with R and psych installed, the same
+# computations in R for the ratio (bench/large/psych_timing.R).
+large() {
+    local dir="$ROOT/bench/large"
+    [ -f "$dir/large.dat" ] || python3 "$dir/make_data.py" "$dir/large.dat"
+    (cd "$dir" && /usr/bin/time -f "talvex: %e s wall, %M KB peak" \
+        "$BUILD/talvex" --console <scenario.session >/dev/null 2>/dev/null) 2>&1 | tail -1
+    if command -v Rscript >/dev/null && Rscript -e 'library(psych)' >/dev/null 2>&1; then
+        (cd "$dir" && /usr/bin/time -f "R psych: %e s wall, %M KB peak" \
+            Rscript psych_timing.R large.dat) 2>&1 | tail -2
+    fi
+}
+
+SCENARIOS=(core large)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/dense_inverse.h"
 #include "core/lapack.h"
 #include "core/matrix.h"
 
@@ -77,25 +78,55 @@ Matrix Matrix::inverseByEigen() const {
     return result;
 }
 
-Matrix Matrix::inverse() const {
+DenseInverse::DenseInverse(int n)
+    : n_(n),
+      lu_(static_cast<std::size_t>(n) * static_cast<std::size_t>(n)),
+      pivots_(static_cast<std::size_t>(n > 0 ? n : 1)) {
     useSingleThreadedBlas();
-    const int n = rows();
-    std::vector<double> x = toColumnMajor(*this);
-    std::vector<int> pivots(static_cast<std::size_t>(n > 0 ? n : 1));
-    int info = 0;
-    const int lda = n > 1 ? n : 1;
-    dgetrf_(&n, &n, x.data(), &lda, pivots.data(), &info);
-    if (info > 0) return inverseByEigen();
     const int ispec = 1, none = -1;
-    int nb = ilaenv_(&ispec, "DGETRI", " ", &n, &none, &none, &none, 6, 1);
+    int nb = ilaenv_(&ispec, "DGETRI", " ", &n_, &none, &none, &none, 6, 1);
     if (nb < 1) nb = 1;
-    int lwork = n * nb;
-    if (lwork < 1) lwork = 1;
-    std::vector<double> work(static_cast<std::size_t>(lwork));
-    dgetri_(&n, x.data(), &lda, pivots.data(), work.data(), &lwork, &info);
+    lwork_ = n_ * nb;
+    if (lwork_ < 1) lwork_ = 1;
+    work_.resize(static_cast<std::size_t>(lwork_));
+}
+
+void DenseInverse::invert(const std::vector<double>& a, std::vector<double>& result) {
+    const std::size_t n = static_cast<std::size_t>(n_);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) lu_[i + n * j] = a[i * n + j];
+    int info = 0;
+    const int lda = n_ > 1 ? n_ : 1;
+    dgetrf_(&n_, &n_, lu_.data(), &lda, pivots_.data(), &info);
+    if (info > 0) {
+        // Exactly singular U: the inverse is built from the eigenvalues of a,
+        // taken as symmetric, without a guard for a zero eigenvalue.
+        MatrixScope scope;
+        Matrix m(n_, n_);
+        for (int i = 0; i < n_; ++i)
+            for (int j = 0; j < n_; ++j) m[i][j] = a[static_cast<std::size_t>(i) * n + j];
+        const Matrix inv = m.inverseByEigen();
+        result.resize(n * n);
+        for (int i = 0; i < n_; ++i)
+            for (int j = 0; j < n_; ++j) result[static_cast<std::size_t>(i) * n + j] = inv[i][j];
+        return;
+    }
+    dgetri_(&n_, lu_.data(), &lda, pivots_.data(), work_.data(), &lwork_, &info);
+    result.resize(n * n);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) result[i * n + j] = lu_[i + n * j];
+}
+
+Matrix Matrix::inverse() const {
+    const int n = rows();
+    const std::size_t size = static_cast<std::size_t>(n);
+    std::vector<double> a(size * size);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) a[static_cast<std::size_t>(i) * size + j] = (*this)[i][j];
+    DenseInverse(n).invert(a, a);
     Matrix r(n, n);
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) r[i][j] = x[static_cast<std::size_t>(i) + static_cast<std::size_t>(n) * j];
+        for (int j = 0; j < n; ++j) r[i][j] = a[static_cast<std::size_t>(i) * size + j];
     return r;
 }
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "core/lapack.h"
+#include "core/dense_inverse.h"
 
 namespace talvex {
 
@@ -61,53 +61,6 @@ double offDiagonalLoss(const SweepData& w) {
     }
     return f;
 }
-
-// The general inverse (LU by dgetrf/dgetri, the eigen route for an exactly
-// singular matrix) on reusable buffers: the row solves of the ULS sweep call it
-// p times a sweep, and the pool need not see those small matrices.
-class SmallInverse {
-public:
-    explicit SmallInverse(int n)
-        : n_(n), lu_(static_cast<std::size_t>(n) * n), pivots_(static_cast<std::size_t>(n)) {
-        useSingleThreadedBlas();
-        const int ispec = 1, none = -1;
-        int nb = ilaenv_(&ispec, "DGETRI", " ", &n_, &none, &none, &none, 6, 1);
-        if (nb < 1) nb = 1;
-        lwork_ = n_ * nb;
-        if (lwork_ < 1) lwork_ = 1;
-        work_.resize(static_cast<std::size_t>(lwork_));
-    }
-
-    // g and result are row-major n x n.
-    void invert(const std::vector<double>& g, std::vector<double>& result) {
-        const auto at = [this](int i, int j) { return static_cast<std::size_t>(i) + static_cast<std::size_t>(n_) * j; };
-        for (int i = 0; i < n_; ++i)
-            for (int j = 0; j < n_; ++j) lu_[at(i, j)] = g[static_cast<std::size_t>(i) * n_ + j];
-        int info = 0;
-        const int lda = n_ > 1 ? n_ : 1;
-        dgetrf_(&n_, &n_, lu_.data(), &lda, pivots_.data(), &info);
-        if (info > 0) {
-            MatrixScope scope;
-            Matrix m(n_, n_);
-            for (int i = 0; i < n_; ++i)
-                for (int j = 0; j < n_; ++j) m[i][j] = g[static_cast<std::size_t>(i) * n_ + j];
-            const Matrix inv = m.inverse();
-            for (int i = 0; i < n_; ++i)
-                for (int j = 0; j < n_; ++j) result[static_cast<std::size_t>(i) * n_ + j] = inv[i][j];
-            return;
-        }
-        dgetri_(&n_, lu_.data(), &lda, pivots_.data(), work_.data(), &lwork_, &info);
-        for (int i = 0; i < n_; ++i)
-            for (int j = 0; j < n_; ++j) result[static_cast<std::size_t>(i) * n_ + j] = lu_[at(i, j)];
-    }
-
-private:
-    int n_;
-    int lwork_ = 1;
-    std::vector<double> lu_;
-    std::vector<int> pivots_;
-    std::vector<double> work_;
-};
 
 // Row i of A replaced by the least-squares fit of column i of R off the
 // diagonal on the other rows, bounded by the variable's variance R(i, i).
@@ -184,7 +137,7 @@ private:
     }
 
     int k_;
-    SmallInverse inverse_;
+    DenseInverse inverse_;
     std::vector<double> gram_, gramInverse_, rhs_, x_;
 };
 

@@ -42,24 +42,6 @@ Control choiceControl(const char* key, const char* caption, std::vector<ControlO
     return c;
 }
 
-Control editControl(const char* key, const char* caption, std::string value) {
-    Control c;
-    c.kind = ControlKind::Edit;
-    c.key = key;
-    c.caption = caption;
-    c.value = std::move(value);
-    return c;
-}
-
-Control checkControl(const char* key, const char* caption, bool on) {
-    Control c;
-    c.kind = ControlKind::Check;
-    c.key = key;
-    c.caption = caption;
-    c.value = on ? "1" : "0";
-    return c;
-}
-
 Control listControl(const char* key, const char* caption) {
     Control c;
     c.kind = ControlKind::List;

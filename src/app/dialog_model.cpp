@@ -1,26 +1,10 @@
 #include "app/dialog_model.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
+#include "app/text_util.h"
+
 namespace talvex {
-
-namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
-std::string trim(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const auto e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
-}  // namespace
 
 int leadingInteger(const std::string& text) {
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
@@ -35,6 +19,24 @@ const Control* DialogModel::find(const std::string& key) const {
 Control& DialogModel::add(Control control) {
     controls_.push_back(std::move(control));
     return controls_.back();
+}
+
+Control DialogModel::editControl(const char* key, const char* caption, std::string value) {
+    Control c;
+    c.kind = ControlKind::Edit;
+    c.key = key;
+    c.caption = caption;
+    c.value = std::move(value);
+    return c;
+}
+
+Control DialogModel::checkControl(const char* key, const char* caption, bool on) {
+    Control c;
+    c.kind = ControlKind::Check;
+    c.key = key;
+    c.caption = caption;
+    c.value = on ? "1" : "0";
+    return c;
 }
 
 Control& DialogModel::control(const std::string& key) {

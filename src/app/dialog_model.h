@@ -78,6 +78,9 @@ public:
 
 protected:
     Control& add(Control control);
+    // An Edit holding value, and a Check that is on or off.
+    static Control editControl(const char* key, const char* caption, std::string value);
+    static Control checkControl(const char* key, const char* caption, bool on);
     Control& control(const std::string& key);
     // Value helpers for the subclasses.
     int choice(const std::string& key) const;

@@ -1,27 +1,19 @@
 #include "app/main_window.h"
 
-#include <algorithm>
-#include <cctype>
 #include <ostream>
 
 #include "analysis/analysis_run.h"
 #include "app/about_dialog.h"
 #include "app/commands.h"
 #include "app/terminal_window_system.h"
+#include "app/text_util.h"
 #include "core/matrix.h"
 
 namespace talvex {
 
 namespace {
 
-std::string normalized(const std::string& text) {
-    const auto b = text.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const auto e = text.find_last_not_of(" \t\r\n");
-    std::string s = text.substr(b, e - b + 1);
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
+std::string normalized(const std::string& text) { return lower(trim(text)); }
 
 }  // namespace
 

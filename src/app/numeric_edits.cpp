@@ -6,16 +6,11 @@
 #include <cstdlib>
 #include <limits>
 
+#include "app/text_util.h"
+
 namespace talvex {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const auto e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -32,7 +27,7 @@ bool isIntegerText(const std::string& t, bool allowMinus) {
 }  // namespace
 
 std::optional<std::int32_t> parseIntegerEdit(const std::string& text) {
-    const std::string t = trimmed(text);
+    const std::string t = trim(text);
     if (!isIntegerText(t, true)) return std::nullopt;
     errno = 0;
     const long long v = std::strtoll(t.c_str(), nullptr, 10);
@@ -43,7 +38,7 @@ std::optional<std::int32_t> parseIntegerEdit(const std::string& text) {
 }
 
 std::optional<std::uint32_t> parseUnsignedEdit(const std::string& text) {
-    const std::string t = trimmed(text);
+    const std::string t = trim(text);
     if (!isIntegerText(t, false)) return std::nullopt;
     errno = 0;
     const unsigned long long v = std::strtoull(t.c_str(), nullptr, 10);
@@ -52,7 +47,7 @@ std::optional<std::uint32_t> parseUnsignedEdit(const std::string& text) {
 }
 
 std::optional<float> parseNumberEdit(const std::string& text) {
-    const std::string t = trimmed(text);
+    const std::string t = trim(text);
     if (t.empty()) return std::nullopt;
     // strtod alone would also take "inf", "nan" and hexadecimal forms.
     for (char c : t)

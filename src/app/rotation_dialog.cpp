@@ -69,12 +69,7 @@ RotationDialog::RotationDialog(const RotationParameters& parameters, float salie
     add(std::move(parameter));
 
     auto edit = [this](const char* key, const char* caption, std::string value) {
-        Control c;
-        c.kind = ControlKind::Edit;
-        c.key = key;
-        c.caption = caption;
-        c.value = std::move(value);
-        add(std::move(c));
+        add(editControl(key, caption, std::move(value)));
     };
     edit("randomStarts", "Number of random starts:", std::to_string(parameters.randomStarts));
     edit("maxIterations", "Maximum number of iterations:",

@@ -31,32 +31,14 @@ bool fileExists(const std::string& name) {
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-Control edit(const char* key, const char* caption, std::string value) {
-    Control c;
-    c.kind = ControlKind::Edit;
-    c.key = key;
-    c.caption = caption;
-    c.value = std::move(value);
-    return c;
-}
-
-Control check(const char* key, const char* caption, bool on) {
-    Control c;
-    c.kind = ControlKind::Check;
-    c.key = key;
-    c.caption = caption;
-    c.value = on ? "1" : "0";
-    return c;
-}
-
 }  // namespace
 
 SampleDialog::SampleDialog(const DataSet& data, bool userMatrix) : DialogModel("Sample") {
     // After a matrix file the rows of a scores file mean nothing; the sample
     // size typed with the matrix is shown instead.
     const int participants = data.userMatrixRead ? data.participantCount : data.rowsRead;
-    add(edit("participantCount", "Number of participants:", std::to_string(participants)));
-    add(edit("variableCount", "Number of variables:", std::to_string(data.variableCount)));
+    add(editControl("participantCount", "Number of participants:", std::to_string(participants)));
+    add(editControl("variableCount", "Number of variables:", std::to_string(data.variableCount)));
 
     Control kind;
     kind.kind = ControlKind::Choice;
@@ -67,14 +49,14 @@ SampleDialog::SampleDialog(const DataSet& data, bool userMatrix) : DialogModel("
     kind.value = std::to_string(userMatrix ? MatrixFile : ScoresFile);
     add(std::move(kind));
 
-    add(edit("scoresFileName", "Participants' scores file:", data.scoresFileName));
-    add(edit("matrixFileName", "Variance/covariance matrix file:", data.matrixFileName));
-    add(check("labelsEnabled", "Variable labels:", data.labelsEnabled));
-    add(edit("labelsFileName", "Variable labels file:", data.labelsFileName));
-    add(check("targetEnabled", "Rotation target matrix:", data.targetEnabled));
-    add(edit("targetFileName", "Rotation target matrix file:", data.targetFileName));
-    add(check("missingCodeEnabled", "Missing value code:", data.missingCodeEnabled));
-    Control code = edit("missingCode", "Missing value code", std::to_string(data.missingCode));
+    add(editControl("scoresFileName", "Participants' scores file:", data.scoresFileName));
+    add(editControl("matrixFileName", "Variance/covariance matrix file:", data.matrixFileName));
+    add(checkControl("labelsEnabled", "Variable labels:", data.labelsEnabled));
+    add(editControl("labelsFileName", "Variable labels file:", data.labelsFileName));
+    add(checkControl("targetEnabled", "Rotation target matrix:", data.targetEnabled));
+    add(editControl("targetFileName", "Rotation target matrix file:", data.targetFileName));
+    add(checkControl("missingCodeEnabled", "Missing value code:", data.missingCodeEnabled));
+    Control code = editControl("missingCode", "Missing value code", std::to_string(data.missingCode));
     code.maxLength = 5;
     add(std::move(code));
 

@@ -2,29 +2,16 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <istream>
 #include <ostream>
 #include <sstream>
 
 #include "app/dialog_model.h"
+#include "app/text_util.h"
 
 namespace talvex {
 
 namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
-std::string trim(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const auto e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 std::string trimRight(const std::string& s) {
     const auto e = s.find_last_not_of(" \t\r\n");

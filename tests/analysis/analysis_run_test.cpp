@@ -13,6 +13,7 @@
 #include "analysis/run_testing.h"
 #include "analysis/session.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 #include "support/temp_files.h"
 
 namespace talvex {
@@ -87,8 +88,8 @@ class RunTest : public ::testing::Test {
     }
 
     bool stageShown(const std::string& text) const {
-        return std::find(host.stageTexts.begin(), host.stageTexts.end(), text) !=
-               host.stageTexts.end();
+        return std::find(host.progressTexts.begin(), host.progressTexts.end(), text) !=
+               host.progressTexts.end();
     }
 };
 
@@ -150,7 +151,7 @@ TEST_F(RunTest, SuccessEnding) {
     EXPECT_FALSE(host.progressVisible);
     EXPECT_FALSE(host.waitCursor);
     EXPECT_FALSE(session.ticker.shown());
-    EXPECT_EQ(host.stageTexts.front(), "Computing dispersion matrix...");
+    EXPECT_EQ(host.progressTexts.front(), "Computing dispersion matrix...");
     EXPECT_TRUE(stageShown("Computing indices..."));
     EXPECT_TRUE(stageShown("Computing PA..."));
     EXPECT_FALSE(stageShown("Computing loadings..."));  // no factors
@@ -222,7 +223,7 @@ TEST_F(RunTest, RotationStageTextOnlyWhenRotating) {
     EXPECT_TRUE(stageShown("Computing loadings..."));
     EXPECT_FALSE(stageShown("Rotating solution..."));
 
-    host.stageTexts.clear();
+    host.progressTexts.clear();
     session.settings.simplicityRotation = kPromin;
     runAnalysis(session, host, clock);
     EXPECT_TRUE(stageShown("Rotating solution..."));

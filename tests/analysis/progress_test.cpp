@@ -58,7 +58,7 @@ TEST(ProgressTicker, MatricesTickOnlyWhileAttached) {
     ticker.attach(view);
     ticker.reportPercent(7);
     ticker.detach();
-    EXPECT_EQ(view.stageTexts, std::vector<std::string>{"Computing PA ...   7%"});
+    EXPECT_EQ(view.progressTexts, std::vector<std::string>{"Computing PA ...   7%"});
 }
 
 }  // namespace

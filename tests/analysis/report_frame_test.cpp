@@ -13,6 +13,7 @@
 #include "analysis/run_testing.h"
 #include "data/dataset.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 
 namespace talvex {
 namespace {

@@ -17,7 +17,7 @@ TEST_F(ConfigureCommand, RequiresDataToBeRead) {
     EXPECT_EQ(ws.messages[0].text, "Data must be read before the definition of the analysis");
     EXPECT_EQ(ws.messages[0].icon, MessageIcon::Error);
     EXPECT_TRUE(ws.dialogTitles.empty());
-    EXPECT_EQ(ws.statusUpdates, 0);
+    EXPECT_EQ(ws.statusHistory.size(), 0u);
     EXPECT_FALSE(session.configured);
 }
 
@@ -47,7 +47,7 @@ TEST_F(ConfigureCommand, OkCommitsTheCopyWithDerivedValues) {
     EXPECT_EQ(ws.status[0], "Ready!");
     EXPECT_EQ(ws.status[1], "");
     EXPECT_EQ(ws.status[2], "");
-    EXPECT_EQ(ws.statusUpdates, 2);
+    EXPECT_EQ(ws.statusHistory.size(), 2u);
 }
 
 TEST_F(ConfigureCommand, CancelLeavesTheSettingsAndFlagAlone) {

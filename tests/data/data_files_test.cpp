@@ -8,7 +8,7 @@
 
 #include "core/matrix.h"
 #include "data/data_files.h"
-#include "data/recording_messenger.h"
+#include "support/recording_messenger.h"
 #include "support/temp_files.h"
 
 namespace talvex {
@@ -72,14 +72,14 @@ TEST_F(DataFilesTest, ShortRowsAreDroppedAndTheSampleShrinks) {
     const ReadResult result = readScoresFile(data, messenger);
     ASSERT_TRUE(result.ok);
 
-    ASSERT_EQ(messenger.entries.size(), 3u);
-    EXPECT_EQ(messenger.entries[0].text, warning(3, 2));
-    EXPECT_EQ(messenger.entries[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(messenger.entries[1].text, warning(7, 1));
-    EXPECT_EQ(messenger.entries[2].text,
+    ASSERT_EQ(messenger.messages.size(), 3u);
+    EXPECT_EQ(messenger.messages[0].text, warning(3, 2));
+    EXPECT_EQ(messenger.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(messenger.messages[1].text, warning(7, 1));
+    EXPECT_EQ(messenger.messages[2].text,
               "Please note that 2 rows were dropped because missing values were found\n\nThe "
               "sample size is 8!");
-    EXPECT_EQ(messenger.entries[2].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(messenger.messages[2].icon, MessageIcon::Exclamation);
 
     EXPECT_EQ(data.rowNumbers, (std::vector<int>{1, 2, 4, 5, 6, 8, 9, 10}));
     EXPECT_EQ(data.rowsRead, 8);
@@ -102,7 +102,7 @@ TEST_F(DataFilesTest, RowsBeyondNAreIgnoredSilently) {
     content += "not a row at all\n";
     scores(content, 3, 3);
     ASSERT_TRUE(readScoresFile(data, messenger).ok);
-    EXPECT_TRUE(messenger.entries.empty());
+    EXPECT_TRUE(messenger.messages.empty());
     EXPECT_EQ(data.rawScores.rows(), 3);
     EXPECT_EQ(data.rawScores[2][2], 33.0);
     EXPECT_EQ(data.rowNumbers, (std::vector<int>{1, 2, 3}));
@@ -111,7 +111,7 @@ TEST_F(DataFilesTest, RowsBeyondNAreIgnoredSilently) {
 TEST_F(DataFilesTest, ValuesBeyondMOnALineAreIgnored) {
     scores("1 2 3 NA 9\n4 5 6\n", 2, 3);
     ASSERT_TRUE(readScoresFile(data, messenger).ok);
-    EXPECT_TRUE(messenger.entries.empty());
+    EXPECT_TRUE(messenger.messages.empty());
     EXPECT_EQ(data.rawScores[0][2], 3.0);
 }
 
@@ -124,19 +124,19 @@ TEST_F(DataFilesTest, EveryDropAfterFiveAsksWhetherToGoOn) {
     scores(content, 20, 3);
 
     ASSERT_TRUE(readScoresFile(data, messenger).ok);
-    ASSERT_EQ(messenger.entries.size(), 12u + 2u + 1u);
+    ASSERT_EQ(messenger.messages.size(), 12u + 2u + 1u);
     std::vector<std::string> questions;
     std::vector<int> positions;
-    for (std::size_t k = 0; k < messenger.entries.size(); ++k)
-        if (messenger.entries[k].icon == MessageIcon::Question) {
-            questions.push_back(messenger.entries[k].text);
+    for (std::size_t k = 0; k < messenger.messages.size(); ++k)
+        if (messenger.messages[k].icon == MessageIcon::Question) {
+            questions.push_back(messenger.messages[k].text);
             positions.push_back(static_cast<int>(k));
         }
     EXPECT_EQ(questions, (std::vector<std::string>{question(5), question(11)}));
     // Each question follows the warning of the drop that triggered it.
     EXPECT_EQ(positions, (std::vector<int>{6, 13}));
-    EXPECT_EQ(messenger.entries[5].text, warning(6, 2));
-    EXPECT_EQ(messenger.entries[12].text, warning(12, 2));
+    EXPECT_EQ(messenger.messages[5].text, warning(6, 2));
+    EXPECT_EQ(messenger.messages[12].text, warning(12, 2));
     EXPECT_EQ(data.rawScores.rows(), 8);
     EXPECT_EQ(data.rowNumbers.front(), 13);
 }
@@ -146,23 +146,23 @@ TEST_F(DataFilesTest, AnsweringNoEndsTheReadWithoutANote) {
     for (int r = 1; r <= 8; ++r) content += "1\n";
     for (int r = 9; r <= 20; ++r) content += goodLine(r);
     scores(content, 20, 3);
-    messenger.answers = {false};
+    messenger.yesNoAnswers = {false};
 
     const ReadResult result = readScoresFile(data, messenger);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.status, "Too many missing values!");
     // Six warnings and the question; nothing after the answer.
-    ASSERT_EQ(messenger.entries.size(), 7u);
-    EXPECT_EQ(messenger.entries.back().text, question(5));
+    ASSERT_EQ(messenger.messages.size(), 7u);
+    EXPECT_EQ(messenger.messages.back().text, question(5));
 }
 
 TEST_F(DataFilesTest, EmptyFieldOrTextDropsTheRowWithTheValuesBeforeIt) {
     scores("1,2,3\n1,,3\n4 NA 6\n? 1 1\n7;8;9\n", 5, 3);
     ASSERT_TRUE(readScoresFile(data, messenger).ok);
-    ASSERT_EQ(messenger.entries.size(), 4u);
-    EXPECT_EQ(messenger.entries[0].text, warning(2, 1));
-    EXPECT_EQ(messenger.entries[1].text, warning(3, 1));
-    EXPECT_EQ(messenger.entries[2].text, warning(4, 0));
+    ASSERT_EQ(messenger.messages.size(), 4u);
+    EXPECT_EQ(messenger.messages[0].text, warning(2, 1));
+    EXPECT_EQ(messenger.messages[1].text, warning(3, 1));
+    EXPECT_EQ(messenger.messages[2].text, warning(4, 0));
     EXPECT_EQ(data.rowNumbers, (std::vector<int>{1, 5}));
     EXPECT_EQ(data.rawScores[1][0], 7.0);
 }
@@ -172,7 +172,7 @@ TEST_F(DataFilesTest, MissingCodeMarksTheCellButKeepsTheRow) {
     data.missingCodeEnabled = true;
     data.missingCode = 999;
     ASSERT_TRUE(readScoresFile(data, messenger).ok);
-    EXPECT_TRUE(messenger.entries.empty());
+    EXPECT_TRUE(messenger.messages.empty());
     ASSERT_EQ(data.rawScores.rows(), 3);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_EQ(data.missingMask[i][j], (i == 1 && j == 1) ? 1.0 : 0.0);
@@ -200,7 +200,7 @@ TEST_F(DataFilesTest, ObservedRangeIsTruncatedTowardZero) {
 TEST_F(DataFilesTest, CarriageReturnsOfWindowsLineEndsAreNotData) {
     scores("1 2\r\n3 4\r\n", 2, 2);
     ASSERT_TRUE(readScoresFile(data, messenger).ok);
-    EXPECT_TRUE(messenger.entries.empty());
+    EXPECT_TRUE(messenger.messages.empty());
     EXPECT_EQ(data.rawScores[1][1], 4.0);
 }
 
@@ -209,11 +209,11 @@ TEST_F(DataFilesTest, ShortScoresFileIsAnErrorCountingDroppedLines) {
     const ReadResult result = readScoresFile(data, messenger);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.status, "Error in data file!");
-    ASSERT_EQ(messenger.entries.size(), 2u);
-    EXPECT_EQ(messenger.entries[1].text,
+    ASSERT_EQ(messenger.messages.size(), 2u);
+    EXPECT_EQ(messenger.messages[1].text,
               "Error reading data file: the file has 4 rows instead of 6\n\nPlease check your data "
               "file!");
-    EXPECT_EQ(messenger.entries[1].icon, MessageIcon::Error);
+    EXPECT_EQ(messenger.messages[1].icon, MessageIcon::Error);
 }
 
 TEST_F(DataFilesTest, UnopenableScoresFile) {
@@ -223,9 +223,9 @@ TEST_F(DataFilesTest, UnopenableScoresFile) {
     const ReadResult result = readScoresFile(data, messenger);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.status, "Error in data file!");
-    ASSERT_EQ(messenger.entries.size(), 1u);
-    EXPECT_EQ(messenger.entries[0].text, "Error reading data file:\n\n The file could not be opened!");
-    EXPECT_EQ(messenger.entries[0].icon, MessageIcon::None);
+    ASSERT_EQ(messenger.messages.size(), 1u);
+    EXPECT_EQ(messenger.messages[0].text, "Error reading data file:\n\n The file could not be opened!");
+    EXPECT_EQ(messenger.messages[0].icon, MessageIcon::None);
 }
 
 // --- Variance/covariance file ----------------------------------------------
@@ -235,7 +235,7 @@ TEST_F(DataFilesTest, AsymmetricMatrixIsAccepted) {
     data.variableCount = 3;
     data.missingCodeEnabled = true;
     ASSERT_TRUE(readMatrixFile(data, messenger).ok);
-    EXPECT_TRUE(messenger.entries.empty());
+    EXPECT_TRUE(messenger.messages.empty());
     EXPECT_TRUE(data.userMatrixRead);
     EXPECT_FALSE(data.missingCodeEnabled);
     EXPECT_FALSE(data.rawScores.valid());
@@ -258,9 +258,9 @@ TEST_F(DataFilesTest, MatrixErrorsShareOneMessage) {
         const ReadResult result = readMatrixFile(data, m);
         EXPECT_FALSE(result.ok) << content;
         EXPECT_EQ(result.status, "Error in data file!");
-        ASSERT_EQ(m.entries.size(), 1u) << content;
-        EXPECT_EQ(m.entries[0].text, text);
-        EXPECT_EQ(m.entries[0].icon, MessageIcon::Error);
+        ASSERT_EQ(m.messages.size(), 1u) << content;
+        EXPECT_EQ(m.messages[0].text, text);
+        EXPECT_EQ(m.messages[0].icon, MessageIcon::Error);
     }
 }
 
@@ -269,9 +269,9 @@ TEST_F(DataFilesTest, UnopenableMatrixFile) {
     data.variableCount = 2;
     const ReadResult result = readMatrixFile(data, messenger);
     EXPECT_EQ(result.status, "Error in data file!");
-    ASSERT_EQ(messenger.entries.size(), 1u);
-    EXPECT_EQ(messenger.entries[0].text, "Error reading data file!");
-    EXPECT_EQ(messenger.entries[0].icon, MessageIcon::None);
+    ASSERT_EQ(messenger.messages.size(), 1u);
+    EXPECT_EQ(messenger.messages[0].text, "Error reading data file!");
+    EXPECT_EQ(messenger.messages[0].icon, MessageIcon::None);
 }
 
 // --- Target file -------------------------------------------------------------
@@ -282,7 +282,7 @@ TEST_F(DataFilesTest, TargetColumnsComeFromTheFirstLineAndCellsAreCounted) {
     data.variableCount = 4;
     TargetCounts counts;
     ASSERT_TRUE(readTargetFile(data, messenger, counts).ok);
-    EXPECT_TRUE(messenger.entries.empty());
+    EXPECT_TRUE(messenger.messages.empty());
     EXPECT_EQ(counts.columns, 3);
     EXPECT_EQ(counts.positiveFree, 2);
     EXPECT_EQ(counts.negativeFree, 1);
@@ -319,9 +319,9 @@ TEST_F(DataFilesTest, TargetRowErrors) {
         const ReadResult result = readTargetFile(data, m, counts);
         EXPECT_FALSE(result.ok) << c.content;
         EXPECT_EQ(result.status, "Error in rotation target file!");
-        ASSERT_EQ(m.entries.size(), 1u);
-        EXPECT_EQ(m.entries[0].text, c.text);
-        EXPECT_EQ(m.entries[0].icon, MessageIcon::Error);
+        ASSERT_EQ(m.messages.size(), 1u);
+        EXPECT_EQ(m.messages[0].text, c.text);
+        EXPECT_EQ(m.messages[0].icon, MessageIcon::Error);
     }
 }
 
@@ -331,10 +331,10 @@ TEST_F(DataFilesTest, UnopenableTargetFile) {
     TargetCounts counts;
     const ReadResult result = readTargetFile(data, messenger, counts);
     EXPECT_EQ(result.status, "Error in target rotation file!");
-    ASSERT_EQ(messenger.entries.size(), 1u);
-    EXPECT_EQ(messenger.entries[0].text,
+    ASSERT_EQ(messenger.messages.size(), 1u);
+    EXPECT_EQ(messenger.messages[0].text,
               "Error reading rotation target file:\n\n The file could not be opened!");
-    EXPECT_EQ(messenger.entries[0].icon, MessageIcon::None);
+    EXPECT_EQ(messenger.messages[0].icon, MessageIcon::None);
 }
 
 // --- Labels file -------------------------------------------------------------
@@ -355,19 +355,19 @@ TEST_F(DataFilesTest, LabelErrors) {
     data.variableCount = 3;
     ReadResult result = readLabelsFile(data, messenger);
     EXPECT_EQ(result.status, "Error in variable labels file!");
-    ASSERT_EQ(messenger.entries.size(), 1u);
-    EXPECT_EQ(messenger.entries[0].text,
+    ASSERT_EQ(messenger.messages.size(), 1u);
+    EXPECT_EQ(messenger.messages[0].text,
               "Error reading Variable Labels file: the file has 2 rows instead of 3\n\nPlease "
               "check your data file!");
-    EXPECT_EQ(messenger.entries[0].icon, MessageIcon::Error);
+    EXPECT_EQ(messenger.messages[0].icon, MessageIcon::Error);
 
     data.labelsFileName = dir.file("absent.txt");
     result = readLabelsFile(data, messenger);
     EXPECT_EQ(result.status, "Error in variable labels file!");
-    ASSERT_EQ(messenger.entries.size(), 2u);
-    EXPECT_EQ(messenger.entries[1].text,
+    ASSERT_EQ(messenger.messages.size(), 2u);
+    EXPECT_EQ(messenger.messages[1].text,
               "Error reading variable labels file:\n\n The file could not be opened!");
-    EXPECT_EQ(messenger.entries[1].icon, MessageIcon::None);
+    EXPECT_EQ(messenger.messages[1].icon, MessageIcon::None);
 }
 
 }  // namespace

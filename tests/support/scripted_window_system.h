@@ -14,50 +14,24 @@
 
 #include "app/dialog_model.h"
 #include "app/window_system.h"
+#include "support/recording_run_host.h"
 
 namespace talvex::testing {
 
 enum class DialogAnswer { Ok, Cancel };
 
-class ScriptedWindowSystem : public WindowSystem {
+class ScriptedWindowSystem : public RecordingRunHost<WindowSystem> {
 public:
-    struct Message {
-        std::string text;
-        MessageIcon icon;
-    };
     using DialogStep = std::function<DialogAnswer(DialogModel&, ScriptedWindowSystem&)>;
 
-    // Script.
+    // Script; the answers to questions are yesNoAnswers (default: yes).
     std::deque<DialogStep> dialogSteps;
-    std::deque<bool> yesNoAnswers;                    // default answer: yes
     std::deque<std::optional<std::string>> fileAnswers;  // default: cancelled
 
-    // Record.
-    std::vector<Message> messages;        // questions included, icon Question
+    // Record, besides the messages and run display of RecordingRunHost.
     std::vector<std::string> dialogTitles;  // every dialog shown, in order
     std::vector<std::string> fileDialogs;   // "title|filter"
-    std::vector<std::string> progressTexts;
-    std::string status[3];
-    int statusUpdates = 0;
-    bool progressVisible = false;
-    int progressShows = 0;
-    int progressRepaints = 0;
-    int barPosition = 0;
-    int barStep = 1;
-    bool waitCursor = false;
-    int beeps = 0;
-    std::vector<std::string> openedReports;
 
-    void message(const std::string& text, MessageIcon icon) override {
-        messages.push_back({text, icon});
-    }
-    bool askYesNo(const std::string& text) override {
-        messages.push_back({text, MessageIcon::Question});
-        if (yesNoAnswers.empty()) return true;
-        const bool answer = yesNoAnswers.front();
-        yesNoAnswers.pop_front();
-        return answer;
-    }
     bool runDialog(DialogModel& dialog) override {
         dialogTitles.push_back(dialog.title());
         while (!dialogSteps.empty()) {
@@ -74,33 +48,6 @@ public:
         auto answer = fileAnswers.front();
         fileAnswers.pop_front();
         return answer;
-    }
-    void showProgress() override {
-        progressVisible = true;
-        ++progressShows;
-    }
-    void hideProgress() override { progressVisible = false; }
-    void setProgressText(const std::string& text) override { progressTexts.push_back(text); }
-    void setProgressBar(int position, int step) override {
-        barPosition = position;
-        barStep = step;
-    }
-    void repaintProgress() override { ++progressRepaints; }
-    void setStatus(const std::string& l1, const std::string& l2, const std::string& l3) override {
-        status[0] = l1;
-        status[1] = l2;
-        status[2] = l3;
-        ++statusUpdates;
-    }
-    void setWaitCursor(bool on) override { waitCursor = on; }
-    void beep() override { ++beeps; }
-    void openReport(const std::string& path) override { openedReports.push_back(path); }
-
-    // Texts of the messages shown, in order.
-    std::vector<std::string> messageTexts() const {
-        std::vector<std::string> texts;
-        for (const Message& m : messages) texts.push_back(m.text);
-        return texts;
     }
 };
 

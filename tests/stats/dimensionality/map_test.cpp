@@ -15,11 +15,11 @@ namespace {
 
 using testing::captureReport;
 using testing::formatted;
+using testing::kSectionEnd;
 using testing::referencePath;
 
 const std::string kHead =
     "MINIMUM AVERAGE PARTIAL TEST (MAP)\nVelicer (1976)\n\nDimensions    Averaged Partial\n\n";
-const std::string kSep = std::string(80, '-') + "\n\n";
 
 using MapTest = testing::PoolTest;
 
@@ -33,7 +33,7 @@ std::string row(int m, double a, bool star) {
     return formatted(star ? "%4i      %7.5f* \n" : "%4i      %7.5f  \n", m, a);
 }
 
-std::string ending(int advised) { return formatted("\n* Advised number of dimensions: %4i", advised) + "\n\n" + kSep; }
+std::string ending(int advised) { return formatted("\n* Advised number of dimensions: %4i", advised) + "\n\n" + kSectionEnd; }
 
 TEST_F(MapTest, AverageOfAResidualMatrix) {
     // Partials −0.5, 0.2, 0 → (0.25 + 0.04 + 0)/3.

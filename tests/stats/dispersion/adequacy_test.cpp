@@ -14,12 +14,11 @@ namespace {
 
 using testing::captureReport;
 using testing::formatted;
+using testing::kSectionEnd;
 using testing::referencePath;
 
 using testing::symmetric;
 using AdequacyTest = testing::PoolTest;
-
-const std::string kSep = std::string(80, '-') + "\n\n";
 
 TEST_F(AdequacyTest, TwoVariables) {
     // −(−0.5/0.75)/√((1/0.75)·(1/0.75)) = 0.5: the partial equals r.
@@ -89,7 +88,7 @@ TEST_F(AdequacyTest, IdentitySectionIsExact) {
     const std::string expected = "ADEQUACY OF THE CORRELATION MATRIX \n\n" +
                                  formatted("Determinant of the matrix     = %17.15f\n", 1.0) +
                                  formatted("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", 0.0, 21.0, 1.0) +
-                                 formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", 0.0) + "(inaceptable)\n" + "\n" + kSep;
+                                 formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", 0.0) + "(inaceptable)\n" + "\n" + kSectionEnd;
     EXPECT_EQ(text, expected);
 }
 
@@ -99,7 +98,7 @@ TEST_F(AdequacyTest, WithoutSampleSizeTheBartlettLineIsLeftOut) {
     const double kmo = 0.5 / (1.0 + 0.000001);
     const std::string expected = "ADEQUACY OF THE CORRELATION MATRIX \n\n" +
                                  formatted("Determinant of the matrix     = %17.15f\n", 0.75) +
-                                 formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", kmo) + "(inaceptable)\n\n" + kSep;
+                                 formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", kmo) + "(inaceptable)\n\n" + kSectionEnd;
     EXPECT_EQ(captureReport([&r](ReportWriter& w) { writeAdequacy(w, r, 0); }), expected);
     EXPECT_EQ(captureReport([&r](ReportWriter& w) { writeAdequacy(w, r, -5); }), expected);
 }

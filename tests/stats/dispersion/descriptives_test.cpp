@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "stats/dispersion/correlation.h"
-#include "report_capture.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 
 namespace talvex {
 namespace {
@@ -63,7 +63,7 @@ struct ReferenceSet {
 
 std::map<std::string, ReferenceSet> readFixture() {
     std::map<std::string, ReferenceSet> sets;
-    std::ifstream in(report_capture::referencePath("dispersion_reference.txt"));
+    std::ifstream in(testing::referencePath("dispersion_reference.txt"));
     std::string line;
     ReferenceSet* current = nullptr;
     while (std::getline(in, line)) {
@@ -103,7 +103,7 @@ protected:
     const ReferenceSet& expected() const { return fixture().at(GetParam()); }
     Matrix scores() const {
         const std::string file = std::string(GetParam()) == "bfi25" ? "bfi25.dat" : "dispersion_normal.dat";
-        return report_capture::readMatrix(report_capture::referencePath(file));
+        return testing::readMatrix(testing::referencePath(file));
     }
 };
 

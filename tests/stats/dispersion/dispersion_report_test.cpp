@@ -9,17 +9,17 @@
 #include "data/dataset.h"
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/descriptives.h"
-#include "report_capture.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 
 namespace talvex {
 namespace {
 
-using report_capture::capture;
-using report_capture::formatted;
+using testing::captureReport;
+using testing::formatted;
 using testing::fromRows;
+using testing::kSectionEnd;
 
-const std::string kDashes = "--------------------------------------------------------------------------------\n\n";
 const std::string kMultivariateHead =
     "MULTIVARIATE DESCRIPTIVES \n\n"
     "Analysis of the Mardia's (1970) multivariate asymmetry skewness and kurtosis.\n\n"
@@ -66,15 +66,15 @@ std::string mardiaLines(const char* skewMark, const char* correctedMark, const c
 
 TEST_F(DispersionReportTest, PExactlyAtFivePercentIsMarkedWithoutFootnote) {
     const std::string text =
-        capture([&](ReportWriter& r) { writeMultivariateDescriptives(r, mardiaResult(0.05, 0.5, 0.3)); });
-    EXPECT_EQ(text, kMultivariateHead + mardiaLines("**", "", "", 0.05, 0.5, 0.3) + "\n" + kDashes);
+        captureReport([&](ReportWriter& r) { writeMultivariateDescriptives(r, mardiaResult(0.05, 0.5, 0.3)); });
+    EXPECT_EQ(text, kMultivariateHead + mardiaLines("**", "", "", 0.05, 0.5, 0.3) + "\n" + kSectionEnd);
 }
 
 TEST_F(DispersionReportTest, PBelowFivePercentAddsFootnote) {
     const std::string text =
-        capture([&](ReportWriter& r) { writeMultivariateDescriptives(r, mardiaResult(0.2, 0.6, 0.0001)); });
+        captureReport([&](ReportWriter& r) { writeMultivariateDescriptives(r, mardiaResult(0.2, 0.6, 0.0001)); });
     EXPECT_EQ(text, kMultivariateHead + mardiaLines("", "", "**", 0.2, 0.6, 0.0001) +
-                        "\n** Significant at 0.05\n\n" + kDashes);
+                        "\n** Significant at 0.05\n\n" + kSectionEnd);
 }
 
 std::string univariateLine(const std::string& name, double mean, double half, double variance, double skew,
@@ -89,7 +89,7 @@ std::string univariateLine(const std::string& name, double mean, double half, do
 TEST_F(DispersionReportTest, UnivariateSectionWithAdviceAndMultivariateSection) {
     DataSet data = dataWithNumbers({3, 12});
     const Matrix x = fromRows({{1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 7}});
-    const std::string text = capture([&](ReportWriter& r) { writeDescriptives(r, data, x, PearsonCorrelation); });
+    const std::string text = captureReport([&](ReportWriter& r) { writeDescriptives(r, data, x, PearsonCorrelation); });
 
     std::string expected =
         "UNIVARIATE DESCRIPTIVES \n\n"
@@ -118,7 +118,7 @@ TEST_F(DispersionReportTest, UnivariateSectionWithAdviceAndMultivariateSection) 
     EXPECT_NE(rest.find("(1985)"), std::string::npos);
     EXPECT_NE(rest.find("(1992)"), std::string::npos);
     // Then the separator (no bar charts for Pearson) and the Mardia section.
-    EXPECT_EQ(rest.substr(end + 2, kDashes.size() + kMultivariateHead.size()), kDashes + kMultivariateHead);
+    EXPECT_EQ(rest.substr(end + 2, kSectionEnd.size() + kMultivariateHead.size()), kSectionEnd + kMultivariateHead);
 }
 
 // Kurtosis of a symmetric column {-1, 0 x8, 1}: 2/9/0.04 - 3 = 2.56 with
@@ -128,7 +128,7 @@ TEST_F(DispersionReportTest, AdviceFollowsKurtosisAloneAndStaysAwayWhenBothAreSm
     const Matrix peaked = fromRows({{-1}, {0}, {0}, {0}, {0}, {0}, {0}, {0}, {0}, {1}});
     const Matrix flat = fromRows({{1}, {2}, {3}, {4}, {5}});
     auto advises = [&](const Matrix& x) {
-        return capture([&](ReportWriter& r) { writeDescriptives(r, data, x, Covariance); })
+        return captureReport([&](ReportWriter& r) { writeDescriptives(r, data, x, Covariance); })
                    .find("Polychoric correlation is advised") != std::string::npos;
     };
     EXPECT_TRUE(advises(peaked));
@@ -140,7 +140,7 @@ TEST_F(DispersionReportTest, LabelsWidenTheNameColumn) {
     data.labelsEnabled = true;
     data.labels = {"first", std::string(60, 'L')};
     const Matrix x = fromRows({{1}, {2}, {3}, {4}, {5}});
-    const std::string text = capture([&](ReportWriter& r) { writeDescriptives(r, data, x, Covariance); });
+    const std::string text = captureReport([&](ReportWriter& r) { writeDescriptives(r, data, x, Covariance); });
     const std::string head =
         "UNIVARIATE DESCRIPTIVES \n\n"
         "Variable                                        Mean       Confidence Interval     Variance   Skewness     "
@@ -154,14 +154,14 @@ TEST_F(DispersionReportTest, PolychoricInsertsBarChartsBeforeMultivariate) {
     DataSet data = dataWithNumbers({1});
     const Matrix x = fromRows({{1}, {2}, {3}, {4}, {5}});
     const std::string text =
-        capture([&](ReportWriter& r) { writeDescriptives(r, data, x, PolychoricCorrelation); });
+        captureReport([&](ReportWriter& r) { writeDescriptives(r, data, x, PolychoricCorrelation); });
     const std::size_t charts = text.find("\n\n\n\nBAR CHARTS FOR ORDINAL VARIABLES\n\n");
     ASSERT_NE(charts, std::string::npos);
-    const std::size_t multivariate = text.find(kDashes + kMultivariateHead);
+    const std::size_t multivariate = text.find(kSectionEnd + kMultivariateHead);
     ASSERT_NE(multivariate, std::string::npos);
     EXPECT_LT(charts, multivariate);
     // Only the bar charts' own separator sits between the two sections.
-    EXPECT_EQ(text.find(kDashes), multivariate);
+    EXPECT_EQ(text.find(kSectionEnd), multivariate);
 }
 
 TEST_F(DispersionReportTest, DispersionMatrixLowerTriangleAndTitles) {
@@ -169,9 +169,9 @@ TEST_F(DispersionReportTest, DispersionMatrixLowerTriangleAndTitles) {
     const Matrix m = fromRows({{1.0, 0.25}, {0.25, 1.0}});
     const std::string body = "Variable  " + formatted("%4i     ", 4) + formatted("%4i     ", 9) + "\n" + "V   4      " +
                              formatted("%7.3f  ", 1.0) + "\n" + "V   9      " + formatted("%7.3f  ", 0.25) +
-                             formatted("%7.3f  ", 1.0) + "\n\n" + kDashes;
+                             formatted("%7.3f  ", 1.0) + "\n\n" + kSectionEnd;
     auto section = [&](DispersionType type) {
-        return capture([&](ReportWriter& r) { writeDispersionMatrix(r, data, m, type); });
+        return captureReport([&](ReportWriter& r) { writeDispersionMatrix(r, data, m, type); });
     };
     EXPECT_EQ(section(Covariance), "VARIANCE / COVARIANCE MATRIX \n\n" + body);
     EXPECT_EQ(section(PearsonCorrelation),
@@ -187,14 +187,14 @@ TEST_F(DispersionReportTest, NonPositiveDefiniteMatrixIsFlagged) {
     DataSet data = dataWithNumbers({1, 2});
     // Eigenvalues 1 ± 1.5: the smaller is negative.
     const Matrix m = fromRows({{1.0, 1.5}, {1.5, 1.0}});
-    const std::string text = capture([&](ReportWriter& r) { writeDispersionMatrix(r, data, m, Covariance); });
-    const std::string tail = "\n\nWARNING: Matrix to be analyzed is not positive-definite.\n\n" + kDashes;
+    const std::string text = captureReport([&](ReportWriter& r) { writeDispersionMatrix(r, data, m, Covariance); });
+    const std::string tail = "\n\nWARNING: Matrix to be analyzed is not positive-definite.\n\n" + kSectionEnd;
     ASSERT_GE(text.size(), tail.size());
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
     // A singular but positive semi-definite matrix (eigenvalue 0) is not flagged.
     const Matrix singular = fromRows({{1.0, 0.0}, {0.0, 0.0}});
     const std::string psd =
-        capture([&](ReportWriter& r) { writeDispersionMatrix(r, data, singular, Covariance); });
+        captureReport([&](ReportWriter& r) { writeDispersionMatrix(r, data, singular, Covariance); });
     EXPECT_EQ(psd.find("WARNING"), std::string::npos);
 }
 

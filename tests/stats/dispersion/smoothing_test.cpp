@@ -12,6 +12,7 @@ namespace talvex {
 namespace {
 
 using testing::captureReport;
+using testing::kSectionEnd;
 using testing::symmetric;
 using SmoothingTest = testing::PoolTest;
 
@@ -104,16 +105,15 @@ TEST_F(SmoothingTest, MatchesReferenceCases) {
 }
 
 TEST_F(SmoothingTest, WarningParagraphs) {
-    const std::string sep = std::string(80, '-') + "\n\n";
     EXPECT_EQ(captureReport([](ReportWriter& r) { writeSmoothingApplied(r); }),
               "\nWARNING: Correlation matrix is not positive-definite,\n"
               "         Smothing algorithm was applied \n"
               "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & Kettenring, 1981)\n\n\n" +
-                  sep);
+                  kSectionEnd);
     const std::string failed = captureReport([](ReportWriter& r) { writeSmoothingFailed(r); });
     EXPECT_EQ(failed.rfind("\nWARNING: Correlation matrix is not positive-definite, and the smoothing", 0), 0u);
     EXPECT_NE(failed.find("goes on with the unsmoothed matrix"), std::string::npos);
-    EXPECT_EQ(failed.substr(failed.size() - sep.size() - 3), "\n\n\n" + sep);
+    EXPECT_EQ(failed.substr(failed.size() - kSectionEnd.size() - 3), "\n\n\n" + kSectionEnd);
 }
 
 }  // namespace

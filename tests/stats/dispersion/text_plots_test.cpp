@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "data/dataset.h"
-#include "report_capture.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 
 namespace talvex {
 namespace {
 
-using report_capture::capture;
-using report_capture::formatted;
+using testing::captureReport;
+using testing::formatted;
 
 class TextPlotsTest : public testing::PoolTest {};
 
@@ -49,7 +49,7 @@ TEST_F(TextPlotsTest, OrdinalChartScalesFullestCategoryToForty) {
     // 77 is a count for which 40/77·77 falls short of 40 in doubles.
     const Matrix v = column(repeated({{1, 10}, {2, 77}, {4, 38}}));
     int categories = 0;
-    const std::string text = capture([&](ReportWriter& r) { categories = ordinalBarChart(r, v); });
+    const std::string text = captureReport([&](ReportWriter& r) { categories = ordinalBarChart(r, v); });
     EXPECT_EQ(categories, 4);
     // Bars: trunc(40·10/77) = 5, 40, 0, trunc(40·38/77) = 19.
     EXPECT_EQ(text, kBarHead + barLine(1, 10, 5) + barLine(2, 77, 40) + barLine(3, 0, 0) + barLine(4, 38, 19) +
@@ -59,7 +59,7 @@ TEST_F(TextPlotsTest, OrdinalChartScalesFullestCategoryToForty) {
 TEST_F(TextPlotsTest, OrdinalChartOfEqualValuesIsOneFullBar) {
     const Matrix v = column({3, 3, 3});
     int categories = 0;
-    const std::string text = capture([&](ReportWriter& r) { categories = ordinalBarChart(r, v); });
+    const std::string text = captureReport([&](ReportWriter& r) { categories = ordinalBarChart(r, v); });
     EXPECT_EQ(categories, 1);
     EXPECT_EQ(text, kBarHead + barLine(3, 3, 40) + barAxis(3));
 }
@@ -69,7 +69,7 @@ TEST_F(TextPlotsTest, BarChartsWarnAboutUnusedCategories) {
     DataSet data;
     data.includedIndex = testing::fromRows({{2}, {7}});
     const Matrix x = testing::fromRows({{1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 5}});
-    const std::string text = capture([&](ReportWriter& r) { writeOrdinalBarCharts(r, data, x); });
+    const std::string text = captureReport([&](ReportWriter& r) { writeOrdinalBarCharts(r, data, x); });
     const std::string first = "Variable    2  \n" + kBarHead + barLine(1, 1, 40) + barLine(2, 1, 40) +
                               barLine(3, 1, 40) + barLine(4, 1, 40) + barLine(5, 1, 40) + barAxis(1);
     const std::string second = "Variable    7  \n" + kBarHead + barLine(2, 1, 20) + barLine(3, 1, 20) +
@@ -91,8 +91,8 @@ TEST_F(TextPlotsTest, HistogramHasSevenBinsUpToFiftyValuesThenEleven) {
     for (int i = 0; i < 51; ++i) values.push_back(i * 0.01);
     const Matrix fifty = column(std::vector<double>(values.begin(), values.begin() + 50));
     const Matrix fiftyOne = column(values);
-    EXPECT_EQ(histogramBins(capture([&](ReportWriter& r) { residualHistogram(r, fifty); })), 7);
-    EXPECT_EQ(histogramBins(capture([&](ReportWriter& r) { residualHistogram(r, fiftyOne); })), 11);
+    EXPECT_EQ(histogramBins(captureReport([&](ReportWriter& r) { residualHistogram(r, fifty); })), 7);
+    EXPECT_EQ(histogramBins(captureReport([&](ReportWriter& r) { residualHistogram(r, fiftyOne); })), 11);
 }
 
 std::string histLine(double value, double count, int stars) {
@@ -112,27 +112,27 @@ TEST_F(TextPlotsTest, HistogramBinsAreCentredOnEvenlySpacedValues) {
     // lo -3, hi 3, w = 1 (exact in binary): bins [-3.5, -2.5), ..., [2.5, 3.5)
     // centred on -3 .. 3; 0.5 opens the bin of 1, -1.5 that of -1.
     const Matrix v = column({-3, -1.2, -1.5, 0, 0.4, 0.5, 3});
-    const std::string text = capture([&](ReportWriter& r) { residualHistogram(r, v); });
+    const std::string text = captureReport([&](ReportWriter& r) { residualHistogram(r, v); });
     EXPECT_EQ(text, kHistHead + histLine(-3, 1, 20) + histLine(-2, 0, 0) + histLine(-1, 2, 40) + histLine(0, 2, 40) +
                         histLine(1, 1, 20) + histLine(2, 0, 0) + histLine(3, 1, 20) + histAxis(2));
 }
 
 TEST_F(TextPlotsTest, HistogramOfEqualValuesIsOneBin) {
     const Matrix v = column({0.25, 0.25});
-    const std::string text = capture([&](ReportWriter& r) { residualHistogram(r, v); });
+    const std::string text = captureReport([&](ReportWriter& r) { residualHistogram(r, v); });
     EXPECT_EQ(text, kHistHead + histLine(0.25, 2, 40) + histAxis(2));
 }
 
 TEST_F(TextPlotsTest, StemLeafSplitsZeroAroundSign) {
     const Matrix v = column({1.5, -0.3, 0.4, -1.2});
-    const std::string text = capture([&](ReportWriter& r) { stemLeafPlot(r, v); });
+    const std::string text = captureReport([&](ReportWriter& r) { stemLeafPlot(r, v); });
     EXPECT_EQ(text, "\n  -1 | 2\n  -0 | 3\n   0 | 4\n   1 | 5\n\n");
 }
 
 TEST_F(TextPlotsTest, StemLeafRoundsToOneDecimalAndKeepsEmptyStems) {
     // 0.04 rounds to 0.0, 2.26 to 2.3 and 2.21 to 2.2; stem 1 has no leaves.
     const Matrix v = column({2.26, 0.04, 2.21, 0.7});
-    const std::string text = capture([&](ReportWriter& r) { stemLeafPlot(r, v); });
+    const std::string text = captureReport([&](ReportWriter& r) { stemLeafPlot(r, v); });
     EXPECT_EQ(text, "\n   0 | 07\n   1 | \n   2 | 23\n\n");
 }
 

@@ -1,11 +1,9 @@
-// Shared helpers of the extraction tests: the R reference fixture, captured
-// report text and snprintf-built expected cells.
+// The R reference fixture of the extraction tests; report capture, expected
+// cells and variable numbering come from support/report_testing.h.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -13,10 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/report_writer.h"
 #include "core/matrix.h"
-#include "data/dataset.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 
 namespace talvex::extraction_testing {
 
@@ -51,7 +48,7 @@ public:
 
 private:
     ReferenceFixture() {
-        std::ifstream in(std::string(TALVEX_SOURCE_DIR) + "/tests/reference/extraction_reference.txt");
+        std::ifstream in(testing::referencePath("extraction_reference.txt"));
         std::string line;
         while (std::getline(in, line)) {
             if (line.empty() || line[0] == '#') continue;
@@ -69,42 +66,5 @@ private:
     }
     std::map<std::string, std::vector<double>> records_;
 };
-
-// Captures what a section writer prints.
-class CapturedReport {
-public:
-    CapturedReport() : stream_(open_memstream(&buffer_, &size_)), report_(stream_) {}
-    ~CapturedReport() {
-        std::fclose(stream_);
-        std::free(buffer_);
-    }
-    ReportWriter& report() { return report_; }
-    std::string text() {
-        std::fflush(stream_);
-        return std::string(buffer_, size_);
-    }
-
-private:
-    char* buffer_ = nullptr;
-    std::size_t size_ = 0;
-    std::FILE* stream_;
-    ReportWriter report_;
-};
-
-inline std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-inline std::string format(const char* fmt, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
-    return buffer;
-}
-
-// Numbering 1..p for p analysed variables.
-inline void numberVariables(DataSet& data, int p, int first = 1) {
-    data.includedIndex = Matrix(p, 1);
-    for (int i = 0; i < p; ++i) data.includedIndex[i][0] = first + i;
-}
 
 }  // namespace talvex::extraction_testing

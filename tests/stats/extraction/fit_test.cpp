@@ -9,11 +9,11 @@
 namespace talvex {
 namespace {
 
-using extraction_testing::CapturedReport;
-using extraction_testing::format;
-using extraction_testing::numberVariables;
 using extraction_testing::ReferenceFixture;
+using talvex::testing::captureReport;
+using talvex::testing::formatted;
 using talvex::testing::fromRows;
+using talvex::testing::numberVariables;
 using talvex::testing::PoolTest;
 
 class FitTest : public PoolTest {};
@@ -69,28 +69,27 @@ TEST_F(FitTest, WithoutSampleOnlyTheFitIndicesAndEigenvalues) {
     const Matrix sigma = fittedMatrix(r, l);
     const double gfi = 2.2592 / 2.5, gfiOff = 0.1296 / 0.25;
     std::string expected = "GOODNESS OF FIT STATISTICS \n\n";
-    expected += format("                                 Goodness of Fit Index (GFI) = %6.2f\n", gfi);
-    expected += format("                       Adjusted Goodness of Fit Index (AGFI) = %6.2f\n", 2 - gfi);
-    expected += format("         Goodness of Fit Index without diagonal values (GFI) = %6.2f\n", gfiOff);
-    expected += format("Adjusted Goodness of Fit Index without diagonal values(AGFI) = %6.2f\n", 2 - gfiOff);
+    expected += formatted("                                 Goodness of Fit Index (GFI) = %6.2f\n", gfi);
+    expected += formatted("                       Adjusted Goodness of Fit Index (AGFI) = %6.2f\n", 2 - gfi);
+    expected += formatted("         Goodness of Fit Index without diagonal values (GFI) = %6.2f\n", gfiOff);
+    expected += formatted("Adjusted Goodness of Fit Index without diagonal values(AGFI) = %6.2f\n", 2 - gfiOff);
     expected += "\nEIGENVALUES OF THE REDUCED CORRELATION MATRIX\n\nVariable  Eigenvalue \n\n";
-    expected += format("%4i    % 13.9f \n", 1, 0.86) + format("%4i    % 13.9f \n", 2, -0.14);
+    expected += formatted("%4i    % 13.9f \n", 1, 0.86) + formatted("%4i    % 13.9f \n", 2, -0.14);
     expected += "       \n" + std::string(kSeparator);
     {
-        CapturedReport out;
-        writeFitStatisticsMl(out.report(), l, r, sigma, 0);
-        EXPECT_EQ(out.text(), expected);
+        const std::string out = captureReport([&](ReportWriter& w) { writeFitStatisticsMl(w, l, r, sigma, 0); });
+        EXPECT_EQ(out, expected);
     }
     {
-        CapturedReport out;
-        writeFitStatisticsUls(out.report(), l, r, sigma, 0, PearsonCorrelation);
-        EXPECT_EQ(out.text(), expected);
+        const std::string out =
+            captureReport([&](ReportWriter& w) { writeFitStatisticsUls(w, l, r, sigma, 0, PearsonCorrelation); });
+        EXPECT_EQ(out, expected);
     }
     // A polychoric matrix gets the GFI alone, without the leading blanks.
-    CapturedReport out;
-    writeFitStatisticsUls(out.report(), l, r, sigma, 200, PolychoricCorrelation);
+    const std::string out =
+        captureReport([&](ReportWriter& w) { writeFitStatisticsUls(w, l, r, sigma, 200, PolychoricCorrelation); });
     const std::string eigenBlock = expected.substr(expected.find("EIGENVALUES"));
-    EXPECT_EQ(out.text(), "GOODNESS OF FIT STATISTICS \n\n" + format("Goodness of Fit Index (GFI) = %6.2f\n", gfi) +
+    EXPECT_EQ(out, "GOODNESS OF FIT STATISTICS \n\n" + formatted("Goodness of Fit Index (GFI) = %6.2f\n", gfi) +
                               "\n\n" + eigenBlock);
 }
 
@@ -104,10 +103,9 @@ TEST_F(FitTest, NegativeUlsChiSquareIsZero) {
     const Matrix l = fromRows({{0.7}, {0.7}, {0.7}, {0.7}});
     const Matrix sigma = fittedMatrix(r, l);
     ASSERT_LT(sigma.determinant(), r.determinant());
-    CapturedReport out;
-    writeFitStatisticsUls(out.report(), l, r, sigma, 100, Covariance);
-    const std::string text = out.text();
-    EXPECT_NE(text.find(format("                       Chi-Square with %i degrees of freedom = %7.3f (P = %7.6f)\n", 2,
+    const std::string text =
+        captureReport([&](ReportWriter& w) { writeFitStatisticsUls(w, l, r, sigma, 100, Covariance); });
+    EXPECT_NE(text.find(formatted("                       Chi-Square with %i degrees of freedom = %7.3f (P = %7.6f)\n", 2,
                                0.0, 1.0)),
               std::string::npos)
         << text;
@@ -119,20 +117,19 @@ TEST_F(FitTest, NegativeUlsChiSquareIsZero) {
 TEST_F(FitTest, MrfaOverallStatistics) {
     const Matrix l = fromRows({{0.7}, {0.7}});
     const Matrix m = fromRows({{0.6, 0.6}, {0.6, 0.6}});
-    CapturedReport out;
-    writeMrfaOverallStatistics(out.report(), l, m);
+    const std::string out = captureReport([&](ReportWriter& w) { writeMrfaOverallStatistics(w, l, m); });
     std::string expected = "OVERALL FACTOR ANALYSIS STATISTICS \n\n";
-    expected += format("    Total observed variance = %6i\n", 2);
-    expected += format("      Total common variance = %9.3f\n", 1.2);
-    expected += format("  Explained common variance = %9.3f (%6.2f%%)\n", 0.98, 98 / 1.2);
-    expected += format("Unexplained common variance = %9.3f\n", 0.22);
+    expected += formatted("    Total observed variance = %6i\n", 2);
+    expected += formatted("      Total common variance = %9.3f\n", 1.2);
+    expected += formatted("  Explained common variance = %9.3f (%6.2f%%)\n", 0.98, 98 / 1.2);
+    expected += formatted("Unexplained common variance = %9.3f\n", 0.22);
     expected += "\nEIGENVALUES OF THE REDUCED CORRELATION MATRIX\n\n"
                 "Variable  Eigenvalue   Proportion of     Cumulative Proportion\n"
                 "                       Common Variance   of Variance\n\n";
-    expected += format("%4i    %9.5f    %9.5f  ", 1, 1.2, 1.0) + format("       %9.5f  \n", 1.0);
-    expected += format("%4i    %9.5f    %9.5f  ", 2, 0.0, 0.0) + "\n";
+    expected += formatted("%4i    %9.5f    %9.5f  ", 1, 1.2, 1.0) + formatted("       %9.5f  \n", 1.0);
+    expected += formatted("%4i    %9.5f    %9.5f  ", 2, 0.0, 0.0) + "\n";
     expected += "       \n" + std::string(kSeparator);
-    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out, expected);
 }
 
 // R with the residuals themselves off the diagonal and Sigma = I.
@@ -164,41 +161,39 @@ TEST_F(ResidualTest, SectionWithListsAndBoundaries) {
     numberVariables(data, 4, 5);
     const Matrix r = withResiduals(4, {0.625, -0.7, -0.625, 0.25, 0.75, -0.1});
     const Matrix sigma = identity(4);
-    CapturedReport out;
-    writeResidualDistribution(out.report(), data, r, sigma, 17);
+    const std::string out = captureReport([&](ReportWriter& w) { writeResidualDistribution(w, data, r, sigma, 17); });
 
     const ResidualSummary s = summarizeResiduals(r, sigma, 17);
-    CapturedReport histogram, stems;
-    residualHistogram(histogram.report(), s.residuals);
-    stemLeafPlot(stems.report(), s.standardized);
+    const std::string histogram = captureReport([&](ReportWriter& w) { residualHistogram(w, s.residuals); });
+    const std::string stems = captureReport([&](ReportWriter& w) { stemLeafPlot(w, s.standardized); });
     std::string expected = "DISTRIBUTION OF RESIDUALS \n\nNumber of Residuals = 6\n";
     expected += "\nSummary Statistics for Fitted Residuals\n\n";
     const double mean = 0.2 / 6, squares = (0.390625 * 2 + 0.49 + 0.0625 + 0.5625 + 0.01) / 6;
-    expected += format("Smallest Fitted Residual = % 7.4f\n", -0.7);
-    expected += format("  Median Fitted Residual = % 7.4f\n", (-0.1 + 0.25) / 2);
-    expected += format(" Largest Fitted Residual = % 7.4f\n", 0.75);
-    expected += format("    Mean Fitted Residual = % 7.4f\n", mean);
-    expected += format("Variance Fitted Residual = % 7.4f\n\n", squares - mean * mean);
-    expected += format("               Root Mean Square of Residuals (RMSR) = % 7.4f\n", std::sqrt(squares));
-    expected += format("Expected mean value of RMSR for an acceptable model = % 7.4f (Kelley's criterion) (Kelley, "
+    expected += formatted("Smallest Fitted Residual = % 7.4f\n", -0.7);
+    expected += formatted("  Median Fitted Residual = % 7.4f\n", (-0.1 + 0.25) / 2);
+    expected += formatted(" Largest Fitted Residual = % 7.4f\n", 0.75);
+    expected += formatted("    Mean Fitted Residual = % 7.4f\n", mean);
+    expected += formatted("Variance Fitted Residual = % 7.4f\n\n", squares - mean * mean);
+    expected += formatted("               Root Mean Square of Residuals (RMSR) = % 7.4f\n", std::sqrt(squares));
+    expected += formatted("Expected mean value of RMSR for an acceptable model = % 7.4f (Kelley's criterion) (Kelley, "
                        "1935,page 146; see also Harman, 1962, page 21 of the 2nd edition)\n",
                        0.25);
     expected += "Note: if the value of RMSR is much larger than Kelley's criterion value the model cannot be "
                 "considered as good\n\n\n";
-    expected += "Histogram for fitted residuals\n\n" + histogram.text();
+    expected += "Histogram for fitted residuals\n\n" + histogram;
     expected += "\nSummary Statistics for Standardized Residuals\n\n";
-    expected += format("Smallest Standardized Residual = % 5.2f\n", -2.8);
-    expected += format("  Median Standardized Residual = % 5.2f\n", 0.3);
-    expected += format(" Largest Standardized Residual = % 5.2f\n", 3.0);
-    expected += format("    Mean Standardized Residual = % 5.2f\n", mean * 4);
-    expected += "       \nStemleaf Plot for Standardized Residuals\n" + stems.text();
+    expected += formatted("Smallest Standardized Residual = % 5.2f\n", -2.8);
+    expected += formatted("  Median Standardized Residual = % 5.2f\n", 0.3);
+    expected += formatted(" Largest Standardized Residual = % 5.2f\n", 3.0);
+    expected += formatted("    Mean Standardized Residual = % 5.2f\n", mean * 4);
+    expected += "       \nStemleaf Plot for Standardized Residuals\n" + stems;
     // Pairs in column order: (2,1) .625, (3,1) -.7, (4,1) -.625, (3,2) .25, (4,2) .75, (4,3) -.1.
     expected += "\nLargest Negative Standardized Residuals\n\n";
-    expected += format("Residual for Var %3i and Var %3i    % 5.2f\n", 7, 5, -2.8);
+    expected += formatted("Residual for Var %3i and Var %3i    % 5.2f\n", 7, 5, -2.8);
     expected += "\nLargest Positive Standardized Residuals\n\n";
-    expected += format("Residual for Var %3i and Var %3i    % 5.2f\n", 8, 6, 3.0);
+    expected += formatted("Residual for Var %3i and Var %3i    % 5.2f\n", 8, 6, 3.0);
     expected += "       \n" + std::string(kSeparator);
-    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out, expected);
 }
 
 TEST_F(ResidualTest, NoNoteAtKelleysCriterionAndNoStandardizingWithoutSample) {
@@ -206,18 +201,16 @@ TEST_F(ResidualTest, NoNoteAtKelleysCriterionAndNoStandardizingWithoutSample) {
     numberVariables(data, 3);
     // Every residual 0.25 = K: RMSR equals the criterion.
     const Matrix r = withResiduals(3, {0.25, 0.25, 0.25});
-    CapturedReport equal;
-    writeResidualDistribution(equal.report(), data, r, identity(3), 17);
-    const std::string text = equal.text();
+    const std::string text =
+        captureReport([&](ReportWriter& w) { writeResidualDistribution(w, data, r, identity(3), 17); });
     EXPECT_EQ(text.find("Note:"), std::string::npos);
     EXPECT_NE(text.find("Stemleaf Plot for Standardized Residuals\n"), std::string::npos);
 
-    CapturedReport none;
-    writeResidualDistribution(none.report(), data, r, identity(3), 0);
-    const std::string noSample = none.text();
+    const std::string noSample =
+        captureReport([&](ReportWriter& w) { writeResidualDistribution(w, data, r, identity(3), 0); });
     EXPECT_EQ(noSample.find("Standardized"), std::string::npos);
     EXPECT_EQ(noSample.find("Note:"), std::string::npos);
-    EXPECT_NE(noSample.find(format("= % 7.4f (Kelley's criterion)", 0.0)), std::string::npos);
+    EXPECT_NE(noSample.find(formatted("= % 7.4f (Kelley's criterion)", 0.0)), std::string::npos);
     EXPECT_EQ(noSample.substr(noSample.size() - 8 - std::string(kSeparator).size()),
               "       \n" + std::string(kSeparator));
 }

@@ -8,10 +8,10 @@
 namespace talvex {
 namespace {
 
-using extraction_testing::CapturedReport;
-using extraction_testing::format;
-using extraction_testing::numberVariables;
+using talvex::testing::captureReport;
+using talvex::testing::formatted;
 using talvex::testing::fromRows;
+using talvex::testing::numberVariables;
 using talvex::testing::PoolTest;
 
 class ReliabilityTest : public PoolTest {};
@@ -64,23 +64,22 @@ TEST_F(ReliabilityTest, FactorDeterminacyUsesUniqueVariancesOfACovarianceMatrix)
 TEST_F(UnrotatedSectionTest, EigenvalueTable) {
     // Eigenvalues of [[1, .5, 0], [.5, 1, 0], [0, 0, 1]]: 1.5, 1, 0.5 (closed form).
     const Matrix r = fromRows({{1.0, 0.5, 0.0}, {0.5, 1.0, 0.0}, {0.0, 0.0, 1.0}});
-    CapturedReport out;
-    writeEigenvalueVariance(out.report(), r, 1);
+    const std::string out = captureReport([&](ReportWriter& w) { writeEigenvalueVariance(w, r, 1); });
     std::string expected =
         "EXPLAINED VARIANCE BASED ON EIGENVALUES\n\n"
         "Variable  Eigenvalue   Proportion of   Cumulative Proportion\n"
         "                       Variance        of Variance\n\n";
-    expected += format("%4i    %9.5f    %9.5f  ", 1, 1.5, 0.5) + format("     %9.5f  \n", 0.5);
-    expected += format("%4i    %9.5f    %9.5f  ", 2, 1.0, 1.0 / 3) + "\n";
-    expected += format("%4i    %9.5f    %9.5f  ", 3, 0.5, 0.5 / 3) + "\n";
+    expected += formatted("%4i    %9.5f    %9.5f  ", 1, 1.5, 0.5) + formatted("     %9.5f  \n", 0.5);
+    expected += formatted("%4i    %9.5f    %9.5f  ", 2, 1.0, 1.0 / 3) + "\n";
+    expected += formatted("%4i    %9.5f    %9.5f  ", 3, 0.5, 0.5 / 3) + "\n";
     expected += "       \n" + std::string(kSeparator);
-    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out, expected);
 }
 
 std::string loadingLine(int number, std::initializer_list<double> loadings, double communality) {
-    std::string line = format("V%4i      ", number);
-    for (double l : loadings) line += format("% 7.3f  ", l);
-    return line + format("   %7.3f\n", communality);
+    std::string line = formatted("V%4i      ", number);
+    for (double l : loadings) line += formatted("% 7.3f  ", l);
+    return line + formatted("   %7.3f\n", communality);
 }
 
 TEST_F(UnrotatedSectionTest, OneFactorIsPrintedWithPositiveLoadings) {
@@ -88,17 +87,16 @@ TEST_F(UnrotatedSectionTest, OneFactorIsPrintedWithPositiveLoadings) {
     numberVariables(data, 3, 4);
     const Matrix r = fromRows({{1.0, 0.48, 0.40}, {0.48, 1.0, 0.30}, {0.40, 0.30, 1.0}});
     const Matrix a = fromRows({{-0.8}, {-0.6}, {-0.5}});
-    CapturedReport out;
-    writeUnrotatedLoadings(out.report(), data, r, a, ULS, 0);
+    const std::string out = captureReport([&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r, a, ULS, 0); });
     const double s = 0.64 / 0.36 + 0.36 / 0.64 + 0.25 / 0.75;
     std::string expected = "UNROTATED LOADING MATRIX \n\nVariable     F   1    Communality\n\n";
     expected += loadingLine(4, {0.8}, 0.64) + loadingLine(5, {0.6}, 0.36) + loadingLine(6, {0.5}, 0.25);
     expected += "\nEXPLAINED VARIANCE AND RELIABILITY\n\nMislevy & Bock (1990)\n\n"
                 "Factor      Variance                      Reliability estimate\n"
                 "                                               \n\n";
-    expected += format("%4i       ", 1) + format("%7.3f                          %4.3f\n", 1.25, s / (1 + s));
+    expected += formatted("%4i       ", 1) + formatted("%7.3f                          %4.3f\n", 1.25, s / (1 + s));
     expected += "\n" + std::string(kSeparator);
-    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out, expected);
     EXPECT_EQ(a[0][0], -0.8);  // the stored solution keeps its sign
 }
 
@@ -111,21 +109,20 @@ TEST_F(UnrotatedSectionTest, ComponentsWithLabels) {
     const Matrix r = fromRows({{1.0, rho}, {rho, 1.0}});
     const double a = std::sqrt(0.8), b = std::sqrt(0.2);
     const Matrix l = fromRows({{a, b}, {a, -b}});
-    CapturedReport out;
-    writeUnrotatedLoadings(out.report(), data, r, l, PCA, 0);
-    std::string expected = "UNROTATED LOADING MATRIX \n\n" + format("%-45s", "Variable") +
+    const std::string out = captureReport([&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r, l, PCA, 0); });
+    std::string expected = "UNROTATED LOADING MATRIX \n\n" + formatted("%-45s", "Variable") +
                            "   C   1    C   2    Communality\n\n";
-    expected += format("%-45s ", "first item") + format("% 7.3f  % 7.3f  ", a, b) + format("   %7.3f\n", 1.0);
-    expected += std::string("a label longer than forty-five characters, wh ") + format("% 7.3f  % 7.3f  ", a, -b) +
-                format("   %7.3f\n", 1.0);
+    expected += formatted("%-45s ", "first item") + formatted("% 7.3f  % 7.3f  ", a, b) + formatted("   %7.3f\n", 1.0);
+    expected += std::string("a label longer than forty-five characters, wh ") + formatted("% 7.3f  % 7.3f  ", a, -b) +
+                formatted("   %7.3f\n", 1.0);
     expected += "\nEXPLAINED VARIANCE AND RELIABILITY\n\nten Berge & Hofstee (1999)\n\n"
                 "Component   Variance    Proportion of     Reliability estimate\n"
                 "                        variance               \n\n";
     // Alphas: 2 rho/(1 + rho) for the first component; the second is negative, so 0.
-    expected += format("%4i       ", 1) + format("%7.3f       %4.3f             %4.3f\n", 1.6, 0.8, 2 * rho / (1 + rho));
-    expected += format("%4i       ", 2) + format("%7.3f       %4.3f             %4.3f\n", 0.4, 0.2, 0.0);
+    expected += formatted("%4i       ", 1) + formatted("%7.3f       %4.3f             %4.3f\n", 1.6, 0.8, 2 * rho / (1 + rho));
+    expected += formatted("%4i       ", 2) + formatted("%7.3f       %4.3f             %4.3f\n", 0.4, 0.2, 0.0);
     expected += "\n" + std::string(kSeparator);
-    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out, expected);
 }
 
 TEST_F(UnrotatedSectionTest, RotationFollowsSoReliabilitiesWait) {
@@ -133,12 +130,11 @@ TEST_F(UnrotatedSectionTest, RotationFollowsSoReliabilitiesWait) {
     numberVariables(data, 2);
     const Matrix r = fromRows({{1.0, 0.6}, {0.6, 1.0}});
     const Matrix l = fromRows({{0.7, 0.1}, {0.7, -0.1}});
-    CapturedReport out;
-    writeUnrotatedLoadings(out.report(), data, r, l, ML, kPromin);
+    const std::string out = captureReport([&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r, l, ML, kPromin); });
     const std::string expected = "UNROTATED LOADING MATRIX \n\nVariable     F   1    F   2    Communality\n\n" +
                                  loadingLine(1, {0.7, 0.1}, 0.5) + loadingLine(2, {0.7, -0.1}, 0.5) + "\n" +
                                  kSeparator;
-    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out, expected);
 }
 
 TEST_F(UnrotatedSectionTest, MrfaUsesTheReducedMatrix) {
@@ -147,8 +143,8 @@ TEST_F(UnrotatedSectionTest, MrfaUsesTheReducedMatrix) {
     const Matrix r = fromRows({{1.0, 0.6}, {0.6, 1.0}});
     const Matrix l = fromRows({{0.7}, {0.7}});
     const Matrix reduced = fromRows({{0.6, 0.6}, {0.6, 0.6}});
-    CapturedReport out;
-    writeUnrotatedLoadings(out.report(), data, r, l, MRFA, 0, reduced);
+    const std::string out =
+        captureReport([&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r, l, MRFA, 0, reduced); });
     // Reliability with communalities 0.6: S = 2·0.49/0.4.
     const double s = 2 * 0.49 / 0.4;
     std::string expected = "UNROTATED LOADING MATRIX \n\nVariable     F   1    Communality\n\n" +
@@ -156,9 +152,9 @@ TEST_F(UnrotatedSectionTest, MrfaUsesTheReducedMatrix) {
                            "\nEXPLAINED VARIANCE AND RELIABILITY\n\nMislevy & Bock (1990)\n\n"
                            "Factor      Variance    Proportion of     Reliability estimate\n"
                            "                        common variance               \n\n";
-    expected += format("%4i       ", 1) + format("%7.3f       %4.3f             %4.3f\n", 0.98, 0.98 / 1.2, s / (1 + s));
+    expected += formatted("%4i       ", 1) + formatted("%7.3f       %4.3f             %4.3f\n", 0.98, 0.98 / 1.2, s / (1 + s));
     expected += "\n" + std::string(kSeparator);
-    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out, expected);
 }
 
 }  // namespace

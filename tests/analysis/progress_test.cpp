@@ -1,48 +1,40 @@
 // The bouncing progress bar: one step every 501 ticks, turning at 1000 and
 // at 0 (positions follow from counting steps by hand).
+#include "analysis/progress.h"
+
 #include <gtest/gtest.h>
 
-#include "analysis/progress.h"
-#include "analysis/run_testing.h"
 #include "core/matrix.h"
+#include "support/recording_run_host.h"
 
 namespace talvex {
 namespace {
 
-struct BarView : testing::FakeRunHost {
-    int position = -1;
-    int step = 0;
-    int barUpdates = 0;
-    void setProgressBar(int p, int s) override {
-        position = p;
-        step = s;
-        ++barUpdates;
-    }
-};
+using testing::FakeRunHost;
 
 TEST(ProgressTicker, BarBouncesBetweenZeroAndOneThousand) {
-    BarView view;
+    FakeRunHost view;
     ProgressTicker ticker;
     ticker.attach(view);
     ticker.resetBar();
     for (int i = 0; i < 500; ++i) ticker.tick();
-    EXPECT_EQ(view.position, 0);
+    EXPECT_EQ(view.barPosition, 0);
     ticker.tick();
-    EXPECT_EQ(view.position, 1);
+    EXPECT_EQ(view.barPosition, 1);
 
     // 1000 steps up, and the bar turns when it passes 999.
     for (int i = 0; i < 501 * 999; ++i) ticker.tick();
-    EXPECT_EQ(view.position, 1000);
-    EXPECT_EQ(view.step, -1);
+    EXPECT_EQ(view.barPosition, 1000);
+    EXPECT_EQ(view.barStep, -1);
     for (int i = 0; i < 501 * 1000; ++i) ticker.tick();
-    EXPECT_EQ(view.position, 0);
-    EXPECT_EQ(view.step, 1);
+    EXPECT_EQ(view.barPosition, 0);
+    EXPECT_EQ(view.barStep, 1);
     EXPECT_EQ(ticker.count(), 501u * 2000u);
     ticker.detach();
 }
 
 TEST(ProgressTicker, MatricesTickOnlyWhileAttached) {
-    BarView view;
+    FakeRunHost view;
     ProgressTicker ticker;
     MatrixScope scope;
     Matrix before(1, 1);
@@ -53,6 +45,7 @@ TEST(ProgressTicker, MatricesTickOnlyWhileAttached) {
     Matrix after(1, 1);
     EXPECT_EQ(ticker.count(), 2u);
 
+    // A percentage always ticks, but shows its text only while attached.
     ticker.reportPercent(40);
     EXPECT_EQ(ticker.count(), 3u);
     ticker.attach(view);

@@ -1,13 +1,81 @@
+// Configure Analysis: the Configuration dialog's checks and rules on a
+// DataSet filled by hand (as Read Data would leave it), its derived values,
+// and the command around it with its sub-dialogs.
 #include "app/configuration_dialog.h"
 
 #include <gtest/gtest.h>
 
-#include "configuration_fixture.h"
+#include <string>
+#include <vector>
+
+#include "analysis/session.h"
+#include "app/commands.h"
+#include "support/matrix_testing.h"
+#include "support/scripted_window_system.h"
 
 namespace talvex::testing {
 namespace {
 
+bool enabled(const DialogModel& d, const std::string& key) { return d.find(key)->enabled; }
+std::string value(const DialogModel& d, const std::string& key) { return d.find(key)->value; }
+
+class ConfigurationTest : public PoolTest {
+protected:
+    // A scores file of `variables` items and `participants` rows with the
+    // observed range 1..5, every variable included, no missing-value code.
+    static DataSet makeData(int variables, int participants) {
+        DataSet d;
+        d.dataRead = true;
+        d.variableCount = variables;
+        d.participantCount = d.rowsRead = participants;
+        d.missingCodeEnabled = false;
+        d.variableList = Matrix(variables, 2);
+        for (int i = 0; i < variables; ++i) {
+            d.variableList[i][0] = i;
+            d.variableList[i][1] = 1.0;
+        }
+        d.observedMin = 1;
+        d.observedMax = 5;
+        return d;
+    }
+    static void addTarget(DataSet& d, int columns) {
+        d.targetEnabled = true;
+        d.targetMatrix = Matrix(d.variableCount, columns);
+    }
+
+    // The dialog on `data`, refilled with makeData(variables, participants).
+    ConfigurationDialog open(int variables, int participants = 100) {
+        data = makeData(variables, participants);
+        return ConfigurationDialog(settings, data, rotations);
+    }
+    // OK (which must succeed) and the settings it commits.
+    AnalysisSettings acceptAndCommit(ConfigurationDialog& dialog) {
+        EXPECT_TRUE(dialog.accept(ws)) << ::testing::PrintToString(ws.messageTexts());
+        AnalysisSettings out;
+        dialog.commit(out, data);
+        return out;
+    }
+
+    static bool buttonEnabled(const DialogModel& dialog, const std::string& name) {
+        for (const DialogButton& b : dialog.buttons())
+            if (b.name == name) return b.enabled;
+        ADD_FAILURE() << "no button " << name;
+        return false;
+    }
+    static std::vector<std::string> listItems(const DialogModel& dialog, const std::string& key) {
+        std::vector<std::string> items;
+        for (const ControlOption& o : dialog.find(key)->options) items.push_back(o.caption);
+        return items;
+    }
+
+    AnalysisSettings settings;
+    RotationParameterTable rotations;
+    ScriptedWindowSystem ws;
+    DataSet data;
+};
+
 using Messages = std::vector<std::string>;
+using Values = std::vector<std::pair<std::string, std::string>>;
 
 const char* const kTooFewVariables =
     "At least three variables for each Factor/Component should be included in the analisys";
@@ -21,214 +89,125 @@ const char* const kNegativeSecondOrder =
 const char* const kTooManySecondOrder =
     "The number of second order Factors/Components should be lower than the number of primary "
     "Factors/Components";
+const char* const kHighestAdjusted = "The highest possible items score is adjusted to the data.";
+const char* const kLowestAdjusted = "The lowest possible items score is adjusted to the data.";
 
-using ConfigurationChecks = ConfigurationTest;
-
-TEST_F(ConfigurationChecks, NineVariablesCarryThreeFactorsButEightDoNot) {
-    DataSet data = makeData(9, 200);
-    ConfigurationDialog dialog(settings, data, rotations);
-    ASSERT_EQ(dialog.set("factorCount", "3"), SetResult::Ok);
-    EXPECT_TRUE(dialog.accept(ws));  // 9 / 3 = 3.0 exactly
-    EXPECT_TRUE(ws.messages.empty());
-
-    ASSERT_TRUE(dialog.press("exclude", {"9"}, ws));
-    EXPECT_FALSE(dialog.accept(ws));
-    ASSERT_EQ(ws.messages.size(), 1u);
-    EXPECT_EQ(ws.messages[0].text, kTooFewVariables);
-    EXPECT_EQ(ws.messages[0].icon, MessageIcon::Error);
-    EXPECT_EQ(dialog.focus(), "factorCount");
-    EXPECT_TRUE(dialog.find("factorCount")->highlighted);
-
-    // The highlight goes with the next successful check.
-    ASSERT_EQ(dialog.set("factorCount", "2"), SetResult::Ok);
-    EXPECT_TRUE(dialog.accept(ws));
-    EXPECT_FALSE(dialog.find("factorCount")->highlighted);
-    EXPECT_EQ(dialog.focus(), "");
+// The checks on OK, in their order: only the first failing one speaks.
+TEST_F(ConfigurationTest, ChecksOnOkInTheirOrder) {
+    struct Case {
+        int variables;
+        int excluded;  // the last ones, as an earlier configuration left them
+        Values values;
+        bool accepted;
+        Messages messages;
+        MessageIcon icon;
+        const char* focus;
+    };
+    const auto E = MessageIcon::Error;
+    const auto W = MessageIcon::Exclamation;
+    const Case cases[] = {
+        {9, 0, {{"factorCount", "3"}}, true, {}, W, ""},  // 9 / 3 is exactly 3
+        {9, 1, {{"factorCount", "3"}}, false, {kTooFewVariables}, E, "factorCount"},
+        {6, 0, {{"factorCount", "-1"}}, false, {kTooFewVariables}, E, "factorCount"},
+        // 0 / 0 is not below 3 in floating point: only the second check sees it.
+        {3, 3, {}, false, {kTooManyFactors}, E, "factorCount"},
+        // Pearson leaves the score range (2..4 against data 1..5) alone.
+        {6, 0, {}, true, {kNoFactors}, W, ""},
+        // Text that is no integer is refused before the checks (8 / 3 would fail).
+        {8, 0, {{"factorCount", "3x"}}, false, {"Please enter an integer."}, W, "factorCount"},
+        {8, 0, {{"factorCount", "3"}, {"simplicityRotation", "28"}, {"secondOrderCount", "-4"}},
+         false, {kTooFewVariables}, E, "factorCount"},
+        {12, 0, {{"factorCount", "3"}, {"secondOrderCount", "-1"}}, false, {kNegativeSecondOrder},
+         E, "secondOrderCount"},
+        {12, 0, {{"factorCount", "3"}, {"secondOrderCount", "3"}}, false, {kTooManySecondOrder},
+         E, "secondOrderCount"},
+        // An orthogonal method leaves the second-order count unchecked.
+        {12, 0, {{"factorCount", "3"}, {"secondOrderCount", "3"}, {"simplicityRotation", "15"}},
+         true, {}, W, ""},
+        // No factors: the warning comes first and the polychoric range is still widened.
+        {6, 0, {{"dispersionType", "polychoric"}}, true, {kNoFactors, kHighestAdjusted, kLowestAdjusted},
+         W, ""},
+    };
+    settings.lowestScore = 2;
+    settings.highestScore = 4;
+    for (const Case& c : cases) {
+        const std::string row = ::testing::PrintToString(c.values) + " of " +
+                                std::to_string(c.variables);
+        data = makeData(c.variables, 100);
+        for (int i = c.variables - c.excluded; i < c.variables; ++i) data.variableList[i][1] = 0.0;
+        ConfigurationDialog dialog(settings, data, rotations);
+        for (const auto& [key, text] : c.values) ASSERT_EQ(dialog.set(key, text), SetResult::Ok) << row;
+        ws.messages.clear();
+        EXPECT_EQ(dialog.accept(ws), c.accepted) << row;
+        EXPECT_EQ(ws.messageTexts(), c.messages) << row;
+        for (const auto& m : ws.messages) EXPECT_EQ(m.icon, c.icon) << row;
+        EXPECT_EQ(dialog.focus(), c.focus) << row;
+        if (*c.focus) {
+            EXPECT_TRUE(dialog.find(c.focus)->highlighted) << row;
+        }
+    }
 }
 
-TEST_F(ConfigurationChecks, NoVariablesAndNoFactorsFailTheSecondCheck) {
-    // 0 / 0 is not below 3 in floating point, so only the second check sees it.
-    DataSet data = makeData(3, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    ASSERT_TRUE(dialog.press("exclude", {"1", "2", "3"}, ws));
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{kTooManyFactors});
-    EXPECT_EQ(ws.messages[0].icon, MessageIcon::Error);
-    EXPECT_EQ(dialog.focus(), "factorCount");
-}
-
-TEST_F(ConfigurationChecks, NoFactorsWarnsAndCloses) {
-    DataSet data = makeData(6, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    EXPECT_TRUE(dialog.accept(ws));
-    ASSERT_EQ(ws.messageTexts(), Messages{kNoFactors});
-    EXPECT_EQ(ws.messages[0].icon, MessageIcon::Exclamation);
-    AnalysisSettings out;
-    dialog.commit(out, data);
-    EXPECT_EQ(out.factorCount, 0);
-}
-
-TEST_F(ConfigurationChecks, NegativeFactorCountFailsTheFirstCheck) {
-    DataSet data = makeData(6, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    dialog.set("factorCount", "-1");
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{kTooFewVariables});
-}
-
-TEST_F(ConfigurationChecks, UnparsableEditsAreRefusedBeforeAnyCheck) {
-    DataSet data = makeData(8, 100);  // 8 / 3 would also fail the first check
-    ConfigurationDialog dialog(settings, data, rotations);
-    dialog.set("factorCount", "3x");
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{"Please enter an integer."});
-    EXPECT_EQ(dialog.focus(), "factorCount");
-
-    ws.messages.clear();
-    dialog.set("factorCount", "");
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{"Please enter an integer."});
-}
-
-TEST_F(ConfigurationChecks, SecondOrderCountIsCheckedOnlyForObliqueSimplicityMethods) {
-    DataSet data = makeData(12, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
+TEST_F(ConfigurationTest, SecondOrderSolutionAndTheHighlightAfterARefusal) {
+    ConfigurationDialog dialog = open(12);
     dialog.set("factorCount", "3");
-    ASSERT_EQ(dialog.set("simplicityRotation", "Promin"), SetResult::Ok);
-    ASSERT_EQ(dialog.set("secondOrderCount", "-1"), SetResult::Ok);
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{kNegativeSecondOrder});
-    EXPECT_EQ(dialog.focus(), "secondOrderCount");
-
-    ws.messages.clear();
     dialog.set("secondOrderCount", "3");
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{kTooManySecondOrder});
-    EXPECT_EQ(dialog.focus(), "secondOrderCount");
-
-    ws.messages.clear();
+    ASSERT_FALSE(dialog.accept(ws));
     dialog.set("secondOrderCount", "2");
-    EXPECT_TRUE(dialog.accept(ws));
-    EXPECT_TRUE(ws.messages.empty());
-    AnalysisSettings out;
-    dialog.commit(out, data);
+    AnalysisSettings out = acceptAndCommit(dialog);
+    EXPECT_FALSE(dialog.find("secondOrderCount")->highlighted);
+    EXPECT_EQ(dialog.focus(), "");
     EXPECT_TRUE(out.schmidLeiman);
     EXPECT_EQ(out.secondOrderCount, 2);
-
-    // An orthogonal method disables the edit; its value stays but neither
-    // the checks nor the Schmid-Leiman solution use it.
-    dialog.set("secondOrderCount", "5");
+    // An orthogonal method disables the edit, and the solution goes.
     ASSERT_EQ(dialog.set("simplicityRotation", "Normalized Varimax"), SetResult::Ok);
     EXPECT_FALSE(enabled(dialog, "secondOrderCount"));
-    EXPECT_TRUE(dialog.accept(ws));
-    dialog.commit(out, data);
-    EXPECT_FALSE(out.schmidLeiman);
+    EXPECT_FALSE(acceptAndCommit(dialog).schmidLeiman);
 }
 
-TEST_F(ConfigurationChecks, FirstFailingCheckIsTheOnlyMessage) {
-    DataSet data = makeData(8, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    dialog.set("factorCount", "3");
-    dialog.set("simplicityRotation", "28");
-    dialog.set("secondOrderCount", "-4");
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{kTooFewVariables});
-}
-
-TEST_F(ConfigurationChecks, PolychoricScoreRangeIsWidenedToTheObservedScores) {
-    DataSet data = makeData(6, 100);  // observed 1..5
-    settings.lowestScore = 2;
-    settings.highestScore = 4;
-    ConfigurationDialog dialog(settings, data, rotations);
-    ASSERT_EQ(dialog.set("dispersionType", "polychoric"), SetResult::Ok);
-    // No factors: the warning comes first and does not stop the adjustments.
-    EXPECT_TRUE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), (Messages{kNoFactors,
-                                           "The highest possible items score is adjusted to the data.",
-                                           "The lowest possible items score is adjusted to the data."}));
-    for (const auto& m : ws.messages) EXPECT_EQ(m.icon, MessageIcon::Exclamation);
-    AnalysisSettings out;
-    dialog.commit(out, data);
-    EXPECT_EQ(out.lowestScore, 1);
-    EXPECT_EQ(out.highestScore, 5);
-    EXPECT_EQ(value(dialog, "highestScore"), "5");
-
-    // A range wider than the data is the user's to choose.
-    ws.messages.clear();
-    dialog.set("factorCount", "2");
-    dialog.set("lowestScore", "0");
-    dialog.set("highestScore", "7");
-    EXPECT_TRUE(dialog.accept(ws));
-    EXPECT_TRUE(ws.messages.empty());
-    dialog.commit(out, data);
-    EXPECT_EQ(out.lowestScore, 0);
-    EXPECT_EQ(out.highestScore, 7);
-}
-
-TEST_F(ConfigurationChecks, PearsonLeavesTheScoreRangeAlone) {
-    DataSet data = makeData(6, 100);
-    settings.lowestScore = 2;
-    settings.highestScore = 4;
-    ConfigurationDialog dialog(settings, data, rotations);
-    EXPECT_TRUE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), Messages{kNoFactors});
-    AnalysisSettings out;
-    dialog.commit(out, data);
-    EXPECT_EQ(out.lowestScore, 2);
-    EXPECT_EQ(out.highestScore, 4);
-}
-
-using ConfigurationRules = ConfigurationTest;
-
-TEST_F(ConfigurationRules, PolychoricDisablesMlAndSwitchesItToUls) {
+TEST_F(ConfigurationTest, PolychoricReplacesMlEnablesIrtAndWidensTheScoreRange) {
     settings.extractionMethod = ML;
-    DataSet data = makeData(9, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    dialog.set("factorCount", "2");
+    settings.lowestScore = 2;
+    settings.highestScore = 4;
+    ConfigurationDialog dialog = open(9);  // observed 1..5
+    dialog.set("factorCount", "1");
     EXPECT_FALSE(enabled(dialog, "lowestScore"));
     EXPECT_FALSE(enabled(dialog, "irtParameterization"));
 
     ASSERT_EQ(dialog.set("dispersionType", "Polychoric"), SetResult::Ok);
     EXPECT_EQ(value(dialog, "extractionMethod"), std::to_string(ULS));
     EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Disabled);
-    EXPECT_TRUE(enabled(dialog, "lowestScore"));
-    EXPECT_TRUE(enabled(dialog, "highestScore"));
-    EXPECT_TRUE(enabled(dialog, "irtParameterization"));
-
-    // Back to Pearson: ML is offered again (but not re-selected), scores
-    // and IRT are off.
-    ASSERT_EQ(dialog.set("dispersionType", "covariance"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "extractionMethod"), std::to_string(ULS));
-    EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Ok);
-    EXPECT_FALSE(enabled(dialog, "lowestScore"));
-    EXPECT_FALSE(enabled(dialog, "irtParameterization"));
-}
-
-TEST_F(ConfigurationRules, IrtIsKeptOnlyWithPolychoricCorrelation) {
-    DataSet data = makeData(9, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    dialog.set("factorCount", "1");
-    dialog.set("dispersionType", "polychoric");
+    for (const char* key : {"lowestScore", "highestScore", "irtParameterization"})
+        EXPECT_TRUE(enabled(dialog, key)) << key;
     ASSERT_EQ(dialog.set("irtParameterization", "on"), SetResult::Ok);
-    ASSERT_TRUE(dialog.accept(ws));
-    AnalysisSettings out;
-    dialog.commit(out, data);
+    AnalysisSettings out = acceptAndCommit(dialog);
     EXPECT_TRUE(out.irtParameterization);
+    EXPECT_EQ(out.lowestScore, 1);
+    EXPECT_EQ(out.highestScore, 5);
+    EXPECT_EQ(value(dialog, "highestScore"), "5");
+    // A range wider than the data is the user's to choose.
+    ws.messages.clear();
+    dialog.set("lowestScore", "0");
+    dialog.set("highestScore", "7");
+    out = acceptAndCommit(dialog);
+    EXPECT_TRUE(ws.messages.empty());
+    EXPECT_EQ(out.lowestScore, 0);
+    EXPECT_EQ(out.highestScore, 7);
 
-    dialog.set("dispersionType", "pearson");
-    EXPECT_EQ(value(dialog, "irtParameterization"), "1");  // the box keeps its tick
-    ASSERT_TRUE(dialog.accept(ws));
-    dialog.commit(out, data);
-    EXPECT_FALSE(out.irtParameterization);
+    // Back to Pearson: ML is offered again but not re-selected, and IRT is
+    // dropped although the box keeps its tick.
+    ASSERT_EQ(dialog.set("dispersionType", "pearson"), SetResult::Ok);
+    EXPECT_EQ(value(dialog, "extractionMethod"), std::to_string(ULS));
+    EXPECT_FALSE(enabled(dialog, "lowestScore"));
+    EXPECT_EQ(value(dialog, "irtParameterization"), "1");
+    EXPECT_FALSE(acceptAndCommit(dialog).irtParameterization);
+    EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Ok);
 }
 
-TEST_F(ConfigurationRules, PcaDisablesHullAndFallsBackToClassicalParallelAnalysis) {
+TEST_F(ConfigurationTest, PcaDisablesHullAndFallsBackToClassicalParallelAnalysis) {
     settings.factorCountProcedure = Hull;
-    settings.paImplementation = 0;
     settings.paRandomMatrices = 1000;
-    settings.paGeneration = 1;
-    DataSet data = makeData(9, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
+    ConfigurationDialog dialog = open(9);
     dialog.set("factorCount", "2");
     EXPECT_TRUE(buttonEnabled(dialog, "configureHull"));
     EXPECT_FALSE(buttonEnabled(dialog, "configureParallelAnalysis"));
@@ -236,148 +215,95 @@ TEST_F(ConfigurationRules, PcaDisablesHullAndFallsBackToClassicalParallelAnalysi
     ASSERT_EQ(dialog.set("extractionMethod", "pca"), SetResult::Ok);
     EXPECT_EQ(value(dialog, "factorCountProcedure"), std::to_string(ParallelAnalysis));
     EXPECT_EQ(dialog.set("factorCountProcedure", "Hull"), SetResult::Disabled);
-    EXPECT_FALSE(buttonEnabled(dialog, "configureHull"));
     EXPECT_TRUE(buttonEnabled(dialog, "configureParallelAnalysis"));
     EXPECT_FALSE(dialog.press("configureHull", {}, ws));
-
-    ASSERT_TRUE(dialog.accept(ws));
-    AnalysisSettings out;
-    dialog.commit(out, data);
+    const AnalysisSettings out = acceptAndCommit(dialog);
     EXPECT_EQ(out.paImplementation, 1);
     EXPECT_EQ(out.paRandomMatrices, 500);
     EXPECT_EQ(out.paGeneration, 0);
-    EXPECT_EQ(out.paVariant, 2);
 }
 
-TEST_F(ConfigurationRules, UserMatrixDisablesScoresPersonFitAndPermutation) {
+TEST_F(ConfigurationTest, UserMatrixDisablesScoresPersonFitAndPermutation) {
     settings.dispersionType = UserMatrix;
-    settings.saveFactorScores = true;
-    settings.personFit = true;
-    settings.paGeneration = 1;
-    DataSet data = makeData(9, 300);
-    ConfigurationDialog dialog(settings, data, rotations);
+    settings.saveFactorScores = settings.personFit = true;
+    ConfigurationDialog dialog = open(9, 300);
     dialog.set("factorCount", "3");
-    EXPECT_FALSE(enabled(dialog, "dispersionType"));
     EXPECT_EQ(dialog.set("dispersionType", "pearson"), SetResult::Disabled);
-    EXPECT_EQ(value(dialog, "saveFactorScores"), "0");
-    EXPECT_EQ(value(dialog, "personFit"), "0");
-    EXPECT_FALSE(enabled(dialog, "saveFactorScores"));
-    EXPECT_FALSE(enabled(dialog, "personFit"));
-    EXPECT_FALSE(enabled(dialog, "lowestScore"));
-    EXPECT_FALSE(enabled(dialog, "highestScore"));
+    for (const char* key : {"saveFactorScores", "personFit", "lowestScore", "highestScore"})
+        EXPECT_FALSE(enabled(dialog, key)) << key;
     // With a sample size every procedure stays available.
     EXPECT_EQ(dialog.set("factorCountProcedure", "hull"), SetResult::Ok);
     EXPECT_EQ(dialog.set("factorCountProcedure", "PA"), SetResult::Ok);
-
-    ASSERT_TRUE(dialog.accept(ws));
-    AnalysisSettings out;
-    dialog.commit(out, data);
+    const AnalysisSettings out = acceptAndCommit(dialog);
     EXPECT_EQ(out.dispersionType, UserMatrix);
     EXPECT_FALSE(out.saveFactorScores);
     EXPECT_FALSE(out.personFit);
     EXPECT_EQ(out.paGeneration, 0);
+
+    // Without a sample size only MAP is left.
+    ConfigurationDialog noSample = open(9, 0);
+    EXPECT_EQ(value(noSample, "factorCountProcedure"), std::to_string(MAP));
+    EXPECT_EQ(noSample.set("factorCountProcedure", "PA"), SetResult::Disabled);
+    EXPECT_EQ(noSample.set("factorCountProcedure", "Hull"), SetResult::Disabled);
+    EXPECT_FALSE(buttonEnabled(noSample, "configureParallelAnalysis"));
 }
 
-TEST_F(ConfigurationRules, UserMatrixWithoutSampleSizeForcesMap) {
-    settings.dispersionType = UserMatrix;
-    settings.factorCountProcedure = ParallelAnalysis;
-    DataSet data = makeData(9, 0);
-    ConfigurationDialog dialog(settings, data, rotations);
-    EXPECT_EQ(value(dialog, "factorCountProcedure"), std::to_string(MAP));
-    EXPECT_EQ(dialog.set("factorCountProcedure", "PA"), SetResult::Disabled);
-    EXPECT_EQ(dialog.set("factorCountProcedure", "Hull"), SetResult::Disabled);
-    EXPECT_FALSE(buttonEnabled(dialog, "configureParallelAnalysis"));
-    EXPECT_FALSE(buttonEnabled(dialog, "configureHull"));
-}
-
-TEST_F(ConfigurationRules, FactorCountGatesExtractionAndRotationControls) {
-    DataSet data = makeData(12, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
+TEST_F(ConfigurationTest, FactorCountGatesExtractionAndRotationControls) {
+    ConfigurationDialog dialog = open(12);
     dialog.set("dispersionType", "polychoric");
     const char* const extractionKeys[] = {"extractionMethod", "irtParameterization",
                                           "saveFactorScores", "personFit"};
     const char* const rotationKeys[] = {"rotationKind", "simplicityRotation", "secondOrderCount"};
-
-    dialog.set("factorCount", "0");
-    for (const char* key : extractionKeys) EXPECT_FALSE(enabled(dialog, key)) << key;
-    for (const char* key : rotationKeys) EXPECT_FALSE(enabled(dialog, key)) << key;
-    EXPECT_TRUE(enabled(dialog, "glbOmega"));
-
+    for (int factors : {0, 1, 2}) {
+        dialog.set("factorCount", std::to_string(factors));
+        for (const char* key : extractionKeys) EXPECT_EQ(enabled(dialog, key), factors >= 1) << key;
+        for (const char* key : rotationKeys) EXPECT_EQ(enabled(dialog, key), factors >= 2) << key;
+        EXPECT_EQ(buttonEnabled(dialog, "configureRotation"), factors >= 2);
+        EXPECT_TRUE(enabled(dialog, "glbOmega"));
+    }
+    EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Disabled);  // still polychoric
     dialog.set("factorCount", "1");
-    for (const char* key : extractionKeys) EXPECT_TRUE(enabled(dialog, key)) << key;
-    for (const char* key : rotationKeys) EXPECT_FALSE(enabled(dialog, key)) << key;
-    EXPECT_FALSE(buttonEnabled(dialog, "configureRotation"));
     EXPECT_FALSE(dialog.press("configureRotation", {}, ws));
-    EXPECT_EQ(dialog.set("simplicityRotation", "Varimax"), SetResult::Disabled);
-
-    dialog.set("factorCount", "2");
-    for (const char* key : rotationKeys) EXPECT_TRUE(enabled(dialog, key)) << key;  // Promin
-    EXPECT_TRUE(buttonEnabled(dialog, "configureRotation"));
-    // ML stays off for polychoric correlation whatever the number of factors.
-    EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Disabled);
 }
 
-TEST_F(ConfigurationRules, SecondOrderEditFollowsObliqueness) {
-    DataSet data = makeData(12, 100);
+TEST_F(ConfigurationTest, TargetRotationAndObliquenessRules) {
+    settings.factorCount = 3;
+    settings.rotationKind = Target;  // as Read Data leaves it after a target
+    data = makeData(12, 100);
     addTarget(data, 3);
     ConfigurationDialog dialog(settings, data, rotations);
-    dialog.set("factorCount", "3");
-    dialog.set("simplicityRotation", "15");  // Weighted Orthosim, orthogonal
-    EXPECT_FALSE(enabled(dialog, "secondOrderCount"));
-    dialog.set("simplicityRotation", "16");  // Direct Quartimin, oblique
-    EXPECT_TRUE(enabled(dialog, "secondOrderCount"));
-    dialog.set("rotationKind", "target");
-    dialog.set("targetRotation", "orthogonal");
+    EXPECT_EQ(value(dialog, "rotationKind"), std::to_string(Target));
+    ASSERT_EQ(dialog.set("targetRotation", "orthogonal"), SetResult::Ok);
     EXPECT_FALSE(enabled(dialog, "secondOrderCount"));
     dialog.set("targetRotation", "oblique");
     EXPECT_TRUE(enabled(dialog, "secondOrderCount"));
-}
 
-TEST_F(ConfigurationRules, TargetRotationOnlyWhileFactorCountMatchesTargetColumns) {
-    DataSet data = makeData(12, 100);
-    addTarget(data, 3);
-    settings.factorCount = 3;
-    settings.rotationKind = Target;  // as Read Data leaves it after a target
-    ConfigurationDialog dialog(settings, data, rotations);
-    EXPECT_EQ(value(dialog, "rotationKind"), std::to_string(Target));
-    EXPECT_TRUE(enabled(dialog, "targetRotation"));
-
+    // Only while the factor count matches the target's columns; available
+    // again afterwards, but not chosen again.
     dialog.set("factorCount", "2");
     EXPECT_EQ(value(dialog, "rotationKind"), std::to_string(Simplicity));
     EXPECT_EQ(dialog.set("rotationKind", "target"), SetResult::Disabled);
     EXPECT_FALSE(enabled(dialog, "targetRotation"));
-
-    // Available again, but not chosen again.
     dialog.set("factorCount", "3");
     EXPECT_EQ(value(dialog, "rotationKind"), std::to_string(Simplicity));
+
+    // Simplicity methods from Direct Quartimin (16) on are oblique.
+    dialog.set("simplicityRotation", "15");
+    EXPECT_FALSE(enabled(dialog, "secondOrderCount"));
+    dialog.set("simplicityRotation", "16");
+    EXPECT_TRUE(enabled(dialog, "secondOrderCount"));
     EXPECT_EQ(dialog.set("rotationKind", "Target"), SetResult::Ok);
 }
 
-TEST_F(ConfigurationRules, SimplicityMethodsAreChosenByNameIgnoringCase) {
-    DataSet data = makeData(12, 100);
+TEST_F(ConfigurationTest, VariableListsStayInOrderAndCommitOnlyOnOk) {
+    data = makeData(5, 100);
+    data.variableList[4][1] = 0.0;  // excluded before: shown excluded
     ConfigurationDialog dialog(settings, data, rotations);
-    dialog.set("factorCount", "3");
-    EXPECT_EQ(dialog.set("simplicityRotation", "weighted varimax"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "simplicityRotation"), "6");
-    EXPECT_EQ(dialog.set("simplicityRotation", "NORMALIZED DIRECT QUARTIMIN"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "simplicityRotation"), "17");
-    EXPECT_EQ(dialog.set("simplicityRotation", "29"), SetResult::Ok);
-    EXPECT_EQ(dialog.set("simplicityRotation", "30"), SetResult::BadValue);
-    EXPECT_EQ(dialog.set("simplicityRotation", "Varimax"), SetResult::BadValue);
-}
-
-using ConfigurationVariables = ConfigurationTest;
-
-TEST_F(ConfigurationVariables, ListsStayInVariableOrderAndCommitOnlyOnRequest) {
-    DataSet data = makeData(5, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    EXPECT_EQ(listItems(dialog, "included"), (Messages{"V1", "V2", "V3", "V4", "V5"}));
-    EXPECT_TRUE(listItems(dialog, "excluded").empty());
-
+    EXPECT_EQ(listItems(dialog, "excluded"), Messages{"V5"});
+    ASSERT_TRUE(dialog.press("include", {"5"}, ws));
     ASSERT_TRUE(dialog.press("exclude", {"4", "2"}, ws));
     EXPECT_EQ(listItems(dialog, "included"), (Messages{"V1", "V3", "V5"}));
     EXPECT_EQ(listItems(dialog, "excluded"), (Messages{"V2", "V4"}));
-    EXPECT_EQ(dialog.includedCount(), 3);
 
     // Numbers out of range or not in the list they would leave change nothing.
     EXPECT_FALSE(dialog.press("exclude", {"2"}, ws));
@@ -385,98 +311,166 @@ TEST_F(ConfigurationVariables, ListsStayInVariableOrderAndCommitOnlyOnRequest) {
     EXPECT_FALSE(dialog.press("include", {"0"}, ws));
     EXPECT_FALSE(dialog.press("include", {}, ws));
     EXPECT_EQ(dialog.includedCount(), 3);
-
     ASSERT_TRUE(dialog.press("include", {"4"}, ws));
-    EXPECT_EQ(listItems(dialog, "included"), (Messages{"V1", "V3", "V4", "V5"}));
-    EXPECT_EQ(data.variableList[1][1], 1.0);  // not before OK
+    EXPECT_EQ(data.variableList[4][1], 0.0);  // not before OK
 
-    ASSERT_TRUE(dialog.accept(ws));
-    dialog.commit(settings, data);
+    acceptAndCommit(dialog);
     const double expected[] = {1, 0, 1, 1, 1};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(data.variableList[i][1], expected[i]) << i;
 }
 
-TEST_F(ConfigurationVariables, ExcludedVariablesComeBackExcluded) {
-    DataSet data = makeData(4, 100);
-    data.variableList[2][1] = 0.0;
-    ConfigurationDialog dialog(settings, data, rotations);
-    EXPECT_EQ(listItems(dialog, "excluded"), Messages{"V3"});
+// The derived values: the parallel-analysis variant from the table of
+// variants (first matching row), the optimal Hull index from the extraction;
+// another procedure leaves them as they were.
+TEST_F(ConfigurationTest, DerivedParallelAnalysisVariantAndHullIndex) {
+    struct Case {
+        DispersionType dispersion;
+        ExtractionMethod extraction;
+        int implementation, generation, expected;
+        FactorCountProcedure procedure = ParallelAnalysis;
+    };
+    const auto Pe = PearsonCorrelation, Po = PolychoricCorrelation, Co = Covariance;
+    const Case cases[] = {
+        {Pe, ULS, 1, 1, 2}, {Po, PCA, 1, 0, 2}, {UserMatrix, MRFA, 1, 0, 2}, {Co, PCA, 1, 1, 2},
+        {UserMatrix, PCA, 0, 0, 6}, {UserMatrix, ULS, 0, 0, 16}, {UserMatrix, MRFA, 0, 0, 16},
+        {Co, PCA, 0, 1, 5}, {Pe, PCA, 0, 1, 5}, {Co, PCA, 0, 0, 6}, {Pe, PCA, 0, 0, 6},
+        {Po, PCA, 0, 1, 8}, {Po, PCA, 0, 0, 8},
+        {Pe, ULS, 0, 1, 15}, {Co, ML, 0, 1, 15}, {Pe, MRFA, 0, 1, 15}, {Pe, ML, 0, 0, 16},
+        {Co, ULS, 0, 0, 16}, {Po, ULS, 0, 1, 18}, {Po, MRFA, 0, 0, 18},
+        {Po, ULS, 1, 0, -1, MAP},
+        {Pe, MRFA, 0, 1, CAF, Hull}, {Pe, ULS, 0, 1, CFI, Hull}, {Pe, ML, 0, 1, CFI, Hull},
+    };
+    for (const Case& c : cases) {
+        settings.dispersionType = c.dispersion;
+        settings.extractionMethod = c.extraction;
+        settings.paImplementation = c.implementation;
+        settings.paGeneration = c.generation;
+        settings.factorCountProcedure = c.procedure;
+        settings.hullIndexChoice = Optimal;
+        settings.paVariant = -1;
+        settings.hullIndex = RMSEA;
+        ConfigurationDialog dialog = open(9);
+        const AnalysisSettings out = acceptAndCommit(dialog);
+        EXPECT_EQ(c.procedure == Hull ? static_cast<int>(out.hullIndex) : out.paVariant, c.expected)
+            << c.dispersion << " " << c.extraction << " " << c.implementation << c.generation;
+        if (c.procedure == Hull) {
+            EXPECT_EQ(out.paVariant, -1);
+        }
+    }
 }
 
-// Expected codes: the table of parallel-analysis variants, whose first
-// matching row applies.
-struct VariantCase {
-    DispersionType dispersion;
-    ExtractionMethod extraction;
-    int implementation;
-    int generation;
-    int expected;
+using Titles = std::vector<std::string>;
+
+class ConfigureCommand : public ConfigurationTest {
+protected:
+    void SetUp() override {
+        ConfigurationTest::SetUp();
+        session.data = makeData(9, 120);
+        session.settings.dispersionType = DispersionNotChosen;
+    }
+    AnalysisSession session;
 };
 
-class ParallelAnalysisVariant : public ConfigurationTest,
-                                public ::testing::WithParamInterface<VariantCase> {};
+TEST_F(ConfigureCommand, CancelDiscardsEverythingAndOkCommitsWithDerivedValues) {
+    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
+        d.set("factorCount", "3");
+        EXPECT_TRUE(d.press("exclude", {"1"}, w));
+        EXPECT_TRUE(d.press("configureParallelAnalysis", {}, w));  // accepted below
+        return DialogAnswer::Cancel;
+    });
+    ws.dialogSteps.push_back(setAndOk({{"paImplementation", "classical"}}));
+    configureCommand(session, ws);
+    EXPECT_EQ(ws.dialogTitles, (Titles{"Configuration", "Configuration of Parallel Analysis"}));
+    EXPECT_FALSE(session.configured);
+    EXPECT_EQ(session.settings.dispersionType, DispersionNotChosen);
+    EXPECT_EQ(session.settings.factorCount, 0);
+    EXPECT_EQ(session.settings.paImplementation, 0);
+    EXPECT_EQ(session.data.variableList[0][1], 1.0);
+    EXPECT_EQ(ws.statusHistory, Titles{""});
 
-TEST_P(ParallelAnalysisVariant, FollowsTheVariantTable) {
-    const VariantCase c = GetParam();
-    settings.dispersionType = c.dispersion;
-    settings.extractionMethod = c.extraction;
-    settings.paImplementation = c.implementation;
-    settings.paGeneration = c.generation;
-    settings.paVariant = -1;
-    DataSet data = makeData(9, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    ASSERT_TRUE(dialog.accept(ws));
-    AnalysisSettings out;
-    dialog.commit(out, data);
-    EXPECT_EQ(out.paVariant, c.expected);
+    ws.status[0] = "Ready!";
+    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
+        EXPECT_EQ(w.status[0], "");  // cleared before the dialog shows
+        d.set("factorCount", "3");
+        d.set("extractionMethod", "PCA");
+        return DialogAnswer::Ok;
+    });
+    configureCommand(session, ws);
+    EXPECT_TRUE(session.configured);
+    EXPECT_EQ(session.settings.dispersionType, PearsonCorrelation);
+    EXPECT_EQ(session.settings.factorCount, 3);
+    EXPECT_EQ(session.settings.paVariant, 5);  // Pearson, PCA, permutation
+    EXPECT_EQ(ws.statusHistory, (Titles{"", "", "Ready!"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryRow, ParallelAnalysisVariant,
-    ::testing::Values(
-        // Classical implementation, whatever the rest.
-        VariantCase{PearsonCorrelation, ULS, 1, 1, 2}, VariantCase{PolychoricCorrelation, PCA, 1, 0, 2},
-        VariantCase{UserMatrix, MRFA, 1, 0, 2}, VariantCase{Covariance, PCA, 1, 1, 2},
-        // User matrix.
-        VariantCase{UserMatrix, PCA, 0, 0, 6}, VariantCase{UserMatrix, ULS, 0, 0, 16},
-        VariantCase{UserMatrix, MRFA, 0, 0, 16},
-        // Components.
-        VariantCase{Covariance, PCA, 0, 1, 5}, VariantCase{PearsonCorrelation, PCA, 0, 1, 5},
-        VariantCase{Covariance, PCA, 0, 0, 6}, VariantCase{PearsonCorrelation, PCA, 0, 0, 6},
-        VariantCase{PolychoricCorrelation, PCA, 0, 1, 8}, VariantCase{PolychoricCorrelation, PCA, 0, 0, 8},
-        // Factors.
-        VariantCase{PearsonCorrelation, ULS, 0, 1, 15}, VariantCase{Covariance, ML, 0, 1, 15},
-        VariantCase{PearsonCorrelation, MRFA, 0, 1, 15}, VariantCase{PearsonCorrelation, ML, 0, 0, 16},
-        VariantCase{Covariance, ULS, 0, 0, 16}, VariantCase{PolychoricCorrelation, ULS, 0, 1, 18},
-        VariantCase{PolychoricCorrelation, MRFA, 0, 0, 18}));
-
-TEST_F(ConfigurationTest, VariantIsKeptWhenAnotherProcedureIsChosen) {
-    settings.factorCountProcedure = MAP;
-    settings.paImplementation = 1;
-    settings.paVariant = 18;
-    DataSet data = makeData(9, 100);
-    ConfigurationDialog dialog(settings, data, rotations);
-    ASSERT_TRUE(dialog.accept(ws));
-    AnalysisSettings out;
-    dialog.commit(out, data);
-    EXPECT_EQ(out.paVariant, 18);
+TEST_F(ConfigureCommand, SubDialogValuesReachTheSettingsOnlyThroughOk) {
+    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
+        d.set("factorCount", "3");
+        EXPECT_TRUE(d.press("configureParallelAnalysis", {}, w));  // cancelled below
+        EXPECT_TRUE(d.press("configureParallelAnalysis", {}, w));
+        EXPECT_FALSE(d.press("configureHull", {}, w));  // PA is the procedure
+        d.set("factorCountProcedure", "Hull");
+        EXPECT_TRUE(d.press("configureHull", {}, w));
+        EXPECT_TRUE(d.press("configureRotation", {}, w));
+        return DialogAnswer::Ok;
+    });
+    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem&) {
+        d.set("paRandomMatrices", "2000");
+        return DialogAnswer::Cancel;
+    });
+    ws.dialogSteps.push_back(setAndOk({{"paRandomMatrices", "750"}, {"paGeneration", "normal"}}));
+    ws.dialogSteps.push_back(setAndOk({{"hullIndexChoice", "rmsea"}}));
+    ws.dialogSteps.push_back(setAndOk({{"salientThreshold", "0.4"}, {"randomStarts", "20"}}));
+    configureCommand(session, ws);
+    EXPECT_EQ(ws.dialogTitles,
+              (Titles{"Configuration", "Configuration of Parallel Analysis",
+                      "Configuration of Parallel Analysis", "The Hull method", "Rotation"}));
+    ASSERT_TRUE(session.configured);
+    EXPECT_EQ(session.settings.paRandomMatrices, 750);
+    EXPECT_EQ(session.settings.paGeneration, 0);
+    EXPECT_EQ(session.settings.hullIndex, RMSEA);
+    EXPECT_FLOAT_EQ(session.settings.salientThreshold, 0.4f);
+    // The Rotation dialog edited the record of the method chosen then (Promin).
+    EXPECT_EQ(session.rotations.simplicity[kPromin].randomStarts, 20);
+    EXPECT_EQ(session.rotations.simplicity[kSimplimax].randomStarts, 100);
 }
 
-TEST_F(ConfigurationTest, OptimalHullIndexDependsOnTheExtraction) {
-    settings.factorCountProcedure = Hull;
-    settings.hullIndexChoice = Optimal;
-    DataSet data = makeData(9, 100);
-    const std::pair<const char*, HullIndex> cases[] = {
-        {"MRFA", CAF}, {"ULS", CFI}, {"ML", CFI}};
-    for (const auto& [method, expected] : cases) {
-        ConfigurationDialog dialog(settings, data, rotations);
-        dialog.set("factorCount", "1");
-        ASSERT_EQ(dialog.set("extractionMethod", method), SetResult::Ok);
-        ASSERT_TRUE(dialog.accept(ws));
-        AnalysisSettings out;
-        dialog.commit(out, data);
-        EXPECT_EQ(out.hullIndex, expected) << method;
-    }
+TEST_F(ConfigureCommand, RotationRecordOfATargetMethodIsKeptEvenOnCancel) {
+    addTarget(session.data, 3);
+    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
+        d.set("factorCount", "3");
+        d.set("rotationKind", "target");
+        d.set("targetRotation", "orthogonal");
+        EXPECT_TRUE(d.press("configureRotation", {}, w));
+        return DialogAnswer::Cancel;
+    });
+    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem&) {
+        EXPECT_EQ(d.find("cleverStart")->options.size(), 1u);  // only "None"
+        d.set("maxIterations", "300");
+        return DialogAnswer::Ok;
+    });
+    configureCommand(session, ws);
+    EXPECT_FALSE(session.configured);
+    EXPECT_EQ(session.rotations.target[OrthogonalTarget].maxIterations, 300);
+    EXPECT_EQ(session.rotations.target[ObliqueTarget].maxIterations, 100);
+}
+
+TEST_F(ConfigureCommand, RebuildsCompleteCasesWhenAMissingCodeIsInUse) {
+    DataSet& d = session.data = makeData(3, 4);
+    d.missingCodeEnabled = true;
+    d.missingCode = 999;
+    // Rows 2 and 4 hold the code; the complete rows span scores 2..6.
+    d.rawScores = fromRows({{2, 3, 4}, {999, 1, 1}, {5, 6, 3}, {0, 999, 9}});
+    d.missingMask = fromRows({{0, 0, 0}, {1, 0, 0}, {0, 0, 0}, {0, 1, 0}});
+    d.rowNumbers = {1, 2, 3, 4};
+    ws.dialogSteps.push_back([](DialogModel& dialog, ScriptedWindowSystem&) {
+        EXPECT_EQ(dialog.find("lowestScore")->value, "2");
+        EXPECT_EQ(dialog.find("highestScore")->value, "6");
+        return DialogAnswer::Cancel;
+    });
+    configureCommand(session, ws);
+    EXPECT_EQ(d.participantCount, 2);
+    EXPECT_EQ(session.settings.highestScore, 6);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The Sample dialog: pre-filling, enabling rules, Browse, and the ten checks
-// on OK in their order with their messages and focus.
+// The Sample dialog: pre-filling, enabling rules, Browse, and the checks on
+// OK in their order with their messages and focus.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/sample_dialog.h"
 #include "support/scripted_window_system.h"
@@ -17,127 +18,83 @@ using testing::TempDir;
 std::string value(const DialogModel& d, const std::string& key) { return d.find(key)->value; }
 bool enabled(const DialogModel& d, const std::string& key) { return d.find(key)->enabled; }
 
-TEST(SampleDialog, FirstShownWithZeros) {
-    SampleDialog d(DataSet{}, false);
-    EXPECT_EQ(d.title(), "Sample");
-    EXPECT_EQ(value(d, "participantCount"), "0");
-    EXPECT_EQ(value(d, "variableCount"), "0");
-    EXPECT_EQ(value(d, "missingCode"), "999");
-    EXPECT_EQ(value(d, "missingCodeEnabled"), "1");
-}
-
-TEST(SampleDialog, ScoresPrefillShowsRowsReadAndTicksTheMissingCode) {
+TEST(SampleDialog, PrefillShowsRowsReadForScoresAndTheTypedSizeForAMatrix) {
     DataSet data;
     data.rowsRead = 250;
     data.participantCount = 240;  // complete cases of the last configuration
-    data.variableCount = 12;
-    data.scoresFileName = "items.dat";
-    data.matrixFileName = "cov.dat";
-    data.labelsEnabled = true;
-    data.labelsFileName = "labels.txt";
-    data.targetFileName = "target.dat";
     data.missingCodeEnabled = false;
     data.missingCode = -9;
-    SampleDialog d(data, false);
+    const SampleDialog scores(data, false);
+    EXPECT_EQ(value(scores, "participantCount"), "250");
+    EXPECT_EQ(value(scores, "dataKind"), "0");
+    EXPECT_EQ(value(scores, "missingCode"), "-9");
+    EXPECT_EQ(value(scores, "missingCodeEnabled"), "1");  // ticked again for scores
+    EXPECT_TRUE(enabled(scores, "missingCode"));
 
-    EXPECT_EQ(value(d, "participantCount"), "250");
-    EXPECT_EQ(value(d, "variableCount"), "12");
-    EXPECT_EQ(value(d, "dataKind"), "0");
-    EXPECT_EQ(value(d, "scoresFileName"), "items.dat");
-    EXPECT_EQ(value(d, "matrixFileName"), "cov.dat");
-    EXPECT_EQ(value(d, "labelsFileName"), "labels.txt");
-    EXPECT_EQ(value(d, "targetFileName"), "target.dat");
-    EXPECT_EQ(value(d, "missingCode"), "-9");
-    EXPECT_EQ(value(d, "missingCodeEnabled"), "1");
-    EXPECT_TRUE(enabled(d, "scoresFileName"));
-    EXPECT_FALSE(enabled(d, "matrixFileName"));
-    EXPECT_TRUE(enabled(d, "labelsFileName"));
-    EXPECT_FALSE(enabled(d, "targetFileName"));
-    EXPECT_TRUE(enabled(d, "missingCode"));
-}
-
-TEST(SampleDialog, MatrixPrefillClearsAndDisablesTheMissingCode) {
-    DataSet data;
     data.userMatrixRead = true;
-    data.participantCount = 200;
-    data.rowsRead = 37;  // from an older scores file
-    data.variableCount = 9;
-    SampleDialog d(data, true);
-    EXPECT_EQ(value(d, "participantCount"), "200");
-    EXPECT_EQ(value(d, "dataKind"), "1");
-    EXPECT_EQ(value(d, "missingCodeEnabled"), "0");
-    EXPECT_FALSE(enabled(d, "missingCodeEnabled"));
-    EXPECT_FALSE(enabled(d, "missingCode"));
-    EXPECT_FALSE(enabled(d, "scoresFileName"));
-    EXPECT_TRUE(enabled(d, "matrixFileName"));
+    data.missingCodeEnabled = true;
+    const SampleDialog matrix(data, true);
+    EXPECT_EQ(value(matrix, "participantCount"), "240");
+    EXPECT_EQ(value(matrix, "dataKind"), "1");
+    EXPECT_EQ(value(matrix, "missingCodeEnabled"), "0");
+    for (const char* key : {"missingCodeEnabled", "missingCode", "scoresFileName"})
+        EXPECT_FALSE(enabled(matrix, key)) << key;
+    EXPECT_TRUE(enabled(matrix, "matrixFileName"));
 }
 
-TEST(SampleDialog, EnablingRules) {
+TEST(SampleDialog, EnablingRulesEditLimitsAndLeadingDigits) {
     SampleDialog d(DataSet{}, false);
-    ASSERT_EQ(d.set("dataKind", "matrix"), SetResult::Ok);
-    EXPECT_FALSE(enabled(d, "scoresFileName"));
-    EXPECT_TRUE(enabled(d, "matrixFileName"));
-    EXPECT_EQ(value(d, "missingCodeEnabled"), "0");
-    EXPECT_EQ(d.set("missingCodeEnabled", "1"), SetResult::Disabled);
-    EXPECT_EQ(d.set("missingCode", "5"), SetResult::Disabled);
-    EXPECT_EQ(d.set("scoresFileName", "x.dat"), SetResult::Disabled);
-
-    ASSERT_EQ(d.set("dataKind", "scores"), SetResult::Ok);
-    EXPECT_EQ(value(d, "missingCodeEnabled"), "1");
-    EXPECT_TRUE(enabled(d, "missingCode"));
-    ASSERT_EQ(d.set("missingCodeEnabled", "off"), SetResult::Ok);
-    EXPECT_FALSE(enabled(d, "missingCode"));
-    EXPECT_TRUE(enabled(d, "missingCodeEnabled"));
-
-    EXPECT_EQ(d.set("labelsFileName", "l.txt"), SetResult::Disabled);
-    ASSERT_EQ(d.set("labelsEnabled", "yes"), SetResult::Ok);
-    EXPECT_EQ(d.set("labelsFileName", "l.txt"), SetResult::Ok);
-    ASSERT_EQ(d.set("targetEnabled", "1"), SetResult::Ok);
-    EXPECT_TRUE(enabled(d, "targetFileName"));
-    ASSERT_EQ(d.set("targetEnabled", "0"), SetResult::Ok);
-    EXPECT_FALSE(enabled(d, "targetFileName"));
-}
-
-TEST(SampleDialog, MissingCodeHoldsAtMostFiveCharacters) {
-    SampleDialog d(DataSet{}, false);
-    ASSERT_EQ(d.set("missingCode", "123456"), SetResult::Ok);
-    EXPECT_EQ(value(d, "missingCode"), "12345");
-}
-
-TEST(SampleDialog, NumbersComeFromLeadingDigits) {
-    SampleDialog d(DataSet{}, false);
-    d.set("participantCount", "12abc");
-    d.set("variableCount", "abc");
-    d.set("missingCode", "-99");
+    const auto Ok = SetResult::Ok, Off = SetResult::Disabled;
+    const std::tuple<const char*, const char*, SetResult> steps[] = {
+        // A matrix file unticks and disables the missing value code.
+        {"dataKind", "matrix", Ok}, {"missingCodeEnabled", "1", Off}, {"missingCode", "5", Off},
+        {"scoresFileName", "x.dat", Off}, {"dataKind", "scores", Ok}, {"matrixFileName", "m", Off},
+        {"missingCode", "-123456", Ok}, {"missingCodeEnabled", "off", Ok}, {"missingCode", "1", Off},
+        {"labelsFileName", "l.txt", Off}, {"labelsEnabled", "yes", Ok}, {"labelsFileName", "l", Ok},
+        {"targetEnabled", "1", Ok}, {"targetFileName", "t", Ok}, {"targetEnabled", "0", Ok},
+        {"targetFileName", "t", Off}, {"participantCount", "12abc", Ok}, {"variableCount", "x", Ok}};
+    for (const auto& [key, text, result] : steps) EXPECT_EQ(d.set(key, text), result) << key << text;
     const SampleValues v = d.values();
-    EXPECT_EQ(v.participantCount, 12);
+    EXPECT_EQ(v.missingCode, -1234);  // at most five characters
+    EXPECT_EQ(v.participantCount, 12);  // numbers come from the leading digits
     EXPECT_EQ(v.variableCount, 0);
-    EXPECT_EQ(v.missingCode, -99);
-    EXPECT_EQ(v.dataKind, ScoresFile);
 }
+
+// Each row sets one control and presses OK: a refusal shows exactly one
+// error on the control in error, the only one highlighted.
+struct Step {
+    const char* key;
+    std::string text;
+    const char* message;  // nullptr: accepted
+    const char* focus;
+};
+
+void runChecks(SampleDialog& d, const std::vector<Step>& steps) {
+    for (const Step& s : steps) {
+        ASSERT_EQ(d.set(s.key, s.text), SetResult::Ok) << s.key << " = " << s.text;
+        ScriptedWindowSystem ws;
+        EXPECT_EQ(d.accept(ws), s.message == nullptr) << s.key << " = " << s.text;
+        if (s.message == nullptr) {
+            EXPECT_TRUE(ws.messages.empty());
+            EXPECT_EQ(d.focus(), "");
+            continue;
+        }
+        ASSERT_EQ(ws.messages.size(), 1u) << s.message;
+        EXPECT_EQ(ws.messages[0].text, s.message);
+        EXPECT_EQ(ws.messages[0].icon, MessageIcon::Error);
+        EXPECT_EQ(d.focus(), s.focus);
+        int highlighted = 0;
+        for (const Control& c : d.controls()) highlighted += c.highlighted ? 1 : 0;
+        EXPECT_TRUE(d.find(s.focus)->highlighted);
+        EXPECT_EQ(highlighted, 1);
+    }
+}
+
+const char* const kNegative =
+    "Please, check the number of participants in the sample.\n\nIt cannot be a negative number";
 
 class SampleChecks : public ::testing::Test {
 protected:
-    // Runs OK and expects exactly one error with this text and focus.
-    void expectRefused(SampleDialog& d, const std::string& text, const std::string& focus) {
-        ScriptedWindowSystem ws;
-        EXPECT_FALSE(d.accept(ws)) << text;
-        ASSERT_EQ(ws.messages.size(), 1u) << text;
-        EXPECT_EQ(ws.messages[0].text, text);
-        EXPECT_EQ(ws.messages[0].icon, MessageIcon::Error);
-        EXPECT_EQ(d.focus(), focus);
-        EXPECT_TRUE(d.find(focus)->highlighted);
-        int highlighted = 0;
-        for (const Control& c : d.controls()) highlighted += c.highlighted ? 1 : 0;
-        EXPECT_EQ(highlighted, 1);
-    }
-    void expectAccepted(SampleDialog& d) {
-        ScriptedWindowSystem ws;
-        EXPECT_TRUE(d.accept(ws));
-        EXPECT_TRUE(ws.messages.empty());
-        EXPECT_EQ(d.focus(), "");
-    }
-
     TempDir dir;
     const std::string existing = dir.write("present.dat", "1\n");
     const std::string absent = dir.file("absent.dat");
@@ -145,76 +102,60 @@ protected:
 
 TEST_F(SampleChecks, ScoresChecksInOrder) {
     SampleDialog d(DataSet{}, false);
-    d.set("participantCount", "-3");
-    d.set("variableCount", "0");
-    d.set("scoresFileName", "");
+    const char* const kScoresMissing = "The file name for the Participants' Scores does not exist";
+    const char* const kLabelsMissing = "The file name for the Variable Labels does not exist";
+    const char* const kNoCode = "Select a missing value code";
     d.set("labelsEnabled", "1");
-    d.set("labelsFileName", absent);
     d.set("targetEnabled", "1");
-    d.set("targetFileName", absent);
     d.set("missingCode", "");
-
-    expectRefused(d,
-                  "Please, check the number of participants in the sample.\n\nIt cannot be a "
-                  "negative number",
-                  "participantCount");
-    d.set("participantCount", "0");
-    expectRefused(d, "Please, enter the number of participants in the sample", "participantCount");
-    d.set("participantCount", "25");
-    expectRefused(d, "Please, enter the number of variables", "variableCount");
-    d.set("variableCount", "4");
-    expectRefused(d, "Please, select a file name for the Participants' Scores", "scoresFileName");
-    d.set("scoresFileName", absent);
-    expectRefused(d, "The file name for the Participants' Scores does not exist", "scoresFileName");
-    d.set("scoresFileName", dir.path().string());  // a directory is no file
-    expectRefused(d, "The file name for the Participants' Scores does not exist", "scoresFileName");
-    d.set("scoresFileName", existing);
-    expectRefused(d, "The file name for the Variable Labels does not exist", "labelsFileName");
-    d.set("labelsFileName", existing);
-    expectRefused(d, "The file name for the Rotation Target Matrix does not exist",
-                  "targetFileName");
-    d.set("targetFileName", existing);
-    expectRefused(d, "Select a missing value code", "missingCode");
-    d.set("missingCode", "999");
-    expectAccepted(d);
+    runChecks(d, {
+        {"participantCount", "-3", kNegative, "participantCount"},
+        {"participantCount", "0", "Please, enter the number of participants in the sample",
+         "participantCount"},
+        {"participantCount", "25", "Please, enter the number of variables", "variableCount"},
+        {"variableCount", "4", "Please, select a file name for the Participants' Scores",
+         "scoresFileName"},
+        {"scoresFileName", absent, kScoresMissing, "scoresFileName"},
+        {"scoresFileName", dir.path().string(), kScoresMissing, "scoresFileName"},  // a directory
+        {"scoresFileName", existing, kLabelsMissing, "labelsFileName"},
+        {"labelsFileName", existing, "The file name for the Rotation Target Matrix does not exist",
+         "targetFileName"},
+        {"targetFileName", existing, kNoCode, "missingCode"},
+        {"missingCode", "999", nullptr, nullptr},
+        // Unticked side files and missing value code are not checked.
+        {"labelsFileName", absent, kLabelsMissing, "labelsFileName"},
+        {"labelsEnabled", "0", nullptr, nullptr},
+        {"missingCode", "", kNoCode, "missingCode"},
+        {"missingCodeEnabled", "0", nullptr, nullptr},
+    });
 }
 
 TEST_F(SampleChecks, MatrixChecksInOrder) {
     SampleDialog d(DataSet{}, false);
     d.set("dataKind", "matrix");
-    d.set("participantCount", "-1");
     d.set("variableCount", "3");
-    d.set("scoresFileName", "");
-    expectRefused(d,
-                  "Please, check the number of participants in the sample.\n\nIt cannot be a "
-                  "negative number",
-                  "participantCount");
-    // No sample size is needed for a matrix.
-    d.set("participantCount", "0");
-    expectRefused(d, "Please, select a file name for the Variance/Covariance matrix",
-                  "matrixFileName");
-    d.set("matrixFileName", absent);
-    expectRefused(d, "The file name for the Variance/Covariance matrix does not exist",
-                  "matrixFileName");
-    d.set("matrixFileName", existing);
-    expectAccepted(d);  // the unticked missing value code is not checked
+    runChecks(d, {
+        {"participantCount", "-1", kNegative, "participantCount"},
+        // No sample size is needed for a matrix.
+        {"participantCount", "0", "Please, select a file name for the Variance/Covariance matrix",
+         "matrixFileName"},
+        {"matrixFileName", absent, "The file name for the Variance/Covariance matrix does not exist",
+         "matrixFileName"},
+        {"matrixFileName", existing, nullptr, nullptr},
+    });
 }
 
-TEST_F(SampleChecks, UntickedSideFilesAreNotChecked) {
+TEST(SampleDialogBrowse, EachFileHasItsTitleAndFilterAndDisabledOnesAreRefused) {
     SampleDialog d(DataSet{}, false);
-    d.set("participantCount", "10");
-    d.set("variableCount", "2");
-    d.set("scoresFileName", existing);
-    d.set("missingCodeEnabled", "0");
-    d.set("missingCode", "");
-    expectAccepted(d);
-}
+    ScriptedWindowSystem ws;
+    for (const char* key : {"matrixFileName", "labelsFileName", "missingCode"})
+        EXPECT_FALSE(d.press("browse", {key}, ws)) << key;
+    EXPECT_FALSE(d.press("browse", {}, ws));
+    EXPECT_FALSE(d.press("default", {}, ws));
+    EXPECT_TRUE(ws.fileDialogs.empty());
 
-TEST(SampleDialogBrowse, EachFileHasItsTitleAndFilter) {
-    SampleDialog d(DataSet{}, false);
     d.set("labelsEnabled", "1");
     d.set("targetEnabled", "1");
-    ScriptedWindowSystem ws;
     ws.fileAnswers = {"/data/a.dat", "/data/l.txt", "/data/t.dat", std::nullopt};
     EXPECT_TRUE(d.press("browse", {"scoresFileName"}, ws));
     EXPECT_TRUE(d.press("browse", {"labelsFileName"}, ws));
@@ -222,7 +163,6 @@ TEST(SampleDialogBrowse, EachFileHasItsTitleAndFilter) {
     d.set("dataKind", "matrix");
     d.set("matrixFileName", "old.dat");
     EXPECT_TRUE(d.press("browse", {"matrixFileName"}, ws));  // cancelled
-
     EXPECT_EQ(ws.fileDialogs,
               (std::vector<std::string>{
                   "PARTICIPANTS' SCORES: Choose your input file|*.dat",
@@ -234,17 +174,6 @@ TEST(SampleDialogBrowse, EachFileHasItsTitleAndFilter) {
     EXPECT_EQ(value(d, "labelsFileName"), "/data/l.txt");
     EXPECT_EQ(value(d, "targetFileName"), "/data/t.dat");
     EXPECT_EQ(value(d, "matrixFileName"), "old.dat");
-}
-
-TEST(SampleDialogBrowse, DisabledOrUnknownFilesAreRefused) {
-    SampleDialog d(DataSet{}, false);
-    ScriptedWindowSystem ws;
-    EXPECT_FALSE(d.press("browse", {"matrixFileName"}, ws));
-    EXPECT_FALSE(d.press("browse", {"labelsFileName"}, ws));
-    EXPECT_FALSE(d.press("browse", {"missingCode"}, ws));
-    EXPECT_FALSE(d.press("browse", {}, ws));
-    EXPECT_FALSE(d.press("default", {}, ws));
-    EXPECT_TRUE(ws.fileDialogs.empty());
 }
 
 }  // namespace

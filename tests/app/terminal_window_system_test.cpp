@@ -11,7 +11,6 @@
 #include "app/dialog_model.h"
 #include "app/terminal_window_system.h"
 #include "app/window_system.h"
-#include "core/matrix.h"
 
 namespace talvex {
 namespace {
@@ -88,145 +87,90 @@ const std::string kFormHeader =
     "\n"
     "    third line\n";
 
-TEST(TerminalDialog, RendersEveryVisibleControlAndEchoesInput) {
-    Terminal t("ok\n");
-    FormDialog form;
-    EXPECT_TRUE(t.ws.runDialog(form));
-    EXPECT_EQ(t.out.str(), kFormHeader + "Form> ok\n");
-}
-
-TEST(TerminalDialog, SetsControlsAndReportsWhatTheRulesChanged) {
-    Terminal t("limit = 42\nverbose = yes\nmode = FILE\npath =  data/items.dat  \nok\n");
+TEST(TerminalDialog, SetsControlsAndShowsWhatTheRulesAndChecksChanged) {
+    Terminal t("limit =\nOK\nlimit = 1234\nverbose = yes\nmode = FILE\npath =  data/items.dat  \nok\n");
     FormDialog form;
     ASSERT_TRUE(t.ws.runDialog(form));
-    EXPECT_EQ(form.find("limit")->value, "42");
+    EXPECT_EQ(form.find("limit")->value, "123");  // the edit holds at most 3 characters
     EXPECT_EQ(form.find("verbose")->value, "1");
-    EXPECT_EQ(form.find("mode")->value, "1");
     EXPECT_EQ(form.find("path")->value, "data/items.dat");
-    // An edit or a check box shows nothing more; a choice shows the option
-    // taken, and the edit it enabled appears without its marker.
+    // A refused OK shows the message and the field in error; an edit or a
+    // check box shows nothing more; a choice shows the option taken, and
+    // the edit it enabled appears without its marker.
     EXPECT_EQ(t.out.str(), kFormHeader +
-                               "Form> limit = 42\n"
-                               "Form> verbose = yes\n"
-                               "Form> mode = FILE\n"
+                               "Form> limit =\nForm> OK\n"
+                               "[error]\nPlease type the highest value!\n"
+                               "limit  Highest value: [in error]\n"
+                               "Form> limit = 1234\nForm> verbose = yes\nForm> mode = FILE\n"
                                "mode  Source:  From a file\n"
                                "path  File name:\n"
-                               "Form> path =  data/items.dat\n"
-                               "Form> ok\n");
+                               "Form> path =  data/items.dat\nForm> ok\n");
 }
 
 TEST(TerminalDialog, RefusesWithOneLineAndChangesNothing) {
-    Terminal t(
-        "colour = red\n"
-        "path = x.dat\n"
-        "verbose = maybe\n"
-        "mode = 7\n"
-        "mode = network\n"
-        "mode = secret\n"
-        "notes = text\n"
-        "ghost = y\n"
-        "frobnicate\n"
-        "reset\n"
-        "browse nothing\n"
-        "cancel\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"colour = red", "no control \"colour\" in this dialog"},
+        {"path = x.dat", "path is disabled"},
+        {"verbose = maybe", "verbose takes on/off, yes/no or 1/0"},
+        {"mode = 7", "\"7\" is not an option of mode (show mode lists them)"},
+        {"mode = network", "option \"network\" of mode is disabled"},
+        {"mode = secret", "\"secret\" is not an option of mode (show mode lists them)"},
+        {"notes = text", "notes is read-only"},
+        {"ghost = y", "no control \"ghost\" in this dialog"},
+        {"frobnicate", "unknown input \"frobnicate\" (help lists what Form accepts)"},
+        {"reset", "reset is disabled"},
+        {"browse nothing", "\"browse nothing\" not possible (help describes browse)"},
+    };
+    std::string input, expected = kFormHeader;
+    for (const auto& [line, refusal] : cases) {
+        input += std::string(line) + "\n";
+        expected += "Form> " + std::string(line) + "\n[refused] " + refusal + "\n";
+    }
+    Terminal t(input + "cancel\n");
     FormDialog form;
     EXPECT_FALSE(t.ws.runDialog(form));
+    EXPECT_EQ(t.out.str(), expected + "Form> cancel\n");
     EXPECT_EQ(form.find("path")->value, "");
     EXPECT_EQ(form.find("verbose")->value, "0");
     EXPECT_EQ(form.find("mode")->value, "0");
     EXPECT_EQ(form.find("ghost")->value, "x");
     EXPECT_EQ(form.presses, 1);  // the disabled button never reaches the model
-    const std::string expected =
-        kFormHeader +
-        "Form> colour = red\n"
-        "[refused] no control \"colour\" in this dialog\n"
-        "Form> path = x.dat\n"
-        "[refused] path is disabled\n"
-        "Form> verbose = maybe\n"
-        "[refused] verbose takes on/off, yes/no or 1/0\n"
-        "Form> mode = 7\n"
-        "[refused] \"7\" is not an option of mode (show mode lists them)\n"
-        "Form> mode = network\n"
-        "[refused] option \"network\" of mode is disabled\n"
-        "Form> mode = secret\n"
-        "[refused] \"secret\" is not an option of mode (show mode lists them)\n"
-        "Form> notes = text\n"
-        "[refused] notes is read-only\n"
-        "Form> ghost = y\n"
-        "[refused] no control \"ghost\" in this dialog\n"
-        "Form> frobnicate\n"
-        "[refused] unknown input \"frobnicate\" (help lists what Form accepts)\n"
-        "Form> reset\n"
-        "[refused] reset is disabled\n"
-        "Form> browse nothing\n"
-        "[refused] \"browse nothing\" not possible (help describes browse)\n"
-        "Form> cancel\n";
-    EXPECT_EQ(t.out.str(), expected);
 }
 
 TEST(TerminalDialog, EndOfInputCancelsAndBlankLinesAreSkipped) {
     Terminal t("limit = 5\n\n   \nverbose = 1");  // last line without a newline
     FormDialog form;
     EXPECT_FALSE(t.ws.runDialog(form));
-    // The model holds what was typed; the caller discards it on Cancel.
-    EXPECT_EQ(form.find("verbose")->value, "1");
-    EXPECT_EQ(t.out.str(), kFormHeader +
-                               "Form> limit = 5\n"
-                               "Form> \nForm> \nForm> verbose = 1\nForm> \n");
+    EXPECT_EQ(t.out.str(), kFormHeader + "Form> limit = 5\nForm> \nForm> \nForm> verbose = 1\nForm> \n");
 }
 
-TEST(TerminalDialog, RefusedOkShowsTheMessageAndTheFieldInError) {
-    Terminal t("limit =\nOK\nlimit = 1234\nok\n");
-    FormDialog form;
-    EXPECT_TRUE(t.ws.runDialog(form));
-    EXPECT_EQ(form.find("limit")->value, "123");  // the edit holds at most 3 characters
-    EXPECT_EQ(t.out.str(), kFormHeader +
-                               "Form> limit =\n"
-                               "Form> OK\n"
-                               "[error]\nPlease type the highest value!\n"
-                               "limit  Highest value: [in error]\n"
-                               "Form> limit = 1234\n"
-                               "Form> ok\n");
-}
-
-TEST(TerminalDialog, ShowListsOptionsAndHelpListsButtons) {
-    Terminal t("show mode\nshow nope\nhelp\ncancel\n");
-    FormDialog form;
-    t.ws.runDialog(form);
-    const std::string out = t.out.str();
-    EXPECT_NE(out.find("Form> show mode\n"
-                       "mode  Source:  From memory\n"
-                       "    * 0  memory  From memory\n"
-                       "      1  file  From a file\n"
-                       "      2  network  Network & cloud [disabled]\n"
-                       "Form> show nope\n"
-                       "[refused] no control \"nope\" in this dialog\n"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("  browse KEY: choose the file of KEY\n"
-                       "  reset: start again [disabled]\n"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("  key = value"), std::string::npos);
-    EXPECT_EQ(out.find("secret"), std::string::npos);  // invisible options stay hidden
-}
-
-TEST(TerminalDialog, BrowseReadsOnePathLine) {
-    Terminal t("mode = 1\nbrowse path\n  /tmp/my data.dat \nbrowse path\n\nok\n");
+TEST(TerminalDialog, ShowHelpAndBrowse) {
+    Terminal t("show mode\nshow nope\nhelp\nmode = 1\nbrowse path\n  /tmp/my data.dat \n"
+               "browse path\n\nok\n");
     FormDialog form;
     ASSERT_TRUE(t.ws.runDialog(form));
     EXPECT_EQ(form.find("path")->value, "/tmp/my data.dat");
     const std::string out = t.out.str();
-    EXPECT_NE(out.find("Form> browse path\n"
-                       "[file] Open data file  (*.dat)\n"
-                       "path>   /tmp/my data.dat\n"
-                       "path  File name:  /tmp/my data.dat\n"
-                       "Form> browse path\n"
-                       "[file] Open data file  (*.dat)\n"
-                       "path> \n"
-                       "Form> ok\n"),
-              std::string::npos)
-        << out;
+    const char* const parts[] = {
+        "Form> show mode\n"
+        "mode  Source:  From memory\n"
+        "    * 0  memory  From memory\n"
+        "      1  file  From a file\n"
+        "      2  network  Network & cloud [disabled]\n"
+        "Form> show nope\n"
+        "[refused] no control \"nope\" in this dialog\n",
+        "  key = value",
+        "  browse KEY: choose the file of KEY\n  reset: start again [disabled]\n",
+        "Form> browse path\n"
+        "[file] Open data file  (*.dat)\n"
+        "path>   /tmp/my data.dat\n"
+        "path  File name:  /tmp/my data.dat\n"
+        "Form> browse path\n"
+        "[file] Open data file  (*.dat)\n"
+        "path> \n"
+        "Form> ok\n"};
+    for (const char* part : parts) EXPECT_NE(out.find(part), std::string::npos) << part << out;
+    EXPECT_EQ(out.find("secret"), std::string::npos);  // invisible options stay hidden
 }
 
 TEST(TerminalDialog, NoEchoWhenTheInputIsATerminal) {
@@ -238,60 +182,49 @@ TEST(TerminalDialog, NoEchoWhenTheInputIsATerminal) {
     EXPECT_EQ(t.out.str(), kFormHeader + "Form> Form> ");
 }
 
-TEST(TerminalMessages, EachIconHasItsTagAndTheTextFollows) {
-    Terminal t("");
+TEST(TerminalMessages, IconTagsQuestionsAndFileDialogs) {
+    Terminal t("maybe\nYES\nn\n\n");
     t.ws.message("Bad file!\n\nPlease check.", MessageIcon::Error);
     t.ws.message("Adjusted.\n\n", MessageIcon::Exclamation);
     t.ws.message("Done", MessageIcon::Information);
     t.ws.message("Plain", MessageIcon::None);
+    EXPECT_TRUE(t.ws.askYesNo("Continue?"));
+    EXPECT_FALSE(t.ws.askYesNo("Really?"));
+    // A file dialog is cancelled by an empty line or the end of input, as a
+    // question is answered no there.
+    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
+    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
+    EXPECT_FALSE(t.ws.askYesNo("At end of input?"));
     EXPECT_EQ(t.out.str(),
               "[error]\nBad file!\n\nPlease check.\n"
               "[warning]\nAdjusted.\n"
               "[information]\nDone\n"
-              "[message]\nPlain\n");
-}
-
-TEST(TerminalMessages, QuestionWaitsForYesOrNo) {
-    Terminal t("maybe\nYES\nn\n");
-    EXPECT_TRUE(t.ws.askYesNo("Continue?"));
-    EXPECT_FALSE(t.ws.askYesNo("Really?"));
-    EXPECT_FALSE(t.ws.askYesNo("At end of input?"));
-    EXPECT_EQ(t.out.str(),
+              "[message]\nPlain\n"
               "[question]\nContinue?\n"
               "yes/no> maybe\n[refused] answer yes or no\n"
               "yes/no> YES\n"
               "[question]\nReally?\n"
               "yes/no> n\n"
+              "[file] Target  (*.txt)\npath> \n[file] Target  (*.txt)\npath> \n"
               "[question]\nAt end of input?\n"
               "yes/no> \n");
 }
 
-TEST(TerminalMessages, FileDialogCancelledByEmptyLineOrEndOfInput) {
-    Terminal t("\n");
-    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
-    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
-    EXPECT_EQ(t.out.str(), "[file] Target  (*.txt)\npath> \n[file] Target  (*.txt)\npath> \n");
-}
-
-TEST(TerminalHost, StatusLinesPrintedOnlyWhenTheyChange) {
+TEST(TerminalHost, StatusLinesOnlyWhenTheyChangeReportLineAndBeep) {
     Terminal t("");
     t.ws.setStatus("", "", "");  // the initial state: no change
     t.ws.setStatus("Ready!", "", "");
     t.ws.setStatus("Ready!", "", "");
     t.ws.setStatus("", "", "");
     t.ws.setStatus("Job done!", "", "third");
-    EXPECT_EQ(t.out.str(), "  status 1   Ready!\n  status 1   Job done!\n  status 3   third\n");
+    t.ws.openReport("out/report.txt");
+    t.ws.beep();  // silent when the output is no terminal
+    t.ws.setWaitCursor(true);
+    EXPECT_EQ(t.out.str(), "  status 1   Ready!\n  status 1   Job done!\n  status 3   third\n"
+                           "Report written to out/report.txt\n");
     t.out.str("");
     t.ws.printStatus(true);
     EXPECT_EQ(t.out.str(), "  status 1   Job done!\n  status 2\n  status 3   third\n");
-}
-
-TEST(TerminalHost, ReportLineAndBeep) {
-    Terminal piped("");
-    piped.ws.openReport("out/report.txt");
-    piped.ws.beep();
-    piped.ws.setWaitCursor(true);
-    EXPECT_EQ(piped.out.str(), "Report written to out/report.txt\n");
 
     TerminalModes modes;
     modes.outputIsTerminal = true;
@@ -307,39 +240,22 @@ TEST(TerminalProgress, LogHasOneLinePerStageAndPercentEveryTenth) {
     ProgressTicker ticker;
     t.ws.showProgress();
     ticker.attach(t.ws);
-    ticker.resetBar();
     t.ws.repaintProgress();
-    {
-        MatrixScope scope;
-        for (int i = 0; i < 3000; ++i) Matrix m(1, 1);  // moves the bar 5 steps
-    }
-    EXPECT_EQ(ticker.position(), 5);
+    t.ws.setProgressBar(500, 1);
     t.ws.setProgressText("Computing PA...");
     t.ws.repaintProgress();
     for (int i = 1; i <= 40; ++i) ticker.reportPercent(100 * i / 40);
-    t.ws.setProgressText("Computing loadings...");
-    t.ws.repaintProgress();
-    t.ws.setProgressText("Computing loadings...");
-    t.ws.repaintProgress();
+    for (int i = 0; i < 2; ++i) {  // the same text again prints nothing
+        t.ws.setProgressText("Computing loadings...");
+        t.ws.repaintProgress();
+    }
     ticker.detach();
     t.ws.hideProgress();
     t.ws.setProgressText("After the run");
     t.ws.repaintProgress();  // the window is gone
-    EXPECT_EQ(t.err.str(),
-              "Computing ...\n"
-              "Computing PA...\n"
-              "Computing PA ...   2%\n"
-              "Computing PA ...  10%\n"
-              "Computing PA ...  20%\n"
-              "Computing PA ...  30%\n"
-              "Computing PA ...  40%\n"
-              "Computing PA ...  50%\n"
-              "Computing PA ...  60%\n"
-              "Computing PA ...  70%\n"
-              "Computing PA ...  80%\n"
-              "Computing PA ...  90%\n"
-              "Computing PA ... 100%\n"
-              "Computing loadings...\n");
+    std::string expected = "Computing ...\nComputing PA...\nComputing PA ...   2%\n";
+    for (int p = 10; p < 100; p += 10) expected += "Computing PA ...  " + std::to_string(p) + "%\n";
+    EXPECT_EQ(t.err.str(), expected + "Computing PA ... 100%\nComputing loadings...\n");
     EXPECT_EQ(t.out.str(), "");
 }
 
@@ -349,42 +265,35 @@ TEST(TerminalProgress, TerminalLineRedrawnInPlaceAndThrottled) {
     TerminalModes modes;
     modes.progressIsTerminal = true;
     Terminal t("", modes);
-    const std::string bar0 = "[" + std::string(30, ' ') + "]";
+    const auto drawn = [&t] {
+        const std::string text = t.err.str();
+        t.err.str("");
+        return text;
+    };
+    const std::string bar3 = "[###" + std::string(27, ' ') + "]";
     t.ws.showProgress();
     t.ws.setProgressBar(0, 1);
     t.ws.repaintProgress();
-    EXPECT_EQ(t.err.str(), "\rComputing ...  " + bar0);
-
-    t.err.str("");
+    EXPECT_EQ(drawn(), "\rComputing ...  [" + std::string(30, ' ') + "]");
     t.ws.setProgressBar(100, 1);  // 3 cells of 30
     t.ws.repaintProgress();
-    EXPECT_EQ(t.err.str(), "");  // too soon after the last draw
+    EXPECT_EQ(drawn(), "");  // too soon after the last draw
     t.now += std::chrono::milliseconds(200);
     t.ws.repaintProgress();
-    EXPECT_EQ(t.err.str(), "\rComputing ...  [###" + std::string(27, ' ') + "]");
-
-    t.err.str("");
     t.ws.repaintProgress();  // nothing changed
+    EXPECT_EQ(drawn(), "\rComputing ...  " + bar3);
     t.ws.setProgressText("Rotating solution...");
     t.ws.repaintProgress();  // a new stage is drawn at once
-    EXPECT_EQ(t.err.str(), "\rRotating solution...  [###" + std::string(27, ' ') + "]");
-
-    t.err.str("");
+    EXPECT_EQ(drawn(), "\rRotating solution...  " + bar3);
     t.ws.setProgressText("A");
     t.ws.repaintProgress();  // shorter: the rest of the old line is blanked
-    const std::size_t oldWidth = std::string("Rotating solution...  [").size() + 31;
-    const std::string shortLine = "A  [###" + std::string(27, ' ') + "]";
-    EXPECT_EQ(t.err.str(), "\r" + shortLine + std::string(oldWidth - shortLine.size(), ' '));
-
-    t.err.str("");
+    EXPECT_EQ(drawn(), "\rA  " + bar3 + std::string(19, ' '));
     t.ws.message("Simplimax needs you", MessageIcon::None);
-    EXPECT_EQ(t.err.str(), "\r" + std::string(shortLine.size(), ' ') + "\r");
-    t.err.str("");
+    EXPECT_EQ(drawn(), "\r" + std::string(35, ' ') + "\r");
     t.ws.repaintProgress();  // drawn again after the message
-    EXPECT_EQ(t.err.str(), "\r" + shortLine);
-    t.err.str("");
+    EXPECT_EQ(drawn(), "\rA  " + bar3);
     t.ws.hideProgress();
-    EXPECT_EQ(t.err.str(), "\r" + std::string(shortLine.size(), ' ') + "\r");
+    EXPECT_EQ(drawn(), "\r" + std::string(35, ' ') + "\r");
 }
 
 TEST(TerminalRendering, ControlLineFormat) {

@@ -15,26 +15,16 @@ namespace {
 using testing::captureReport;
 using testing::formatted;
 using testing::kSectionEnd;
-using testing::referencePath;
-
 using testing::symmetric;
 using AdequacyTest = testing::PoolTest;
 
-TEST_F(AdequacyTest, TwoVariables) {
-    // −(−0.5/0.75)/√((1/0.75)·(1/0.75)) = 0.5: the partial equals r.
-    const Matrix q = partialCorrelation(symmetric(2, {0.5}));
-    EXPECT_NEAR(q[0][1], 0.5, 1e-15);
-    EXPECT_NEAR(q[1][0], 0.5, 1e-15);
-    EXPECT_EQ(q[0][0], 1.0);
-    // Hence KMO = 2r²/(2r² + 2r² + 0.000001).
-    EXPECT_NEAR(kmoIndex(symmetric(2, {0.5})), 0.5 / (1.0 + 0.000001), 1e-15);
-    EXPECT_EQ(kmoIndex(identity(6)), 0.0);
-}
+const std::string kHead = "ADEQUACY OF THE CORRELATION MATRIX \n\n";
 
-TEST_F(AdequacyTest, PartialCorrelationOfThreeVariablesFollowsTheClosedForm) {
+// r12·3 = (r12 − r13·r23)/√((1 − r13²)(1 − r23²)), and likewise. A variable
+// equal to another is swept out and its partials are 0, not a number.
+TEST_F(AdequacyTest, PartialCorrelationClosedForm) {
     const double r12 = 0.6, r13 = 0.4, r23 = -0.3;
     const Matrix q = partialCorrelation(symmetric(3, {r12, r13, r23}));
-    // r12·3 = (r12 − r13·r23)/√((1 − r13²)(1 − r23²)), and likewise.
     auto partial = [](double ab, double ac, double bc) {
         return (ab - ac * bc) / std::sqrt((1 - ac * ac) * (1 - bc * bc));
     };
@@ -42,65 +32,61 @@ TEST_F(AdequacyTest, PartialCorrelationOfThreeVariablesFollowsTheClosedForm) {
     EXPECT_NEAR(q[0][2], partial(r13, r12, r23), 1e-14);
     EXPECT_NEAR(q[1][2], partial(r23, r12, r13), 1e-14);
     EXPECT_NEAR(q[2][1], q[1][2], 1e-15);
-}
-
-TEST_F(AdequacyTest, LinearlyDependentVariableHasNoPartials) {
-    // Variable 3 = variable 1: the sweep drops it, and its partials are 0
-    // rather than not a number.
-    const Matrix q = partialCorrelation(symmetric(3, {0.5, 1.0, 0.5}));
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) EXPECT_TRUE(std::isfinite(q[i][j]));
-    EXPECT_TRUE(std::isfinite(kmoIndex(symmetric(3, {0.5, 1.0, 0.5}))));
+    EXPECT_EQ(q[0][0], 1.0);
+    const Matrix dependent = symmetric(3, {0.5, 1.0, 0.5});
+    EXPECT_TRUE(std::isfinite(partialCorrelation(dependent).sumOfSquares()));
+    EXPECT_TRUE(std::isfinite(kmoIndex(dependent)));
 }
 
 TEST_F(AdequacyTest, KmoLabelBoundaries) {
     const std::pair<double, const char*> cases[] = {
-        {1.0, "(very good)\n"}, {0.9, "(very good)\n"}, {0.8999, "(good)\n"}, {0.8, "(good)\n"},
-        {0.7999, "(fair)\n"},   {0.7, "(fair)\n"},      {0.6999, "(mediocre)\n"}, {0.6, "(mediocre)\n"},
-        {0.5999, "(bad)\n"},     {0.5, "(bad)\n"},       {0.4999, "(inaceptable)\n"}, {0.0, "(inaceptable)\n"}};
+        {1.0, "(very good)\n"}, {0.9, "(very good)\n"},   {0.8999, "(good)\n"},
+        {0.8, "(good)\n"},      {0.7999, "(fair)\n"},     {0.7, "(fair)\n"},
+        {0.6999, "(mediocre)\n"}, {0.6, "(mediocre)\n"},  {0.5999, "(bad)\n"},
+        {0.5, "(bad)\n"},       {0.4999, "(inaceptable)\n"}, {0.0, "(inaceptable)\n"}};
     for (const auto& [kmo, label] : cases) EXPECT_STREQ(kmoLabel(kmo), label) << kmo;
 }
 
-TEST_F(AdequacyTest, BartlettStatisticClosedForm) {
-    // |R| = 1 − r² for two variables; statistic −(N − 1 − 9/6)·ln(1 − r²).
-    const BartlettTest t = bartlettTest(symmetric(2, {0.5}), 50);
-    EXPECT_NEAR(t.statistic, -(50 - 1 - 1.5) * std::log(0.75), 1e-12);
-    EXPECT_EQ(t.degreesOfFreedom, 1.0);
-    // One degree of freedom: P = 2·(1 − Φ(√x)) = erfc(√(x/2)).
-    EXPECT_NEAR(t.p, std::erfc(std::sqrt(t.statistic / 2)), 1e-6);
+TEST_F(AdequacyTest, BartlettStatisticClosedForms) {
+    // −(N − 1 − (2m + 5)/6)·ln|R|. Upper tail with 1 df: erfc(√(x/2)); with
+    // 3 df: erfc(√(x/2)) + √(2x/π)·e^(−x/2). Our tail is a 199-step integral
+    // up to 0.995x, good to about two decimals with 3 df.
+    const double det3 = 1 + 2 * 0.2 * 0.1 * 0.15 - 0.04 - 0.01 - 0.0225;
+    const struct {
+        Matrix r;
+        int n;
+        double det, df, pTolerance;
+    } cases[] = {{symmetric(2, {0.5}), 50, 0.75, 1, 1e-6},
+                 {symmetric(3, {0.2, 0.1, 0.15}), 60, det3, 3, 5e-3}};
+    for (const auto& c : cases) {
+        const BartlettTest t = bartlettTest(c.r, c.n);
+        const double x = -(c.n - 1 - (2.0 * c.r.rows() + 5) / 6) * std::log(c.det);
+        EXPECT_NEAR(t.statistic, x, 1e-12) << c.df;
+        EXPECT_EQ(t.degreesOfFreedom, c.df);
+        const double tail = std::erfc(std::sqrt(x / 2)) +
+                            (c.df == 3 ? std::sqrt(2 * x / M_PI) * std::exp(-x / 2) : 0.0);
+        EXPECT_NEAR(t.p, tail, c.pTolerance) << c.df;
+    }
 }
 
-TEST_F(AdequacyTest, BartlettWithThreeDegreesOfFreedom) {
-    const Matrix r = symmetric(3, {0.2, 0.1, 0.15});
-    const double det = 1 + 2 * 0.2 * 0.1 * 0.15 - 0.04 - 0.01 - 0.0225;
-    const BartlettTest t = bartlettTest(r, 60);
-    const double x = -(60 - 1 - 11.0 / 6.0) * std::log(det);
-    EXPECT_NEAR(t.statistic, x, 1e-12);
-    EXPECT_EQ(t.degreesOfFreedom, 3.0);
-    // Upper tail with 3 df: erfc(√(x/2)) + √(2x/π)·e^(−x/2). Our tail is a
-    // 199-step integral up to 0.995x, good to about two decimals.
-    EXPECT_NEAR(t.p, std::erfc(std::sqrt(x / 2)) + std::sqrt(2 * x / M_PI) * std::exp(-x / 2), 5e-3);
-}
-
-TEST_F(AdequacyTest, IdentitySectionIsExact) {
-    // Determinant 1, statistic 0 with df 21 and P 1, KMO 0.
-    const std::string text = captureReport([](ReportWriter& r) { writeAdequacy(r, identity(7), 100); });
-    const std::string expected = "ADEQUACY OF THE CORRELATION MATRIX \n\n" +
-                                 formatted("Determinant of the matrix     = %17.15f\n", 1.0) +
-                                 formatted("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", 0.0, 21.0, 1.0) +
-                                 formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", 0.0) + "(inaceptable)\n" + "\n" + kSectionEnd;
-    EXPECT_EQ(text, expected);
-}
-
-TEST_F(AdequacyTest, WithoutSampleSizeTheBartlettLineIsLeftOut) {
-    const Matrix r = symmetric(2, {0.5});
-    // 0.5/(1 + 0.000001) prints as 0.50000 but lies below 0.5.
-    const double kmo = 0.5 / (1.0 + 0.000001);
-    const std::string expected = "ADEQUACY OF THE CORRELATION MATRIX \n\n" +
-                                 formatted("Determinant of the matrix     = %17.15f\n", 0.75) +
-                                 formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", kmo) + "(inaceptable)\n\n" + kSectionEnd;
-    EXPECT_EQ(captureReport([&r](ReportWriter& w) { writeAdequacy(w, r, 0); }), expected);
-    EXPECT_EQ(captureReport([&r](ReportWriter& w) { writeAdequacy(w, r, -5); }), expected);
+TEST_F(AdequacyTest, SectionText) {
+    // Identity: determinant 1, statistic 0 with df 21 and P 1, KMO 0.
+    EXPECT_EQ(captureReport([](ReportWriter& r) { writeAdequacy(r, identity(7), 100); }),
+              kHead + formatted("Determinant of the matrix     = %17.15f\n", 1.0) +
+                  formatted("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", 0.0,
+                            21.0, 1.0) +
+                  formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", 0.0) + "(inaceptable)\n\n" +
+                  kSectionEnd);
+    // Without a sample size the Bartlett line is left out. Two variables: the
+    // partial equals r, so KMO = 2r²/(2r² + 2r² + 0.000001), which prints as
+    // 0.50000 but lies below 0.5.
+    const std::string expected =
+        kHead + formatted("Determinant of the matrix     = %17.15f\n", 0.75) +
+        formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f ", 0.5 / (1.0 + 0.000001)) +
+        "(inaceptable)\n\n" + kSectionEnd;
+    for (int n : {0, -5})
+        EXPECT_EQ(captureReport([&](ReportWriter& w) { writeAdequacy(w, symmetric(2, {0.5}), n); }),
+                  expected);
 }
 
 TEST_F(AdequacyTest, CovarianceKmoIsThatOfItsCorrelationForm) {
@@ -109,11 +95,8 @@ TEST_F(AdequacyTest, CovarianceKmoIsThatOfItsCorrelationForm) {
     Matrix cov(3, 3);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) cov[i][j] = c[i][j] * sd[i] * sd[j];
-    const Matrix back = correlationForm(cov);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) EXPECT_NEAR(back[i][j], c[i][j], 1e-15);
-    // The section prints the covariance determinant, |D|·|C| = 9·|C|, and
-    // the KMO of C.
+    EXPECT_THAT(correlationForm(cov), testing::MatrixNear(c, 1e-15));
+    // The section prints the covariance determinant, |D|·|C| = 9·|C|, and the KMO of C.
     const std::string text = captureReport([&cov](ReportWriter& w) { writeAdequacy(w, cov, 0); });
     const double detC = 1 + 2 * 0.6 * 0.4 * -0.3 - 0.36 - 0.16 - 0.09;
     EXPECT_NE(text.find(formatted("= %17.15f\n", 9.0 * detC)), std::string::npos) << text;
@@ -123,20 +106,17 @@ TEST_F(AdequacyTest, CovarianceKmoIsThatOfItsCorrelationForm) {
 // bfi25 and harman74 against tests/reference/adequacy_reference.R
 // (psych::KMO, psych::cortest.bartlett, det).
 TEST_F(AdequacyTest, MatchesPsychOnReferenceMatrices) {
-    std::ifstream in(referencePath("adequacy_reference.txt"));
-    ASSERT_TRUE(in) << "missing adequacy_reference.txt";
-    std::string line;
+    std::ifstream in(testing::referencePath("adequacy_reference.txt"));
+    std::string line, name;
     int checked = 0;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
-        std::string name;
         int n = 0, df = 0;
         double det = 0, chi = 0, p = 0, kmo = 0;
         fields >> name >> n >> det >> chi >> df >> p >> kmo;
         SCOPED_TRACE(name);
-        const testing::ReferenceMatrix m =
-            name == "bfi25" ? testing::bfi25Correlation() : testing::harman74Correlation();
+        const testing::ReferenceMatrix m = testing::referenceCorrelation(name);
         ASSERT_EQ(m.n, n);
         EXPECT_NEAR(m.r.determinant() / det, 1.0, 1e-10);
         const BartlettTest t = bartlettTest(m.r, n);
@@ -148,12 +128,11 @@ TEST_F(AdequacyTest, MatchesPsychOnReferenceMatrices) {
         // The 0.000001 in our denominator is far below the printed digits.
         EXPECT_NEAR(kmoIndex(m.r), kmo, 1e-6);
         const std::string text = captureReport([&m](ReportWriter& w) { writeAdequacy(w, m.r, m.n); });
-        EXPECT_NE(text.find(formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f (good)\n", kmo)), std::string::npos)
-            << text;
+        EXPECT_NE(text.find(formatted("Kaiser-Meyer-Olkin (KMO) test = %7.5f (good)\n", kmo)),
+                  std::string::npos) << text;
         EXPECT_NE(text.find(formatted("Bartlett's statistic          = %7.1f (df = %5.0f; P = ", chi,
                                       static_cast<double>(df))),
-                  std::string::npos)
-            << text;
+                  std::string::npos) << text;
         ++checked;
     }
     EXPECT_EQ(checked, 2);

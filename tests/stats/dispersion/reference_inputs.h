@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "core/matrix.h"
@@ -23,31 +24,29 @@ inline Matrix symmetric(int p, const std::vector<double>& upper) {
 // Pearson correlations of the columns, two-pass, computed here so the tests
 // do not depend on the library's own correlation routine.
 inline Matrix pearson(const std::vector<std::vector<double>>& data) {
-    const std::size_t n = data.size(), p = data.front().size();
-    std::vector<double> mean(p, 0.0);
+    const int n = static_cast<int>(data.size()), p = static_cast<int>(data.front().size());
+    std::vector<double> mean(static_cast<std::size_t>(p), 0.0);
     for (const auto& row : data)
-        for (std::size_t j = 0; j < p; ++j) mean[j] += row[j] / static_cast<double>(n);
-    Matrix c(static_cast<int>(p), static_cast<int>(p));
+        for (int j = 0; j < p; ++j) mean[j] += row[j] / n;
+    Matrix c(p, p);
     for (const auto& row : data)
-        for (std::size_t i = 0; i < p; ++i)
-            for (std::size_t j = 0; j < p; ++j)
-                c[static_cast<int>(i)][static_cast<int>(j)] += (row[i] - mean[i]) * (row[j] - mean[j]);
-    Matrix r(static_cast<int>(p), static_cast<int>(p));
-    for (int i = 0; i < static_cast<int>(p); ++i)
-        for (int j = 0; j < static_cast<int>(p); ++j) r[i][j] = c[i][j] / std::sqrt(c[i][i] * c[j][j]);
+        for (int i = 0; i < p; ++i)
+            for (int j = 0; j < p; ++j) c[i][j] += (row[i] - mean[i]) * (row[j] - mean[j]);
+    Matrix r(p, p);
+    for (int i = 0; i < p; ++i)
+        for (int j = 0; j < p; ++j) r[i][j] = c[i][j] / std::sqrt(c[i][i] * c[j][j]);
     return r;
 }
 
+// bfi25: Pearson matrix of the 2436 complete cases; harman74: 24 x 24, N = 145.
 struct ReferenceMatrix {
     Matrix r;
     int n = 0;
 };
-
-// bfi25: Pearson matrix of the 2436 complete cases; harman74: 24 x 24, N = 145.
-inline ReferenceMatrix bfi25Correlation() {
+inline ReferenceMatrix referenceCorrelation(const std::string& name) {
+    if (name != "bfi25") return {readMatrix(referencePath("harman74.cor")), 145};
     const auto data = readRows(referencePath("bfi25.dat"));
     return {pearson(data), static_cast<int>(data.size())};
 }
-inline ReferenceMatrix harman74Correlation() { return {readMatrix(referencePath("harman74.cor")), 145}; }
 
 }  // namespace talvex::testing

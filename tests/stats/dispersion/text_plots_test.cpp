@@ -16,8 +16,7 @@ namespace {
 
 using testing::captureReport;
 using testing::formatted;
-
-class TextPlotsTest : public testing::PoolTest {};
+using TextPlotsTest = testing::PoolTest;
 
 Matrix column(const std::vector<double>& values) {
     Matrix m(static_cast<int>(values.size()), 1);
@@ -25,43 +24,46 @@ Matrix column(const std::vector<double>& values) {
     return m;
 }
 
-// `count` copies of each value in turn.
-std::vector<double> repeated(std::initializer_list<std::pair<double, int>> groups) {
-    std::vector<double> v;
-    for (auto [value, count] : groups) v.insert(v.end(), static_cast<std::size_t>(count), value);
-    return v;
+std::string stars(int n) { return std::string(static_cast<std::size_t>(n), '*'); }
+std::string barLine(double value, double count, int n) {
+    return formatted(" %5.0f    %4.0f  | %s\n", value, count, stars(n).c_str());
 }
-
-std::string barLine(double value, double count, int stars) {
-    return formatted(" %5.0f    %4.0f  | %s", value, count, std::string(static_cast<std::size_t>(stars), '*').c_str()) +
-           "\n";
-}
-
-std::string barAxis(double largest) {
+std::string barAxis(double top) {
     return "                +-----------+---------+---------+-----------+\n" +
-           formatted("                 0        %3.1f       %3.1f       %3.1f        %3.1f\n\n", largest * 0.25,
-                     largest * 0.5, largest * 0.75, largest);
+           formatted("                 0        %3.1f       %3.1f       %3.1f        %3.1f\n\n",
+                     top * 0.25, top * 0.5, top * 0.75, top);
 }
-
+std::string histLine(double value, double count, int n) {
+    return formatted(" %9.4f    %6.0f  | %s\n", value, count, stars(n).c_str());
+}
+std::string histAxis(double top) {
+    return "                      +-----------+---------+---------+-----------+\n" +
+           formatted("                      0     %6.1f    %6.1f    %6.1f     %6.1f\n\n", top * 0.25,
+                     top * 0.5, top * 0.75, top);
+}
 const std::string kBarHead = "\n Value     Freq\n                |\n";
+const std::string kHistHead = "\n Value           Freq\n                      |\n";
 
 TEST_F(TextPlotsTest, OrdinalChartScalesFullestCategoryToForty) {
-    // 77 is a count for which 40/77·77 falls short of 40 in doubles.
-    const Matrix v = column(repeated({{1, 10}, {2, 77}, {4, 38}}));
-    int categories = 0;
-    const std::string text = captureReport([&](ReportWriter& r) { categories = ordinalBarChart(r, v); });
-    EXPECT_EQ(categories, 4);
-    // Bars: trunc(40·10/77) = 5, 40, 0, trunc(40·38/77) = 19.
-    EXPECT_EQ(text, kBarHead + barLine(1, 10, 5) + barLine(2, 77, 40) + barLine(3, 0, 0) + barLine(4, 38, 19) +
-                        barAxis(77));
-}
-
-TEST_F(TextPlotsTest, OrdinalChartOfEqualValuesIsOneFullBar) {
-    const Matrix v = column({3, 3, 3});
-    int categories = 0;
-    const std::string text = captureReport([&](ReportWriter& r) { categories = ordinalBarChart(r, v); });
-    EXPECT_EQ(categories, 1);
-    EXPECT_EQ(text, kBarHead + barLine(3, 3, 40) + barAxis(3));
+    std::vector<double> v(10, 1.0);  // 10 ones, 77 twos, 38 fours
+    v.insert(v.end(), 77, 2.0);
+    v.insert(v.end(), 38, 4.0);
+    // 77 is a count for which 40/77·77 falls short of 40 in doubles. Bars:
+    // trunc(40·10/77) = 5, 40, 0, trunc(40·38/77) = 19. Equal values: one full bar.
+    const struct {
+        Matrix values;
+        int categories;
+        std::string text;
+    } cases[] = {{column(v), 4,
+                  kBarHead + barLine(1, 10, 5) + barLine(2, 77, 40) + barLine(3, 0, 0) +
+                      barLine(4, 38, 19) + barAxis(77)},
+                 {column({3, 3, 3}), 1, kBarHead + barLine(3, 3, 40) + barAxis(3)}};
+    for (const auto& c : cases) {
+        int categories = 0;
+        EXPECT_EQ(captureReport([&](ReportWriter& r) { categories = ordinalBarChart(r, c.values); }),
+                  c.text);
+        EXPECT_EQ(categories, c.categories);
+    }
 }
 
 TEST_F(TextPlotsTest, BarChartsWarnAboutUnusedCategories) {
@@ -69,71 +71,48 @@ TEST_F(TextPlotsTest, BarChartsWarnAboutUnusedCategories) {
     DataSet data;
     data.includedIndex = testing::fromRows({{2}, {7}});
     const Matrix x = testing::fromRows({{1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 5}});
-    const std::string text = captureReport([&](ReportWriter& r) { writeOrdinalBarCharts(r, data, x); });
-    const std::string first = "Variable    2  \n" + kBarHead + barLine(1, 1, 40) + barLine(2, 1, 40) +
-                              barLine(3, 1, 40) + barLine(4, 1, 40) + barLine(5, 1, 40) + barAxis(1);
-    const std::string second = "Variable    7  \n" + kBarHead + barLine(2, 1, 20) + barLine(3, 1, 20) +
-                               barLine(4, 1, 20) + barLine(5, 2, 40) + barAxis(2) +
-                               "     Warning: Not all the categories are observed in variable    7\n"
-                               "              You should consider to remove this variable from the analysis\n\n";
-    EXPECT_EQ(text, "BAR CHARTS FOR ORDINAL VARIABLES\n\n" + first + second + "\n" +
-                        "--------------------------------------------------------------------------------\n\n");
-}
-
-int histogramBins(const std::string& text) {
-    int lines = 0;
-    for (std::size_t at = text.find("  | "); at != std::string::npos; at = text.find("  | ", at + 1)) ++lines;
-    return lines;
+    std::string first = "Variable    2  \n" + kBarHead, second = "Variable    7  \n" + kBarHead;
+    for (int v = 1; v <= 5; ++v) first += barLine(v, 1, 40);
+    for (int v = 2; v <= 4; ++v) second += barLine(v, 1, 20);
+    EXPECT_EQ(captureReport([&](ReportWriter& r) { writeOrdinalBarCharts(r, data, x); }),
+              "BAR CHARTS FOR ORDINAL VARIABLES\n\n" + first + barAxis(1) + second +
+                  barLine(5, 2, 40) + barAxis(2) +
+                  "     Warning: Not all the categories are observed in variable    7\n"
+                  "              You should consider to remove this variable from the analysis\n\n\n" +
+                  testing::kSectionEnd);
 }
 
 TEST_F(TextPlotsTest, HistogramHasSevenBinsUpToFiftyValuesThenEleven) {
-    std::vector<double> values;
-    for (int i = 0; i < 51; ++i) values.push_back(i * 0.01);
-    const Matrix fifty = column(std::vector<double>(values.begin(), values.begin() + 50));
-    const Matrix fiftyOne = column(values);
-    EXPECT_EQ(histogramBins(captureReport([&](ReportWriter& r) { residualHistogram(r, fifty); })), 7);
-    EXPECT_EQ(histogramBins(captureReport([&](ReportWriter& r) { residualHistogram(r, fiftyOne); })), 11);
+    for (int n : {50, 51}) {
+        std::vector<double> values;
+        for (int i = 0; i < n; ++i) values.push_back(i * 0.01);
+        const std::string text = captureReport([&](ReportWriter& r) { residualHistogram(r, column(values)); });
+        int bins = 0;
+        for (std::size_t at = text.find("  | "); at != std::string::npos; at = text.find("  | ", at + 1)) ++bins;
+        EXPECT_EQ(bins, n == 50 ? 7 : 11);
+    }
 }
-
-std::string histLine(double value, double count, int stars) {
-    return formatted(" %9.4f    %6.0f  | %s", value, count, std::string(static_cast<std::size_t>(stars), '*').c_str()) +
-           "\n";
-}
-
-std::string histAxis(double largest) {
-    return "                      +-----------+---------+---------+-----------+\n" +
-           formatted("                      0     %6.1f    %6.1f    %6.1f     %6.1f\n\n", largest * 0.25,
-                     largest * 0.5, largest * 0.75, largest);
-}
-
-const std::string kHistHead = "\n Value           Freq\n                      |\n";
 
 TEST_F(TextPlotsTest, HistogramBinsAreCentredOnEvenlySpacedValues) {
     // lo -3, hi 3, w = 1 (exact in binary): bins [-3.5, -2.5), ..., [2.5, 3.5)
-    // centred on -3 .. 3; 0.5 opens the bin of 1, -1.5 that of -1.
-    const Matrix v = column({-3, -1.2, -1.5, 0, 0.4, 0.5, 3});
-    const std::string text = captureReport([&](ReportWriter& r) { residualHistogram(r, v); });
-    EXPECT_EQ(text, kHistHead + histLine(-3, 1, 20) + histLine(-2, 0, 0) + histLine(-1, 2, 40) + histLine(0, 2, 40) +
-                        histLine(1, 1, 20) + histLine(2, 0, 0) + histLine(3, 1, 20) + histAxis(2));
+    // centred on -3 .. 3; 0.5 opens the bin of 1, -1.5 that of -1. Equal values: one bin.
+    const std::pair<Matrix, std::string> cases[] = {
+        {column({-3, -1.2, -1.5, 0, 0.4, 0.5, 3}),
+         kHistHead + histLine(-3, 1, 20) + histLine(-2, 0, 0) + histLine(-1, 2, 40) +
+             histLine(0, 2, 40) + histLine(1, 1, 20) + histLine(2, 0, 0) + histLine(3, 1, 20) + histAxis(2)},
+        {column({0.25, 0.25}), kHistHead + histLine(0.25, 2, 40) + histAxis(2)}};
+    for (const auto& [values, text] : cases)
+        EXPECT_EQ(captureReport([&](ReportWriter& r) { residualHistogram(r, values); }), text);
 }
 
-TEST_F(TextPlotsTest, HistogramOfEqualValuesIsOneBin) {
-    const Matrix v = column({0.25, 0.25});
-    const std::string text = captureReport([&](ReportWriter& r) { residualHistogram(r, v); });
-    EXPECT_EQ(text, kHistHead + histLine(0.25, 2, 40) + histAxis(2));
-}
-
-TEST_F(TextPlotsTest, StemLeafSplitsZeroAroundSign) {
-    const Matrix v = column({1.5, -0.3, 0.4, -1.2});
-    const std::string text = captureReport([&](ReportWriter& r) { stemLeafPlot(r, v); });
-    EXPECT_EQ(text, "\n  -1 | 2\n  -0 | 3\n   0 | 4\n   1 | 5\n\n");
-}
-
-TEST_F(TextPlotsTest, StemLeafRoundsToOneDecimalAndKeepsEmptyStems) {
-    // 0.04 rounds to 0.0, 2.26 to 2.3 and 2.21 to 2.2; stem 1 has no leaves.
-    const Matrix v = column({2.26, 0.04, 2.21, 0.7});
-    const std::string text = captureReport([&](ReportWriter& r) { stemLeafPlot(r, v); });
-    EXPECT_EQ(text, "\n   0 | 07\n   1 | \n   2 | 23\n\n");
+TEST_F(TextPlotsTest, StemLeafSplitsZeroRoundsAndKeepsEmptyStems) {
+    // Zero splits around the sign; 0.04 rounds to 0.0, 2.26 to 2.3 and 2.21 to
+    // 2.2; stem 1 has no leaves.
+    const std::pair<Matrix, std::string> cases[] = {
+        {column({1.5, -0.3, 0.4, -1.2}), "\n  -1 | 2\n  -0 | 3\n   0 | 4\n   1 | 5\n\n"},
+        {column({2.26, 0.04, 2.21, 0.7}), "\n   0 | 07\n   1 | \n   2 | 23\n\n"}};
+    for (const auto& [values, text] : cases)
+        EXPECT_EQ(captureReport([&](ReportWriter& r) { stemLeafPlot(r, values); }), text);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 namespace talvex::extraction_testing {
 
 // Records of tests/reference/extraction_reference.txt keyed by their leading
-// words ("eigen bfi25", "uls harman74 3", ...).
+// words ("eigen bfi25", "uls harman74 3", "heywood1", ...).
 class ReferenceFixture {
 public:
     static const ReferenceFixture& instance() {
@@ -27,41 +27,41 @@ public:
     }
     const std::vector<double>& values(const std::string& key) const {
         const auto it = records_.find(key);
-        if (it == records_.end()) {
-            ADD_FAILURE() << "missing reference record: " << key;
-            static const std::vector<double> none;
-            return none;
-        }
-        return it->second;
+        if (it != records_.end()) return it->second;
+        ADD_FAILURE() << "missing reference record: " << key;
+        static const std::vector<double> none;
+        return none;
     }
-    // The analysed matrix of a named data set and its sample size; created in
-    // the caller's scope.
+    // rows x cols numbers of a record stored row-major from `offset`; created
+    // in the caller's scope.
+    Matrix block(const std::string& key, int rows, int cols, int offset = 0) const {
+        const std::vector<double>& v = values(key);
+        Matrix m(rows, cols);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) m[i][j] = v[static_cast<std::size_t>(offset + i * cols + j)];
+        return m;
+    }
+    // The analysed matrix of a named data set ("matrix NAME p N R") and its sample size.
     Matrix matrix(const std::string& name, int* sampleSize = nullptr) const {
         const std::vector<double>& v = values("matrix " + name);
-        const int p = static_cast<int>(v[0]);
         if (sampleSize != nullptr) *sampleSize = static_cast<int>(v[1]);
-        Matrix m(p, p);
-        for (int i = 0; i < p; ++i)
-            for (int j = 0; j < p; ++j) m[i][j] = v[static_cast<std::size_t>(2 + i * p + j)];
-        return m;
+        return block("matrix " + name, static_cast<int>(v[0]), static_cast<int>(v[0]), 2);
     }
 
 private:
     ReferenceFixture() {
         std::ifstream in(testing::referencePath("extraction_reference.txt"));
-        std::string line;
+        std::string line, kind, word;
         while (std::getline(in, line)) {
             if (line.empty() || line[0] == '#') continue;
             std::istringstream words(line);
-            std::string kind, word;
             words >> kind;
             // "matrix NAME", "eigen NAME", "heywood..." alone, else "KIND NAME K".
             int keyWords = kind.rfind("heywood", 0) == 0 ? 1 : (kind == "matrix" || kind == "eigen") ? 2 : 3;
             std::string key = kind;
             while (--keyWords > 0 && words >> word) key += " " + word;
-            std::vector<double> numbers;
+            std::vector<double>& numbers = records_[key];
             while (words >> word) numbers.push_back(std::strtod(word.c_str(), nullptr));
-            records_[key] = numbers;
         }
     }
     std::map<std::string, std::vector<double>> records_;

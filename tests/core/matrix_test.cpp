@@ -1,0 +1,246 @@
+// Matrix: lifetime in the pool, shapes, guards, orderings and dimension
+// failures. Expected values are worked by hand from the definitions unless noted.
+#include "core/matrix.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "support/matrix_testing.h"
+
+namespace talvex {
+namespace {
+
+using testing::fromRows;
+using testing::MatrixNear;
+
+using MatrixPool = testing::PoolTest;
+using MatrixShape = testing::PoolTest;
+using MatrixArithmetic = testing::PoolTest;
+using MatrixReduction = testing::PoolTest;
+
+TEST_F(MatrixPool, NestedScopesReleaseTheirMatricesAndMarksInsideOut) {
+    const std::size_t before = liveCount();
+    openScope();
+    EXPECT_EQ(liveCount(), before + 1) << "the mark is a live matrix";
+    Matrix outer(5, 5);
+    outer[4][4] = 7.0;
+    const std::size_t outerLevel = liveCount();
+    openScope();
+    EXPECT_EQ(scopeDepth(), 2u + 1u);  // the fixture's scope and ours
+    const Matrix inner1(1, 1), inner2(4, 4);
+    EXPECT_EQ(liveCount(), outerLevel + 3);
+    closeScope();
+    EXPECT_EQ(liveCount(), outerLevel);
+    EXPECT_EQ(outer[4][4], 7.0);
+    closeScope();
+    EXPECT_EQ(liveCount(), before);
+}
+
+TEST_F(MatrixPool, ScopePerIterationStaysFlatAndKeepsAResultCreatedBeforeIt) {
+    Matrix sum(2, 2);
+    const std::size_t level = liveCount();
+    for (int iteration = 0; iteration < 1000; ++iteration) {
+        MatrixScope scope;
+        const Matrix t = identity(2).scale(3.0).addScalar(1.0);
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j) sum[i][j] += t[i][j];
+        ASSERT_EQ(liveCount(), level + 4);  // the mark and three temporaries
+    }
+    EXPECT_EQ(liveCount(), level);
+    EXPECT_THAT(sum, MatrixNear(fromRows({{4000, 1000}, {1000, 4000}}), 0.0));
+}
+
+TEST_F(MatrixPool, ConstructionHookSeesEveryMatrixIncludingMarks) {
+    int calls = 0;
+    setConstructionHook([](void* c) { ++*static_cast<int*>(c); }, &calls);
+    {
+        MatrixScope scope;  // the mark counts
+        const Matrix a = identity(3);
+        (void)a.transpose().multiply(a);
+    }
+    setConstructionHook(nullptr, nullptr);
+    const Matrix after(1, 1);
+    EXPECT_EQ(calls, 4);
+}
+
+void releaseEverythingAndReport() {
+    openScope();
+    Matrix a(4, 4), b(2, 2);
+    releaseAll();
+    std::exit(liveCount() == 0 ? 0 : 2);
+}
+
+TEST(MatrixPoolDeathTest, ReleaseAllEmptiesThePool) {
+    // Runs in a child so the rest of the test program keeps its pool.
+    EXPECT_EXIT(releaseEverythingAndReport(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(MatrixShape, DiagSwitchesBetweenColumnAndDiagonalMatrix) {
+    const Matrix d = fromRows({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}).diag();
+    EXPECT_THAT(d, MatrixNear(fromRows({{1}, {5}, {9}}), 0.0));
+    const Matrix d3 = fromRows({{1, 0, 0}, {0, 5, 0}, {0, 0, 9}});
+    EXPECT_THAT(d.diag(), MatrixNear(d3, 0.0));
+    EXPECT_THAT(fromRows({{1, 5, 9}}).diag(), MatrixNear(d3, 0.0));
+}
+
+TEST_F(MatrixShape, SlicesVecLowerTriangleAndJoins) {
+    Matrix a(4, 4);  // element (i, j) = 10·i + j names its place
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) a[i][j] = 10 * i + j;
+    // Reversed bounds are swapped; blocks are slices of width w.
+    EXPECT_THAT(a.submatrix(3, 2, 1, 1), MatrixNear(fromRows({{0, 1}, {10, 11}, {20, 21}}), 0.0));
+    EXPECT_THAT(a.columnBlock(1, 2), MatrixNear(a.submatrix(1, 3, 4, 4), 0.0));
+    EXPECT_THAT(a.rowBlock(3, 1), MatrixNear(fromRows({{30, 31, 32, 33}}), 0.0));
+    const Matrix w = a.withColumnBlock(fromRows({{-1}, {-2}}), 2, 1);
+    EXPECT_THAT(w.submatrix(1, 3, 3, 3), MatrixNear(fromRows({{-1}, {-2}, {22}}), 0.0));
+    EXPECT_EQ(a[0][2], 2.0) << "operand changed";
+    // vec and the strict lower triangle go column by column.
+    EXPECT_THAT(a.submatrix(1, 1, 2, 2).vec(), MatrixNear(fromRows({{0}, {10}, {1}, {11}}), 0.0));
+    EXPECT_THAT(a.lowerTriangle(), MatrixNear(fromRows({{10}, {20}, {30}, {21}, {31}, {32}}), 0.0));
+    EXPECT_EQ(identity(1).lowerTriangle().rows(), 0);
+    const Matrix r = fromRows({{1, 2}}), b = fromRows({{3, 4}, {5, 6}});
+    EXPECT_THAT(r.joinBelow(b), MatrixNear(fromRows({{1, 2}, {3, 4}, {5, 6}}), 0.0));
+    EXPECT_THAT(b.joinRight(b.transpose()),
+                MatrixNear(fromRows({{3, 4, 3, 5}, {5, 6, 4, 6}}), 0.0));
+    EXPECT_THAT(Matrix(0, 2).joinBelow(r), MatrixNear(r, 0.0));
+}
+
+TEST_F(MatrixArithmetic, ProductsAndDivisionsWithTheirGuards) {
+    const Matrix a = fromRows({{1, 2, 3}, {4, 5, 6}});
+    EXPECT_THAT(a.multiply(fromRows({{7, 8}, {9, 10}, {11, 12}})),
+                MatrixNear(fromRows({{58, 64}, {139, 154}}), 0.0));
+    EXPECT_THAT(a.multiply(Matrix(3, 0)), MatrixNear(Matrix(2, 0), 0.0));
+    EXPECT_THAT(fromRows({{1, 2}}).hadamard(fromRows({{3, -4}})),
+                MatrixNear(fromRows({{3, -8}}), 0.0));
+    // Divisors at or below 1e-5 in absolute value multiply by 1/0.00001.
+    const double huge = 3 * 99999.99999999999;
+    EXPECT_THAT(fromRows({{3, 3, 3}}).hadamardDivide(fromRows({{2, 0.000005, -0.00001}})),
+                MatrixNear(fromRows({{1.5, huge, huge}}), 0.0));
+    // Scalar divisions give zeros for a non-positive divisor; divideInt
+    // refuses only zero.
+    const Matrix b = fromRows({{2, -4}, {6, 8}});
+    EXPECT_THAT(b.divideScalar(2), MatrixNear(fromRows({{1, -2}, {3, 4}}), 0.0));
+    EXPECT_THAT(b.divideInt(-2), MatrixNear(fromRows({{-1, 2}, {-3, -4}}), 0.0));
+    EXPECT_THAT(b.reciprocalTimes(8), MatrixNear(fromRows({{4, -2}, {8.0 / 6, 1}}), 1e-15));
+    for (const Matrix& refused :
+         {b.divideScalar(-2), b.divideScalar(0), b.divideInt(0), b.reciprocalTimes(-1)})
+        EXPECT_THAT(refused, MatrixNear(zeros(2), 0.0));
+}
+
+TEST_F(MatrixArithmetic, ElementFunctionsFollowTheirGuards) {
+    // sqrt of a non-positive element is 0, sign(0) is -1, any power 0 gives 1,
+    // and a negative power is the reciprocal of the positive one.
+    const Matrix a = fromRows({{-4, 0, 4}});
+    EXPECT_THAT(a.elementSqrt(), MatrixNear(fromRows({{0, 0, 2}}), 0.0));
+    EXPECT_THAT(a.elementSign(), MatrixNear(fromRows({{-1, -1, 1}}), 0.0));
+    EXPECT_THAT(a.elementPow(0), MatrixNear(ones(1, 3), 0.0));
+    EXPECT_THAT(a.elementPow(-1), MatrixNear(fromRows({{-0.25, INFINITY, 0.25}}), 0.0));
+    EXPECT_THAT(a.elementPowInt(3), MatrixNear(fromRows({{-64, 0, 64}}), 0.0));
+}
+
+TEST_F(MatrixArithmetic, OperationsLeaveOperandsUnchangedAndReturnNewMatrices) {
+    const Matrix a = fromRows({{1, 2}, {3, 4}});
+    const Matrix keep = a.copy();
+    EXPECT_FALSE(keep.sameAs(a));
+    const std::size_t before = liveCount();
+    const Matrix results[] = {a.transpose(),       a.add(a),
+                              a.subtract(a),       a.scale(2),
+                              a.scaleInt(3),       a.addScalar(1),
+                              a.subtractScalar(1), a.multiply(a),
+                              a.hadamard(a),       a.normalizeRowsSafe(),
+                              a.sortColumns(),     a.orthonormalizeColumns()};
+    EXPECT_EQ(liveCount(), before + std::size(results));
+    for (const Matrix& r : results) EXPECT_FALSE(r.sameAs(a));
+    EXPECT_THAT(a, MatrixNear(keep, 0.0));
+}
+
+TEST_F(MatrixReduction, ReductionsOverRowsColumnsAndAll) {
+    const Matrix a = fromRows({{1, -2, 3}, {-4, 5, -6}});
+    EXPECT_EQ(a.trace(), 0.0) << "not square";
+    EXPECT_EQ(fromRows({{1, 2}, {3, 4}}).trace(), 5.0);
+    EXPECT_EQ(a.maxElement(), 5.0);
+    EXPECT_EQ(a.minElement(), -6.0);
+    EXPECT_EQ(a.sumOfSquares(), 91.0);
+    EXPECT_THAT(a.columnSums().joinBelow(a.columnSumsOfSquares()),
+                MatrixNear(fromRows({{-3, 3, -3}, {17, 29, 45}}), 0.0));
+    EXPECT_THAT(a.columnMaxima().joinBelow(a.columnMinima()),
+                MatrixNear(fromRows({{1, 5, 3}, {-4, -2, -6}}), 0.0));
+    EXPECT_THAT(a.rowSums().joinRight(a.rowSumsOfSquares()),
+                MatrixNear(fromRows({{2, 14}, {-5, 77}}), 0.0));
+}
+
+TEST_F(MatrixReduction, DeterminantAgainstClosedForms) {
+    EXPECT_EQ(fromRows({{0, 1}, {1, 0}}).determinant(), -1.0);
+    EXPECT_NEAR(fromRows({{1, 0.5, 0.3}, {0.5, 1, 0.2}, {0.3, 0.2, 1}}).determinant(),
+                1 + 2 * 0.5 * 0.3 * 0.2 - 0.25 - 0.09 - 0.04, 1e-15);
+    // Triangular after a row exchange: the product of the diagonal, sign flipped.
+    EXPECT_NEAR(fromRows({{0, 0, 3}, {2, 1, 5}, {0, 4, 7}}).determinant(), 2 * 4 * 3, 1e-12);
+    EXPECT_EQ(fromRows({{1, 2}, {2, 4}}).determinant(), 0.0);
+    // det(A·B) = det(A)·det(B) on random matrices.
+    std::mt19937 gen(11);
+    const Matrix a = testing::randomMatrix(6, 6, gen), b = testing::randomMatrix(6, 6, gen);
+    EXPECT_NEAR(a.multiply(b).determinant(), a.determinant() * b.determinant(), 1e-12);
+}
+
+TEST_F(MatrixReduction, NormalisationsAndGramSchmidtGiveUnitLengths) {
+    std::mt19937 gen(5);
+    const Matrix a = testing::randomMatrix(6, 4, gen);
+    EXPECT_THAT(a.normalizeRows().rowSumsOfSquares(), MatrixNear(ones(6, 1), 1e-14));
+    EXPECT_THAT(a.normalizeColumns().columnSumsOfSquares(), MatrixNear(ones(1, 4), 1e-14));
+    EXPECT_THAT(a.normalizeRowsSafe(), MatrixNear(a.normalizeRows(), 1e-15));
+    EXPECT_THAT(fromRows({{3, 4}, {0, 0}}).normalizeRowsSafe(),
+                MatrixNear(fromRows({{0.6, 0.8}, {0, 0}}), 1e-15));
+    // Column j of Q lies in the span of columns 0..j of A, so QᵀA is upper
+    // triangular; and the first column is only rescaled.
+    const Matrix q = a.orthonormalizeColumns();
+    EXPECT_THAT(q.transpose().multiply(q), MatrixNear(identity(4), 1e-14));
+    const Matrix r = q.transpose().multiply(a);
+    for (int i = 1; i < 4; ++i)
+        for (int j = 0; j < i; ++j) EXPECT_NEAR(r[i][j], 0.0, 1e-14) << i << "," << j;
+    const double len = std::sqrt(a.columnSumsOfSquares()[0][0]);
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(q[i][0], a[i][0] / len, 1e-15);
+}
+
+TEST_F(MatrixReduction, SortsWithDuplicatesAndCarriesTheIndex) {
+    const Matrix a = fromRows({{3, -1}, {1, 5}, {2, 5}, {1, -7}});
+    EXPECT_THAT(a.sortColumns(), MatrixNear(fromRows({{1, -7}, {1, -1}, {2, 5}, {3, 5}}), 0.0));
+    std::mt19937 gen(3);
+    std::uniform_int_distribution<int> small(0, 9);
+    for (int n : {1, 2, 3, 7, 50, 513}) {
+        std::vector<double> values(n);
+        for (double& v : values) v = small(gen);
+        const std::vector<double> original = values;
+        std::vector<int> index(n);
+        std::iota(index.begin(), index.end(), 0);
+        sortWithIndex(values.data(), index.data(), 0, n - 1);
+        EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << n;
+        for (int i = 0; i < n; ++i) EXPECT_EQ(values[i], original[index[i]]) << n;
+        std::sort(index.begin(), index.end());
+        for (int i = 0; i < n; ++i) ASSERT_EQ(index[i], i) << "index is not a permutation";
+    }
+}
+
+// A failed dimension check ends the program with status 1 and its text.
+TEST(MatrixDimensionDeathTest, MismatchedShapesEndTheProgram) {
+    const auto product = "MATRICES DESIGUALES EN PRODUCTO DE MATRICES \\.\\* !!!";
+    const auto join = "MATRICES DESIGUALES EN LA CONSTRUCCION DE LA SUPERMATRIZ!!!";
+    MatrixScope scope;
+    const Matrix a(2, 3), b(2, 3), c(3, 2);
+    EXPECT_EXIT(a.multiply(b), ::testing::ExitedWithCode(1), product);
+    EXPECT_EXIT(a.hadamard(c), ::testing::ExitedWithCode(1), product);
+    EXPECT_EXIT(a.hadamardDivide(c), ::testing::ExitedWithCode(1), product);
+    EXPECT_EXIT(a.joinBelow(c), ::testing::ExitedWithCode(1), join);
+    EXPECT_EXIT(a.joinRight(c), ::testing::ExitedWithCode(1), join);
+    EXPECT_EXIT(a.submatrix(1, 1, 3, 1), ::testing::ExitedWithCode(1), "^$");
+    EXPECT_EXIT(a.submatrix(0, 1, 1, 1), ::testing::ExitedWithCode(1), "^$");
+}
+
+}  // namespace
+}  // namespace talvex

@@ -232,9 +232,9 @@ void numberOfFactors(RunState& s) {
     }
 }
 
-// Greatest lower bound and omega when no factors are extracted; not wired
-// in yet.
-void reliabilityWithoutFactors(RunState&) {}
+// Greatest lower bound and omega when no factors are extracted; not part of
+// this version, so the report says so.
+void reliabilityWithoutFactors(RunState& s) { s.out().write(kReliabilityUnavailable); }
 
 // The common part, the reproduced matrix and the uniquenesses of L.
 void commonParts(RunState& s) {
@@ -304,22 +304,28 @@ RunEnding rotation(RunState& s) {
     return RunEnding::Continue;
 }
 
-// IRT parameterization (polychoric correlations only); not wired in yet.
+// IRT parameterization (polychoric correlations only); not part of this
+// version.
 void irtParameterization(RunState& s) {
-    if (s.settings().irtParameterization) stageText(s, "Computing TRI parameterization");
+    if (!s.settings().irtParameterization) return;
+    stageText(s, "Computing TRI parameterization");
+    s.out().write(kIrtUnavailable);
 }
 
 // Greatest lower bound and omega for one factor or an oblique solution; not
-// wired in yet.
+// part of this version.
 void reliability(RunState& s) {
     const AnalysisSettings& settings = s.settings();
     if (!settings.glbOmega || settings.irtParameterization) return;
-    if (s.k == 1 || (isOblique(settings.simplicityRotation) && s.k > 1))
+    if (s.k == 1 || (isOblique(settings.simplicityRotation) && s.k > 1)) {
         stageText(s, "Computing the greatest lower bound to reliability");
+        s.out().write(kReliabilityUnavailable);
+    }
 }
 
-// Second-order factors and the Schmid-Leiman solution; not wired in yet.
-void schmidLeimanSolution(RunState&) {}
+// Second-order factors and the Schmid-Leiman solution; not part of this
+// version.
+void schmidLeimanSolution(RunState& s) { s.out().write(kSchmidLeimanUnavailable); }
 
 // Distribution of the residuals (detailed output).
 void residuals(RunState& s) {
@@ -327,22 +333,25 @@ void residuals(RunState& s) {
 }
 
 // Missing-data descriptives, hot-deck imputation and the consensus over the
-// imputed data sets; not wired in yet, so the missing count stays 0.
+// imputed data sets; not part of this version, so the missing count stays 0.
 void multipleImputation(RunState& s) {
     if (!s.data().missingCodeEnabled) return;
     stageText(s, "Computing Multiple Imputation of missing data");
+    s.out().write(kImputationUnavailable);
 }
 
-// Least-squares or EAP factor scores (raw data); not wired in yet.
+// Least-squares or EAP factor scores (raw data); not part of this version.
 void factorScores(RunState& s) {
     if (!s.settings().saveFactorScores || !s.rawData()) return;
     if (s.missingCount == 0) stageText(s, "Computing factor scores");
+    s.out().write(kFactorScoresUnavailable);
 }
 
-// Person-fit indices of the one-factor model; not wired in yet.
+// Person-fit indices of the one-factor model; not part of this version.
 void personFit(RunState& s) {
     if (!s.settings().personFit) return;
     if (s.missingCount == 0) stageText(s, "Computing person-fit indices");
+    s.out().write(kPersonFitUnavailable);
 }
 
 void references(RunState& s) {

@@ -55,6 +55,15 @@ bool allIncluded(const DataSet& data) {
     return true;
 }
 
+// Number of variables in the analysis (all of the file when no list exists).
+int includedCount(const DataSet& data) {
+    if (!data.variableList.valid()) return data.variableCount;
+    int count = 0;
+    for (int i = 0; i < data.variableList.rows(); ++i)
+        if (data.variableList[i][1] == 1.0) ++count;
+    return count;
+}
+
 bool targetHasFreeCells(const DataSet& data) {
     const Matrix& t = data.analysedTarget.valid() ? data.analysedTarget : data.targetMatrix;
     if (!t.valid()) return false;
@@ -237,7 +246,7 @@ void writeDetails(ReportWriter& report, const DataSet& data, const AnalysisSetti
                       data.labelsFileName.c_str());
     writeParticipantLines(report, data);
     report.printf("Number of variables                                  : %i\n",
-                  data.variableCount);
+                  includedCount(data));
     if (allIncluded(data)) {
         report.printf("Variables included in the analysis                   : ALL\n");
         report.printf("Variables excluded in the analysis                   : NONE\n");

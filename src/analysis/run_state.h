@@ -47,6 +47,26 @@ inline constexpr const char* kRotationUnavailable =
     "NOTE: Rotation is not available in this version; the solution reported is the unrotated "
     "one.\n\n"
     "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kReliabilityUnavailable =
+    "NOTE: The greatest lower bound to reliability and omega are not available in this "
+    "version.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kIrtUnavailable =
+    "NOTE: The IRT parameterization is not available in this version.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kSchmidLeimanUnavailable =
+    "NOTE: The second-order and Schmid-Leiman solutions are not available in this version.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kImputationUnavailable =
+    "NOTE: Multiple imputation of missing data is not available in this version; the "
+    "participants without missing data are analysed.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kFactorScoresUnavailable =
+    "NOTE: Factor scores are not available in this version.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
+inline constexpr const char* kPersonFitUnavailable =
+    "NOTE: Person-fit indices are not available in this version.\n\n"
+    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
 // Shown (with the file name) when the report cannot be opened for writing.
 inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";

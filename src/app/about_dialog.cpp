@@ -1,5 +1,7 @@
 #include "app/about_dialog.h"
 
+#include "analysis/report_frame.h"
+
 namespace talvex {
 
 AboutDialog::AboutDialog(const std::string& version) : DialogModel("About TALVEX") {
@@ -7,8 +9,9 @@ AboutDialog::AboutDialog(const std::string& version) : DialogModel("About TALVEX
     text.kind = ControlKind::List;
     text.key = "about";
     const std::string lines[] = {
-        "TALVEX " + version + " - exploratory factor analysis of tests and questionnaires",
-        "Runs on Linux and other POSIX systems, at a terminal or from a script",
+        "TALVEX version " + version,
+        "Exploratory factor analysis of tests and questionnaires",
+        "for Linux and other POSIX systems, at a terminal or from a script",
         std::string("Released ") + kReleaseDate,
         "Written by the TALVEX developers",
     };

@@ -1,5 +1,6 @@
-// The About box: program name and version, platforms, a date line and the
-// credits; only OK.
+// The About box: a three-line text with the program name and version and the
+// platforms it runs on, a date line (the release date the report header also
+// prints) and the credits; only OK.
 #pragma once
 
 #include <string>
@@ -13,8 +14,5 @@ public:
     // The version text is set when the dialog opens (the executable knows it).
     explicit AboutDialog(const std::string& version);
 };
-
-// Date line of the About box: the release date of this version.
-inline constexpr const char* kReleaseDate = "December 2026";
 
 }  // namespace talvex

@@ -1,13 +1,18 @@
 #include "app/dialog_model.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "app/text_util.h"
 
 namespace talvex {
 
 int leadingInteger(const std::string& text) {
-    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+    // Too many digits saturate instead of wrapping to another number.
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(value, std::numeric_limits<int>::min(),
+                                             std::numeric_limits<int>::max()));
 }
 
 const Control* DialogModel::find(const std::string& key) const {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace talvex {
@@ -69,7 +70,9 @@ bool isBlank(char c) {
 bool isHardSeparator(char c) { return c == ',' || c == ';' || c == ':' || c == '/'; }
 
 // The whole field must be a finite number; a leading '+' is allowed as in
-// formatted input.
+// formatted input. A number too small for single precision becomes what
+// formatted input makes of it (0 or the nearest subnormal); one too large has
+// no finite value and is not taken.
 std::optional<double> parseNumber(std::string_view field) {
     const char* begin = field.data();
     const char* end = begin + field.size();
@@ -79,7 +82,14 @@ std::optional<double> parseNumber(std::string_view field) {
     }
     float value = 0.0f;
     const auto [stop, error] = std::from_chars(begin, end, value, std::chars_format::general);
-    if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+    if (stop != end) return std::nullopt;
+    if (error == std::errc::result_out_of_range) {
+        const std::string text(begin, end);
+        value = std::strtof(text.c_str(), nullptr);
+    } else if (error != std::errc()) {
+        return std::nullopt;
+    }
+    if (!std::isfinite(value)) return std::nullopt;
     return static_cast<double>(value);
 }
 

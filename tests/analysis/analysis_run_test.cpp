@@ -177,6 +177,47 @@ TEST_F(RunTest, RotationStageTextOnlyWhenRotating) {
     EXPECT_TRUE(stageShown("Rotating solution..."));
 }
 
+// Stages that this version does not compute yet still say so where their
+// section would be, in run order, and only when they would run.
+TEST_F(RunTest, StagesNotBuiltLeaveANoteInRunOrder) {
+    const std::string reliability = "NOTE: The greatest lower bound to reliability";
+    const std::string irt = "NOTE: The IRT parameterization";
+    const std::string secondOrder = "NOTE: The second-order and Schmid-Leiman";
+    const std::string imputation = "NOTE: Multiple imputation of missing data";
+    const std::string scores = "NOTE: Factor scores";
+    const std::string fit = "NOTE: Person-fit indices";
+    const struct {
+        int factors;
+        bool irt;
+        std::vector<std::string> notes;  // in report order
+        std::vector<std::string> absent;
+    } rows[] = {
+        {0, false, {reliability}, {irt, secondOrder, imputation, scores, fit}},
+        {1, false, {reliability, secondOrder, imputation, scores, fit}, {irt}},
+        {1, true, {irt, secondOrder, imputation, scores, fit}, {reliability}},
+    };
+    for (const auto& row : rows) {
+        readAndConfigure();
+        AnalysisSettings& s = session.settings;
+        s.factorCount = row.factors;
+        s.glbOmega = s.saveFactorScores = s.personFit = s.schmidLeiman = true;
+        s.irtParameterization = row.irt;
+        session.data.missingCodeEnabled = true;
+        runAnalysis(session, host, clock);
+        const std::string report = readWholeFile(reportPath);
+        std::size_t at = 0;
+        for (const std::string& note : row.notes) {
+            const std::size_t found = report.find(note, at);
+            ASSERT_NE(found, std::string::npos) << note << " with " << row.factors << " factors";
+            EXPECT_NE(report.find(".\n\n" + kDashes + "\n\n", found), std::string::npos);
+            at = found + 1;
+        }
+        EXPECT_LT(at, report.find("References\n\n"));
+        for (const std::string& note : row.absent)
+            EXPECT_EQ(report.find(note), std::string::npos) << note;
+    }
+}
+
 // Driven directly: the failure ending writes the run's warning, the halt
 // ending its own; both restore the dispersion type the user chose.
 TEST_F(RunTest, FailureAndHaltEndings) {

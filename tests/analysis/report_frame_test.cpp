@@ -77,7 +77,7 @@ TEST_F(DetailsTest, DefaultConfigurationWithTwoVariablesExcluded) {
               "\nDETAILS OF ANALYSIS\n\n"
               "Participants' scores data file                       : scores.dat\n"
               "Number of participants                               : 100\n"
-              "Number of variables                                  : 6\n"
+              "Number of variables                                  : 4\n"
               "Variables included in the analysis                   : V1, V3, V4, V6\n"
               "Variables excluded in the analysis                   : V2, V5\n"
               "Number of factors                                    : 2\n"

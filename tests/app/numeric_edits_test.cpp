@@ -1,9 +1,20 @@
 #include "app/numeric_edits.h"
 
+#include "app/dialog_model.h"
+
 #include <gtest/gtest.h>
 
 namespace talvex {
 namespace {
+
+// The Sample dialog's conversion: leading digits, 0 for text, and a number
+// with too many digits saturates rather than wrapping to a negative one.
+TEST(NumericEdits, LeadingIntegerOfTheSampleDialog) {
+    EXPECT_EQ(leadingInteger("12abc"), 12);
+    EXPECT_EQ(leadingInteger("abc"), 0);
+    EXPECT_EQ(leadingInteger("99999999999"), 2147483647);
+    EXPECT_EQ(leadingInteger("-99999999999"), -2147483647 - 1);
+}
 
 TEST(NumericEdits, IntegersMustBeTheWholeTextAndFit) {
     EXPECT_EQ(parseIntegerEdit(" -3 "), -3);

@@ -28,6 +28,11 @@ TEST(LineSyntax, FieldsOfALine) {
         {"1,5", {1.0, 5.0}}, {"1.5", {1.5}},
         // Single precision: 0.1 is the float nearest to it, not the double.
         {"0.1 -2.5 1e2 +3 .5", {static_cast<double>(0.1f), -2.5, 100.0, 3.0, 0.5}},
+        // Below the single-precision range a number is still a number: 0, or
+        // the nearest subnormal; above it there is no finite value.
+        {"1e-50 -1e-50 0.00000000000000000000000000000000000000000000000000001",
+         {0.0, -0.0, 0.0}},
+        {"1e-40 1e40 -3.5e38", {static_cast<double>(1e-40f), NA, NA}},
         // An empty field is not a value and does not swallow the next one;
         // none follows the last separator.
         {"1,,3", {1.0, NA, 3.0}}, {",1,2", {NA, 1.0, 2.0}}, {"1 , ,2", {1.0, NA, 2.0}},

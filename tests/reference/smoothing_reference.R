@@ -7,7 +7,8 @@
 # A covariance matrix is smoothed in its correlation form and scaled back
 # with its standard deviations; its correlation form may hold elements at or
 # beyond +-1, which enter a pass at +-0.999999 (a choice of ours, so that
-# every element reaches 0 in a bounded number of passes).
+# every element reaches 0 in a bounded number of passes). Elements inside
+# (-1, 1), however close to +-1, keep their own z.
 # Run: Rscript smoothing_reference.R (from this folder); writes
 # smoothing_reference.txt.
 
@@ -27,7 +28,7 @@ smooth_dgk <- function(s, n) {
     for (i in 1:(p - 1)) for (j in (i + 1):p) {
       r <- x[i, j]
       # elements at or beyond +-1 have no z: they enter the pass at +-0.999999
-      z <- atanh(max(min(r, 0.999999), -0.999999))
+      z <- if (r >= 1) atanh(0.999999) else if (r <= -1) atanh(-0.999999) else atanh(r)
       v <- if (r < -t) tanh(z + delta) else if (abs(r) <= t) 0 else tanh(z - delta)
       x[i, j] <- v
       x[j, i] <- v
@@ -59,6 +60,9 @@ cases <- list(
   list(name = "covariance_beyond_one", n = 400,
        s = matrix(c(4, 5, 1, 5, 4, 3, 1, 3, 9), 3, 3)),
   list(name = "positive_definite", n = 50, s = sym(3, c(0.3, 0.2, 0.1))),
+  # a correlation closer to 1 than 0.999999 keeps its own z: one pass gives
+  # tanh(atanh(0.9999999) - 0.25), the other two fall within tanh(0.25)
+  list(name = "near_one", n = 1, s = sym(3, c(0.9999999, 0.2, -0.2))),
   # a pass with delta = 0.25 lowers the smallest eigenvalue
   list(name = "failure", n = 1, s = sym(3, c(0.3, 0.9, 0.9)))
 )

@@ -9,23 +9,30 @@ namespace talvex {
 
 double averageSquaredPartial(const Matrix& residual) {
     const int p = residual.rows();
-    // 1/√E(i, i), infinite for a non-positive variance: the partials of that
-    // variable then come out infinite or not a number.
+    // 1/√E(i, i), infinite for a non-positive variance.
     std::vector<double> scale(static_cast<std::size_t>(p));
     for (int i = 0; i < p; ++i) {
         const double root = residual[i][i] > 0 ? std::sqrt(residual[i][i]) : 0.0;
         scale[static_cast<std::size_t>(i)] = 1.0 / root;
     }
+    const double pairs = p * (p - 1.0) / 2.0;
+    if (pairs <= 0) return std::nan("");
+    // The partials are D·E·D with D = diag(scale). An infinite scale makes
+    // every element of its row of D·E infinite or not a number, and each of
+    // them meets a zero of D in the second product: the whole row of
+    // partials is not a number. Only the last row has no element above the
+    // diagonal, so an infinite scale there leaves just its column, whose
+    // partials are ±∞ (or not a number where the residual is 0).
+    for (int i = 0; i + 1 < p; ++i)
+        if (std::isinf(scale[static_cast<std::size_t>(i)])) return std::nan("");
     double s = 0.0;
     for (int i = 0; i < p; ++i)
         for (int j = i + 1; j < p; ++j) {
             const double partial = scale[static_cast<std::size_t>(i)] * residual[i][j] * scale[static_cast<std::size_t>(j)];
             s += partial * partial;
         }
-    const double pairs = p * (p - 1.0) / 2.0;
-    // An infinite sum is as undefined as a not-a-number one: both come from a
-    // residual variance of (numerically) zero.
-    if (!std::isfinite(s) || s < 0 || pairs <= 0) return std::nan("");
+    // A sum of squares is never negative; not a number ends the test, an
+    // infinite sum gives an infinite average.
     return s / pairs;
 }
 

@@ -14,9 +14,12 @@ class ReportWriter;
 inline constexpr double kMapUndefinedAverage = 0.99999;
 
 // Average over i < j of the squared partial correlations
-// E(i, j)/√(E(i, i)·E(j, j)) of a residual matrix E. Not a number when the
-// sum is not finite (a residual variance that is not positive makes its
-// partials infinite or not a number) and for fewer than two variables.
+// E(i, j)/√(E(i, i)·E(j, j)) of a residual matrix E, with 1/√E(i, i)
+// infinite for a non-positive E(i, i). Not a number when a variable other
+// than the last has a non-positive residual variance (its row of partials is
+// not a number), when a partial is 0·∞, and for fewer than two variables;
+// infinite when only the last variable's residual variance is non-positive
+// and its residual covariances are not 0.
 double averageSquaredPartial(const Matrix& residual);
 
 // The column a_1..a_M (M <= p) of averages after partialling out 1, 2, ...

@@ -5,6 +5,7 @@
 
 #include "analysis/report_writer.h"
 #include "core/distributions.h"
+#include "stats/dispersion/correlation.h"
 
 namespace talvex {
 
@@ -20,10 +21,12 @@ std::vector<double> inverseRootsOfDiagonal(const Matrix& a) {
 }  // namespace
 
 Matrix partialCorrelation(const Matrix& s) {
-    const int m = s.rows();
+    const int m = s.cols();
     Matrix q(m, m);
     MatrixScope scope;
-    const Matrix p = s.sweepInverse();
+    // A data matrix (participants by variables) stands for its Pearson
+    // correlations.
+    const Matrix p = (s.rows() == s.cols() ? s : correlationOf(s)).sweepInverse();
     const std::vector<double> d = inverseRootsOfDiagonal(p);
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j)

@@ -16,8 +16,9 @@ struct BartlettTest {
 
 // Anti-image correlations of a square dispersion matrix: −pᵢⱼ/√(pᵢᵢpⱼⱼ)
 // off the diagonal, with P its sweep inverse, and 1 on the diagonal. A
-// variable whose pᵢᵢ is not positive (swept out as linearly dependent) has
-// no partial correlations; they are left at 0.
+// matrix that is not square is N x m data and stands for its Pearson
+// correlation matrix. A variable whose pᵢᵢ is not positive (swept out as
+// linearly dependent) has no partial correlations; they are left at 0.
 Matrix partialCorrelation(const Matrix& s);
 
 // D^(-1/2)·M·D^(-1/2) with D the diagonal of M; a non-positive variance

@@ -13,6 +13,7 @@ namespace {
 // indefinite covariance matrix, or in a user's matrix) have no finite z.
 // They enter the first pass at this bound, z ≈ 7.25, so every element
 // reaches 0 after a bounded number of passes and the loop must end.
+// Elements inside (−1, 1) keep their own z, however close to ±1.
 constexpr double kLargestCorrelation = 0.999999;
 
 // Beyond this |z|, (e^(2z) − 1)/(e^(2z) + 1) already rounds to ±1.
@@ -20,8 +21,8 @@ constexpr double kSaturatedZ = 20.0;
 
 double shrinkTowardZero(double r, double delta, double threshold) {
     if (std::fabs(r) <= threshold) return 0.0;
-    if (r > kLargestCorrelation) r = kLargestCorrelation;
-    if (r < -kLargestCorrelation) r = -kLargestCorrelation;
+    if (r >= 1.0) r = kLargestCorrelation;
+    if (r <= -1.0) r = -kLargestCorrelation;
     const double z = fisherZ(r);
     return r < 0 ? fisherZInverse(z + delta) : fisherZInverse(z - delta);
 }

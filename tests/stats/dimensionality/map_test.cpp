@@ -34,6 +34,16 @@ TEST_F(MapTest, AverageSquaredPartialAndItsUndefinedCases) {
     e[0][1] = e[1][0] = 1e-17;
     EXPECT_TRUE(std::isnan(averageSquaredPartial(e)));
     EXPECT_TRUE(std::isnan(averageSquaredPartial(identity(1))));
+    // Any variable but the last with a non-positive residual variance: its
+    // whole row of D·E·D is not a number, whatever its covariances.
+    e = testing::fromRows({{1.0, 0.3, 0.2}, {0.3, -1e-17, 0.1}, {0.2, 0.1, 1.0}});
+    EXPECT_TRUE(std::isnan(averageSquaredPartial(e)));
+    // Only the last one: its column of partials is ±∞, so the average is
+    // infinite (a number, the test goes on); a 0 covariance there gives 0·∞.
+    e = testing::fromRows({{1.0, 0.3, 0.2}, {0.3, 1.0, -0.1}, {0.2, -0.1, 0.0}});
+    EXPECT_EQ(averageSquaredPartial(e), HUGE_VAL);
+    e[1][2] = e[2][1] = 0.0;
+    EXPECT_TRUE(std::isnan(averageSquaredPartial(e)));
 }
 
 TEST_F(MapTest, AveragesOfClosedFormMatrices) {
@@ -66,7 +76,9 @@ TEST_F(MapTest, SectionMarksTheAdvisedMinimum) {
                   row(1, 0.03, false) + row(2, 0.012, true) + row(3, 0.02, false) + row(4, 0.99999, false), 2},
                  {testing::fromRows({{0.05}, {0.01}, {0.01}, {0.04}}),
                   row(1, 0.05, false) + row(2, 0.01, true) + row(3, 0.01, true) + row(4, 0.04, false), 3},
-                 {testing::fromRows({{0.2}, {0.0}, {0.1}}), row(1, 0.2, false) + row(3, 0.1, false), 0}};
+                 {testing::fromRows({{0.2}, {0.0}, {0.1}}), row(1, 0.2, false) + row(3, 0.1, false), 0},
+                 {testing::fromRows({{0.04}, {HUGE_VAL}, {0.03}}),
+                  row(1, 0.04, false) + "   2          inf  \n" + row(3, 0.03, true), 3}};
     for (const auto& c : cases) {
         int advised = -1;
         EXPECT_EQ(captureReport([&](ReportWriter& w) { advised = writeMapAverages(w, c.averages); }),

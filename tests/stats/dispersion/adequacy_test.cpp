@@ -38,6 +38,21 @@ TEST_F(AdequacyTest, PartialCorrelationClosedForm) {
     EXPECT_TRUE(std::isfinite(kmoIndex(dependent)));
 }
 
+// A data matrix (not square) stands for its Pearson correlations: scores
+// (1, 2, 3, 4) and (1, 3, 2, 4) correlate 4/5 = 0.8, and with two variables
+// the partial equals r.
+TEST_F(AdequacyTest, PartialCorrelationOfDataMatrix) {
+    const Matrix data = testing::fromRows({{1.0, 1.0}, {2.0, 3.0}, {3.0, 2.0}, {4.0, 4.0}});
+    const Matrix q = partialCorrelation(data);
+    ASSERT_EQ(q.rows(), 2);
+    ASSERT_EQ(q.cols(), 2);
+    EXPECT_NEAR(q[0][1], 0.8, 1e-14);
+    EXPECT_NEAR(q[1][0], 0.8, 1e-14);
+    EXPECT_EQ(q[0][0], 1.0);
+    const Matrix q2 = partialCorrelation(symmetric(2, {0.5}));
+    EXPECT_NEAR(q2[0][1], 0.5, 1e-15);
+}
+
 TEST_F(AdequacyTest, KmoLabelBoundaries) {
     const std::pair<double, const char*> cases[] = {
         {1.0, "(very good)\n"}, {0.9, "(very good)\n"},   {0.8999, "(good)\n"},

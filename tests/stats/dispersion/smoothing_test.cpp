@@ -54,8 +54,9 @@ TEST_F(SmoothingTest, ShrinksTowardZeroUntilPositiveSemiDefinite) {
 
 // Cases from tests/reference/smoothing_reference.R, an independent base-R
 // implementation: one pass at N = 100 (0.5 → tanh(atanh(0.5) − 0.025), 0.02
-// → 0), several passes, covariance matrices, a positive definite matrix, and
-// a failure (a pass lowers the smallest eigenvalue).
+// → 0), several passes, covariance matrices, a positive definite matrix, a
+// correlation closer to 1 than 0.999999 (it keeps its own z), and a failure
+// (a pass lowers the smallest eigenvalue).
 TEST_F(SmoothingTest, MatchesReferenceCases) {
     std::ifstream in(testing::referencePath("smoothing_reference.txt"));
     auto readMatrix = [&in](int p) {
@@ -85,7 +86,20 @@ TEST_F(SmoothingTest, MatchesReferenceCases) {
         EXPECT_FALSE(s.sameAs(input));  // always a new matrix
         EXPECT_THAT(s, testing::MatrixNear(readMatrix(p), 1e-12));
     }
-    EXPECT_EQ(cases, 6);
+    EXPECT_EQ(cases, 7);
+}
+
+// Only elements at or beyond ±1 are held at ±0.999999; one just inside keeps
+// its own z: 0.9999999 at N = 1 becomes tanh(atanh(0.9999999) − 0.25) =
+// 0.99999983512787838, not tanh(atanh(0.999999) − 0.25) = 0.99999835127926406.
+TEST_F(SmoothingTest, CorrelationNearOneKeepsItsOwnZ) {
+    for (double sign : {1.0, -1.0}) {
+        const Matrix s = smoothDispersion(symmetric(3, {sign * 0.9999999, 0.2, -sign * 0.2}), 1);
+        ASSERT_TRUE(s.valid());
+        EXPECT_NEAR(s[0][1], sign * 0.99999983512787838, 1e-12) << sign;
+        EXPECT_EQ(s[0][2], 0.0);
+        EXPECT_EQ(s[1][2], 0.0);
+    }
 }
 
 TEST_F(SmoothingTest, WarningParagraphs) {

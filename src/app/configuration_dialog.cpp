@@ -42,14 +42,6 @@ Control choiceControl(const char* key, const char* caption, std::vector<ControlO
     return c;
 }
 
-Control listControl(const char* key, const char* caption) {
-    Control c;
-    c.kind = ControlKind::List;
-    c.key = key;
-    c.caption = caption;
-    return c;
-}
-
 }  // namespace
 
 ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const DataSet& data,

@@ -44,6 +44,16 @@ Control DialogModel::checkControl(const char* key, const char* caption, bool on)
     return c;
 }
 
+Control DialogModel::listControl(const char* key, const char* caption,
+                                 const std::vector<std::string>& lines) {
+    Control c;
+    c.kind = ControlKind::List;
+    c.key = key;
+    c.caption = caption;
+    for (const std::string& line : lines) c.options.push_back({0, line, line});
+    return c;
+}
+
 Control& DialogModel::control(const std::string& key) {
     for (Control& c : controls_)
         if (c.key == key) return c;

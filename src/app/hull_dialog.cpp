@@ -1,5 +1,6 @@
 #include "app/hull_dialog.h"
 
+#include <iterator>
 #include <string>
 
 namespace talvex {
@@ -23,12 +24,9 @@ const char* const kDescription[] = {
 }  // namespace
 
 HullDialog::HullDialog(const AnalysisSettings& settings) : DialogModel("The Hull method") {
-    Control description;
-    description.kind = ControlKind::List;
-    description.key = "description";
-    description.caption = "Short description of the method";
+    Control description = listControl("description", "Short description of the method",
+                                      {std::begin(kDescription), std::end(kDescription)});
     description.enabled = false;
-    for (const char* line : kDescription) description.options.push_back({0, line, line});
     add(std::move(description));
 
     Control index;

@@ -52,10 +52,7 @@ ParallelAnalysisDialog::ParallelAnalysisDialog(const AnalysisSettings& settings)
     implementation.value = std::to_string(settings.paImplementation);
     add(std::move(implementation));
 
-    Control explanation;
-    explanation.kind = ControlKind::List;
-    explanation.key = "explanation";
-    explanation.caption = "";
+    Control explanation = listControl("explanation", "");
     explanation.enabled = false;
     add(std::move(explanation));
 

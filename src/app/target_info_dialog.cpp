@@ -1,5 +1,6 @@
 #include "app/target_info_dialog.h"
 
+#include <iterator>
 #include <string>
 
 namespace talvex {
@@ -40,12 +41,9 @@ Control number(const char* key, const char* caption, int value) {
 
 TargetInfoDialog::TargetInfoDialog(const TargetCounts& counts)
     : DialogModel("User provided target matrix") {
-    Control explanation;
-    explanation.kind = ControlKind::List;
-    explanation.key = "explanation";
-    explanation.caption = "What is a semi-specified target matrix?";
+    Control explanation = listControl("explanation", "What is a semi-specified target matrix?",
+                                      {std::begin(kExplanation), std::end(kExplanation)});
     explanation.enabled = false;
-    for (const char* line : kExplanation) explanation.options.push_back({0, line, line});
     add(std::move(explanation));
 
     // Group "Your semi-specified target ".

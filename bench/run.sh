@@ -21,14 +21,18 @@ core() {
 # factors. Wall time and peak memory; with R and psych installed, the same
 # computations in R for the ratio (bench/large/psych_timing.R).
 large() {
-    local dir="$ROOT/bench/large"
+    local dir="$ROOT/bench/large" timing
     [ -f "$dir/large.dat" ] || python3 "$dir/make_data.py" "$dir/large.dat"
-    (cd "$dir" && /usr/bin/time -f "talvex: %e s wall, %M KB peak" \
-        "$BUILD/talvex" --console <scenario.session >/dev/null 2>/dev/null) 2>&1 | tail -1
+    timing=$(mktemp)
+    (cd "$dir" && /usr/bin/time -o "$timing" -f "talvex: %e s wall, %M KB peak" \
+        "$BUILD/talvex" --console <scenario.session >/dev/null 2>&1)
+    cat "$timing"
     if command -v Rscript >/dev/null && Rscript -e 'library(psych)' >/dev/null 2>&1; then
-        (cd "$dir" && /usr/bin/time -f "R psych: %e s wall, %M KB peak" \
-            Rscript psych_timing.R large.dat) 2>&1 | tail -2
+        (cd "$dir" && /usr/bin/time -o "$timing" -f "R psych: %e s wall, %M KB peak" \
+            Rscript psych_timing.R large.dat)
+        cat "$timing"
     fi
+    rm -f "$timing"
 }
 
 SCENARIOS=(core large)

@@ -156,10 +156,12 @@ void dispersionMatrix(RunState& s) {
             // analyse Pearson correlations instead.
             s.out().write(kPolychoricUnavailable);
             s.settings().dispersionType = PearsonCorrelation;
-            s.R = correlationOf(data.analysedScores);
+            s.pearson = correlationOf(data.analysedScores);
+            s.R = s.pearson;
             break;
         case PearsonCorrelation:
-            s.R = correlationOf(data.analysedScores);
+            s.pearson = correlationOf(data.analysedScores);
+            s.R = s.pearson;
             break;
         case UserMatrix:
             s.R = data.dispersion;
@@ -200,12 +202,13 @@ void dispersionSection(RunState& s) {
 // the data whatever matrix is analysed, or on the user's matrix.
 void adequacy(RunState& s) {
     stageText(s, "Computing indices...");
-    if (s.rawData()) {
-        MatrixScope scope;
-        writeAdequacy(s.out(), correlationOf(s.data().analysedScores), s.n);
-    } else {
+    if (!s.rawData()) {
         writeAdequacy(s.out(), s.R, s.n);
+        return;
     }
+    // The Pearson matrix of the data, before any smoothing of R.
+    if (!s.pearson.valid()) s.pearson = correlationOf(s.data().analysedScores);
+    writeAdequacy(s.out(), s.pearson, s.n);
 }
 
 // Eigenvalues of R and the variance they explain (detailed output).

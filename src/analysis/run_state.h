@@ -94,6 +94,7 @@ struct RunState {
     int m = 0;                // variables analysed
     int k = 0;                // factors
     Matrix R;                 // dispersion matrix analysed
+    Matrix pearson;           // Pearson correlations of the analysed data, once computed
     Matrix L;                 // unrotated loadings, m x k
     Matrix componentWeights;  // PCA only, m x k
     Matrix H;                 // L·Lᵀ

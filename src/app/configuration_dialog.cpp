@@ -31,17 +31,6 @@ constexpr const char* kLowestAdjusted = "The lowest possible items score is adju
 
 constexpr int kFirstOblique = 16;
 
-Control choiceControl(const char* key, const char* caption, std::vector<ControlOption> options,
-                      int value) {
-    Control c;
-    c.kind = ControlKind::Choice;
-    c.key = key;
-    c.caption = caption;
-    c.options = std::move(options);
-    c.value = std::to_string(value);
-    return c;
-}
-
 }  // namespace
 
 ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const DataSet& data,

@@ -44,6 +44,17 @@ Control DialogModel::checkControl(const char* key, const char* caption, bool on)
     return c;
 }
 
+Control DialogModel::choiceControl(const char* key, const char* caption,
+                                   std::vector<ControlOption> options, int value) {
+    Control c;
+    c.kind = ControlKind::Choice;
+    c.key = key;
+    c.caption = caption;
+    c.options = std::move(options);
+    c.value = std::to_string(value);
+    return c;
+}
+
 Control DialogModel::listControl(const char* key, const char* caption,
                                  const std::vector<std::string>& lines) {
     Control c;

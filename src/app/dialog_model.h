@@ -81,6 +81,8 @@ protected:
     // An Edit holding value, and a Check that is on or off.
     static Control editControl(const char* key, const char* caption, std::string value);
     static Control checkControl(const char* key, const char* caption, bool on);
+    static Control choiceControl(const char* key, const char* caption,
+                                 std::vector<ControlOption> options, int value);
     // A list of lines; read-only lists are also disabled by their dialog.
     static Control listControl(const char* key, const char* caption,
                                const std::vector<std::string>& lines = {});

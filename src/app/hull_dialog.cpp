@@ -29,18 +29,14 @@ HullDialog::HullDialog(const AnalysisSettings& settings) : DialogModel("The Hull
     description.enabled = false;
     add(std::move(description));
 
-    Control index;
-    index.kind = ControlKind::Choice;
-    index.key = "hullIndexChoice";
-    index.caption = "Goodness-of-fit index";
-    index.options = {
-        {Optimal, "optimal", "Optimal index depending on the factor extraction used"},
-        {CAF, "CAF", "CAF (Common part Accounted For)"},
-        {CFI, "CFI", "CFI (Comparative Fit Index)"},
-        {RMSEA, "RMSEA", "RMSEA (Root Mean Square Error of Approximation)"},
-    };
-    index.value = std::to_string(settings.hullIndexChoice);
-    add(std::move(index));
+    add(choiceControl("hullIndexChoice", "Goodness-of-fit index",
+                      {
+                          {Optimal, "optimal", "Optimal index depending on the factor extraction used"},
+                          {CAF, "CAF", "CAF (Common part Accounted For)"},
+                          {CFI, "CFI", "CFI (Comparative Fit Index)"},
+                          {RMSEA, "RMSEA", "RMSEA (Root Mean Square Error of Approximation)"},
+                      },
+                      settings.hullIndexChoice));
 }
 
 void HullDialog::commit(AnalysisSettings& settings) const {

@@ -41,38 +41,27 @@ const std::vector<std::string> kOptimalLines = {
 ParallelAnalysisDialog::ParallelAnalysisDialog(const AnalysisSettings& settings)
     : DialogModel("Configuration of Parallel Analysis"),
       userMatrix_(settings.dispersionType == UserMatrix) {
-    Control implementation;
-    implementation.kind = ControlKind::Choice;
-    implementation.key = "paImplementation";
-    implementation.caption = "Implementation of Parallel Analysis";
-    implementation.options = {
-        {0, "optimal", "Optimal implementation (Zazadidov && Varnholt, 2011)"},
-        {1, "classical", "Classical implementation (Horn, 1965)"},
-    };
-    implementation.value = std::to_string(settings.paImplementation);
-    add(std::move(implementation));
+    add(choiceControl("paImplementation", "Implementation of Parallel Analysis",
+                      {
+                          {0, "optimal", "Optimal implementation (Zazadidov && Varnholt, 2011)"},
+                          {1, "classical", "Classical implementation (Horn, 1965)"},
+                      },
+                      settings.paImplementation));
 
     Control explanation = listControl("explanation", "");
     explanation.enabled = false;
     add(std::move(explanation));
 
-    Control matrices;
-    matrices.kind = ControlKind::Edit;
-    matrices.key = "paRandomMatrices";
-    matrices.caption = "Number of random correlation matrices:";
-    matrices.value = std::to_string(settings.paRandomMatrices);
-    add(std::move(matrices));
+    add(editControl("paRandomMatrices", "Number of random correlation matrices:",
+                    std::to_string(settings.paRandomMatrices)));
 
-    Control generation;
-    generation.kind = ControlKind::Choice;
-    generation.key = "paGeneration";
-    generation.caption = "Generation of random correlation matrices: ";
-    generation.options = {
-        {0, "normal", "Normal distribution"},
-        {1, "permutation", "Permutation of sample values"},
-    };
+    Control generation = choiceControl("paGeneration", "Generation of random correlation matrices: ",
+                                       {
+                                           {0, "normal", "Normal distribution"},
+                                           {1, "permutation", "Permutation of sample values"},
+                                       },
+                                       userMatrix_ ? 0 : settings.paGeneration);
     generation.options[1].visible = !userMatrix_;
-    generation.value = std::to_string(userMatrix_ ? 0 : settings.paGeneration);
     add(std::move(generation));
 
     showImplementation();

@@ -41,19 +41,16 @@ RotationDialog::RotationDialog(const RotationParameters& parameters, float salie
     const RotationMethodInfo* info =
         targetMethod ? nullptr : &kRotationMethods[static_cast<std::size_t>(method)];
 
-    Control clever;
-    clever.kind = ControlKind::Choice;
-    clever.key = "cleverStart";
-    clever.caption = "Clever Start: ";
+    std::vector<ControlOption> starts;
     const int choices = targetMethod ? 1 : kCleverStartChoices;
     for (int i = 0; i < choices; ++i) {
         const char* name = kRotationMethods[static_cast<std::size_t>(i)].name;
-        clever.options.push_back({i, name, name});
+        starts.push_back({i, name, name});
     }
     int shown = targetMethod ? 0 : parameters.cleverStart;
     if (info != nullptr && info->cleverStart == CleverStartChoice::Fixed)
         shown = info->initialCleverStart;
-    clever.value = std::to_string(shown);
+    Control clever = choiceControl("cleverStart", "Clever Start: ", std::move(starts), shown);
     clever.enabled = info != nullptr && info->cleverStart == CleverStartChoice::Yes;
     add(std::move(clever));
 

@@ -40,14 +40,10 @@ SampleDialog::SampleDialog(const DataSet& data, bool userMatrix) : DialogModel("
     add(editControl("participantCount", "Number of participants:", std::to_string(participants)));
     add(editControl("variableCount", "Number of variables:", std::to_string(data.variableCount)));
 
-    Control kind;
-    kind.kind = ControlKind::Choice;
-    kind.key = "dataKind";
-    kind.caption = "File names";
-    kind.options = {{ScoresFile, "scores", "Participants' scores:"},
-                    {MatrixFile, "matrix", "Variance/covariance matrix:"}};
-    kind.value = std::to_string(userMatrix ? MatrixFile : ScoresFile);
-    add(std::move(kind));
+    add(choiceControl("dataKind", "File names",
+                      {{ScoresFile, "scores", "Participants' scores:"},
+                       {MatrixFile, "matrix", "Variance/covariance matrix:"}},
+                      userMatrix ? MatrixFile : ScoresFile));
 
     add(editControl("scoresFileName", "Participants' scores file:", data.scoresFileName));
     add(editControl("matrixFileName", "Variance/covariance matrix file:", data.matrixFileName));

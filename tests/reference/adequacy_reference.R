@@ -12,11 +12,8 @@
 # adequacy_reference.txt.
 library(psych)
 
-bfi <- as.matrix(read.table("bfi25.dat"))
-sets <- list(
-  list(name = "bfi25", r = cor(bfi), n = nrow(bfi)),
-  list(name = "harman74", r = as.matrix(read.table("harman74.cor")), n = 145)
-)
+source("reference_sets.R")
+sets <- reference_sets
 
 con <- file("adequacy_reference.txt", "w")
 writeLines(c(

@@ -9,11 +9,8 @@ out <- function(key, values) {
   cat(key, formatC(as.numeric(values), digits = 17, format = "g"), "\n")
 }
 
-bfi <- as.matrix(read.table("bfi25.dat"))
-sets <- list(
-  bfi25 = list(r = cor(bfi), n = nrow(bfi)),
-  harman74 = list(r = as.matrix(read.table("harman74.cor")), n = 145)
-)
+source("reference_sets.R")
+sets <- reference_sets
 
 cat("# Produced by extraction_reference.R with R", as.character(getRversion()),
     "and psych", as.character(packageVersion("psych")), "\n")

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/report_writer.h"
-#include "analysis/settings.h"
+#include "report/report_writer.h"
+#include "report/settings.h"
 
 namespace talvex {
 

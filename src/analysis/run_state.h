@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analysis/report_frame.h"
-#include "analysis/report_writer.h"
+#include "report/report_writer.h"
 #include "analysis/session.h"
 #include "core/matrix.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "analysis/progress.h"
-#include "analysis/settings.h"
+#include "report/settings.h"
 #include "data/dataset.h"
 
 namespace talvex {

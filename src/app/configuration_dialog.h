@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "analysis/settings.h"
+#include "report/settings.h"
 #include "app/dialog_model.h"
 #include "data/dataset.h"
 

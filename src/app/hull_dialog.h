@@ -1,7 +1,7 @@
 // "The Hull method": the goodness-of-fit index the Hull method uses.
 #pragma once
 
-#include "analysis/settings.h"
+#include "report/settings.h"
 #include "app/dialog_model.h"
 
 namespace talvex {

@@ -2,7 +2,7 @@
 // matrices and how they are generated.
 #pragma once
 
-#include "analysis/settings.h"
+#include "report/settings.h"
 #include "app/dialog_model.h"
 
 namespace talvex {

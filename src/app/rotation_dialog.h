@@ -3,7 +3,7 @@
 // salient-loading threshold shared by all methods.
 #pragma once
 
-#include "analysis/settings.h"
+#include "report/settings.h"
 #include "app/dialog_model.h"
 
 namespace talvex {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/report_writer.h"
+#include "report/report_writer.h"
 #include "core/matrix.h"
 #include "data/dataset.h"
 

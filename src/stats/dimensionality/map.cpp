@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/report_writer.h"
+#include "report/report_writer.h"
 
 namespace talvex {
 

@@ -1,6 +1,6 @@
 #include "stats/dispersion/correlation.h"
 
-#include "analysis/report_writer.h"
+#include "report/report_writer.h"
 #include "data/dataset.h"
 #include "stats/dispersion/descriptives.h"
 

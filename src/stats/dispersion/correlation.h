@@ -2,7 +2,7 @@
 // report section that prints the dispersion matrix analysed.
 #pragma once
 
-#include "analysis/settings.h"
+#include "report/settings.h"
 #include "core/matrix.h"
 
 namespace talvex {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "analysis/report_writer.h"
+#include "report/report_writer.h"
 #include "core/distributions.h"
 #include "data/dataset.h"
 #include "stats/dispersion/correlation.h"

@@ -2,7 +2,7 @@
 // multivariate tests, and the descriptive sections of the report.
 #pragma once
 
-#include "analysis/settings.h"
+#include "report/settings.h"
 #include "core/matrix.h"
 
 namespace talvex {

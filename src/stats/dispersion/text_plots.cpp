@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/report_writer.h"
+#include "report/report_writer.h"
 #include "core/distributions.h"
 #include "data/dataset.h"
 

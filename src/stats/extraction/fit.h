@@ -2,8 +2,8 @@
 // the MRFA summary of common variance, and the distribution of residuals.
 #pragma once
 
-#include "analysis/report_writer.h"
-#include "analysis/settings.h"
+#include "report/report_writer.h"
+#include "report/settings.h"
 #include "core/matrix.h"
 
 namespace talvex {

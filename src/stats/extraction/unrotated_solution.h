@@ -2,8 +2,8 @@
 // describe it: the eigenvalue table and the unrotated loading matrix.
 #pragma once
 
-#include "analysis/report_writer.h"
-#include "analysis/settings.h"
+#include "report/report_writer.h"
+#include "report/settings.h"
 #include "core/matrix.h"
 
 namespace talvex {

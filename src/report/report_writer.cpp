@@ -1,4 +1,4 @@
-#include "analysis/report_writer.h"
+#include "report/report_writer.h"
 
 #include <cstdarg>
 

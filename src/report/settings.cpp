@@ -1,4 +1,4 @@
-#include "analysis/settings.h"
+#include "report/settings.h"
 
 namespace talvex {
 

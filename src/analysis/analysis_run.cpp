@@ -417,6 +417,11 @@ bool startRun(RunState& s) {
         s.host.message("Analysis must be configured before the computing", MessageIcon::Error);
         return false;
     }
+    // The report must never replace one of the user's input files.
+    if (const auto problem = outputFileProblem(s.data(), s.settings().outputFileName)) {
+        s.host.message(*problem, MessageIcon::Error);
+        return false;
+    }
 
     s.savedDispersionType = s.settings().dispersionType;
     s.host.setWaitCursor(true);

@@ -9,6 +9,7 @@
 #include "app/parallel_analysis_dialog.h"
 #include "app/rotation_dialog.h"
 #include "app/window_system.h"
+#include "data/data_files.h"
 
 namespace talvex {
 
@@ -43,7 +44,8 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
       observedMin_(data.observedMin),
       observedMax_(data.observedMax),
       targetColumns_(data.targetEnabled && data.targetMatrix.valid() ? data.targetMatrix.cols()
-                                                                     : 0) {
+                                                                     : 0),
+      data_(data) {
     if (settings_.dispersionType == DispersionNotChosen)
         settings_.dispersionType = PearsonCorrelation;
     if (data.variableList.valid()) {
@@ -297,6 +299,13 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
     s.targetRotation = static_cast<TargetRotationMethod>(choice("targetRotation"));
     s.detailedOutput = checked("detailedOutput");
     s.outputFileName = find("outputFileName")->value;
+    // An empty name, or one that reaches an input file, would lose the report
+    // or the user's data.
+    if (const auto problem = outputFileProblem(data_, s.outputFileName)) {
+        messenger.message(*problem, MessageIcon::Error);
+        flag("outputFileName");
+        return false;
+    }
 
     const int variables = includedCount();
     // In floating point: no factors gives an infinite quotient, which passes.

@@ -52,6 +52,7 @@ private:
     int observedMin_;
     int observedMax_;
     int targetColumns_;  // 0 without a target
+    const DataSet& data_;  // the input files the report must not overwrite
 };
 
 }  // namespace talvex

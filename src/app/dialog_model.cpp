@@ -101,10 +101,9 @@ SetResult DialogModel::set(const std::string& key, const std::string& rawText) {
     if (!c->enabled) return SetResult::Disabled;
     switch (c->kind) {
         case ControlKind::Edit: {
-            std::string text = rawText;
-            if (c->maxLength > 0 && static_cast<int>(text.size()) > c->maxLength)
-                text.resize(static_cast<std::size_t>(c->maxLength));
-            c->value = text;
+            // Kept whole even beyond maxLength: a silent cut would turn the
+            // text into another number; the dialog refuses it on OK.
+            c->value = rawText;
             if (watchesEdit(key)) onChanged(key);
             return SetResult::Ok;
         }

@@ -36,7 +36,7 @@ struct Control {
     bool enabled = true;
     bool visible = true;
     bool highlighted = false;  // painted white on red after a failed check
-    int maxLength = 0;         // 0: no limit
+    int maxLength = 0;         // width of an edit, checked on OK; 0: no limit
     std::vector<ControlOption> options;
 };
 

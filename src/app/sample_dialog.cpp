@@ -1,9 +1,11 @@
 #include "app/sample_dialog.h"
 
-#include <filesystem>
-#include <system_error>
+#include <optional>
 
+#include "app/numeric_edits.h"
+#include "app/text_util.h"
 #include "app/window_system.h"
+#include "data/data_files.h"
 
 namespace talvex {
 
@@ -22,13 +24,18 @@ const BrowseTarget kBrowseTargets[] = {
     {"targetFileName", "ROTATION TARGET MATRIX: Choose your input file", "*.dat"},
 };
 
-// A directory is no data file: treating it as missing gives the user the
-// check's message instead of a read error later.
-bool fileExists(const std::string& name) {
-    if (name.empty()) return false;
-    std::error_code error;
-    const auto status = std::filesystem::status(name, error);
-    return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+// Only a regular file is a data file: a folder, a device or a FIFO gets the
+// check's "does not exist" message instead of a read that fails or never ends.
+bool fileExists(const std::string& name) { return isRegularFile(name); }
+
+// An integer edit as the dialog converts it: an empty edit is 0 (the checks
+// then ask for the number); other text must be a whole number that fits the
+// edit's width when it has one.
+std::optional<int> integerEdit(const Control& edit) {
+    const std::string text = trim(edit.value);
+    if (text.empty()) return 0;
+    if (edit.maxLength > 0 && static_cast<int>(text.size()) > edit.maxLength) return std::nullopt;
+    return parseIntegerEdit(text);
 }
 
 }  // namespace
@@ -100,12 +107,23 @@ bool SampleDialog::press(const std::string& button, const std::vector<std::strin
 
 bool SampleDialog::accept(Messenger& messenger) {
     clearFlags();
-    auto fail = [&](const char* key, const char* text) {
+    auto fail = [&](const char* key, const std::string& text) {
         messenger.message(text, MessageIcon::Error);
         flag(key);
         return false;
     };
-    const int participants = leadingInteger(find("participantCount")->value);
+    // The numbers are converted first, in the order of the dialog, as the
+    // Configuration dialog does.
+    for (const char* key : {"participantCount", "variableCount", "missingCode"}) {
+        const Control& edit = *find(key);
+        if (edit.enabled && !integerEdit(edit)) {
+            messenger.message(kEnterInteger, MessageIcon::Exclamation);
+            flag(key);
+            return false;
+        }
+    }
+    const int participants = *integerEdit(*find("participantCount"));
+    const int variables = *integerEdit(*find("variableCount"));
     const bool scores = choice("dataKind") == ScoresFile;
 
     if (participants < 0)
@@ -114,8 +132,10 @@ bool SampleDialog::accept(Messenger& messenger) {
                     "negative number");
     if (participants == 0 && scores)
         return fail("participantCount", "Please, enter the number of participants in the sample");
-    if (leadingInteger(find("variableCount")->value) < 1)
-        return fail("variableCount", "Please, enter the number of variables");
+    if (variables < 1) return fail("variableCount", "Please, enter the number of variables");
+    if (const auto problem = checkDataSize(participants, variables, scores))
+        return fail(problem->field == SizeProblem::Variables ? "variableCount" : "participantCount",
+                    problem->text);
     if (scores && find("scoresFileName")->value.empty())
         return fail("scoresFileName", "Please, select a file name for the Participants' Scores");
     if (scores && !fileExists(find("scoresFileName")->value))
@@ -131,15 +151,16 @@ bool SampleDialog::accept(Messenger& messenger) {
     if (checked("targetEnabled") && !fileExists(find("targetFileName")->value))
         return fail("targetFileName",
                     "The file name for the Rotation Target Matrix does not exist");
-    if (checked("missingCodeEnabled") && find("missingCode")->value.empty())
+    if (checked("missingCodeEnabled") && trim(find("missingCode")->value).empty())
         return fail("missingCode", "Select a missing value code");
     return true;
 }
 
 SampleValues SampleDialog::values() const {
     SampleValues v;
-    v.participantCount = leadingInteger(find("participantCount")->value);
-    v.variableCount = leadingInteger(find("variableCount")->value);
+    // After a refused OK the numbers that do not convert read as 0.
+    v.participantCount = integerEdit(*find("participantCount")).value_or(0);
+    v.variableCount = integerEdit(*find("variableCount")).value_or(0);
     v.dataKind = choice("dataKind") == MatrixFile ? MatrixFile : ScoresFile;
     v.scoresFileName = find("scoresFileName")->value;
     v.matrixFileName = find("matrixFileName")->value;
@@ -148,7 +169,7 @@ SampleValues SampleDialog::values() const {
     v.targetEnabled = checked("targetEnabled");
     v.targetFileName = find("targetFileName")->value;
     v.missingCodeEnabled = checked("missingCodeEnabled");
-    v.missingCode = leadingInteger(find("missingCode")->value);
+    v.missingCode = integerEdit(*find("missingCode")).value_or(0);
     return v;
 }
 

@@ -14,7 +14,7 @@ namespace talvex {
 namespace {
 
 std::string trimRight(const std::string& s) {
-    const auto e = s.find_last_not_of(" \t\r\n");
+    const auto e = s.find_last_not_of(kWhiteSpace);
     return e == std::string::npos ? std::string() : s.substr(0, e + 1);
 }
 
@@ -332,6 +332,7 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
     }
 
     std::vector<std::string> words = splitBlanks(line);
+    if (words.empty()) return false;  // only white space the trim does not know
     if (lower(words.front()) == "show") {
         if (words.size() == 1) {
             renderDialog(dialog, true);

@@ -11,9 +11,9 @@ std::string lower(std::string s) {
 }
 
 std::string trim(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
+    const auto b = s.find_first_not_of(kWhiteSpace);
     if (b == std::string::npos) return "";
-    const auto e = s.find_last_not_of(" \t\r\n");
+    const auto e = s.find_last_not_of(kWhiteSpace);
     return s.substr(b, e - b + 1);
 }
 

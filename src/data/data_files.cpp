@@ -1,11 +1,15 @@
 #include "data/data_files.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <numeric>
+#include <system_error>
 
 namespace talvex {
 
@@ -42,6 +46,26 @@ const char* const kLabelsShort =
     "Error reading Variable Labels file: the file has %i rows instead of %i\n\nPlease check your "
     "data file!";
 
+const char* const kScoreOutOfRange =
+    "Error reading data file: the score %.40s in row number %i is out of range\n\nScores must "
+    "lie between -1000000000 and 1000000000.\n\nPlease check your data file!";
+const char* const kNoRowKept =
+    "Error reading data file: all %i rows were dropped because missing values were found, so "
+    "no participant is left\n\nPlease check your data file!";
+const char* const kTargetNoColumns =
+    "Error reading rotation target file: the first line holds no values, so the number of "
+    "columns is unknown\n\nPlease check rotation target file!";
+const char* const kTooManyVariables =
+    "Please, check the number of variables.\n\nIt cannot be larger than %i: each matrix of "
+    "%i x %i values takes 8 MB and an analysis holds dozens of them.";
+const char* const kTooManyScores =
+    "Please, check the number of participants in the sample.\n\nParticipants times variables "
+    "cannot be larger than %lld scores (80 MB for each copy of the data).";
+const char* const kNoReportName = "Please, enter a file name for the report.";
+const char* const kReportIsInput =
+    "The report cannot be written to %s: it is the %s file %s.\n\nPlease, choose another file "
+    "name for the report.";
+
 const char* const kStatusData = "Error in data file!";
 const char* const kStatusTooManyMissing = "Too many missing values!";
 // Two spellings: the first opening of the target file reports the first one.
@@ -53,10 +77,23 @@ const char* const kStatusLabels = "Error in variable labels file!";
 // question.
 constexpr int kDropsBeforeQuestion = 5;
 
+// Scores are truncated to int for the observed range and the category
+// count max - min + 1; within +-1e9 that count stays below INT_MAX.
+constexpr double kScoreLimit = 1e9;
+
+// Element (i, j) and (j, i) of a matrix file may differ by this much relative
+// to max(|a_ij|, |a_ji|, sqrt(|a_ii a_jj|)): rounding in the fourth
+// significant digit passes, a transposed or misplaced value does not.
+constexpr double kSymmetryTolerance = 1e-4;
+
+// The UTF-8 byte-order mark some editors put at the start of a text file.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 std::string format(const char* fmt, ...) {
-    char buffer[512];
+    // Long enough for two paths of a few hundred characters.
+    char buffer[4096];
     va_list args;
     va_start(args, fmt);
     std::vsnprintf(buffer, sizeof buffer, fmt, args);
@@ -74,6 +111,7 @@ bool isHardSeparator(char c) { return c == ',' || c == ';' || c == ':' || c == '
 // formatted input makes of it (0 or the nearest subnormal); one too large has
 // no finite value and is not taken.
 std::optional<double> parseNumber(std::string_view field) {
+    if (field.empty()) return std::nullopt;
     const char* begin = field.data();
     const char* end = begin + field.size();
     if (begin != end && *begin == '+') {
@@ -94,19 +132,26 @@ std::optional<double> parseNumber(std::string_view field) {
 }
 
 // Line reader over a text file; a trailing carriage return (a file written
-// with CRLF line ends) is not part of the line.
+// with CRLF line ends) and a byte-order mark before the first line are not
+// part of the text. Anything but a regular file counts as not opened: a FIFO
+// would block the opening and a device such as /dev/zero never ends.
 class LineFile {
 public:
-    explicit LineFile(const std::string& path) : in_(path, std::ios::binary) {}
+    explicit LineFile(const std::string& path) {
+        if (isRegularFile(path)) in_.open(path, std::ios::binary);
+    }
     bool isOpen() const { return in_.is_open(); }
     bool next(std::string& line) {
         if (!std::getline(in_, line)) return false;
+        if (first_ && line.rfind(kByteOrderMark, 0) == 0) line.erase(0, kByteOrderMark.size());
+        first_ = false;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         return true;
     }
 
 private:
     std::ifstream in_;
+    bool first_ = true;
 };
 
 Matrix fromRows(const std::vector<double>& values, int rows, int cols) {
@@ -117,22 +162,46 @@ Matrix fromRows(const std::vector<double>& values, int rows, int cols) {
     return result;
 }
 
-// Largest and smallest element truncated toward zero; 0 for an empty matrix.
-void setObservedRange(DataSet& data, const Matrix& scores) {
-    if (!scores.valid() || scores.rows() == 0 || scores.cols() == 0) {
-        data.observedMax = 0;
-        data.observedMin = 0;
-    } else {
-        data.observedMax = static_cast<int>(scores.maxElement());
-        data.observedMin = static_cast<int>(scores.minElement());
+// Largest and smallest element of the listed columns, truncated toward zero;
+// 0 when there is none.
+void setObservedRange(DataSet& data, const Matrix& scores, const std::vector<int>& columns) {
+    bool any = false;
+    double high = 0.0;
+    double low = 0.0;
+    const int rows = scores.valid() ? scores.rows() : 0;
+    for (int i = 0; i < rows; ++i) {
+        for (int j : columns) {
+            const double v = scores[i][j];
+            high = any ? std::max(high, v) : v;
+            low = any ? std::min(low, v) : v;
+            any = true;
+        }
     }
+    data.observedMax = static_cast<int>(high);
+    data.observedMin = static_cast<int>(low);
     data.categoryCount = data.observedMax - data.observedMin + 1;
 }
 
-}  // namespace
+// The same over every column.
+void setObservedRange(DataSet& data, const Matrix& scores) {
+    std::vector<int> all(scores.valid() ? static_cast<std::size_t>(scores.cols()) : 0);
+    std::iota(all.begin(), all.end(), 0);
+    setObservedRange(data, scores, all);
+}
 
-std::vector<std::optional<double>> parseLine(std::string_view line) {
-    std::vector<std::optional<double>> fields;
+// 0-based numbers of the variables included in the analysis; every variable
+// when no list has been made yet.
+std::vector<int> includedVariables(const DataSet& data, int m) {
+    std::vector<int> included;
+    const bool listed = data.variableList.valid() && data.variableList.rows() == m;
+    for (int j = 0; j < m; ++j)
+        if (!listed || data.variableList[j][1] == 1.0) included.push_back(j);
+    return included;
+}
+
+// The field texts of a line: an empty view for an empty field.
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
     const std::size_t n = line.size();
     std::size_t i = 0;
     auto skipBlanks = [&] {
@@ -142,12 +211,12 @@ std::vector<std::optional<double>> parseLine(std::string_view line) {
     while (i < n) {
         if (isHardSeparator(line[i])) {
             // Nothing before this separator: an empty field.
-            fields.emplace_back(std::nullopt);
+            fields.emplace_back();
             ++i;
         } else {
             std::size_t j = i;
             while (j < n && !isBlank(line[j]) && !isHardSeparator(line[j])) ++j;
-            fields.push_back(parseNumber(line.substr(i, j - i)));
+            fields.push_back(line.substr(i, j - i));
             i = j;
             skipBlanks();
             if (i < n && isHardSeparator(line[i])) ++i;
@@ -155,6 +224,62 @@ std::vector<std::optional<double>> parseLine(std::string_view line) {
         skipBlanks();
     }
     return fields;
+}
+
+// Whether two names reach the same file: the same file system object when
+// both exist (relative forms, symbolic and hard links alike), otherwise the
+// same resolved path.
+bool sameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) {
+        const bool same = fs::equivalent(a, b, error);
+        if (!error) return same;
+    }
+    error.clear();
+    const fs::path resolvedA = fs::weakly_canonical(a, error);
+    if (error) return false;
+    const fs::path resolvedB = fs::weakly_canonical(b, error);
+    return !error && resolvedA == resolvedB;
+}
+
+}  // namespace
+
+bool isRegularFile(const std::string& name) {
+    if (name.empty()) return false;
+    std::error_code error;
+    return std::filesystem::is_regular_file(name, error) && !error;
+}
+
+std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores) {
+    if (variables > kMaxVariables)
+        return SizeProblem{SizeProblem::Variables,
+                           format(kTooManyVariables, kMaxVariables, kMaxVariables, kMaxVariables)};
+    if (scores && static_cast<long long>(participants) * variables > kMaxScores)
+        return SizeProblem{SizeProblem::Participants, format(kTooManyScores, kMaxScores)};
+    return std::nullopt;
+}
+
+std::optional<std::string> outputFileProblem(const DataSet& data,
+                                             const std::string& outputFileName) {
+    if (outputFileName.find_first_not_of(" \t") == std::string::npos) return kNoReportName;
+    const struct {
+        const std::string& name;
+        const char* role;
+    } inputs[] = {{data.scoresFileName, "Participants' Scores"},
+                  {data.matrixFileName, "Variance/Covariance matrix"},
+                  {data.labelsFileName, "Variable Labels"},
+                  {data.targetFileName, "Rotation Target Matrix"}};
+    for (const auto& input : inputs)
+        if (!input.name.empty() && sameFile(outputFileName, input.name))
+            return format(kReportIsInput, outputFileName.c_str(), input.role, input.name.c_str());
+    return std::nullopt;
+}
+
+std::vector<std::optional<double>> parseLine(std::string_view line) {
+    std::vector<std::optional<double>> values;
+    for (std::string_view field : splitFields(line)) values.push_back(parseNumber(field));
+    return values;
 }
 
 int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit) {
@@ -171,14 +296,18 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
     data.userMatrixRead = false;
     data.rowNumbers.clear();
 
+    const int n = data.participantCount;
+    const int m = data.variableCount;
+    if (const auto problem = checkDataSize(n, m, true)) {
+        messenger.message(problem->text, MessageIcon::Error);
+        return ReadResult::failure(kStatusData);
+    }
     LineFile file(data.scoresFileName);
     if (!file.isOpen()) {
         messenger.message(kScoresNotOpened, MessageIcon::None);
         return ReadResult::failure(kStatusData);
     }
 
-    const int n = data.participantCount;
-    const int m = data.variableCount;
     int expected = n;
     int dropped = 0;
     int sinceQuestion = 0;
@@ -208,8 +337,22 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
             ++dropped;
             continue;
         }
-        for (int j = 0; j < m; ++j) values.push_back(*fields[static_cast<std::size_t>(j)]);
+        for (int j = 0; j < m; ++j) {
+            const double v = *fields[static_cast<std::size_t>(j)];
+            if (std::fabs(v) > kScoreLimit) {
+                const std::string text(splitFields(line)[static_cast<std::size_t>(j)]);
+                messenger.message(format(kScoreOutOfRange, text.c_str(), lineNumber - 1),
+                                  MessageIcon::Error);
+                return ReadResult::failure(kStatusData);
+            }
+            values.push_back(v);
+        }
         ++row;
+    }
+    if (expected == 0) {
+        // Nothing is left to analyse: a failed read, not a sample of 0.
+        messenger.message(format(kNoRowKept, dropped), MessageIcon::Error);
+        return ReadResult::failure(kStatusData);
     }
     if (dropped > 0)
         messenger.message(format(kDropNote, dropped, expected), MessageIcon::Exclamation);
@@ -246,12 +389,16 @@ ReadResult readMatrixFile(DataSet& data, Messenger& messenger) {
     data.observedMin = 0;
     data.categoryCount = 0;
 
+    const int m = data.variableCount;
+    if (const auto problem = checkDataSize(data.participantCount, m, false)) {
+        messenger.message(problem->text, MessageIcon::Error);
+        return ReadResult::failure(kStatusData);
+    }
     LineFile file(data.matrixFileName);
     if (!file.isOpen()) {
         messenger.message(kMatrixNotOpened, MessageIcon::None);
         return ReadResult::failure(kStatusData);
     }
-    const int m = data.variableCount;
     std::vector<double> values;
     std::string line;
     for (int i = 0; i < m; ++i) {
@@ -262,6 +409,17 @@ ReadResult readMatrixFile(DataSet& data, Messenger& messenger) {
             return ReadResult::failure(kStatusData);
         }
         for (int j = 0; j < m; ++j) values.push_back(*fields[static_cast<std::size_t>(j)]);
+    }
+    auto at = [&](int i, int j) { return values[static_cast<std::size_t>(i) * m + j]; };
+    for (int i = 0; i < m; ++i) {
+        for (int j = 0; j < i; ++j) {
+            const double scale = std::max({std::fabs(at(i, j)), std::fabs(at(j, i)),
+                                           std::sqrt(std::fabs(at(i, i) * at(j, j)))});
+            if (std::fabs(at(i, j) - at(j, i)) > kSymmetryTolerance * scale) {
+                messenger.message(kMatrixBad, MessageIcon::Error);
+                return ReadResult::failure(kStatusData);
+            }
+        }
     }
     data.userMatrix = fromRows(values, m, m);
     return ReadResult::success();
@@ -278,6 +436,11 @@ ReadResult readTargetFile(DataSet& data, Messenger& messenger, TargetCounts& cou
         }
         std::string line;
         if (first.next(line)) c = static_cast<int>(parseLine(line).size());
+    }
+    if (c == 0) {
+        // An empty first line would set no factors at all.
+        messenger.message(kTargetNoColumns, MessageIcon::Error);
+        return ReadResult::failure(kStatusTarget);
     }
     LineFile file(data.targetFileName);
     if (!file.isOpen()) {
@@ -338,10 +501,12 @@ void buildCompleteCases(DataSet& data) {
     if (!data.rawScores.valid() || !data.missingMask.valid()) return;
     const int rows = data.rawScores.rows();
     const int m = data.rawScores.cols();
+    // A missing score of an excluded variable does not cost the row.
+    const std::vector<int> analysed = includedVariables(data, m);
     std::vector<int> complete;
     for (int i = 0; i < rows; ++i) {
         bool missing = false;
-        for (int j = 0; j < m && !missing; ++j) missing = data.missingMask[i][j] == 1.0;
+        for (int j : analysed) missing = missing || data.missingMask[i][j] == 1.0;
         if (!missing) complete.push_back(i);
     }
     const int n = static_cast<int>(complete.size());
@@ -353,7 +518,8 @@ void buildCompleteCases(DataSet& data) {
         data.completeRowNumbers.push_back(data.rowNumbers[static_cast<std::size_t>(i)]);
     }
     data.participantCount = n;
-    setObservedRange(data, data.completeScores);
+    // Excluded columns may still hold the missing code.
+    setObservedRange(data, data.completeScores, analysed);
 }
 
 void selectVariables(DataSet& data, bool rawData, bool polychoric) {

@@ -29,6 +29,33 @@ std::vector<std::optional<double>> parseLine(std::string_view line);
 // reader takes from the line.
 int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit);
 
+// Whether name is an existing regular file (symbolic links followed): the
+// only kind of file the readers open.
+bool isRegularFile(const std::string& name);
+
+// Largest sizes a read accepts. An m x m matrix of 1000 variables takes 8 MB
+// and a run holds dozens of them; 10,000,000 scores take 80 MB per copy of
+// the data, and the raw, complete, analysed and imputation data are copies.
+inline constexpr int kMaxVariables = 1000;
+inline constexpr long long kMaxScores = 10'000'000;
+
+// A size beyond those limits, the field it concerns and the message for the
+// user.
+struct SizeProblem {
+    enum Field { Participants, Variables } field;
+    std::string text;
+};
+
+// Checks the typed sizes; scores: a participants' scores file (the product
+// participants x variables counts), otherwise a matrix file.
+std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores);
+
+// Why the report may not be written to outputFileName: no name, or the name
+// reaches one of the four input files named in data (through any relative
+// form or link). The text names the file; nothing when the name is usable.
+std::optional<std::string> outputFileProblem(const DataSet& data,
+                                             const std::string& outputFileName);
+
 // Outcome of a reader. On failure the message has been shown already and
 // status is the text for status line 1 of the main window.
 struct ReadResult {
@@ -41,7 +68,8 @@ struct ReadResult {
 
 // Reads data.scoresFileName: participantCount rows of variableCount values,
 // dropping short rows (with a warning each, a Yes/No question after every
-// six drops and a closing note). Sets rawScores, missingMask (from
+// six drops and a closing note). Sizes beyond the limits above, a score
+// beyond +-1e9 and a file whose every row is dropped are failures. Sets rawScores, missingMask (from
 // missingCodeEnabled/missingCode), rowNumbers, rowsRead, participantCount
 // (the rows kept), observedMin/observedMax/categoryCount, and creates
 // variableMinima/variableMaxima; clears userMatrix. The caller sets the
@@ -49,7 +77,9 @@ struct ReadResult {
 ReadResult readScoresFile(DataSet& data, Messenger& messenger);
 
 // Reads data.matrixFileName: variableCount rows of variableCount values into
-// userMatrix (symmetry is not tested). Clears the raw-data matrices,
+// userMatrix; a matrix that is not symmetric (relative tolerance 1e-4 of the
+// larger of the two elements and the geometric mean of their diagonal
+// elements) is refused. Clears the raw-data matrices,
 // missingCodeEnabled and the observed range. The caller sets the dispersion
 // type (UserMatrix) and the score range (0).
 ReadResult readMatrixFile(DataSet& data, Messenger& messenger);
@@ -64,7 +94,7 @@ struct TargetCounts {
 };
 
 // Reads data.targetFileName: variableCount rows with as many values as the
-// first line has fields, into targetMatrix. On success counts holds the
+// first line has fields (an empty first line is an error), into targetMatrix. On success counts holds the
 // column count and the cell counts; the caller sets factorCount and the
 // rotation kind and shows the counts.
 ReadResult readTargetFile(DataSet& data, Messenger& messenger, TargetCounts& counts);
@@ -73,8 +103,10 @@ ReadResult readTargetFile(DataSet& data, Messenger& messenger, TargetCounts& cou
 ReadResult readLabelsFile(DataSet& data, Messenger& messenger);
 
 // Sets completeScores and completeRowNumbers to the rows of rawScores without
-// a missing value, participantCount to their number, and recomputes
-// observedMin/observedMax/categoryCount from them. The caller copies
+// a missing value in the variables included by variableList (every variable
+// when there is no list yet), participantCount to their number, and
+// recomputes observedMin/observedMax/categoryCount from their included
+// columns. The caller copies
 // observedMin/observedMax into lowestScore/highestScore. Does nothing when no
 // scores were read.
 void buildCompleteCases(DataSet& data);

@@ -55,8 +55,11 @@ TEST(SampleDialog, EnablingRulesEditLimitsAndLeadingDigits) {
         {"targetFileName", "t", Off}, {"participantCount", "12abc", Ok}, {"variableCount", "x", Ok}};
     for (const auto& [key, text, result] : steps) EXPECT_EQ(d.set(key, text), result) << key << text;
     const SampleValues v = d.values();
-    EXPECT_EQ(v.missingCode, -1234);  // at most five characters
-    EXPECT_EQ(v.participantCount, 12);  // numbers come from the leading digits
+    // Text is kept whole; what does not convert (too wide, not a whole
+    // number) is refused on OK and reads as 0.
+    EXPECT_EQ(value(d, "missingCode"), "-123456");
+    EXPECT_EQ(v.missingCode, 0);
+    EXPECT_EQ(v.participantCount, 0);
     EXPECT_EQ(v.variableCount, 0);
 }
 

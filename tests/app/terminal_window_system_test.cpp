@@ -91,7 +91,7 @@ TEST(TerminalDialog, SetsControlsAndShowsWhatTheRulesAndChecksChanged) {
     Terminal t("limit =\nOK\nlimit = 1234\nverbose = yes\nmode = FILE\npath =  data/items.dat  \nok\n");
     FormDialog form;
     ASSERT_TRUE(t.ws.runDialog(form));
-    EXPECT_EQ(form.find("limit")->value, "123");  // the edit holds at most 3 characters
+    EXPECT_EQ(form.find("limit")->value, "1234");  // kept whole; the width is checked on OK
     EXPECT_EQ(form.find("verbose")->value, "1");
     EXPECT_EQ(form.find("path")->value, "data/items.dat");
     // A refused OK shows the message and the field in error; an edit or a

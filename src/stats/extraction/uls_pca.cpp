@@ -104,6 +104,7 @@ public:
             x_[static_cast<std::size_t>(c)] = s;
             norm2 += s * s;
         }
+        if (!std::isfinite(norm2)) norm2 = minimumNormSolution();
         const double variance = w.rAt(i, i);
         if (norm2 > variance) boundRow(w, i, variance);
         double* ai = w.row(i);
@@ -111,6 +112,32 @@ public:
     }
 
 private:
+    // x = G⁺·B'y with the pseudo-inverse of G = B'B, for a G that is singular
+    // (a factor with no loading outside row i, for instance, leaves a zero
+    // row and column in G and its inverse is not finite). The row's loading
+    // on a direction that the other rows do not span is then 0, the smallest
+    // solution that fits as well as any other. Returns x'x.
+    double minimumNormSolution() {
+        MatrixScope scope;
+        Matrix g(k_, k_), values(k_, 1), vectors(k_, k_);
+        for (int c = 0; c < k_; ++c)
+            for (int d = 0; d < k_; ++d) g[c][d] = gram_[static_cast<std::size_t>(c) * k_ + d];
+        g.eigenSymmetric(values, vectors);
+        const double largest = values[0][0];
+        std::fill(x_.begin(), x_.end(), 0.0);
+        for (int e = 0; e < k_; ++e) {
+            const double value = values[e][0];
+            // Eigenvalues that rounding alone keeps from 0 count as 0.
+            if (!(value > largest * 1e-12) || !(value > 0)) continue;
+            double projection = 0.0;
+            for (int d = 0; d < k_; ++d) projection += vectors[d][e] * rhs_[static_cast<std::size_t>(d)];
+            for (int c = 0; c < k_; ++c) x_[static_cast<std::size_t>(c)] += vectors[c][e] * projection / value;
+        }
+        double norm2 = 0.0;
+        for (double v : x_) norm2 += v * v;
+        return norm2;
+    }
+
     // Heywood row: the constrained solution with x'x = R(i, i), found as
     // sqrt(R(i, i)) times the unit-norm solution for y / sqrt(R(i, i)).
     void boundRow(const SweepData& w, int i, double variance) {

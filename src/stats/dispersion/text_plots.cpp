@@ -118,7 +118,7 @@ int ordinalBarChart(ReportWriter& report, const Matrix& column) {
     const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
     const int categories = classesBetween(*lo, *hi);
     if (categories == 0) {
-        report.printf("\nThe scores run from %.0f to %.0f: too many categories for a bar chart.\n\n", *lo,
+        report.printf("\nThe scores run from %.10g to %.10g: too many categories for a bar chart.\n\n", *lo,
                       *hi);
         writeLeftOut(report, values.size(), column.rows());
         return 0;
@@ -212,7 +212,7 @@ void stemLeafPlot(ReportWriter& report, const Matrix& column) {
         const bool split = mn < 0.0 && 0.0 < mx;
 
         if (!std::isfinite(mn) || !std::isfinite(mx) || classesBetween(mn, mx) == 0) {
-            report.printf("The values run from %.1f to %.1f: too many stems for a stem-and-leaf plot.\n",
+            report.printf("The values run from %.10g to %.10g: too many stems for a stem-and-leaf plot.\n",
                           *std::min_element(finite.begin(), finite.end()),
                           *std::max_element(finite.begin(), finite.end()));
         } else {

@@ -6,6 +6,8 @@
 #include "report/report_writer.h"
 #include "core/distributions.h"
 #include "stats/dispersion/correlation.h"
+#include "stats/dispersion/degeneracy.h"
+#include "stats/dispersion/smoothing.h"
 
 namespace talvex {
 
@@ -84,20 +86,39 @@ const char* kmoLabel(double kmo) {
 
 void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
     MatrixScope scope;
+    report.write("ADEQUACY OF THE CORRELATION MATRIX \n\n");
+    if (!nonPositiveVariances(m).empty()) {
+        // No correlation form exists.
+        const char* why = "not computed: a variance is not positive\n";
+        report.printf("Determinant of the matrix     = %s", why);
+        if (n > 0) report.printf("Bartlett's statistic          = %s", why);
+        report.printf("Kaiser-Meyer-Olkin (KMO) test = %s", why);
+        report.write("\n");
+        report.separator();
+        return;
+    }
     // Every statistic of the section is taken on the correlation form, so
     // that none depends on the units of measurement.
     const Matrix c = correlationForm(m);
-    const double kmo = kmoIndex(c);
     const double determinant = c.determinant();
-    report.write("ADEQUACY OF THE CORRELATION MATRIX \n\n");
-    if (std::isfinite(determinant))
+    // A singular matrix (a variable that is a combination of others) has no
+    // Bartlett statistic, and its KMO would come from partial correlations
+    // of ±1; rounding may still leave its determinant just above 0, so the
+    // smallest eigenvalue decides.
+    const bool finite = std::isfinite(determinant);
+    const bool singular = finite && !(smallestEigenvalue(c) >= kSingularEigenvalue);
+    const double kmo = kmoIndex(c);
+    if (finite)
         report.printf("Determinant of the matrix     = %17.15f\n", determinant);
     else
         report.write("Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n");
     if (n > 0) {
         const double dimension = c.rows();
-        if (!(determinant > 0) || !std::isfinite(determinant)) {
-            report.write("Bartlett's statistic          = not computed: the determinant is not positive\n");
+        if (!finite) {
+            report.write("Bartlett's statistic          = not computed: the matrix holds values that are not "
+                         "numbers\n");
+        } else if (singular) {
+            report.write("Bartlett's statistic          = not computed: the matrix is singular\n");
         } else if (!(n - 1 - (2.0 * dimension + 5.0) / 6.0 > 0)) {
             report.write("Bartlett's statistic          = not computed: too few participants for the number "
                          "of variables\n");
@@ -107,7 +128,9 @@ void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
                           t.degreesOfFreedom, t.p);
         }
     }
-    if (std::isfinite(kmo))
+    if (singular)
+        report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the matrix is singular\n");
+    else if (std::isfinite(kmo))
         report.printf("Kaiser-Meyer-Olkin (KMO) test = %7.5f %s", kmo, kmoLabel(kmo));
     else
         report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the partial correlations are not numbers\n");

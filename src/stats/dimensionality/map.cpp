@@ -51,7 +51,10 @@ Matrix mapTest(const Matrix& r) {
             const Matrix a = loadings.submatrix(1, 1, p, m);
             const Matrix residual = r.subtract(a.multiply(a.transpose()));
             const double average = averageSquaredPartial(residual);
-            if (std::isnan(average)) {
+            // An infinite average (only the last variable left without
+            // residual variance) has no more meaning than one that is not a
+            // number, and would print as "inf": both end the column.
+            if (!std::isfinite(average)) {
                 averages.push_back(kMapUndefinedAverage);
                 break;
             }

@@ -24,7 +24,7 @@ double averageSquaredPartial(const Matrix& residual);
 
 // The column a_1..a_M (M <= p) of averages after partialling out 1, 2, ...
 // principal components of the p x p matrix r. It ends early, with
-// kMapUndefinedAverage, at the first average that is not a number.
+// kMapUndefinedAverage, at the first average that is not a finite number.
 Matrix mapTest(const Matrix& r);
 
 // Advised number of dimensions for a column of averages: the largest m

@@ -56,5 +56,27 @@ TEST_F(UlsSingularRowsTest, FactorsWithoutSupportGetZeroLoadingsNotNaN) {
     }
 }
 
+// A smoothed covariance matrix whose principal components start on two
+// variables of variance 9 that covary with nothing: their factors lose all
+// support, and variable 5 (variance 9, covariance 2.98119 with variable 3)
+// meets its bound while the cross products of the other rows are singular.
+// The bound holds in the span of the supported factors: communality 9, and
+// the covariance 2.98119 is nearly reproduced (variable 3 also fits its 0
+// with variable 7, so not exactly).
+TEST_F(UlsSingularRowsTest, HeywoodRowWithSingularCrossProducts) {
+    Matrix r = identity(9);
+    for (int i : {0, 1, 4, 7}) r[i][i] = 9.0;
+    const auto set = [&r](int i, int j, double v) { r[i][j] = r[j][i] = v; };
+    set(2, 4, 2.98119), set(3, 5, 0.13468), set(3, 6, 0.48039), set(4, 6, 0.18928);
+    const UlsSolution s = extractUls(r, 3, 1e-8, 50);
+    const Matrix fitted = s.loadings.multiply(s.loadings.transpose());
+    for (int i = 0; i < 9; ++i) {
+        ASSERT_TRUE(std::isfinite(fitted[i][i])) << i;
+        EXPECT_LE(fitted[i][i], r[i][i] + 1e-9) << i;
+    }
+    EXPECT_NEAR(fitted[4][4], 9.0, 1e-9);
+    EXPECT_NEAR(fitted[2][4], 2.98119, 5e-3);
+}
+
 }  // namespace
 }  // namespace talvex

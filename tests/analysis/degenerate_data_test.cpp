@@ -184,6 +184,21 @@ TEST_F(DegenerateDataTest, EveryDataSetEndsClearlyWithoutNonFiniteNumbers) {
         {"a singular matrix", true, correlations(4, {0.0, std::sqrt(0.5), 0.2, std::sqrt(0.5), 0.2, 0.3}), 12,
          100, 1, false, true,
          {"Smothing algorithm was applied", "Bartlett's statistic", "TALVEX completed\n\n"}},
+        // Variances from 0.0001 to 9 and a sample of 100000: smoothing takes
+        // over a thousand passes and leaves near-singular cross products in
+        // the ULS rows.
+        {"a covariance matrix smoothed for long", true,
+         {{1.0000000, -0.2492932, 0.0016355, 0.2770726, 0.5960285, -0.4445373, 0.0003744, 0.1304584, -0.1995898},
+          {-0.2492932, 1.0000000, -0.0071629, -0.8778526, -0.3504743, 0.5115332, 0.0022895, -0.3669996, 1.5015612},
+          {0.0016355, -0.0071629, 0.0001000, 0.0156410, 0.0030410, -0.0072459, -0.0000480, 0.0064424, 0.0299700},
+          {0.2770726, -0.8778526, 0.0156410, 9.0000000, 0.4567341, -0.9210083, -0.0055360, 0.7734850, -3.3645123},
+          {0.5960285, -0.3504743, 0.0030410, 0.4567341, 1.0000000, -0.5765982, 0.0000119, 0.2069826, -0.4803746},
+          {-0.4445373, 0.5115332, -0.0072459, -0.9210083, -0.5765982, 1.0000000, 0.0019300, -0.3913349, 1.4573170},
+          {0.0003744, 0.0022895, -0.0000480, -0.0055360, 0.0000119, 0.0019300, 0.0001000, -0.0022475, 0.0107251},
+          {0.1304584, -0.3669996, 0.0064424, 0.7734850, 0.2069826, -0.3913349, -0.0022475, 1.0000000, -1.3805894},
+          {-0.1995898, 1.5015612, 0.0299700, -3.3645123, -0.4803746, 1.4573170, 0.0107251, -1.3805894, 9.0000000}},
+         7, 100000, 3, false, true,
+         {"NOTE: Smoothing needed 1058 passes", "UNROTATED LOADING MATRIX", "TALVEX completed\n\n"}},
         {"a matrix from one participant", true, correlations(3, {0.5, 0.4, 0.3}), 2, 1, 1, false, false,
          {"WARNING: A sample size of 1 was given with the matrix", stopped}},
     };

@@ -108,16 +108,28 @@ public:
         if (!std::isfinite(norm2)) norm2 = minimumNormSolution();
         const double variance = w.rAt(i, i);
         if (norm2 > variance) {
-            if (spanned_.empty())
+            if (spanned_.empty()) {
                 boundRow(w, i, variance);
-            else
+                // A G that is singular in all but rounding passes the
+                // inverse with huge values and fails the bounded solution.
+                if (!finiteRow() && minimumNormSolution() > variance) boundRowInSpan(w, i, variance);
+            } else {
                 boundRowInSpan(w, i, variance);
+            }
         }
+        // Should every solution fail, the row keeps its loadings.
+        if (!finiteRow()) return;
         double* ai = w.row(i);
         for (int c = 0; c < k_; ++c) ai[c] = x_[static_cast<std::size_t>(c)];
     }
 
 private:
+    bool finiteRow() const {
+        for (double v : x_)
+            if (!std::isfinite(v)) return false;
+        return true;
+    }
+
     // x = G⁺·B'y with the pseudo-inverse of G = B'B, for a G that is singular
     // (a factor with no loading outside row i, for instance, leaves a zero
     // row and column in G and its inverse is not finite). The row's loading
@@ -131,6 +143,7 @@ private:
         g.eigenSymmetric(values, vectors);
         const double largest = values[0][0];
         std::fill(x_.begin(), x_.end(), 0.0);
+        spanned_.clear();
         for (int e = 0; e < k_; ++e) {
             const double value = values[e][0];
             // Eigenvalues that rounding alone keeps from 0 count as 0.

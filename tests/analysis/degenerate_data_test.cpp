@@ -217,22 +217,5 @@ TEST_F(DegenerateDataTest, EveryDataSetEndsClearlyWithoutNonFiniteNumbers) {
     }
 }
 
-// tests/reports/inputs/covariance.dat: Bartlett's statistic 332.4 with 21
-// df on the correlation form (R: psych::cortest.bartlett of cov2cor(S),
-// N = 200), where the covariance matrix itself would give 90.8.
-TEST_F(DegenerateDataTest, AdequacyOfAUsersCovarianceMatrix) {
-    const Rows s = [] {
-        const Matrix m = testing::readMatrix(std::string(TALVEX_SOURCE_DIR) + "/tests/reports/inputs/covariance.dat");
-        Rows rows(static_cast<std::size_t>(m.rows()));
-        for (int i = 0; i < m.rows(); ++i)
-            for (int j = 0; j < m.cols(); ++j) rows[i].push_back(m[i][j]);
-        return rows;
-    }();
-    testing::FakeRunHost host;
-    const std::string report = run({"covariance", true, s, 4, 200, 2, false, true, {}}, host);
-    EXPECT_NE(report.find("Bartlett's statistic          =   332.4 (df =    21; P = 0.000000)\n"), std::string::npos)
-        << report;
-}
-
 }  // namespace
 }  // namespace talvex

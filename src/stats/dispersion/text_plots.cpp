@@ -48,7 +48,7 @@ struct Frequencies {
     double largest = 0.0;
 };
 
-// Counts the values of `column` in `categories` classes of equal width whose
+// Counts `values` in `categories` classes of equal width whose
 // midpoints run from the smallest to the largest value. When the width is
 // undefined (one class, or all values equal) every value goes into a single
 // class centred on the range.

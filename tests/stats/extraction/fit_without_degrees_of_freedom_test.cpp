@@ -61,17 +61,5 @@ TEST_F(FitWithoutDegreesOfFreedomTest, IndicesThatDivideByZeroDegreesOfFreedomAr
     }
 }
 
-// With degrees of freedom the same lines carry numbers.
-TEST_F(FitWithoutDegreesOfFreedomTest, ModelsWithDegreesOfFreedomKeepTheirNumbers) {
-    const Matrix loadings = testing::fromRows({{0.8}, {0.7}, {0.6}, {0.5}, {0.4}});
-    Matrix r = loadings.multiply(loadings.transpose());
-    for (int i = 0; i < 5; ++i) r[i][i] = 1.0;
-    const std::string text = ulsSection(r, loadings, 200);
-    EXPECT_EQ(text.find("not defined"), std::string::npos) << text;
-    EXPECT_NE(text.find("                       Adjusted Goodness of Fit Index (AGFI) =   1.00\n"),
-              std::string::npos)
-        << text;
-}
-
 }  // namespace
 }  // namespace talvex

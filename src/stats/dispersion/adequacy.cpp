@@ -108,13 +108,18 @@ void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
     const bool finite = std::isfinite(determinant);
     const bool singular = finite && !(smallestEigenvalue(c) >= kSingularEigenvalue);
     const double kmo = kmoIndex(c);
+    // A single variable has no correlation to test.
+    const bool alone = c.rows() < 2;
+    const char* aloneWhy = "not computed: a single variable has no correlations\n";
     if (finite)
         report.printf("Determinant of the matrix     = %17.15f\n", determinant);
     else
         report.write("Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n");
     if (n > 0) {
         const double dimension = c.rows();
-        if (!finite) {
+        if (alone) {
+            report.printf("Bartlett's statistic          = %s", aloneWhy);
+        } else if (!finite) {
             report.write("Bartlett's statistic          = not computed: the matrix holds values that are not "
                          "numbers\n");
         } else if (singular) {
@@ -128,7 +133,9 @@ void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
                           t.degreesOfFreedom, t.p);
         }
     }
-    if (singular)
+    if (alone)
+        report.printf("Kaiser-Meyer-Olkin (KMO) test = %s", aloneWhy);
+    else if (singular)
         report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the matrix is singular\n");
     else if (std::isfinite(kmo))
         report.printf("Kaiser-Meyer-Olkin (KMO) test = %7.5f %s", kmo, kmoLabel(kmo));

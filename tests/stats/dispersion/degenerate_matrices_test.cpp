@@ -166,6 +166,9 @@ TEST_F(DegenerateMatricesTest, AdequacyWordsForStatisticsThatDoNotExist) {
          "Kaiser-Meyer-Olkin (KMO) test = not computed: a variance is not positive\n"},
         // Multiplier N − 1 − (2·5 + 5)/6 = 2 − 2.5 is negative for N = 3.
         {"three participants, five variables", identity(5), 3, tooFew},
+        {"one variable", identity(1), 100,
+         "Bartlett's statistic          = not computed: a single variable has no correlations\n"
+         "Kaiser-Meyer-Olkin (KMO) test = not computed: a single variable has no correlations\n"},
         {"not a number", symmetric(3, {std::nan(""), 0.1, 0.1}), 100,
          "Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n"},
         {"not a number", symmetric(3, {std::nan(""), 0.1, 0.1}), 100,

@@ -1,5 +1,6 @@
 #include "analysis/analysis_run.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "analysis/report_frame.h"
@@ -9,6 +10,7 @@
 #include "stats/dimensionality/map.h"
 #include "stats/dispersion/adequacy.h"
 #include "stats/dispersion/correlation.h"
+#include "stats/dispersion/degeneracy.h"
 #include "stats/dispersion/descriptives.h"
 #include "stats/dispersion/smoothing.h"
 #include "stats/extraction/fit.h"
@@ -19,6 +21,19 @@ namespace talvex {
 
 RunState::~RunState() {
     if (file != nullptr) std::fclose(file);
+}
+
+std::string formatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    if (size > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
 }
 
 void stageText(RunState& s, const char* text) {
@@ -137,6 +152,50 @@ void beginComputing(RunState& s) {
     stageText(s, "Computing dispersion matrix...");
 }
 
+// The file numbers of analysed variables (0-based indices), as "1, 4 and 6".
+std::string numberList(const DataSet& data, const std::vector<int>& variables) {
+    std::string text;
+    for (std::size_t i = 0; i < variables.size(); ++i) {
+        if (i > 0) text += i + 1 == variables.size() ? " and " : ", ";
+        text += std::to_string(data.fileNumber(variables[i]));
+    }
+    return text;
+}
+
+// Raw data that no statistic of the run can use: fewer complete cases than
+// variables + 1 (every covariance matrix of them is singular, and none at
+// all leaves nothing to divide by), a variable without variance, variables
+// that are linear combinations of others. Each ends the run with a message
+// that names the cause; the Pearson matrix computed here is the run's.
+RunEnding checkAnalysedData(RunState& s) {
+    if (!s.rawData()) {
+        if (s.n == 1) {
+            s.warning = formatText(kSampleOfOne, s.n);
+            return RunEnding::Failure;
+        }
+        return RunEnding::Continue;
+    }
+    if (s.n < s.m + 1) {
+        s.warning = formatText(kTooFewCases, s.n, s.m, s.m + 1);
+        return RunEnding::Failure;
+    }
+    const DataSet& data = s.data();
+    const std::vector<int> constant = constantColumns(data.analysedScores);
+    if (!constant.empty()) {
+        s.warning.clear();
+        for (int j : constant) s.warning += formatText(kConstantVariable, data.fileNumber(j));
+        s.warning += kExcludeThem;
+        return RunEnding::Failure;
+    }
+    s.pearson = correlationOf(data.analysedScores);
+    const std::vector<int> dependent = linearlyDependentVariables(s.pearson);
+    if (!dependent.empty()) {
+        s.warning = formatText(kDependentVariables, numberList(data, dependent).c_str());
+        return RunEnding::Failure;
+    }
+    return RunEnding::Continue;
+}
+
 // Univariate and multivariate descriptives of the analysed data (detailed
 // output, raw data).
 void univariateDescriptives(RunState& s) {
@@ -156,11 +215,11 @@ void dispersionMatrix(RunState& s) {
             // analyse Pearson correlations instead.
             s.out().write(kPolychoricUnavailable);
             s.settings().dispersionType = PearsonCorrelation;
-            s.pearson = correlationOf(data.analysedScores);
+            if (!s.pearson.valid()) s.pearson = correlationOf(data.analysedScores);
             s.R = s.pearson;
             break;
         case PearsonCorrelation:
-            s.pearson = correlationOf(data.analysedScores);
+            if (!s.pearson.valid()) s.pearson = correlationOf(data.analysedScores);
             s.R = s.pearson;
             break;
         case UserMatrix:
@@ -172,26 +231,60 @@ void dispersionMatrix(RunState& s) {
     data.dispersion = s.R;
 }
 
-// Positive-definiteness test and smoothing of R. A matrix that cannot be
-// smoothed is analysed as it is, with a warning.
-void smoothing(RunState& s) {
+// Positive-definiteness test and smoothing of R. A user's matrix is first
+// checked for what smoothing cannot mend (a variance that is not positive,
+// a correlation of 1 or more), and a nearly singular one is smoothed as
+// well as one with a negative eigenvalue. A matrix that cannot be smoothed
+// ends the run with a message that says why.
+RunEnding smoothing(RunState& s) {
     s.smoothed = false;
-    if (!s.R.valid() || !needsSmoothing(s.R)) return;
-    const Matrix smoothed = smoothDispersion(s.R, s.n);
-    if (!smoothed.valid()) {
-        writeSmoothingFailed(s.out());
-        return;
+    s.smoothingPasses = s.correlationsErased = 0;
+    if (!s.R.valid()) return RunEnding::Continue;
+    double floor = 0.0;
+    if (!s.rawData()) {
+        const DataSet& data = s.data();
+        const std::vector<int> zero = nonPositiveVariances(s.R);
+        if (!zero.empty()) {
+            s.warning.clear();
+            for (int j : zero) s.warning += formatText(kZeroVariance, data.fileNumber(j));
+            s.warning += kExcludeThem;
+            return RunEnding::Failure;
+        }
+        MatrixScope scope;
+        const Matrix c = correlationForm(s.R);
+        if (const auto pair = pairAtOrBeyondOne(c)) {
+            s.warning = formatText(kCorrelationBeyondOne, data.fileNumber(pair->first),
+                                   data.fileNumber(pair->second), c[pair->first][pair->second]);
+            return RunEnding::Failure;
+        }
+        floor = kSingularEigenvalue;
+    }
+    if (floor <= 0 && !needsSmoothing(s.R)) return RunEnding::Continue;
+    const SmoothingResult result = smoothBelow(s.R, s.n, floor);
+    if (result.passes == 0 && result.matrix.valid()) return RunEnding::Continue;
+    if (!result.matrix.valid()) {
+        s.warning = formatText(kSmoothingFailed, result.passes, result.before, result.after);
+        return RunEnding::Failure;
     }
     s.smoothed = true;
-    s.R = smoothed;
+    s.smoothingPasses = result.passes;
+    s.correlationsErased = correlationsErased(s.R, result.matrix, kNotableCorrelation);
+    s.R = result.matrix;
     s.data().dispersion = s.R;
+    return RunEnding::Continue;
 }
 
 // The smoothing warning and the dispersion matrix section (detailed output).
 void dispersionSection(RunState& s) {
-    if (!s.detailed()) return;
+    // A smoothing that erased correlations is reported in any case.
+    const bool erased = s.smoothed && s.correlationsErased > 0;
+    if (!s.detailed()) {
+        if (erased) writeSmoothingErased(s.out(), s.smoothingPasses, s.correlationsErased);
+        return;
+    }
     if (s.smoothed) {
         writeSmoothingApplied(s.out());
+        if (erased) writeSmoothingErased(s.out(), s.smoothingPasses, s.correlationsErased);
         // The smoothed matrix is no longer a correlation matrix.
         if (s.settings().dispersionType != UserMatrix) s.settings().dispersionType = Covariance;
     }
@@ -376,9 +469,10 @@ RunEnding analyse(RunState& s) {
     prepareData(s);
     detailsBlock(s);
     beginComputing(s);
+    if (const RunEnding e = checkAnalysedData(s); e != RunEnding::Continue) return e;
     univariateDescriptives(s);
     dispersionMatrix(s);
-    smoothing(s);
+    if (const RunEnding e = smoothing(s); e != RunEnding::Continue) return e;
     dispersionSection(s);
     adequacy(s);
     explainedVariance(s);

@@ -68,6 +68,47 @@ inline constexpr const char* kPersonFitUnavailable =
     "NOTE: Person-fit indices are not available in this version.\n\n"
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
+
+// Failure endings for data and matrices that cannot be analysed.
+// Complete cases left, variables analysed, cases needed (variables + 1).
+inline constexpr const char* kTooFewCases =
+    "WARNING: The number of complete cases (participants without a missing value) is %i, for %i "
+    "variables.\n"
+    "         The analysis needs at least %i, one more than the number of variables.\n\n";
+// The sample size given with a user's matrix.
+inline constexpr const char* kSampleOfOne =
+    "WARNING: A sample size of %i was given with the matrix; the analysis needs at least 2 "
+    "participants\n"
+    "         (or a sample size of 0 when it is not known).\n\n";
+// One line for each variable without variance (its number in the file),
+// then the advice.
+inline constexpr const char* kConstantVariable =
+    "WARNING: Variable %4i has the same score for every participant: it has no variance and no "
+    "correlations.\n";
+inline constexpr const char* kZeroVariance =
+    "WARNING: Variable %4i has a variance that is not positive in the matrix given: it has no "
+    "correlations.\n";
+inline constexpr const char* kExcludeThem =
+    "         Please exclude it (or them) from the analysis.\n\n";
+// The numbers of the variables involved, as a list.
+inline constexpr const char* kDependentVariables =
+    "WARNING: The correlation matrix is singular: variables %s are linearly dependent\n"
+    "         (a variable repeated, or one that is a sum or other combination of the others).\n"
+    "         Please exclude the redundant variable(s) from the analysis.\n\n";
+// The two variable numbers and their correlation.
+inline constexpr const char* kCorrelationBeyondOne =
+    "WARNING: Variables %i and %i have a correlation of %.7f in the matrix given; a correlation\n"
+    "         must be smaller than 1 in absolute value, and the matrix cannot be analysed.\n"
+    "         Please correct the matrix, or exclude one of the two variables.\n\n";
+// Passes made, smallest eigenvalue before and after the last pass.
+inline constexpr const char* kSmoothingFailed =
+    "WARNING: Correlation matrix is not positive-definite, and the smoothing algorithm could not\n"
+    "         make it so: pass %i lowered its smallest eigenvalue from %.6f to %.6f.\n"
+    "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & Kettenring, 1981)\n"
+    "         Please inspect the matrix for correlations that contradict each other.\n\n";
+
+// printf into a string, for the run's texts with numbers.
+std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Shown (with the file name) when the report cannot be opened for writing.
 inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
 
@@ -88,6 +129,8 @@ struct RunState {
     std::int64_t startSeconds = 0;
     DispersionType savedDispersionType = PearsonCorrelation;
     bool smoothed = false;
+    int smoothingPasses = 0;     // passes the smoothing made
+    int correlationsErased = 0;  // notable correlations it set to 0
     bool ended = false;
 
     int n = 0;                // participants (complete cases)

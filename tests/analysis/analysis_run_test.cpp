@@ -64,7 +64,8 @@ class RunTest : public testing::PoolTest {
         d.variableList = testing::fromRows({{0, 1}, {1, 1}, {2, 0}, {3, 1}});
         for (int i = 0; i < 8; ++i) {
             d.rowNumbers.push_back(i + 1);
-            for (int j = 0; j < 4; ++j) d.rawScores[i][j] = 1 + (i * (j + 1)) % 3;
+            // No two variables alike: identical ones would end the run.
+            for (int j = 0; j < 4; ++j) d.rawScores[i][j] = 1 + (i * (j + 1) + i * i / (j + 2)) % 3;
         }
         d.dataRead = true;
         session.settings.dispersionType = PearsonCorrelation;

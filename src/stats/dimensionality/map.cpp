@@ -51,7 +51,10 @@ Matrix mapTest(const Matrix& r) {
             const Matrix a = loadings.submatrix(1, 1, p, m);
             const Matrix residual = r.subtract(a.multiply(a.transpose()));
             const double average = averageSquaredPartial(residual);
-            if (std::isnan(average)) {
+            // An infinite average (only the last variable left without
+            // residual variance) has no more meaning than one that is not a
+            // number, and would print as "inf": both end the column.
+            if (!std::isfinite(average)) {
                 averages.push_back(kMapUndefinedAverage);
                 break;
             }
@@ -94,6 +97,17 @@ int writeMapAverages(ReportWriter& report, const Matrix& averages) {
 }
 
 int writeMapTest(ReportWriter& report, const Matrix& r) {
+    if (r.rows() < kMapFewestVariables) {
+        // With two variables the one partial correlation left by the first
+        // component is always ±1, and with one there is none: the test
+        // cannot tell anything, so it says why instead of dividing 0 by 0.
+        report.write("MINIMUM AVERAGE PARTIAL TEST (MAP)\n");
+        report.write("Velicer (1976)\n\n");
+        report.printf("Not computed: the test needs at least %i variables, and %i %s analysed.\n\n",
+                      kMapFewestVariables, r.rows(), r.rows() == 1 ? "is" : "are");
+        report.separator();
+        return 0;
+    }
     MatrixScope scope;
     return writeMapAverages(report, mapTest(r));
 }

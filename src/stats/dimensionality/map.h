@@ -24,7 +24,7 @@ double averageSquaredPartial(const Matrix& residual);
 
 // The column a_1..a_M (M <= p) of averages after partialling out 1, 2, ...
 // principal components of the p x p matrix r. It ends early, with
-// kMapUndefinedAverage, at the first average that is not a number.
+// kMapUndefinedAverage, at the first average that is not a finite number.
 Matrix mapTest(const Matrix& r);
 
 // Advised number of dimensions for a column of averages: the largest m
@@ -35,7 +35,12 @@ int mapAdvisedDimensions(const Matrix& averages);
 // The section MINIMUM AVERAGE PARTIAL TEST (MAP) for a column of averages;
 // returns the advised number of dimensions.
 int writeMapAverages(ReportWriter& report, const Matrix& averages);
-// Runs mapTest on r and writes its section; returns the advised number.
+// Fewest variables the test is computed for.
+inline constexpr int kMapFewestVariables = 3;
+
+// Runs mapTest on r and writes its section; returns the advised number. For
+// fewer than kMapFewestVariables variables the section says that the test is
+// not computed, and 0 is returned.
 int writeMapTest(ReportWriter& report, const Matrix& r);
 
 }  // namespace talvex

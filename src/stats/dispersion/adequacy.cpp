@@ -6,6 +6,8 @@
 #include "report/report_writer.h"
 #include "core/distributions.h"
 #include "stats/dispersion/correlation.h"
+#include "stats/dispersion/degeneracy.h"
+#include "stats/dispersion/smoothing.h"
 
 namespace talvex {
 
@@ -84,15 +86,61 @@ const char* kmoLabel(double kmo) {
 
 void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
     MatrixScope scope;
-    const double kmo = kmoIndex(correlationForm(m));
     report.write("ADEQUACY OF THE CORRELATION MATRIX \n\n");
-    report.printf("Determinant of the matrix     = %17.15f\n", m.determinant());
-    if (n > 0) {
-        const BartlettTest t = bartlettTest(m, n);
-        report.printf("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", t.statistic,
-                      t.degreesOfFreedom, t.p);
+    if (!nonPositiveVariances(m).empty()) {
+        // No correlation form exists.
+        const char* why = "not computed: a variance is not positive\n";
+        report.printf("Determinant of the matrix     = %s", why);
+        if (n > 0) report.printf("Bartlett's statistic          = %s", why);
+        report.printf("Kaiser-Meyer-Olkin (KMO) test = %s", why);
+        report.write("\n");
+        report.separator();
+        return;
     }
-    report.printf("Kaiser-Meyer-Olkin (KMO) test = %7.5f %s", kmo, kmoLabel(kmo));
+    // Every statistic of the section is taken on the correlation form, so
+    // that none depends on the units of measurement.
+    const Matrix c = correlationForm(m);
+    const double determinant = c.determinant();
+    // A singular matrix (a variable that is a combination of others) has no
+    // Bartlett statistic, and its KMO would come from partial correlations
+    // of ±1; rounding may still leave its determinant just above 0, so the
+    // smallest eigenvalue decides.
+    const bool finite = std::isfinite(determinant);
+    const bool singular = finite && !(smallestEigenvalue(c) >= kSingularEigenvalue);
+    const double kmo = kmoIndex(c);
+    // A single variable has no correlation to test.
+    const bool alone = c.rows() < 2;
+    const char* aloneWhy = "not computed: a single variable has no correlations\n";
+    if (finite)
+        report.printf("Determinant of the matrix     = %17.15f\n", determinant);
+    else
+        report.write("Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n");
+    if (n > 0) {
+        const double dimension = c.rows();
+        if (alone) {
+            report.printf("Bartlett's statistic          = %s", aloneWhy);
+        } else if (!finite) {
+            report.write("Bartlett's statistic          = not computed: the matrix holds values that are not "
+                         "numbers\n");
+        } else if (singular) {
+            report.write("Bartlett's statistic          = not computed: the matrix is singular\n");
+        } else if (!(n - 1 - (2.0 * dimension + 5.0) / 6.0 > 0)) {
+            report.write("Bartlett's statistic          = not computed: too few participants for the number "
+                         "of variables\n");
+        } else {
+            const BartlettTest t = bartlettTest(c, n);
+            report.printf("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", t.statistic,
+                          t.degreesOfFreedom, t.p);
+        }
+    }
+    if (alone)
+        report.printf("Kaiser-Meyer-Olkin (KMO) test = %s", aloneWhy);
+    else if (singular)
+        report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the matrix is singular\n");
+    else if (std::isfinite(kmo))
+        report.printf("Kaiser-Meyer-Olkin (KMO) test = %7.5f %s", kmo, kmoLabel(kmo));
+    else
+        report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the partial correlations are not numbers\n");
     report.write("\n");
     report.separator();
 }

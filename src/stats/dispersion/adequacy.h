@@ -37,8 +37,11 @@ double kmoIndex(const Matrix& r);
 const char* kmoLabel(double kmo);
 
 // The section ADEQUACY OF THE CORRELATION MATRIX for the matrix m and a
-// sample of n participants (the Bartlett line only when n > 0). The KMO is
-// taken on the correlation form of m.
+// sample of n participants (the Bartlett line only when n > 0). The
+// determinant, Bartlett's statistic and the KMO are all taken on the
+// correlation form of m. A statistic that does not exist (Bartlett's and the
+// KMO of a singular matrix, Bartlett's for a sample too small for its
+// multiplier) is reported in words.
 void writeAdequacy(ReportWriter& report, const Matrix& m, int n);
 
 }  // namespace talvex

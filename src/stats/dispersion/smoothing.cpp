@@ -48,22 +48,27 @@ double fisherZInverse(double z) {
     return (e - 1.0) / (e + 1.0);
 }
 
-Matrix smoothDispersion(const Matrix& r, int n) {
+SmoothingResult smoothBelow(const Matrix& r, int n, double floor) {
     const int m = r.rows();
-    Matrix result = r.copy();
+    SmoothingResult out;
+    out.matrix = r.copy();
     MatrixScope scope;
 
     const double delta = 0.25 / std::sqrt(static_cast<double>(n >= 1 ? n : 1));
     const double threshold = fisherZInverse(delta);
     const double before = smallestEigenvalue(r);
-    if (!(before < 0)) return result;
+    out.before = out.after = before;
+    if (floor <= 0 && !(before < 0)) return out;
 
     // Work on the correlation form; for a correlation matrix the scale
     // factors are exactly 1 and it is r itself.
     std::vector<double> sd(static_cast<std::size_t>(m));
     bool unitDiagonal = true;
     for (int i = 0; i < m; ++i) {
-        if (!(r[i][i] > 0)) return Matrix();
+        if (!(r[i][i] > 0)) {
+            out.matrix = Matrix();
+            return out;
+        }
         sd[static_cast<std::size_t>(i)] = std::sqrt(r[i][i]);
         if (r[i][i] != 1.0) unitDiagonal = false;
     }
@@ -74,27 +79,36 @@ Matrix smoothDispersion(const Matrix& r, int n) {
             if (j != i) c[i][j] = r[i][j] / (sd[static_cast<std::size_t>(i)] * sd[static_cast<std::size_t>(j)]);
     }
     const double lambda0 = unitDiagonal ? before : smallestEigenvalue(c);
+    out.before = out.after = lambda0;
+    if (!(lambda0 < floor) && !(lambda0 < 0)) return out;
 
     // Each pass moves every off-diagonal element a further delta toward 0
     // on the z scale; once all are within the threshold the matrix is the
     // identity, so the loop ends.
     double lambda = lambda0;
-    while (lambda < 0) {
+    while (lambda < 0 || lambda < floor) {
         for (int i = 0; i < m; ++i)
             for (int j = i + 1; j < m; ++j) {
                 const double v = shrinkTowardZero(c[i][j], delta, threshold);
                 c[i][j] = v;
                 c[j][i] = v;
             }
+        ++out.passes;
         lambda = smallestEigenvalue(c);
-        if (lambda < lambda0) return Matrix();
+        out.after = lambda;
+        if (lambda < lambda0) {
+            out.matrix = Matrix();
+            return out;
+        }
     }
 
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j)
-            if (j != i) result[i][j] = c[i][j] * sd[static_cast<std::size_t>(i)] * sd[static_cast<std::size_t>(j)];
-    return result;
+            if (j != i) out.matrix[i][j] = c[i][j] * sd[static_cast<std::size_t>(i)] * sd[static_cast<std::size_t>(j)];
+    return out;
 }
+
+Matrix smoothDispersion(const Matrix& r, int n) { return smoothBelow(r, n, 0.0).matrix; }
 
 void writeSmoothingApplied(ReportWriter& report) {
     report.write(
@@ -104,13 +118,23 @@ void writeSmoothingApplied(ReportWriter& report) {
     report.separator();
 }
 
-void writeSmoothingFailed(ReportWriter& report) {
-    report.write(
-        "\nWARNING: Correlation matrix is not positive-definite, and the smoothing\n"
-        "         algorithm could not make it so\n"
-        "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & Kettenring, 1981)\n"
-        "         The analysis goes on with the unsmoothed matrix; results that need a\n"
-        "         positive-definite matrix may be unreliable.\n\n\n");
+int correlationsErased(const Matrix& before, const Matrix& after, double least) {
+    int erased = 0;
+    for (int i = 0; i < before.rows(); ++i)
+        for (int j = i + 1; j < before.cols(); ++j) {
+            const double scale = std::sqrt(before[i][i] * before[j][j]);
+            if (!(scale > 0)) continue;
+            if (std::fabs(before[i][j] / scale) >= least && after[i][j] == 0.0) ++erased;
+        }
+    return erased;
+}
+
+void writeSmoothingErased(ReportWriter& report, int passes, int erased) {
+    report.printf(
+        "NOTE: Smoothing needed %i passes and set %i correlations of %.2f or more (in absolute value)\n"
+        "      to 0: the matrix analysed differs much from the matrix given. Correlations that\n"
+        "      contradict each other force the smoothing to shrink every correlation this far.\n\n",
+        passes, erased, kNotableCorrelation);
     report.separator();
 }
 

@@ -29,12 +29,30 @@ double fisherZInverse(double z);
 // not positive.
 Matrix smoothDispersion(const Matrix& r, int n);
 
+struct SmoothingResult {
+    Matrix matrix;        // the smoothed copy; empty when smoothing failed
+    int passes = 0;       // shrinking passes made
+    double before = 0.0;  // smallest eigenvalue of the correlation form, before
+    double after = 0.0;   // and after the last pass
+};
+
+// smoothDispersion that also smooths a matrix whose correlation form has a
+// smallest eigenvalue below `floor` (a singular or nearly singular matrix),
+// passing until it reaches the floor; with a floor of 0 it is
+// smoothDispersion itself. Tells how many passes were made and how the
+// smallest eigenvalue moved, so that a failure can be explained.
+SmoothingResult smoothBelow(const Matrix& r, int n, double floor);
+
 // The paragraph written before the dispersion matrix when smoothing was
 // applied, with the closing separator.
 void writeSmoothingApplied(ReportWriter& report);
-// The paragraph written when a matrix that is not positive definite could
-// not be smoothed and the analysis goes on with it unchanged, with the
-// closing separator.
-void writeSmoothingFailed(ReportWriter& report);
 
+// Pairs i < j whose correlation (in the correlation form) was at least
+// `least` in absolute value before smoothing and is exactly 0 after it.
+int correlationsErased(const Matrix& before, const Matrix& after, double least);
+// Smallest absolute correlation counted by the note below.
+inline constexpr double kNotableCorrelation = 0.1;
+// The note written when smoothing took `passes` passes and set `erased`
+// notable correlations to 0, with the closing separator.
+void writeSmoothingErased(ReportWriter& report, int passes, int erased);
 }  // namespace talvex

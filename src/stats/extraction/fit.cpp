@@ -1,6 +1,8 @@
 #include "stats/extraction/fit.h"
 
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "core/distributions.h"
 #include "data/dataset.h"
@@ -66,20 +68,47 @@ void incrementalIndices(FitStatistics& s) {
 
 double bartlettMultiplier(double sampleSize, double p) { return (sampleSize - 1) - (2 * p + 5) / 6; }
 
+// One index line, "label = value" by `format` (one %-conversion, after the
+// "= "), or the label and why the index does not exist when the value is
+// not finite: with no degrees of freedom the adjusted and incremental
+// indices divide by 0, and the independence model can fit exactly.
+void writeIndex(ReportWriter& report, const char* format, double value, const FitStatistics& s) {
+    if (std::isfinite(value)) {
+        report.printf(format, value);
+        return;
+    }
+    const std::string_view text(format);
+    report.write(std::string(text.substr(0, text.find("= ") + 2)));
+    report.write(s.df <= 0 ? "not defined: the model has no degrees of freedom\n"
+                           : "not defined for this matrix and model\n");
+}
+
 void writeChiSquareLines(ReportWriter& report, const FitStatistics& s) {
-    report.printf("                       Chi-Square with %i degrees of freedom = %7.3f (P = %7.6f)\n", s.df,
-                  s.chiSquare, s.chiSquareP);
-    report.printf("Chi-Square for independence model with %i degrees of freedom = %7.3f\n", s.df0,
-                  s.independenceChiSquare);
-    report.printf("                 Non-Normed Fit Index (NNFI; Tucker & Lewis) = %6.2f\n", s.nnfi);
-    report.printf("                                 Comparative Fit Index (CFI) = %6.2f\n", s.cfi);
+    if (std::isfinite(s.chiSquare) && std::isfinite(s.chiSquareP))
+        report.printf("                       Chi-Square with %i degrees of freedom = %7.3f (P = %7.6f)\n", s.df,
+                      s.chiSquare, s.chiSquareP);
+    else
+        report.printf("                       Chi-Square with %i degrees of freedom = not defined for this "
+                      "matrix and model\n",
+                      s.df);
+    if (std::isfinite(s.independenceChiSquare))
+        report.printf("Chi-Square for independence model with %i degrees of freedom = %7.3f\n", s.df0,
+                      s.independenceChiSquare);
+    else
+        report.printf("Chi-Square for independence model with %i degrees of freedom = not defined: the "
+                      "determinant is not positive\n",
+                      s.df0);
+    writeIndex(report, "                 Non-Normed Fit Index (NNFI; Tucker & Lewis) = %6.2f\n", s.nnfi, s);
+    writeIndex(report, "                                 Comparative Fit Index (CFI) = %6.2f\n", s.cfi, s);
 }
 
 void writeGfiLines(ReportWriter& report, const FitStatistics& s) {
-    report.printf("                                 Goodness of Fit Index (GFI) = %6.2f\n", s.gfi);
-    report.printf("                       Adjusted Goodness of Fit Index (AGFI) = %6.2f\n", s.agfi);
-    report.printf("         Goodness of Fit Index without diagonal values (GFI) = %6.2f\n", s.gfiOffDiagonal);
-    report.printf("Adjusted Goodness of Fit Index without diagonal values(AGFI) = %6.2f\n", s.agfiOffDiagonal);
+    writeIndex(report, "                                 Goodness of Fit Index (GFI) = %6.2f\n", s.gfi, s);
+    writeIndex(report, "                       Adjusted Goodness of Fit Index (AGFI) = %6.2f\n", s.agfi, s);
+    writeIndex(report, "         Goodness of Fit Index without diagonal values (GFI) = %6.2f\n", s.gfiOffDiagonal,
+               s);
+    writeIndex(report, "Adjusted Goodness of Fit Index without diagonal values(AGFI) = %6.2f\n", s.agfiOffDiagonal,
+               s);
     report.printf("\n");
 }
 

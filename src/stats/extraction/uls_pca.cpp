@@ -104,13 +104,60 @@ public:
             x_[static_cast<std::size_t>(c)] = s;
             norm2 += s * s;
         }
+        spanned_.clear();
+        if (!std::isfinite(norm2)) norm2 = minimumNormSolution();
         const double variance = w.rAt(i, i);
-        if (norm2 > variance) boundRow(w, i, variance);
+        if (norm2 > variance) {
+            if (spanned_.empty()) {
+                boundRow(w, i, variance);
+                // A G that is singular in all but rounding passes the
+                // inverse with huge values and fails the bounded solution.
+                if (!finiteRow() && minimumNormSolution() > variance) boundRowInSpan(w, i, variance);
+            } else {
+                boundRowInSpan(w, i, variance);
+            }
+        }
+        // Should every solution fail, the row keeps its loadings.
+        if (!finiteRow()) return;
         double* ai = w.row(i);
         for (int c = 0; c < k_; ++c) ai[c] = x_[static_cast<std::size_t>(c)];
     }
 
 private:
+    bool finiteRow() const {
+        for (double v : x_)
+            if (!std::isfinite(v)) return false;
+        return true;
+    }
+
+    // x = G⁺·B'y with the pseudo-inverse of G = B'B, for a G that is singular
+    // (a factor with no loading outside row i, for instance, leaves a zero
+    // row and column in G and its inverse is not finite). The row's loading
+    // on a direction that the other rows do not span is then 0, the smallest
+    // solution that fits as well as any other. Returns x'x.
+    double minimumNormSolution() {
+        MatrixScope scope;
+        Matrix g(k_, k_), values(k_, 1), vectors(k_, k_);
+        for (int c = 0; c < k_; ++c)
+            for (int d = 0; d < k_; ++d) g[c][d] = gram_[static_cast<std::size_t>(c) * k_ + d];
+        g.eigenSymmetric(values, vectors);
+        const double largest = values[0][0];
+        std::fill(x_.begin(), x_.end(), 0.0);
+        spanned_.clear();
+        for (int e = 0; e < k_; ++e) {
+            const double value = values[e][0];
+            // Eigenvalues that rounding alone keeps from 0 count as 0.
+            if (!(value > largest * 1e-12) || !(value > 0)) continue;
+            for (int c = 0; c < k_; ++c) spanned_.push_back(vectors[c][e]);
+            double projection = 0.0;
+            for (int d = 0; d < k_; ++d) projection += vectors[d][e] * rhs_[static_cast<std::size_t>(d)];
+            for (int c = 0; c < k_; ++c) x_[static_cast<std::size_t>(c)] += vectors[c][e] * projection / value;
+        }
+        double norm2 = 0.0;
+        for (double v : x_) norm2 += v * v;
+        return norm2;
+    }
+
     // Heywood row: the constrained solution with x'x = R(i, i), found as
     // sqrt(R(i, i)) times the unit-norm solution for y / sqrt(R(i, i)).
     void boundRow(const SweepData& w, int i, double variance) {
@@ -136,9 +183,54 @@ private:
         for (int c = 0; c < k_; ++c) x_[static_cast<std::size_t>(c)] = unit[c][0] * root;
     }
 
+    // The Heywood row of a singular G: outside the directions the other rows
+    // span, x only adds to x'x without changing the fit, so the constrained
+    // solution lies in their span V (k x q, the eigenvectors kept by
+    // minimumNormSolution). It is V·z with z the constrained solution for B·V,
+    // which has full column rank; for q = 1 the constraint fixes the size and
+    // the sign stays that of the minimum-norm solution.
+    void boundRowInSpan(const SweepData& w, int i, double variance) {
+        const int q = static_cast<int>(spanned_.size()) / k_;
+        if (!(variance > 0)) {
+            std::fill(x_.begin(), x_.end(), 0.0);
+            return;
+        }
+        const double root = std::sqrt(variance);
+        const auto basis = [this](int c, int e) {
+            return spanned_[static_cast<std::size_t>(e) * k_ + static_cast<std::size_t>(c)];
+        };
+        std::vector<double> z(static_cast<std::size_t>(q));
+        if (q == 1) {
+            double along = 0.0;
+            for (int c = 0; c < k_; ++c) along += basis(c, 0) * x_[static_cast<std::size_t>(c)];
+            z[0] = along < 0 ? -1.0 : 1.0;
+        } else {
+            MatrixScope scope;
+            const int p = w.p;
+            Matrix b(p, q);
+            for (int r = 0; r < p; ++r)
+                for (int e = 0; e < q; ++e) {
+                    double v = 0.0;
+                    if (r != i)
+                        for (int c = 0; c < k_; ++c) v += w.row(r)[c] * basis(c, e);
+                    b[r][e] = v;
+                }
+            Matrix y(p, 1);
+            for (int r = 0; r < p; ++r) y[r][0] = r == i ? 0.0 : w.rAt(r, i) / root;
+            const Matrix unit = solveRowUnitNorm(b, y);
+            for (int e = 0; e < q; ++e) z[static_cast<std::size_t>(e)] = unit[e][0];
+        }
+        for (int c = 0; c < k_; ++c) {
+            double v = 0.0;
+            for (int e = 0; e < q; ++e) v += basis(c, e) * z[static_cast<std::size_t>(e)];
+            x_[static_cast<std::size_t>(c)] = v * root;
+        }
+    }
+
     int k_;
     DenseInverse inverse_;
     std::vector<double> gram_, gramInverse_, rhs_, x_;
+    std::vector<double> spanned_;  // columns of V, one after the other; empty when G is regular
 };
 
 }  // namespace

@@ -1,0 +1,207 @@
+// The fuzzer's own checks: a harness that misses a fault, or reports one
+// that is not there, is worse than none.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "fuzz/fuzz.h"
+#include "support/temp_files.h"
+
+namespace fs = std::filesystem;
+using namespace talvex::fuzz;
+using talvex::testing::TempDir;
+
+namespace {
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(FindNonFiniteNumber, FlagsPrintfSpellingsAndSparesWords) {
+    struct Case {
+        const char* report;
+        bool flagged;
+    };
+    const Case cases[] = {
+        {"Mean            nan", true},
+        {"  -nan   0.500", true},
+        {"Bartlett's statistic =     -inf (df = 21)", true},
+        {"  1.000    inf", true},
+        {"x=nan,", true},
+        {"Infinity", true},
+        {"nan", true},
+        {"INF", true},
+        {"Kaiser-Meyer-Olkin (KMO) test = 0.81 (information)", false},
+        {"financial, infer, Nancy, infant", false},
+        {"_nan", false},
+        {"Determinant of the matrix     = 0.123456789", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(findNonFiniteNumber(c.report).has_value(), c.flagged) << '"' << c.report << '"';
+    }
+}
+
+TEST(FindNonFiniteNumber, ReturnsTheWholeOffendingLine) {
+    const auto line = findNonFiniteNumber("Header information\nVariable 1   -nan  0.3\nlast line\n");
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(*line, "Variable 1   -nan  0.3");
+}
+
+// The golden reports are sound runs: the scan must find nothing there, or
+// every clean case would count as a fault.
+TEST(FindNonFiniteNumber, GoldenReportsAreClean) {
+    int scanned = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(TALVEX_SOURCE_DIR) / "tests/reports/expected")) {
+        const auto line = findNonFiniteNumber(readAll(entry.path()));
+        EXPECT_FALSE(line.has_value()) << entry.path() << ": " << line.value_or("");
+        ++scanned;
+    }
+    EXPECT_GT(scanned, 0);
+}
+
+TEST(MakeCase, SameNumbersGiveTheSameBytes) {
+    const SeedFiles seeds = loadSeedFiles(TALVEX_SOURCE_DIR);
+    std::set<std::string> sessions;
+    for (std::uint64_t i = 0; i < 60; ++i) {
+        const FuzzCase a = makeCase(seeds, 7, i), b = makeCase(seeds, 7, i);
+        ASSERT_EQ(a.session, b.session) << "case " << i;
+        ASSERT_EQ(a.files.size(), b.files.size());
+        for (std::size_t f = 0; f < a.files.size(); ++f) EXPECT_EQ(a.files[f].content, b.files[f].content);
+        EXPECT_EQ(a.mutations, b.mutations);
+        sessions.insert(a.session + a.files.front().content);
+    }
+    // Distinct cases, not one case repeated.
+    EXPECT_GT(sessions.size(), 50u);
+    EXPECT_NE(makeCase(seeds, 7, 3).files.front().content + makeCase(seeds, 7, 3).session,
+              makeCase(seeds, 8, 3).files.front().content + makeCase(seeds, 8, 3).session);
+}
+
+// A campaign of a few hundred cases reaches every reader and the kinds of
+// damage it is meant to try.
+TEST(MakeCase, ShortCampaignCoversTheReadersAndTheDamage) {
+    const SeedFiles seeds = loadSeedFiles(TALVEX_SOURCE_DIR);
+    std::string all;
+    for (std::uint64_t i = 0; i < 300; ++i) {
+        const FuzzCase c = makeCase(seeds, 1, i);
+        for (const auto& m : c.mutations) all += m + "\n";
+        all += c.session;
+    }
+    const char* expected[] = {
+        "focus: scores", "focus: matrix", "focus: labels", "focus: target", "focus: session", "focus: hostile",
+        "swap-lines", "bom", "cr-style", "truncate@", "number@", "flip-bit", "separators", "odd-line",
+        "insert-bytes", "delete-range", "duplicate-line", "hand-made", "output file", "excluded:",
+        "session line", "dataKind = matrix", "labelsEnabled = 1", "targetEnabled = 1", "factorCount = 0",
+        "missingCodeEnabled = 0", "dispersionType = polychoric", "constant-item", "asymmetric",
+    };
+    for (const char* text : expected) EXPECT_NE(all.find(text), std::string::npos) << text;
+}
+
+TEST(WriteCase, WritesFilesLinksPipesAndSession) {
+    TempDir dir;
+    FuzzCase c;
+    c.files = {{"scores.dat", CaseFile::Kind::Regular, "1 2\n3 4\n", {}},
+               {"alias.dat", CaseFile::Kind::Symlink, {}, "scores.dat"},
+               {"pipe.dat", CaseFile::Kind::Fifo, {}, {}}};
+    c.session = "read\nexit\n";
+    const std::string where = dir.file("case");
+    writeCase(c, where);
+    EXPECT_EQ(readAll(where + "/scores.dat"), "1 2\n3 4\n");
+    EXPECT_EQ(readAll(where + "/alias.dat"), "1 2\n3 4\n");
+    EXPECT_TRUE(fs::is_fifo(where + "/pipe.dat"));
+    EXPECT_EQ(readAll(where + "/session.txt"), "read\nexit\n");
+    EXPECT_TRUE(fs::is_directory(where + "/sub"));
+}
+
+// Stand-ins for the program: shell scripts that misbehave in one way each.
+struct Script {
+    const char* name;
+    const char* body;
+    FaultKind kind;
+    const char* signatureHolds;
+};
+
+const Script kScripts[] = {
+    {"clean", "printf 'ok\\n' > report.txt; echo 'Report written to report.txt'", FaultKind::Clean, ""},
+    {"clean report with words", "printf 'information infer\\n' > r.txt; echo 'Report written to r.txt'",
+     FaultKind::Clean, ""},
+    {"segfault", "kill -SEGV $$", FaultKind::Crash, "SIGSEGV"},
+    {"abort", "kill -ABRT $$", FaultKind::Crash, "SIGABRT"},
+    {"exit status", "exit 3", FaultKind::Crash, "exit status 3"},
+    {"sanitizer report",
+     "echo '/x/src/data/data_files.cpp:42:7: runtime error: signed integer overflow: 2147483647 + 1' >&2; exit 1",
+     FaultKind::Crash, "src/data/data_files.cpp:42"},
+    {"sanitizer report with status 0", "echo 'ERROR: AddressSanitizer: heap-buffer-overflow' >&2",
+     FaultKind::Crash, "heap-buffer-overflow"},
+    {"hang", "sleep 30", FaultKind::Hang, "hang"},
+    {"runaway output", "while :; do echo xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx; done", FaultKind::Hang,
+     "runaway"},
+    {"overwrites its data", "echo report > scores.dat; echo 'Report written to scores.dat'",
+     FaultKind::InputModified, "input modified"},
+    {"replaces the link", "rm alias.dat; echo x > alias.dat", FaultKind::InputModified, "input modified"},
+    {"removes the pipe", "rm pipe.dat", FaultKind::InputModified, "input modified"},
+    {"nan in report", "printf 'Mean\\n  1.0  -nan\\n' > out.txt; echo 'Report written to out.txt'",
+     FaultKind::NonFinite, "nan/inf"},
+    {"inf in report",
+     "printf 'x\\n%080d\\n\\nADEQUACY\\n\\nBartlett = -inf\\n' 0 | tr 0 - > out.txt; echo 'Report written to out.txt'",
+     FaultKind::NonFinite, "section \"ADEQUACY\", \"Bartlett\""},
+};
+
+TEST(CaseRunner, ClassifiesEveryKindOfMisbehaviour) {
+    TempDir dir;
+    std::vector<FuzzCase> cases;
+    for (std::size_t i = 0; i < std::size(kScripts); ++i) {
+        FuzzCase c;
+        c.index = i;
+        c.files = {{"scores.dat", CaseFile::Kind::Regular, "1 2\n", {}},
+                   {"alias.dat", CaseFile::Kind::Symlink, {}, "scores.dat"},
+                   {"pipe.dat", CaseFile::Kind::Fifo, {}, {}}};
+        // The session names the script to run; the stand-in reads it.
+        c.session = kScripts[i].body;
+        cases.push_back(c);
+    }
+    const std::string program = dir.write("program.sh", "#!/bin/sh\n. ./session.txt\n");
+    chmod(program.c_str(), 0755);
+    RunLimits limits;
+    limits.seconds = 1.5;
+    limits.outputMegabytes = 1;
+    CaseRunner runner(program, dir.file("work"), limits, 3);
+    std::map<std::uint64_t, Finding> findings;
+    runner.run(cases, [&](CaseResult& r, const std::string&) { findings[r.fuzzCase.index] = r.finding; });
+    ASSERT_EQ(findings.size(), std::size(kScripts));
+    for (std::size_t i = 0; i < std::size(kScripts); ++i) {
+        const Finding& f = findings[i];
+        EXPECT_EQ(f.kind, kScripts[i].kind) << kScripts[i].name << ": " << f.detail;
+        EXPECT_NE(f.signature.find(kScripts[i].signatureHolds), std::string::npos)
+            << kScripts[i].name << ": " << f.signature;
+    }
+}
+
+TEST(SaveFailure, KeepsTheInputsAsWrittenNotAsTheRunLeftThem) {
+    TempDir dir;
+    FuzzCase c;
+    c.index = 12;
+    c.files = {{"scores.dat", CaseFile::Kind::Regular, "5 5\n", {}}};
+    c.session = "echo overwritten > scores.dat; echo 'Report written to scores.dat'";
+    const std::string program = dir.write("program.sh", "#!/bin/sh\n. ./session.txt\n");
+    chmod(program.c_str(), 0755);
+    CaseRunner runner(program, dir.file("work"), RunLimits{}, 1);
+    const std::string saved = dir.file("saved");
+    runner.run({c}, [&](CaseResult& r, const std::string& runDir) {
+        EXPECT_EQ(r.finding.kind, FaultKind::InputModified);
+        saveFailure(r, runDir, saved, 99);
+    });
+    EXPECT_EQ(readAll(saved + "/input/scores.dat"), "5 5\n");
+    EXPECT_EQ(readAll(saved + "/run/scores.dat"), "overwritten\n");
+    EXPECT_NE(readAll(saved + "/finding.txt").find("case 12 of campaign seed 99"), std::string::npos);
+    EXPECT_TRUE(fs::exists(saved + "/replay.sh"));
+}
+
+}  // namespace

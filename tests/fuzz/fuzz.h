@@ -155,7 +155,8 @@ void CaseRunner::run(std::vector<FuzzCase> cases, Done onDone) {
         &onDone);
 }
 
-// True when the file holds the AddressSanitizer runtime.
+// True when the executable is built with AddressSanitizer (it calls the
+// runtime's __asan_init, linked statically or not).
 bool isSanitizedExecutable(const std::string& path);
 
 // Copies the case as written (pristine inputs and the session), the run's

@@ -45,9 +45,10 @@ std::string maskNumbers(const std::string& text) {
     return std::regex_replace(std::regex_replace(text, hex, "0x?"), digits, "N");
 }
 
-// The first stack frame inside the program's own sources, "src/...:line".
+// The first stack frame inside the program's own sources, "src/...:line"
+// (not the sanitizer runtime's).
 std::string firstSourceFrame(const std::string& text) {
-    static const std::regex frame("(src/[A-Za-z0-9_/.]+:[0-9]+)");
+    static const std::regex frame("(src/(?:analysis|app|core|data|report|stats)/[A-Za-z0-9_/.]+:[0-9]+)");
     std::smatch match;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
@@ -250,12 +251,12 @@ Finding judge(const FuzzCase& fuzzCase, const std::string& directory, const Proc
 
 bool isSanitizedExecutable(const std::string& path) {
     const std::string bytes = readFile(path);
-    return bytes.find("AddressSanitizer") != std::string::npos;
+    return bytes.find("__asan_init") != std::string::npos;
 }
 
 CaseRunner::CaseRunner(std::string executable, std::string workDir, RunLimits limits, int jobs)
     : executable_(fs::absolute(executable).string()),
-      workDir_(std::move(workDir)),
+      workDir_(fs::absolute(workDir).string()),  // the child changes into its case directory
       limits_(limits),
       jobs_(jobs < 1 ? 1 : jobs) {}
 

@@ -184,6 +184,24 @@ TEST(CaseRunner, ClassifiesEveryKindOfMisbehaviour) {
     }
 }
 
+// The child changes into its case folder before it opens the session, so a
+// work folder given relative to the caller must still be found.
+TEST(CaseRunner, AcceptsARelativeWorkFolder) {
+    TempDir dir;
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    FuzzCase c;
+    c.files = {{"scores.dat", CaseFile::Kind::Regular, "1\n", {}}};
+    c.session = "exit 0";
+    const std::string program = dir.write("program.sh", "#!/bin/sh\n. ./session.txt\n");
+    chmod(program.c_str(), 0755);
+    CaseRunner runner("program.sh", "work", RunLimits{}, 1);
+    Finding finding{FaultKind::Crash, "not run", ""};
+    runner.run({c}, [&](CaseResult& r, const std::string&) { finding = r.finding; });
+    fs::current_path(before);
+    EXPECT_EQ(finding.kind, FaultKind::Clean) << finding.detail;
+}
+
 TEST(SaveFailure, KeepsTheInputsAsWrittenNotAsTheRunLeftThem) {
     TempDir dir;
     FuzzCase c;

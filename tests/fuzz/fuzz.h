@@ -164,4 +164,18 @@ bool isSanitizedExecutable(const std::string& path);
 void saveFailure(const CaseResult& result, const std::string& runDir, const std::string& saveDir,
                  std::uint64_t campaignSeed);
 
+// Reads a case back from a folder written by writeCase (files, links,
+// pipes and session.txt).
+FuzzCase loadCase(const std::string& directory);
+
+// Shrinks a failing case: drops runs of lines from its session and its
+// regular files, halving the run length, as long as the program still fails
+// with the same signature. At most maxRuns runs of the program.
+struct Minimized {
+    FuzzCase fuzzCase;
+    Finding finding;
+    int runs = 0;
+};
+Minimized minimizeCase(const FuzzCase& failing, CaseRunner& runner, int maxRuns);
+
 }  // namespace talvex::fuzz

@@ -4,6 +4,8 @@
 //               [--jobs 2] [--timeout 10] [--memory 4096]
 //               [--work DIR] [--failures DIR] [--keep 3]
 //   talvex_fuzz --write-case N --seed S --out DIR   (the case's files, not run)
+//   talvex_fuzz --minimize SAVED --talvex PATH --out DIR [--max-runs 400]
+//               (shrinks a saved failing case while it fails the same way)
 //
 // Every failing case is listed with its kind, detail and mutations; the first
 // few cases of each distinct fault are saved under the failures folder with a
@@ -43,6 +45,8 @@ struct Options {
     int keep = 3;
     long writeCase = -1;
     std::string out;
+    std::string minimize;
+    int maxRuns = 400;
 };
 
 [[noreturn]] void usage(const char* problem) {
@@ -50,7 +54,8 @@ struct Options {
                  "talvex_fuzz: %s\n"
                  "usage: talvex_fuzz --talvex PATH [--seed S] [--cases N] [--first K] [--jobs J]\n"
                  "                   [--timeout SECONDS] [--memory MB] [--work DIR] [--failures DIR] [--keep K]\n"
-                 "       talvex_fuzz --write-case N [--seed S] --out DIR\n",
+                 "       talvex_fuzz --write-case N [--seed S] --out DIR\n"
+                 "       talvex_fuzz --minimize SAVED_CASE --talvex PATH --out DIR [--max-runs N]\n",
                  problem);
     std::exit(2);
 }
@@ -76,6 +81,8 @@ Options parse(int argc, char** argv) {
         else if (a == "--keep") o.keep = std::stoi(value());
         else if (a == "--write-case") o.writeCase = std::stol(value());
         else if (a == "--out") o.out = value();
+        else if (a == "--minimize") o.minimize = value();
+        else if (a == "--max-runs") o.maxRuns = std::stoi(value());
         else usage(("unknown option " + a).c_str());
     }
     return o;
@@ -117,6 +124,25 @@ int main(int argc, char** argv) {
     limits.sanitized = isSanitizedExecutable(o.talvex);
     const std::string work =
         o.work.empty() ? (fs::temp_directory_path() / ("talvex-fuzz-" + std::to_string(getpid()))).string() : o.work;
+
+    if (!o.minimize.empty()) {
+        if (o.out.empty()) usage("--minimize needs --out");
+        const fs::path saved(o.minimize);
+        const FuzzCase failing = loadCase((fs::exists(saved / "input") ? saved / "input" : saved).string());
+        CaseRunner runner(o.talvex, work, limits, 1);
+        const Minimized m = minimizeCase(failing, runner, o.maxRuns);
+        std::error_code ignored;
+        fs::remove_all(work, ignored);
+        if (m.finding.kind == FaultKind::Clean) {
+            std::printf("the case does not fail with %s\n", o.talvex.c_str());
+            return 1;
+        }
+        fs::remove_all(o.out, ignored);
+        writeCase(m.fuzzCase, o.out);
+        std::printf("%d runs; %s: %s\nminimal case in %s\n", m.runs, faultKindName(m.finding.kind),
+                    m.finding.signature.c_str(), o.out.c_str());
+        return 0;
+    }
 
     std::vector<FuzzCase> cases;
     cases.reserve(o.cases);

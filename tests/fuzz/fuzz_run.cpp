@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -69,8 +70,8 @@ std::string firstLineWith(const std::string& text, const std::string& needle) {
 
 // The sanitizer's own summary of a report, without addresses and sizes.
 std::string sanitizerSummary(const std::string& err) {
-    for (const char* needle : {"runtime error:", "ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
-                               "terminate called", "AddressSanitizer:DEADLYSIGNAL"}) {
+    for (const char* needle : {"runtime error:", "terminate called", "ERROR: AddressSanitizer",
+                               "ERROR: LeakSanitizer", "AddressSanitizer:DEADLYSIGNAL"}) {
         const std::string line = firstLineWith(err, needle);
         if (line.empty()) continue;
         const std::size_t at = line.find(needle);
@@ -400,6 +401,97 @@ void saveFailure(const CaseResult& result, const std::string& runDir, const std:
               "cp -a \"$here/input/.\" \"$work/\"\n"
               "cd \"$work\" && echo \"in $work\" && \"$talvex\" --console < session.txt\n");
     fs::permissions(save / "replay.sh", fs::perms::owner_exec, fs::perm_options::add);
+}
+
+FuzzCase loadCase(const std::string& directory) {
+    FuzzCase c;
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(directory)) entries.push_back(entry.path());
+    std::sort(entries.begin(), entries.end());
+    for (const fs::path& path : entries) {
+        const std::string name = path.filename().string();
+        const auto status = fs::symlink_status(path);
+        if (name == "session.txt") {
+            c.session = readFile(path);
+        } else if (fs::is_symlink(status)) {
+            c.files.push_back({name, CaseFile::Kind::Symlink, {}, fs::read_symlink(path).string()});
+        } else if (fs::is_fifo(status)) {
+            c.files.push_back({name, CaseFile::Kind::Fifo, {}, {}});
+        } else if (fs::is_regular_file(status)) {
+            c.files.push_back({name, CaseFile::Kind::Regular, readFile(path), {}});
+        }
+    }
+    return c;
+}
+
+namespace {
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size() - 1;
+        lines.push_back(text.substr(start, end + 1 - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line;
+    return text;
+}
+
+}  // namespace
+
+Minimized minimizeCase(const FuzzCase& failing, CaseRunner& runner, int maxRuns) {
+    Minimized best;
+    best.fuzzCase = failing;
+    auto attempt = [&](const FuzzCase& candidate) {
+        Finding finding;
+        runner.run({candidate}, [&](CaseResult& r, const std::string&) { finding = r.finding; });
+        ++best.runs;
+        return finding;
+    };
+    best.finding = attempt(failing);
+    if (best.finding.kind == FaultKind::Clean) return best;
+    const std::string signature = best.finding.signature;
+
+    // Text slots: the session (index -1) and every regular file.
+    std::vector<int> slots = {-1};
+    for (std::size_t i = 0; i < failing.files.size(); ++i)
+        if (failing.files[i].kind == CaseFile::Kind::Regular) slots.push_back(static_cast<int>(i));
+    bool shrunk = true;
+    while (shrunk && best.runs < maxRuns) {
+        shrunk = false;
+        for (int slot : slots) {
+            auto text = [&](FuzzCase& c) -> std::string& { return slot < 0 ? c.session : c.files[slot].content; };
+            std::vector<std::string> lines = linesOf(text(best.fuzzCase));
+            for (std::size_t chunk = std::max<std::size_t>(1, lines.size() / 2); chunk >= 1 && best.runs < maxRuns;
+                 chunk /= 2) {
+                for (std::size_t at = 0; at < lines.size() && best.runs < maxRuns;) {
+                    std::vector<std::string> fewer(lines.begin(), lines.begin() + static_cast<long>(at));
+                    fewer.insert(fewer.end(), lines.begin() + static_cast<long>(std::min(lines.size(), at + chunk)),
+                                 lines.end());
+                    FuzzCase candidate = best.fuzzCase;
+                    text(candidate) = joined(fewer);
+                    const Finding finding = attempt(candidate);
+                    if (finding.kind == best.finding.kind && finding.signature == signature) {
+                        best.fuzzCase = candidate;
+                        best.finding = finding;
+                        lines = fewer;
+                        shrunk = true;
+                    } else {
+                        at += chunk;
+                    }
+                }
+                if (chunk == 1) break;
+            }
+        }
+    }
+    return best;
 }
 
 }  // namespace talvex::fuzz

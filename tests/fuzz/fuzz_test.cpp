@@ -223,3 +223,57 @@ TEST(SaveFailure, KeepsTheInputsAsWrittenNotAsTheRunLeftThem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LoadCase, ReadsBackWhatWriteCaseWrote) {
+    TempDir dir;
+    FuzzCase c;
+    c.files = {{"alias.dat", CaseFile::Kind::Symlink, {}, "scores.dat"},
+               {"pipe.dat", CaseFile::Kind::Fifo, {}, {}},
+               {"scores.dat", CaseFile::Kind::Regular, std::string("1\r\n\0\xff", 5), {}}};
+    c.session = "read\n\f\n";
+    writeCase(c, dir.file("case"));
+    const FuzzCase back = loadCase(dir.file("case"));
+    EXPECT_EQ(back.session, c.session);
+    ASSERT_EQ(back.files.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(back.files[i].name, c.files[i].name);
+        EXPECT_EQ(back.files[i].kind, c.files[i].kind);
+        EXPECT_EQ(back.files[i].content, c.files[i].content);
+        EXPECT_EQ(back.files[i].target, c.files[i].target);
+    }
+}
+
+// The stand-in crashes only when its data holds the line "bad"; everything
+// else in the data and the session is noise the minimizer must drop.
+TEST(MinimizeCase, KeepsOnlyTheLinesThatMakeTheFault) {
+    TempDir dir;
+    FuzzCase c;
+    c.files = {{"scores.dat", CaseFile::Kind::Regular, "1 2\n3 4\nbad\n5 6\n7 8\n9 9\n", {}}};
+    c.session = "echo one\nx=1\ngrep -q '^bad$' scores.dat && kill -SEGV $$\necho two\nexit 0\n";
+    const std::string program = dir.write("program.sh", "#!/bin/sh\n. ./session.txt\n");
+    chmod(program.c_str(), 0755);
+    CaseRunner runner(program, dir.file("work"), RunLimits{}, 1);
+    const Minimized m = minimizeCase(c, runner, 200);
+    EXPECT_EQ(m.finding.kind, FaultKind::Crash);
+    EXPECT_EQ(m.fuzzCase.files[0].content, "bad\n");
+    EXPECT_EQ(m.fuzzCase.session, "grep -q '^bad$' scores.dat && kill -SEGV $$\n");
+    EXPECT_LE(m.runs, 200);
+}
+
+TEST(MinimizeCase, LeavesACleanCaseAlone) {
+    TempDir dir;
+    FuzzCase c;
+    c.files = {{"scores.dat", CaseFile::Kind::Regular, "1\n2\n", {}}};
+    c.session = "exit 0\n";
+    const std::string program = dir.write("program.sh", "#!/bin/sh\n. ./session.txt\n");
+    chmod(program.c_str(), 0755);
+    CaseRunner runner(program, dir.file("work"), RunLimits{}, 1);
+    const Minimized m = minimizeCase(c, runner, 50);
+    EXPECT_EQ(m.finding.kind, FaultKind::Clean);
+    EXPECT_EQ(m.runs, 1);
+    EXPECT_EQ(m.fuzzCase.files[0].content, "1\n2\n");
+}
+
+}  // namespace

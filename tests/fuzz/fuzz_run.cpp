@@ -39,10 +39,11 @@ void writeFile(const fs::path& path, const std::string& content) {
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 
-// Digits and hexadecimal addresses vary between runs of one fault.
+// Numbers (with their sign) and hexadecimal addresses vary between runs of
+// one fault.
 std::string maskNumbers(const std::string& text) {
     static const std::regex hex("0x[0-9a-fA-F]+");
-    static const std::regex digits("[0-9]+");
+    static const std::regex digits("-?[0-9]+");
     return std::regex_replace(std::regex_replace(text, hex, "0x?"), digits, "N");
 }
 

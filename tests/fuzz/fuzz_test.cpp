@@ -277,3 +277,67 @@ TEST(MinimizeCase, LeavesACleanCaseAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// Faults are counted by signature, so one fault seen with other numbers,
+// addresses or labels must keep its signature, and two faults must not share
+// one.
+Finding judgeText(const std::string& stderrText, const std::string& report = {}) {
+    TempDir dir;
+    FuzzCase c;
+    ProcessOutcome outcome;
+    outcome.stderrText = stderrText;
+    if (!report.empty()) {
+        std::ofstream(dir.file("report.txt"), std::ios::binary) << report;
+        outcome.stdoutText = "Report written to report.txt\n";
+    }
+    return judge(c, dir.path().string(), outcome);
+}
+
+const std::string kSeparator = std::string(80, '-') + "\n\n";
+
+TEST(Judge, SignaturesIgnoreNumbersAddressesAndLabels) {
+    struct Pair {
+        const char* name;
+        std::string stderrA, stderrB, reportA, reportB;
+        bool same;
+    };
+    const std::string overflow =
+        "/w/src/data/data_files.cpp:129:43: runtime error: signed integer overflow: %s - 1 cannot be "
+        "represented in type 'int'\n    #0 0x55d9be6f6d89 in setObservedRange /w/src/data/data_files.cpp:129\n";
+    auto withValue = [&](const char* v) {
+        std::string s = overflow;
+        s.replace(s.find("%s"), 2, v);
+        return s;
+    };
+    const std::string heapA = "==1==ERROR: AddressSanitizer: heap-buffer-overflow on address 0x602000000540 at pc "
+                              "0x55\n    #0 0x7f in talvex::Matrix::operator[] /w/src/core/matrix.cpp:84\n";
+    const std::string heapB = "==7==ERROR: AddressSanitizer: heap-buffer-overflow on address 0x602000000260 at pc "
+                              "0x66\n    #0 0x7f in talvex::Matrix::operator[] /w/src/core/matrix.cpp:84\n";
+    const std::string heapElsewhere = "==7==ERROR: AddressSanitizer: heap-buffer-overflow on address 0x6020 at pc "
+                                      "0x66\n    #0 0x7f in talvex::f /w/src/stats/extraction/fit.cpp:12\n";
+    const std::string univariate = "T\n" + kSeparator + "UNIVARIATE DESCRIPTIVES \n\n";
+    const std::string adequacy = "T\n" + kSeparator + "ADEQUACY OF THE CORRELATION MATRIX \n\n";
+    const Pair pairs[] = {
+        {"overflow with other values", withValue("-2147483648"), withValue("2147483647"), "", "", true},
+        {"heap overflow at other addresses", heapA, heapB, "", "", true},
+        {"heap overflow in another place", heapA, heapElsewhere, "", "", false},
+        {"overflow and heap overflow", withValue("7"), heapA, "", "", false},
+        {"nan rows with other labels", "", "", univariate + "V   1   3.000  -nan\n",
+         univariate + "Enjoys meeting new people   2.000  -nan\n", true},
+        {"nan statistics with other values", "", "", adequacy + "Determinant of the matrix     = -nan\n",
+         adequacy + "Determinant of the matrix     =  nan\n", true},
+        {"nan in two statistics", "", "", adequacy + "Determinant of the matrix     = -nan\n",
+         adequacy + "Bartlett's statistic          = -nan (df = 3; P = 0.5)\n", false},
+        {"nan in two sections", "", "", univariate + "V   1   3.000  -nan\n", adequacy + "V   1   3.000  -nan\n",
+         false},
+    };
+    for (const Pair& p : pairs) {
+        const Finding a = judgeText(p.stderrA, p.reportA), b = judgeText(p.stderrB, p.reportB);
+        EXPECT_NE(a.kind, FaultKind::Clean) << p.name;
+        EXPECT_EQ(a.signature == b.signature, p.same) << p.name << "\n  " << a.signature << "\n  " << b.signature;
+    }
+}
+
+}  // namespace

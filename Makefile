@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libgtest-dev libgmock-dev
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-asan demo bench clean
+.PHONY: all deps build test test-asan demo bench fuzz clean
 
 all: build
 
@@ -40,6 +40,20 @@ demo: build
 	else \
 	  $(BUILD)/talvex --version; \
 	fi
+
+# The long fuzz campaign on the sanitizer build. Failing cases are saved
+# under $(ASAN_BUILD)/fuzz-failures/ with a replay script.
+FUZZ_CASES ?= 10000
+FUZZ_SEED ?= 1
+FUZZ_FIRST ?= 0
+FUZZ_TIMEOUT ?= 20
+FUZZ_MEMORY_MB ?= 3072
+fuzz: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTALVEX_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target talvex talvex_fuzz
+	$(ASAN_BUILD)/tests/fuzz/talvex_fuzz --talvex $(ASAN_BUILD)/talvex --seed $(FUZZ_SEED) \
+	  --cases $(FUZZ_CASES) --first $(FUZZ_FIRST) --jobs $(JOBS) --timeout $(FUZZ_TIMEOUT) \
+	  --memory $(FUZZ_MEMORY_MB) --failures $(ASAN_BUILD)/fuzz-failures --work $(ASAN_BUILD)/fuzz-work
 
 bench: deps
 	$(MAKE) deps PACKAGES="libbenchmark-dev python3 time"

@@ -21,25 +21,38 @@ double largestAbsolute(const Matrix& a) {
     return largest;
 }
 
-// One majorised step: the polar factor of Aᵀ(G + αB), G the gradient of
-// log det(QᵀQ) − log det diag(QᵀQ) with respect to B (up to a factor 4),
-// shifted by a multiple of B large enough for the criterion to rise.
-Matrix orthosimStep(const Matrix& a, const Matrix& t) {
+// One ascent step: the polar factor of AᵀG + αT, G the gradient of
+// log det(QᵀQ) − log det diag(QᵀQ) with respect to B = A·T (up to a factor
+// 4). The shift α starts at half the one the previous step needed and
+// doubles (from the size of AᵀG) until the criterion does not fall, so the
+// iteration never descends; T itself comes back when no step helps.
+Matrix orthosimStep(const Matrix& a, const Matrix& t, double& criterion, double& shift) {
     const int m = t.rows();
-    Matrix next(m, m);
+    Matrix next = t.copy();
     MatrixScope scope;
     const Matrix b = a.multiply(t);
     const Matrix q = b.hadamard(b);
     const Matrix c = q.transpose().multiply(q);
-    const Matrix g = b.hadamard(q.multiply(c.inverse().subtract(inverseDiagonal(c))));
-    const double bMax = largestAbsolute(b);
-    const double alpha = bMax > 0 ? 2.0 * largestAbsolute(g) / bMax : 0.0;
-    const Matrix target = a.transpose().multiply(g.add(b.scale(alpha)));
-    Matrix u(m, m), s(m, 1), v(m, m);
-    target.svd(u, s, v);
-    const Matrix polar = u.multiply(v.transpose());
-    for (int i = 0; i < m; ++i)
-        for (int j = 0; j < m; ++j) next[i][j] = polar[i][j];
+    const Matrix gradient =
+        a.transpose().multiply(b.hadamard(q.multiply(c.inverse().subtract(inverseDiagonal(c)))));
+    const double scale = largestAbsolute(gradient);
+    if (!(scale > 0)) return next;
+    double alpha = 0.5 * shift;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        MatrixScope attemptScope;
+        Matrix u(m, m), s(m, 1), v(m, m);
+        gradient.add(t.scale(alpha)).svd(u, s, v);
+        const Matrix polar = u.multiply(v.transpose());
+        const double f = orthosimCriterion(a.multiply(polar));
+        if (f >= criterion) {
+            criterion = f;
+            shift = alpha;
+            for (int i = 0; i < m; ++i)
+                for (int j = 0; j < m; ++j) next[i][j] = polar[i][j];
+            break;
+        }
+        alpha = alpha < 0.5 * scale ? scale : 2.0 * alpha;
+    }
     return next;
 }
 
@@ -65,13 +78,14 @@ RoutineResult orthosimRotation(const Matrix& loadings, double convergence, int r
         Matrix a = loadings.multiply(start);
         if (normalize) a = a.normalizeRowsSafe();
         Matrix t = identity(m);
+        double f = orthosimCriterion(a), shift = 0.0;
         StartOutcome outcome;
         for (int sweep = 0;; ++sweep) {
             if (sweep == kSweepLimit) {
                 outcome.capped = true;
                 break;
             }
-            const Matrix next = orthosimStep(a, t);
+            const Matrix next = orthosimStep(a, t, f, shift);
             const double change = largestAbsolute(t.subtract(next));
             t = next;
             if (change <= convergence) break;

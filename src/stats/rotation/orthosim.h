@@ -1,6 +1,6 @@
 // Orthosim: the orthogonal rotation that maximises Bentler's (1977) factor
 // simplicity, the determinant of the cosine matrix of the squared-loading
-// columns, by majorised orthogonal Procrustes steps.
+// columns, by orthogonal Procrustes steps towards its gradient.
 #pragma once
 
 #include "core/matrix.h"

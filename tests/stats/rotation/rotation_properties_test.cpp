@@ -367,3 +367,24 @@ TEST(CubicRoots, ClosedFormRoots) {
 
 }  // namespace
 }  // namespace talvex
+
+namespace talvex {
+namespace {
+
+TEST(SweepLimit, AStartThatNeverSettlesIsStoppedAndCounted) {
+    // A negative convergence value makes every sweep look like progress:
+    // each start must stop at the limit where it stands, which for these
+    // loadings is the converged varimax solution.
+    MatrixScope scope;
+    const Matrix l = testing::fromRows({{0.62, 0.41}, {0.58, 0.35}, {0.70, 0.28}, {0.45, -0.52},
+                                        {0.51, -0.47}, {0.40, -0.38}});
+    const RoutineResult endless = orthomaxRotation(l, 1.0, -1.0, 1, false);
+    const RoutineResult settled = orthomaxRotation(l, 1.0, 1e-5, 1, false);
+    EXPECT_EQ(endless.cappedStarts, 2);
+    EXPECT_EQ(settled.cappedStarts, 0);
+    EXPECT_THAT(l.multiply(endless.transformation),
+                testing::MatrixNear(l.multiply(settled.transformation), 1e-6));
+}
+
+}  // namespace
+}  // namespace talvex

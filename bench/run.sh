@@ -16,6 +16,15 @@ core() {
     "$BUILD/bench/bench_core" --benchmark_filter="$FILTER"
 }
 
+# Every rotation method 1-21 on 100 x 10 loadings, and direct quartimin
+# from 100 starts side by side with the same loop in GPArotation.
+rotation() {
+    "$BUILD/bench/bench_rotation" --benchmark_filter="$FILTER"
+    if command -v Rscript >/dev/null && Rscript -e 'library(GPArotation)' >/dev/null 2>&1; then
+        Rscript "$ROOT/bench/rotation/gpa_timing.R" "$ROOT/tests/reference/rotation_reference.txt"
+    fi
+}
+
 # The whole program on 10,000 participants x 100 items (8 factors): Read
 # Data, Pearson, detailed output (descriptives with Mardia), MAP, ULS with 8
 # factors. Wall time and peak memory; with R and psych installed, the same
@@ -35,7 +44,7 @@ large() {
     rm -f "$timing"
 }
 
-SCENARIOS=(core large)
+SCENARIOS=(core rotation large)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

@@ -16,6 +16,8 @@
 #include "stats/extraction/fit.h"
 #include "stats/extraction/uls_pca.h"
 #include "stats/extraction/unrotated_solution.h"
+#include "stats/rotation/rotation.h"
+#include "stats/rotation/rotation_report.h"
 
 namespace talvex {
 
@@ -381,21 +383,37 @@ void goodnessOfFit(RunState& s) {
 // The unrotated loading matrix (detailed output or one factor).
 void unrotatedLoadings(RunState& s) {
     writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
-                           s.settings().simplicityRotation);
+                           solutionRotated(s.settings(), s.k) ? 1 : 0);
 }
 
 // Simplicity or target rotation. A cancelled Simplimax dialog halts the run.
-// Rotation is not part of this version: the solution stays the unrotated
-// one and the report says so.
+// The target rotation and the target-based simplicity methods are not part
+// of this version: for them the solution stays the unrotated one and the
+// report says so.
 RunEnding rotation(RunState& s) {
     const AnalysisSettings& settings = s.settings();
     s.phi = identity(s.k);
     s.pattern = s.L;
-    const bool rotate = settings.rotationKind == Target ||
-                        (settings.simplicityRotation > 0 && s.k > 1);
-    if (rotate) {
-        stageText(s, "Rotating solution...");
+    if (!solutionRotated(settings, s.k)) return RunEnding::Continue;
+    stageText(s, "Rotating solution...");
+    const RotationMethod method = settings.simplicityRotation;
+    if (settings.rotationKind == Target || !rotationAvailable(method, s.session.rotations)) {
         s.out().write(kRotationUnavailable);
+        return RunEnding::Continue;
+    }
+    const RotatedSolution solution = rotateWithCleverStart(s.L, method, s.session.rotations);
+    s.pattern = solution.pattern;
+    s.phi = solution.factorCorrelations;
+    writeRotatedLoadings(s.out(), s.data(), s.R, s.H, s.pattern, s.phi,
+                         settings.extractionMethod, method, settings.salientThreshold);
+    writeSweepLimitWarning(s.out(), solution.cappedStarts);
+    stageText(s, "Computing simplicity indices");
+    s.out().write(kSimplicityIndicesUnavailable);
+    if (isOblique(method)) {
+        writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
+        if (s.detailed())
+            writeStructureMatrix(s.out(), s.data(), s.pattern.multiply(s.phi),
+                                 settings.extractionMethod);
     }
     return RunEnding::Continue;
 }

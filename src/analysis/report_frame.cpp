@@ -177,23 +177,16 @@ const RotationParameters& writeRotationLines(ReportWriter& report, const DataSet
     const RotationParameters& p = rotations.simplicity[r];
     report.printf("Rotation to achieve factor simplicity                : %s\n",
                   kRotationMethods[r].reportName);
-    switch (s.simplicityRotation) {
-        case 10:
-        case 11:
-        case 12:
-        case 19:
-        case 20:
-        case 21:
+    switch (kRotationMethods[r].parameter) {
+        case CriterionParameter::Gamma:
             report.printf("Value of parameter gamma                             : %6.4f\n",
                           static_cast<double>(p.parameter));
             break;
-        case 22:
-        case 23:
-        case 24:
+        case CriterionParameter::K:
             report.printf("Value of parameter k                                 : %6.4f\n",
                           static_cast<double>(p.parameter));
             break;
-        default:
+        case CriterionParameter::None:
             break;
     }
     const auto clever = static_cast<std::size_t>(p.cleverStart);

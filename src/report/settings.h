@@ -34,11 +34,19 @@ constexpr RotationMethod kPromin = 28;
 constexpr RotationMethod kSimplimax = 29;
 constexpr int kRotationMethodCount = 30;
 
-inline bool isOblique(RotationMethod method) { return method > 15; }
-
 enum class CriterionParameter { None, Gamma, K };
 // Whether the rotation dialog lets the user choose the clever start.
 enum class CleverStartChoice { NotApplicable, Yes, No, Fixed };
+
+// The routine a method runs.
+enum class RotationRoutine { None, Orthomax, Orthosim, Oblimin, Promax, Promaj, Promin, Simplimax };
+// What the routine is given as its criterion argument. Orthomax members
+// receive the weight of the column variance term (0 quartimax, 1 varimax,
+// m/2 equamax, the user's gamma); oblimin receives gamma; Promax its k.
+enum class ArgumentRule { None, Zero, One, HalfFactorCount, Parameter };
+// Raw rows, Kaiser-normalised rows, or the row weighting of the weighted
+// variants; Promin and Simplimax handle this themselves.
+enum class RowTreatment { Raw, Kaiser, Weighted, Own };
 
 struct RotationMethodInfo {
     const char* name;             // dialog list and clever-start list
@@ -47,9 +55,19 @@ struct RotationMethodInfo {
     CriterionParameter parameter;
     CleverStartChoice cleverStart;
     int initialCleverStart;
+    RotationRoutine routine;
+    ArgumentRule argument;
+    RowTreatment rows;
+    bool oblique;
 };
 
 extern const std::array<RotationMethodInfo, kRotationMethodCount> kRotationMethods;
+
+// Whether the method gives correlated factors (every method above 15).
+inline bool isOblique(RotationMethod method) {
+    return method >= 0 && method < kRotationMethodCount &&
+           kRotationMethods[static_cast<std::size_t>(method)].oblique;
+}
 extern const std::array<const char*, 2> kTargetRotationNames;
 
 struct RotationParameters {
@@ -105,5 +123,10 @@ struct AnalysisSettings {
 // with parallel analysis), hullIndex (only with Hull), irtParameterization
 // (kept only with polychoric correlation). irtChecked is the check box.
 void deriveSettings(AnalysisSettings& settings, bool irtChecked);
+
+// Whether an analysis with `factorCount` factors reports a rotated solution:
+// more than one factor and a target rotation or a simplicity method. Every
+// stage that uses the solution asks this one rule.
+bool solutionRotated(const AnalysisSettings& settings, int factorCount);
 
 }  // namespace talvex

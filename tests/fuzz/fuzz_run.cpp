@@ -157,7 +157,7 @@ std::string nonFinitePlace(const std::string& report, const std::string& line) {
         std::string name = line.substr(0, equals);
         while (!name.empty() && name.back() == ' ') name.pop_back();
         const std::size_t first = name.find_first_not_of(' ');
-        if (first != std::string::npos) place += ", \"" + name.substr(first) + "\"";
+        if (first != std::string::npos) place += ", \"" + maskNumbers(name.substr(first)) + "\"";
     }
     return place;
 }

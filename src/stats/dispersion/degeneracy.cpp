@@ -41,7 +41,7 @@ std::vector<int> linearlyDependentVariables(const Matrix& correlation) {
 std::optional<std::pair<int, int>> pairAtOrBeyondOne(const Matrix& correlation) {
     for (int i = 0; i < correlation.rows(); ++i)
         for (int j = i + 1; j < correlation.cols(); ++j)
-            if (!(std::fabs(correlation[i][j]) < 1.0)) return std::make_pair(i, j);
+            if (!(std::fabs(correlation[i][j]) < kUnitCorrelation)) return std::make_pair(i, j);
     return std::nullopt;
 }
 

@@ -29,8 +29,12 @@ std::vector<int> nonPositiveVariances(const Matrix& s);
 // singular.
 std::vector<int> linearlyDependentVariables(const Matrix& correlation);
 
+// The correlation form of two equal covariances comes out a few ulps below
+// 1 (2/(√2·√2) = 0.9999999999999998): within this distance it is 1.
+inline constexpr double kUnitCorrelation = 1.0 - 1e-12;
+
 // The first pair i < j (row by row) whose correlation is 1 or more in
-// absolute value, or not a number.
+// absolute value (to rounding), or not a number.
 std::optional<std::pair<int, int>> pairAtOrBeyondOne(const Matrix& correlation);
 
 }  // namespace talvex

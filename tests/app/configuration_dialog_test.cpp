@@ -185,14 +185,16 @@ TEST_F(ConfigurationTest, PolychoricReplacesMlEnablesIrtAndWidensTheScoreRange) 
     EXPECT_EQ(out.lowestScore, 1);
     EXPECT_EQ(out.highestScore, 5);
     EXPECT_EQ(value(dialog, "highestScore"), "5");
-    // A range wider than the data is the user's to choose.
-    ws.messages.clear();
-    dialog.set("lowestScore", "0");
-    dialog.set("highestScore", "7");
-    out = acceptAndCommit(dialog);
-    EXPECT_TRUE(ws.messages.empty());
-    EXPECT_EQ(out.lowestScore, 0);
-    EXPECT_EQ(out.highestScore, 7);
+    // A range equal to the data's, or wider, is the user's to choose.
+    for (const auto& [low, high] : {std::pair{1, 5}, std::pair{0, 7}}) {
+        ws.messages.clear();
+        dialog.set("lowestScore", std::to_string(low));
+        dialog.set("highestScore", std::to_string(high));
+        out = acceptAndCommit(dialog);
+        EXPECT_TRUE(ws.messages.empty()) << low << ".." << high;
+        EXPECT_EQ(out.lowestScore, low);
+        EXPECT_EQ(out.highestScore, high);
+    }
 
     // Back to Pearson: ML is offered again but not re-selected, and IRT is
     // dropped although the box keeps its tick.

@@ -1,6 +1,7 @@
 // The main window: command words, dispatch to the commands, Exit releasing
 // every matrix, and Exit ending the terminal loop. The terminal loop's
-// window, hints and About box are compared in tests/transcripts.
+// window, hints, About box and the refusals before Read Data are compared
+// in tests/transcripts.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -29,21 +30,6 @@ TEST(MainWindow, CommandWordsAndCaptionsInAnyCase) {
     for (const auto& [text, command] : words) EXPECT_EQ(parseMainCommand(text), command) << text;
     for (const char* text : {"", "rea", "read data now"})
         EXPECT_FALSE(parseMainCommand(text).has_value()) << text;
-}
-
-TEST(MainWindow, CommandsBeforeReadDataShowTheirErrorsAndNoDialog) {
-    ScriptedWindowSystem ws;
-    MainWindow window(ws, "1.2.3");
-    EXPECT_TRUE(window.execute(MainCommand::Compute));
-    EXPECT_TRUE(window.execute(MainCommand::ConfigureAnalysis));
-    EXPECT_EQ(ws.messageTexts(),
-              (std::vector<std::string>{"Data must be read before the computing",
-                                        "Data must be read before the definition of the analysis"}));
-    for (const auto& m : ws.messages) EXPECT_EQ(m.icon, MessageIcon::Error);
-    EXPECT_TRUE(ws.dialogTitles.empty());
-    EXPECT_TRUE(ws.statusHistory.empty());
-    EXPECT_FALSE(ws.progressVisible);
-    EXPECT_FALSE(window.session().configured);
 }
 
 TEST(MainWindow, ExitReleasesEveryMatrixAndClosesTheWindow) {

@@ -108,18 +108,14 @@ TEST(TerminalDialog, SetsControlsAndShowsWhatTheRulesAndChecksChanged) {
 }
 
 TEST(TerminalDialog, RefusesWithOneLineAndChangesNothing) {
+    // The refusals of unknown and disabled controls, bad switch values, unknown
+    // options and inputs are pinned by the refusals transcript.
     const std::pair<const char*, const char*> cases[] = {
-        {"colour = red", "no control \"colour\" in this dialog"},
-        {"path = x.dat", "path is disabled"},
-        {"verbose = maybe", "verbose takes on/off, yes/no or 1/0"},
-        {"mode = 7", "\"7\" is not an option of mode (show mode lists them)"},
         {"mode = network", "option \"network\" of mode is disabled"},
         {"mode = secret", "\"secret\" is not an option of mode (show mode lists them)"},
         {"notes = text", "notes is read-only"},
         {"ghost = y", "no control \"ghost\" in this dialog"},
-        {"frobnicate", "unknown input \"frobnicate\" (help lists what Form accepts)"},
         {"reset", "reset is disabled"},
-        {"browse nothing", "\"browse nothing\" not possible (help describes browse)"},
     };
     std::string input, expected = kFormHeader;
     for (const auto& [line, refusal] : cases) {
@@ -130,11 +126,9 @@ TEST(TerminalDialog, RefusesWithOneLineAndChangesNothing) {
     FormDialog form;
     EXPECT_FALSE(t.ws.runDialog(form));
     EXPECT_EQ(t.out.str(), expected + "Form> cancel\n");
-    EXPECT_EQ(form.find("path")->value, "");
-    EXPECT_EQ(form.find("verbose")->value, "0");
     EXPECT_EQ(form.find("mode")->value, "0");
     EXPECT_EQ(form.find("ghost")->value, "x");
-    EXPECT_EQ(form.presses, 1);  // the disabled button never reaches the model
+    EXPECT_EQ(form.presses, 0);  // the disabled button never reaches the model
 }
 
 TEST(TerminalDialog, EndOfInputCancelsAndBlankLinesAreSkipped) {

@@ -38,19 +38,27 @@ TEST_F(Inverse, RandomMatricesTimesTheirInverseGiveIdentity) {
     EXPECT_FALSE(std::isfinite(singular.sumOfSquares())) << testing::toText(singular);
 }
 
+// det = 8: inverse [[3, -2], [-2, 4]] / 8. The tolerance 1e-9 bounds both the
+// asymmetry (1e-10 passes, 2e-9 does not) and the pivots (1e-8 is inverted).
+// Variable 3 the sum of 1 and 2 leaves a zero pivot: the inverse of the
+// leading block bordered by zeros. Refusals are zeros.
 TEST_F(Inverse, SweepGuardsAndVanishingPivots) {
-    // det = 8: inverse [[3, -2], [-2, 4]] / 8; an asymmetry of 1e-10 is
-    // within the tolerance, one of 0.1 is not, nor a non-square matrix.
     const Matrix expected = fromRows({{0.375, -0.25}, {-0.25, 0.5}});
-    EXPECT_THAT(fromRows({{4, 2}, {2, 3}}).sweepInverse(), MatrixNear(expected, 1e-15));
-    EXPECT_THAT(fromRows({{4, 2}, {2 + 1e-10, 3}}).sweepInverse(), MatrixNear(expected, 1e-9));
-    EXPECT_THAT(fromRows({{1, 2}, {2.1, 1}}).sweepInverse(), MatrixNear(zeros(2), 0.0));
-    EXPECT_THAT(Matrix(2, 3).sweepInverse(), MatrixNear(zeros(2), 0.0)) << "not square";
-    // Variable 3 is the sum of 1 and 2: after sweeping them its pivot is 0,
-    // and the result is the inverse of the leading block bordered by zeros.
-    EXPECT_THAT(
-        fromRows({{2, 1, 3}, {1, 2, 3}, {3, 3, 6}}).sweepInverse(),
-        MatrixNear(fromRows({{2.0 / 3, -1.0 / 3, 0}, {-1.0 / 3, 2.0 / 3, 0}, {0, 0, 0}}), 1e-14));
+    const struct {
+        Matrix input, inverse;
+        double tolerance;
+    } rows[] = {
+        {fromRows({{4, 2}, {2, 3}}), expected, 1e-15},
+        {fromRows({{4, 2}, {2 + 1e-10, 3}}), expected, 1e-9},
+        {fromRows({{4, 2}, {2 + 2e-9, 3}}), zeros(2), 0.0},
+        {fromRows({{1, 2}, {2.1, 1}}), zeros(2), 0.0},
+        {fromRows({{1e-8, 0}, {0, 2}}), fromRows({{1e8, 0}, {0, 0.5}}), 1e-6},
+        {Matrix(2, 3), zeros(2), 0.0},
+        {fromRows({{2, 1, 3}, {1, 2, 3}, {3, 3, 6}}),
+         fromRows({{2.0 / 3, -1.0 / 3, 0}, {-1.0 / 3, 2.0 / 3, 0}, {0, 0, 0}}), 1e-14},
+    };
+    for (const auto& row : rows)
+        EXPECT_THAT(row.input.sweepInverse(), MatrixNear(row.inverse, row.tolerance)) << testing::toText(row.input);
 }
 
 TEST_F(Eigen, RandomSymmetricMatricesAreReconstructedInDescendingOrder) {

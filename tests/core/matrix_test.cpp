@@ -211,11 +211,13 @@ TEST_F(MatrixReduction, NormalisationsAndGramSchmidtGiveUnitLengths) {
 TEST_F(MatrixReduction, SortsWithDuplicatesAndCarriesTheIndex) {
     const Matrix a = fromRows({{3, -1}, {1, 5}, {2, 5}, {1, -7}});
     EXPECT_THAT(a.sortColumns(), MatrixNear(fromRows({{1, -7}, {1, -1}, {2, 5}, {3, 5}}), 0.0));
+    // Distinct values: with few distinct keys most small partitions hold equal
+    // values and an unsorted pair would go unnoticed.
     std::mt19937 gen(3);
-    std::uniform_int_distribution<int> small(0, 9);
+    std::uniform_real_distribution<double> real(-1.0, 1.0);
     for (int n : {1, 2, 3, 7, 50, 513}) {
         std::vector<double> values(n);
-        for (double& v : values) v = small(gen);
+        for (double& v : values) v = real(gen);
         const std::vector<double> original = values;
         std::vector<int> index(n);
         std::iota(index.begin(), index.end(), 0);

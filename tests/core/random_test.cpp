@@ -69,6 +69,25 @@ TEST_F(RandomStream, StartMatrixUsesOneDrawPerElementPlusOne) {
     EXPECT_EQ(randomNext(), classic[7]) << "seven draws for six elements";
 }
 
+// From state 1 by hand from the generator: the candidate 8·d/32767 - 4 of
+// each first draw d is kept when the next draw over 32767 is at most
+// exp(-x²/2); the first four kept values take 28 draws.
+TEST_F(RandomStream, NormalSamplerFirstValuesFromAKnownState) {
+    restoreRandomState(1);
+    const Matrix m = randomNormalMatrix(4, 1);
+    EXPECT_THAT(m, MatrixNear(testing::fromRows({{0.6800744651631216},
+                                                 {-1.5680410168767356},
+                                                 {-3.0473342081972716},
+                                                 {0.2533036286507766}}),
+                              1e-12));
+    restoreRandomState(1);
+    for (int k = 0; k < 28; ++k) randomNext();
+    const std::uint32_t after = randomState();
+    restoreRandomState(1);
+    (void)randomNormalMatrix(4, 1);
+    EXPECT_EQ(randomState(), after);
+}
+
 TEST_F(RandomStream, NormalMatrixIsBoundedColumnMajorAndStandard) {
     const std::uint32_t start = randomState();
     const Matrix m = randomNormalMatrix(3, 2);

@@ -1,10 +1,8 @@
 // Shared helpers of the tests that check report text: capture of what a
-// section writer writes, printf-built expected cells, the committed
-// reference files under tests/reference/ and the numbering of analysed
-// variables.
+// section writer writes, the committed reference files under
+// tests/reference/ and the numbering of analysed variables.
 #pragma once
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -35,21 +33,6 @@ std::string captureReport(Write&& write) {
     std::fclose(stream);
     std::string text(buffer, size);
     std::free(buffer);
-    return text;
-}
-
-// printf into a string, so expected text follows the format, not our output.
-inline std::string formatted(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-inline std::string formatted(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, fmt, again);
-    va_end(again);
     return text;
 }
 

@@ -14,15 +14,7 @@ namespace talvex {
 namespace {
 
 using testing::captureReport;
-using testing::formatted;
 using MapTest = testing::PoolTest;
-
-std::string row(int m, double a, bool star) {
-    return formatted(star ? "%4i      %7.5f* \n" : "%4i      %7.5f  \n", m, a);
-}
-std::string ending(int advised) {
-    return formatted("\n* Advised number of dimensions: %4i\n\n", advised) + testing::kSectionEnd;
-}
 
 TEST_F(MapTest, AverageSquaredPartialAndItsUndefinedCases) {
     // Partials −1/(2·1) = −0.5, 1.2/(2·3) = 0.2 and 0 → (0.25 + 0.04 + 0)/3.
@@ -73,17 +65,18 @@ TEST_F(MapTest, SectionMarksTheAdvisedMinimum) {
         std::string rows;
         int advised;
     } cases[] = {{testing::fromRows({{0.03}, {0.012}, {0.02}, {0.99999}}),
-                  row(1, 0.03, false) + row(2, 0.012, true) + row(3, 0.02, false) + row(4, 0.99999, false), 2},
+                  "   1      0.03000  \n   2      0.01200* \n   3      0.02000  \n   4      0.99999  \n", 2},
                  {testing::fromRows({{0.05}, {0.01}, {0.01}, {0.04}}),
-                  row(1, 0.05, false) + row(2, 0.01, true) + row(3, 0.01, true) + row(4, 0.04, false), 3},
-                 {testing::fromRows({{0.2}, {0.0}, {0.1}}), row(1, 0.2, false) + row(3, 0.1, false), 0},
+                  "   1      0.05000  \n   2      0.01000* \n   3      0.01000* \n   4      0.04000  \n", 3},
+                 {testing::fromRows({{0.2}, {0.0}, {0.1}}), "   1      0.20000  \n   3      0.10000  \n", 0},
                  {testing::fromRows({{0.04}, {HUGE_VAL}, {0.03}}),
-                  row(1, 0.04, false) + "   2          inf  \n" + row(3, 0.03, true), 3}};
+                  "   1      0.04000  \n   2          inf  \n   3      0.03000* \n", 3}};
     for (const auto& c : cases) {
         int advised = -1;
         EXPECT_EQ(captureReport([&](ReportWriter& w) { advised = writeMapAverages(w, c.averages); }),
                   "MINIMUM AVERAGE PARTIAL TEST (MAP)\nVelicer (1976)\n\nDimensions    Averaged Partial\n\n" +
-                      c.rows + ending(c.advised));
+                      c.rows + "\n* Advised number of dimensions:    " + std::to_string(c.advised) + "\n\n" +
+                      testing::kSectionEnd);
         EXPECT_EQ(advised, c.advised);
         EXPECT_EQ(mapAdvisedDimensions(c.averages), c.advised);
     }
@@ -122,9 +115,8 @@ TEST_F(MapTest, MatchesPsychOnReferenceMatrices) {
             EXPECT_NEAR(a[k][0], expected[k], word == "psych" ? 1e-12 : 1e-7) << "m = " << k + 1;
         EXPECT_EQ(mapAdvisedDimensions(a), advised);
         const std::string text = captureReport([&m](ReportWriter& w) { writeMapTest(w, m.r); });
-        EXPECT_NE(text.find(row(advised, expected[advised - 1], true)),
+        EXPECT_NE(text.find("* Advised number of dimensions:    " + std::to_string(advised) + "\n"),
                   std::string::npos) << text;
-        EXPECT_NE(text.find(ending(advised)), std::string::npos) << text;
         ++checked;
     }
     EXPECT_EQ(checked, 4);

@@ -9,7 +9,6 @@ namespace talvex {
 namespace {
 
 using talvex::testing::captureReport;
-using talvex::testing::formatted;
 using talvex::testing::fromRows;
 using talvex::testing::numberVariables;
 using UnrotatedTest = talvex::testing::PoolTest;
@@ -47,29 +46,9 @@ TEST_F(UnrotatedTest, FactorDeterminacyClosedForm) {
     EXPECT_NEAR(rel[1][0], s2 / (1 + s2), 1e-12);
 }
 
-TEST_F(UnrotatedTest, EigenvalueTable) {
-    // Eigenvalues of [[1, .5, 0], [.5, 1, 0], [0, 0, 1]]: 1.5, 1, 0.5 (closed form).
-    const Matrix r = fromRows({{1.0, 0.5, 0.0}, {0.5, 1.0, 0.0}, {0.0, 0.0, 1.0}});
-    EXPECT_EQ(captureReport([&](ReportWriter& w) { writeEigenvalueVariance(w, r, 1); }),
-              "EXPLAINED VARIANCE BASED ON EIGENVALUES\n\n"
-              "Variable  Eigenvalue   Proportion of   Cumulative Proportion\n"
-              "                       Variance        of Variance\n\n" +
-                  formatted("%4i    %9.5f    %9.5f       %9.5f  \n", 1, 1.5, 0.5, 0.5) +
-                  formatted("%4i    %9.5f    %9.5f  \n", 2, 1.0, 1.0 / 3) +
-                  formatted("%4i    %9.5f    %9.5f  \n", 3, 0.5, 0.5 / 3) + "       \n" + kSeparator);
-}
-
-std::string loadingLine(int number, std::initializer_list<double> loadings, double communality) {
-    std::string line = formatted("V%4i      ", number);
-    for (double l : loadings) line += formatted("% 7.3f  ", l);
-    return line + formatted("   %7.3f\n", communality);
-}
-std::string reliabilityRow(double variance, const std::string& proportion, double reliability) {
-    return formatted("%4i       %7.3f       ", 1, variance) + proportion + formatted("             %4.3f\n", reliability);
-}
-
 // The whole section once: labels cut at 45 characters, components headed C,
-// ten Berge alphas (2 rho/(1 + rho) for the first, the second negative, so 0).
+// ten Berge alphas (2 rho/(1 + rho) = 0.75 for the first, the second
+// negative, so 0); loadings √0.8 and √0.2.
 TEST_F(UnrotatedTest, ComponentsWithLabels) {
     DataSet data;
     numberVariables(data, 2);
@@ -79,35 +58,34 @@ TEST_F(UnrotatedTest, ComponentsWithLabels) {
     const double a = std::sqrt(0.8), b = std::sqrt(0.2);
     const Matrix l = fromRows({{a, b}, {a, -b}});
     EXPECT_EQ(captureReport([&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r, l, PCA, 0); }),
-              "UNROTATED LOADING MATRIX \n\n" + formatted("%-45s", "Variable") +
-                  "   C   1    C   2    Communality\n\n" + formatted("%-45s % 7.3f  % 7.3f  ", "first item", a, b) +
-                  formatted("   %7.3f\n", 1.0) + "a label longer than forty-five characters, wh " +
-                  formatted("% 7.3f  % 7.3f     %7.3f\n", a, -b, 1.0) +
-                  "\nEXPLAINED VARIANCE AND RELIABILITY\n\nten Berge & Hofstee (1999)\n\n"
-                  "Component   Variance    Proportion of     Reliability estimate\n"
-                  "                        variance               \n\n" +
-                  reliabilityRow(1.6, "0.800", 1.2 / 1.6) +
-                  formatted("%4i       %7.3f       %4.3f             %4.3f\n", 2, 0.4, 0.2, 0.0) + "\n" +
-                  kSeparator);
+              "UNROTATED LOADING MATRIX \n\n"
+              "Variable                                        C   1    C   2    Communality\n\n"
+              "first item                                      0.894    0.447       1.000\n"
+              "a label longer than forty-five characters, wh   0.894   -0.447       1.000\n"
+              "\nEXPLAINED VARIANCE AND RELIABILITY\n\nten Berge & Hofstee (1999)\n\n"
+              "Component   Variance    Proportion of     Reliability estimate\n"
+              "                        variance               \n\n"
+              "   1         1.600       0.800             0.750\n"
+              "   2         0.400       0.200             0.000\n\n" + std::string(kSeparator));
 }
 
 // Further cases on the lines that differ: one factor is printed with positive
 // loadings (the stored solution keeps its sign) and without a proportion;
 // MRFA takes communalities from the reduced matrix and reports the proportion
-// of common variance; a following rotation leaves the reliabilities out.
+// of common variance (0.98/1.2); a following rotation leaves the
+// reliabilities out. Reliabilities S/(1 + S) by hand as above.
 TEST_F(UnrotatedTest, FactorSectionsDifferInTheirLines) {
     DataSet data;
     numberVariables(data, 3, 4);
     const Matrix r3 = fromRows({{1.0, 0.48, 0.40}, {0.48, 1.0, 0.30}, {0.40, 0.30, 1.0}});
     const Matrix a = fromRows({{-0.8}, {-0.6}, {-0.5}});
     const std::string uls = captureReport([&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r3, a, ULS, 0); });
-    const double s = 0.64 / 0.36 + 0.36 / 0.64 + 0.25 / 0.75;
-    EXPECT_NE(uls.find("Variable     F   1    Communality\n\n" + loadingLine(4, {0.8}, 0.64) +
-                       loadingLine(5, {0.6}, 0.36) + loadingLine(6, {0.5}, 0.25)),
+    EXPECT_NE(uls.find("Variable     F   1    Communality\n\n"
+                       "V   4        0.800       0.640\nV   5        0.600       0.360\nV   6        0.500       0.250\n"),
               std::string::npos) << uls;
     EXPECT_NE(uls.find("Mislevy & Bock (1990)\n\nFactor      Variance                      Reliability estimate\n"
-                       "                                               \n\n" +
-                       reliabilityRow(1.25, "      ", s / (1 + s)) + "\n" + kSeparator),
+                       "                                               \n\n"
+                       "   1         1.250                          0.728\n\n" + std::string(kSeparator)),
               std::string::npos) << uls;
     EXPECT_EQ(a[0][0], -0.8);
 
@@ -116,17 +94,18 @@ TEST_F(UnrotatedTest, FactorSectionsDifferInTheirLines) {
     const Matrix reduced = fromRows({{0.6, 0.6}, {0.6, 0.6}});
     const std::string mrfa = captureReport(
         [&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r, fromRows({{0.7}, {0.7}}), MRFA, 0, reduced); });
-    const double s2 = 2 * 0.49 / 0.4;  // communalities 0.6
-    EXPECT_NE(mrfa.find(loadingLine(1, {0.7}, 0.6) + loadingLine(2, {0.7}, 0.6)), std::string::npos) << mrfa;
+    EXPECT_NE(mrfa.find("V   1        0.700       0.600\nV   2        0.700       0.600\n"), std::string::npos)
+        << mrfa;
     EXPECT_NE(mrfa.find("Factor      Variance    Proportion of     Reliability estimate\n"
-                        "                        common variance               \n\n" +
-                        reliabilityRow(0.98, formatted("%4.3f", 0.98 / 1.2), s2 / (1 + s2))),
+                        "                        common variance               \n\n"
+                        "   1         0.980       0.817             0.710\n"),
               std::string::npos) << mrfa;
 
     const Matrix l = fromRows({{0.7, 0.1}, {0.7, -0.1}});
     EXPECT_EQ(captureReport([&](ReportWriter& w) { writeUnrotatedLoadings(w, data, r, l, ML, kPromin); }),
-              "UNROTATED LOADING MATRIX \n\nVariable     F   1    F   2    Communality\n\n" +
-                  loadingLine(1, {0.7, 0.1}, 0.5) + loadingLine(2, {0.7, -0.1}, 0.5) + "\n" + kSeparator);
+              "UNROTATED LOADING MATRIX \n\nVariable     F   1    F   2    Communality\n\n"
+              "V   1        0.700    0.100       0.500\nV   2        0.700   -0.100       0.500\n\n" +
+                  std::string(kSeparator));
 }
 
 }  // namespace

@@ -285,7 +285,12 @@ void writeMultivariateDescriptives(ReportWriter& report, const Matrix& t) {
     else
         report.printf("Skewness                                    % 11.3f      % 11.3f   %4.0f     %5.4f\n",
                       t[MardiaSkewness][0], t[MardiaSkewnessStatistic][0], t[MardiaDf][0], skewP);
-    if (correctedP <= 0.05)
+    // The correction's denominator N((N + 1)(p + 1) - 6) vanishes for two
+    // participants and one variable: that statistic does not exist.
+    if (!std::isfinite(t[MardiaCorrectedStatistic][0]))
+        report.printf("SKewness corrected for small sample         % 11.3f      not defined for so few participants\n",
+                      t[MardiaSkewness][0]);
+    else if (correctedP <= 0.05)
         report.printf("SKewness corrected for small sample         % 11.3f      % 11.3f   %4.0f     %5.4f**\n",
                       t[MardiaSkewness][0], t[MardiaCorrectedStatistic][0], t[MardiaDf][0], correctedP);
     else

@@ -13,9 +13,9 @@ namespace {
 // indefinite covariance matrix, or in a user's matrix) have no finite z.
 // They enter the first pass at this bound, z ≈ 7.25, so every element
 // reaches 0 after a bounded number of passes and the loop must end.
-// So do elements within 1e-6 of ±1: near z ≈ 18 a step of delta rounds
-// back to the same double (0.9999999999999998 stays put), and the loop
-// would never end.
+// Elements inside (−1, 1) keep their own z, however close to ±1, unless the
+// step is lost to rounding (near z ≈ 18, 0.9999999999999998 stays put and
+// the loop would never end): such an element restarts from this bound too.
 constexpr double kLargestCorrelation = 0.999999;
 
 // Beyond this |z|, (e^(2z) − 1)/(e^(2z) + 1) already rounds to ±1.
@@ -23,10 +23,15 @@ constexpr double kSaturatedZ = 20.0;
 
 double shrinkTowardZero(double r, double delta, double threshold) {
     if (std::fabs(r) <= threshold) return 0.0;
-    if (r > kLargestCorrelation) r = kLargestCorrelation;
-    if (r < -kLargestCorrelation) r = -kLargestCorrelation;
-    const double z = fisherZ(r);
-    return r < 0 ? fisherZInverse(z + delta) : fisherZInverse(z - delta);
+    if (r >= 1.0) r = kLargestCorrelation;
+    if (r <= -1.0) r = -kLargestCorrelation;
+    double z = fisherZ(r);
+    double v = r < 0 ? fisherZInverse(z + delta) : fisherZInverse(z - delta);
+    if (std::fabs(v) >= std::fabs(r)) {
+        z = fisherZ(r < 0 ? -kLargestCorrelation : kLargestCorrelation);
+        v = r < 0 ? fisherZInverse(z + delta) : fisherZInverse(z - delta);
+    }
+    return v;
 }
 
 }  // namespace

@@ -149,6 +149,18 @@ TEST_F(DescriptivesTest, MardiaSectionMarksSignificantP) {
     }
 }
 
+// Two participants and one variable: the small-sample correction divides by
+// N((N + 1)(p + 1) - 6) = 0, so that line says the statistic does not exist.
+TEST_F(DescriptivesTest, MardiaCorrectionWithTwoParticipantsIsNotDefined) {
+    const Matrix t = mardiaTest(fromRows({{1}, {3}}));
+    const std::string text = captureReport([&](ReportWriter& r) { writeMultivariateDescriptives(r, t); });
+    EXPECT_NE(text.find("SKewness corrected for small sample               0.000      not defined for so "
+                        "few participants\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+}
+
 // The advice after the univariate lines (which the golden reports pin): its
 // paragraph, two references, one line each, é as the single byte 0xE9; then
 // the separator (no bar charts for Pearson) and the Mardia section.

@@ -102,6 +102,16 @@ TEST_F(SmoothingTest, CorrelationNearOneKeepsItsOwnZ) {
     }
 }
 
+// 2/(√2·√2) = 0.9999999999999998: a step of delta on its z (≈ 18.4) rounds
+// back to the same double. The element restarts from 0.999999 instead, so
+// the passes end (they used to run forever) and it comes out below that bound.
+TEST_F(SmoothingTest, CorrelationARoundingBelowOneStillShrinks) {
+    const Matrix s = smoothDispersion(symmetric(3, {0.9999999999999998, 0.9, -0.9}), 200);
+    ASSERT_TRUE(s.valid());
+    EXPECT_LT(s[0][1], 0.999999);
+    EXPECT_GE(smallestEigenvalue(s), 0.0);
+}
+
 TEST_F(SmoothingTest, WarningParagraphs) {
     EXPECT_EQ(captureReport([](ReportWriter& r) { writeSmoothingApplied(r); }),
               "\nWARNING: Correlation matrix is not positive-definite,\n"

@@ -1,5 +1,4 @@
-// The rotation stage of a run: which sections a choice of rotation writes,
-// and that one rule decides whether the solution is rotated.
+// The rotation stage of a run: which sections a choice of rotation writes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -22,42 +21,38 @@ struct FixedClock : RunClock {
     std::int64_t calendarSeconds() override { return 0; }
 };
 
-class RotationStage : public testing::PoolTest {
-   protected:
-    testing::TempDir dir;
-    AnalysisSession session;
-    testing::FakeRunHost host;
-    FixedClock clock;
-
-    // 200 participants, 6 variables in two correlated clusters of three.
-    void readAndConfigure() {
-        DataSet& d = session.data;
-        d.scoresFileName = "scores.dat";
-        d.variableCount = 6;
-        d.participantCount = d.rowsRead = 200;
-        d.rawScores = Matrix(200, 6);
-        d.missingMask = Matrix(200, 6);
-        d.variableList = Matrix(6, 2);
-        std::mt19937 gen(5);
-        std::normal_distribution<double> z;
-        for (int i = 0; i < 200; ++i) {
-            d.rowNumbers.push_back(i + 1);
-            const double f1 = z(gen), f2 = 0.4 * f1 + 0.9 * z(gen);
-            for (int j = 0; j < 6; ++j) d.rawScores[i][j] = (j < 3 ? f1 : f2) + 0.8 * z(gen);
-        }
-        for (int j = 0; j < 6; ++j) {
-            d.variableList[j][0] = j;
-            d.variableList[j][1] = 1;
-        }
-        d.dataRead = true;
-        session.settings.dispersionType = PearsonCorrelation;
-        session.settings.factorCountProcedure = MAP;
-        session.settings.outputFileName = dir.file("report.txt");
-        session.configured = true;
+// 200 participants, 6 variables in two correlated clusters of three.
+void readAndConfigure(AnalysisSession& session, const std::string& output) {
+    DataSet& d = session.data;
+    d.scoresFileName = "scores.dat";
+    d.variableCount = 6;
+    d.participantCount = d.rowsRead = 200;
+    d.rawScores = Matrix(200, 6);
+    d.missingMask = Matrix(200, 6);
+    d.variableList = Matrix(6, 2);
+    std::mt19937 gen(5);
+    std::normal_distribution<double> z;
+    for (int i = 0; i < 200; ++i) {
+        d.rowNumbers.push_back(i + 1);
+        const double f1 = z(gen), f2 = 0.4 * f1 + 0.9 * z(gen);
+        for (int j = 0; j < 6; ++j) d.rawScores[i][j] = (j < 3 ? f1 : f2) + 0.8 * z(gen);
     }
-};
+    for (int j = 0; j < 6; ++j) {
+        d.variableList[j][0] = j;
+        d.variableList[j][1] = 1;
+    }
+    d.dataRead = true;
+    session.settings.dispersionType = PearsonCorrelation;
+    session.settings.factorCountProcedure = MAP;
+    session.settings.outputFileName = output;
+    session.configured = true;
+}
+
+using RotationStage = testing::PoolTest;
 
 TEST_F(RotationStage, SectionsFollowTheChosenRotation) {
+    // The golden reports hold an oblique detailed run, no rotation, and a
+    // method that is not built; these are the other choices.
     const std::string rotated = "\nROTATED LOADING MATRIX \n";
     const std::string correlations = "INTER-FACTORS CORRELATION MATRIX\n";
     const std::string structure = "STRUCTURE MATRIX \n";
@@ -72,18 +67,19 @@ TEST_F(RotationStage, SectionsFollowTheChosenRotation) {
     };
     const Row rows[] = {
         {Simplicity, 4, 2, true, {rotated}, {correlations, structure, note, unrotatedVariance}},
-        {Simplicity, 16, 2, true, {rotated, correlations, structure}, {note, unrotatedVariance}},
         {Simplicity, 16, 2, false, {rotated, correlations}, {structure, note}},
-        {Simplicity, 0, 2, true, {unrotatedVariance}, {rotated, correlations, note}},
         {Simplicity, 16, 1, true, {unrotatedVariance}, {rotated, correlations, note}},
-        {Simplicity, kPromin, 2, true, {note}, {rotated, unrotatedVariance}},
         {Target, 0, 2, true, {note}, {rotated, unrotatedVariance}},
         {Target, 0, 1, true, {unrotatedVariance}, {rotated, note}},
     };
+    testing::TempDir dir;
+    testing::FakeRunHost host;
+    FixedClock clock;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.kind) + " " + std::to_string(row.method) + " k " +
                      std::to_string(row.factors));
-        readAndConfigure();
+        AnalysisSession session;
+        readAndConfigure(session, dir.file("report.txt"));
         AnalysisSettings& s = session.settings;
         s.rotationKind = row.kind;
         s.simplicityRotation = row.method;
@@ -96,21 +92,6 @@ TEST_F(RotationStage, SectionsFollowTheChosenRotation) {
         for (const std::string& text : row.absent)
             EXPECT_EQ(report.find(text), std::string::npos) << text;
     }
-}
-
-TEST_F(RotationStage, ObliqueSolutionOfTwoCorrelatedClusters) {
-    // Direct quartimin separates the clusters; their factors correlate
-    // clearly (population 0.4) and each variable loads mainly on its own.
-    readAndConfigure();
-    session.settings.factorCount = 2;
-    session.settings.simplicityRotation = 16;
-    runAnalysis(session, host, clock);
-    const std::string report = testing::readWholeFile(session.settings.outputFileName);
-    const std::size_t at = report.find("F   2      ", report.find("INTER-FACTORS"));
-    ASSERT_NE(at, std::string::npos) << report;
-    const double r = std::stod(report.substr(at + 11, 7));
-    EXPECT_GT(r, 0.2);
-    EXPECT_LT(r, 0.6);
 }
 
 }  // namespace

@@ -21,42 +21,34 @@ inline double congruence(const Matrix& a, int ca, const Matrix& b, int cb) {
     return ab / std::sqrt(aa * bb);
 }
 
-// The column order of `actual` that best matches `expected` (largest total
-// absolute congruence): order[j] is the column of actual that matches
-// column j of expected; sign[j] is +1 or -1.
+// order[j]: the column of `actual` matching column j of `expected` (largest
+// total absolute congruence); sign[j]: ±1; smallest: the weakest match.
 struct ColumnMatch {
     std::vector<int> order;
     std::vector<double> sign;
-    double smallest = 1.0;  // smallest absolute congruence of a matched pair
+    double smallest = 1.0;
 };
 
 inline ColumnMatch matchColumns(const Matrix& expected, const Matrix& actual) {
-    const int m = expected.cols();
-    std::vector<int> order(static_cast<std::size_t>(m));
+    std::vector<int> order(static_cast<std::size_t>(expected.cols()));
     std::iota(order.begin(), order.end(), 0);
     ColumnMatch best;
     double bestTotal = -1.0;
     do {
         double total = 0.0, smallest = 1.0;
-        for (int j = 0; j < m; ++j) {
-            const double c = std::fabs(congruence(expected, j, actual, order[static_cast<std::size_t>(j)]));
+        for (std::size_t j = 0; j < order.size(); ++j) {
+            const double c = std::fabs(congruence(expected, static_cast<int>(j), actual, order[j]));
             total += c;
             smallest = std::min(smallest, c);
         }
-        if (total > bestTotal) {
-            bestTotal = total;
-            best.order = order;
-            best.smallest = smallest;
-        }
+        if (total > bestTotal) best = {order, {}, smallest}, bestTotal = total;
     } while (std::next_permutation(order.begin(), order.end()));
-    best.sign.resize(static_cast<std::size_t>(m));
-    for (int j = 0; j < m; ++j)
-        best.sign[static_cast<std::size_t>(j)] =
-            congruence(expected, j, actual, best.order[static_cast<std::size_t>(j)]) < 0 ? -1.0 : 1.0;
+    for (std::size_t j = 0; j < order.size(); ++j)
+        best.sign.push_back(congruence(expected, static_cast<int>(j), actual, best.order[j]) < 0 ? -1.0 : 1.0);
     return best;
 }
 
-// actual with its columns put in the matched order and sign.
+// `actual` with its columns in the matched order and sign.
 inline Matrix aligned(const Matrix& actual, const ColumnMatch& match) {
     Matrix r(actual.rows(), actual.cols());
     for (int i = 0; i < actual.rows(); ++i)
@@ -66,14 +58,14 @@ inline Matrix aligned(const Matrix& actual, const ColumnMatch& match) {
     return r;
 }
 
-// Factor correlations of `actual` in the matched order and sign.
+// Factor correlations in the matched order and sign.
 inline Matrix alignedCorrelations(const Matrix& phi, const ColumnMatch& match) {
-    const int m = phi.rows();
-    Matrix r(m, m);
-    for (int i = 0; i < m; ++i)
-        for (int j = 0; j < m; ++j)
-            r[i][j] = match.sign[static_cast<std::size_t>(i)] * match.sign[static_cast<std::size_t>(j)] *
-                      phi[match.order[static_cast<std::size_t>(i)]][match.order[static_cast<std::size_t>(j)]];
+    Matrix r(phi.rows(), phi.cols());
+    for (int i = 0; i < phi.rows(); ++i)
+        for (int j = 0; j < phi.cols(); ++j) {
+            const auto a = static_cast<std::size_t>(i), b = static_cast<std::size_t>(j);
+            r[i][j] = match.sign[a] * match.sign[b] * phi[match.order[a]][match.order[b]];
+        }
     return r;
 }
 

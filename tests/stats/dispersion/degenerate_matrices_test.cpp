@@ -1,7 +1,6 @@
-// Data and matrices that cannot be analysed as they are: the tests that find
-// them, the smoothing of a singular matrix, a smoothing that fails, and the
-// adequacy section of such matrices. Reference values are closed forms or
-// come from R (eigen, psych::cortest.bartlett), as noted at each.
+// Data and matrices that cannot be analysed as they are: the checks that find
+// them, smoothing of a singular matrix, a smoothing that fails, and their
+// adequacy section. References: closed forms or R, as noted at each.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,12 +29,9 @@ using Indices = std::vector<int>;
 
 TEST_F(DegenerateMatricesTest, ConstantColumnsAndNonPositiveVariances) {
     EXPECT_EQ(constantColumns(fromRows({{1, 3, 2, 5}, {2, 3, 2, 5}, {3, 3, 2, 5.0000001}})), (Indices{1, 2}));
-    EXPECT_EQ(constantColumns(fromRows({{4, 4}})), (Indices{0, 1}));  // one participant
-    EXPECT_EQ(constantColumns(fromRows({{1, 2}, {2, 1}})), Indices{});
     const double nan = std::nan("");
     EXPECT_EQ(nonPositiveVariances(fromRows({{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, -2, 0}, {0, 0, 0, nan}})),
               (Indices{1, 2, 3}));
-    EXPECT_EQ(nonPositiveVariances(fromRows({{1e-300, 0}, {0, 2}})), Indices{});
 }
 
 // Correlations of data sets built with a known dependency, computed by the
@@ -54,7 +50,6 @@ TEST_F(DegenerateMatricesTest, LinearlyDependentVariablesAreNamed) {
         Indices dependent;
     } cases[] = {
         {"independent", testing::pearson(base), {}},
-        {"copy of the second", with([](const auto& row) { return row[1]; }), {1, 4}},
         {"reversed copy of the first", with([](const auto& row) { return 6 - row[0]; }), {0, 4}},
         {"sum of the first three", with([](const auto& row) { return row[0] + row[1] + row[2]; }),
          {0, 1, 2, 4}},
@@ -78,56 +73,38 @@ TEST_F(DegenerateMatricesTest, FirstPairAtOrBeyondOne) {
     for (const auto& c : cases) EXPECT_EQ(pairAtOrBeyondOne(c.r), c.pair);
 }
 
-// v3 = v1 + v2 with v1, v2 uncorrelated: r13 = r23 = 1/√2, eigenvalues 0,
-// 1 and 2. With the floor, one pass of δ = 0.25/√100 on Fisher's z makes
-// the smallest eigenvalue 1 − √2·tanh(atanh(1/√2) − 0.025) = 0.017991977591213
-// (closed form, evaluated in R).
-TEST_F(DegenerateMatricesTest, SingularMatrixIsSmoothedAboveTheFloor) {
+// Singular: v3 = v1 + v2, v1 and v2 uncorrelated, r13 = r23 = 1/√2 and
+// eigenvalues 0, 1, 2. With the floor, one pass of δ = 0.25/√100 on Fisher's
+// z makes the smallest 1 − √2·tanh(atanh(1/√2) − 0.025) = 0.017991977591213.
+// Contradictory: variables 4 and 5 correlate .999 but relate differently to
+// variable 1; the first pass (δ = 0.25/√200) lowers the smallest eigenvalue
+// from −0.046143365265 to −0.046350342387, so smoothing fails whatever the
+// floor (R: eigen of the matrix and of its elementwise tanh(atanh(r) − sign(r)·δ)).
+TEST_F(DegenerateMatricesTest, SmoothingBelowAFloor) {
     const double a = 1.0 / std::sqrt(2.0);
-    const SmoothingResult s = smoothBelow(symmetric(3, {0.0, a, a}), 100, kSingularEigenvalue);
-    ASSERT_TRUE(s.matrix.valid());
-    EXPECT_EQ(s.passes, 1);
-    EXPECT_NEAR(s.before, 0.0, 1e-12);
-    EXPECT_NEAR(s.after, 0.017991977591213, 1e-12);
-    EXPECT_NEAR(smallestEigenvalue(s.matrix), 0.017991977591213, 1e-12);
-    EXPECT_NEAR(s.matrix[0][2], std::tanh(std::atanh(a) - 0.025), 1e-14);
-
-    // A matrix above the floor is returned as it is, with no pass.
-    const Matrix fine = symmetric(3, {0.3, 0.2, 0.1});
-    const SmoothingResult none = smoothBelow(fine, 100, kSingularEigenvalue);
-    EXPECT_EQ(none.passes, 0);
-    EXPECT_THAT(none.matrix, testing::MatrixNear(fine, 0.0));
-}
-
-// Variables 4 and 5 correlate .999 but relate differently to variable 1
-// (.35 and .44). The first pass shrinks every correlation by the same step
-// on the z scale, which here lowers the smallest eigenvalue from
-// −0.046143365265 to −0.046350342387 (R: eigen of the matrix and of its
-// elementwise tanh(atanh(r) − sign(r)·δ), δ = 0.25/√200): smoothing fails.
-TEST_F(DegenerateMatricesTest, SmoothingThatLowersTheSmallestEigenvalueFails) {
-    const Matrix r = symmetric(5, {0.30, 0.42, 0.35, 0.44, 0.45, 0.23, 0.21, 0.53, 0.30, 0.999});
-    for (double floor : {0.0, kSingularEigenvalue}) {
-        const SmoothingResult s = smoothBelow(r, 200, floor);
-        EXPECT_FALSE(s.matrix.valid());
-        EXPECT_EQ(s.passes, 1);
-        EXPECT_NEAR(s.before, -0.046143365265, 1e-11);
-        EXPECT_NEAR(s.after, -0.046350342387, 1e-11);
-    }
-    EXPECT_FALSE(smoothDispersion(r, 200).valid());
-}
-
-TEST_F(DegenerateMatricesTest, CorrelationsErasedCountsNotableOnesSetToZero) {
-    // Covariances with standard deviations 2, 1, 1: correlations .4, .2, .05.
-    const Matrix before = fromRows({{4, 0.8, 0.4}, {0.8, 1, 0.05}, {0.4, 0.05, 1}});
+    const Matrix singular = symmetric(3, {0.0, a, a});
+    const Matrix contradictory = symmetric(5, {0.30, 0.42, 0.35, 0.44, 0.45, 0.23, 0.21, 0.53, 0.30, 0.999});
     const struct {
-        Matrix after;
-        int erased;
+        Matrix r;
+        int n;
+        double floor;
+        bool smoothed;
+        double before, after;
     } cases[] = {
-        {fromRows({{4, 0.6, 0}, {0.6, 1, 0}, {0, 0, 1}}), 1},  // .2 erased, .05 too small to count
-        {fromRows({{4, 0, 0}, {0, 1, 0}, {0, 0, 1}}), 2},
-        {fromRows({{4, 0.6, 0.2}, {0.6, 1, 0}, {0.2, 0, 1}}), 0},
+        {singular, 100, kSingularEigenvalue, true, 0.0, 0.017991977591213},
+        {contradictory, 200, 0.0, false, -0.046143365265, -0.046350342387},
+        {contradictory, 200, kSingularEigenvalue, false, -0.046143365265, -0.046350342387},
     };
-    for (const auto& c : cases) EXPECT_EQ(correlationsErased(before, c.after, kNotableCorrelation), c.erased);
+    for (const auto& c : cases) {
+        const SmoothingResult s = smoothBelow(c.r, c.n, c.floor);
+        EXPECT_EQ(s.matrix.valid(), c.smoothed);
+        EXPECT_EQ(s.passes, 1);
+        EXPECT_NEAR(s.before, c.before, 1e-11);
+        EXPECT_NEAR(s.after, c.after, 1e-11);
+        if (c.smoothed) {
+            EXPECT_NEAR(smallestEigenvalue(s.matrix), c.after, 1e-12);
+        }
+    }
 }
 
 // tests/reports/inputs/covariance.dat, N = 200: on its correlation form
@@ -155,9 +132,8 @@ TEST_F(DegenerateMatricesTest, AdequacyWordsForStatisticsThatDoNotExist) {
         int n;
         std::string line;  // expected in the section
     } cases[] = {
-        {"singular", symmetric(3, {0.0, a, a}), 100, singular},
         // Its KMO would be 1, "very good", from partial correlations of ±1.
-        {"singular", symmetric(3, {0.0, a, a}), 100, noKmo},
+        {"singular", symmetric(3, {0.0, a, a}), 100, singular + noKmo},
         {"indefinite", symmetric(3, {0.9, 0.9, -0.9}), 100, singular},
         {"zero variance", fromRows({{1, 0, 0}, {0, 0, 0}, {0, 0, 1}}), 100,
          "Bartlett's statistic          = not computed: a variance is not positive\n"},
@@ -170,19 +146,18 @@ TEST_F(DegenerateMatricesTest, AdequacyWordsForStatisticsThatDoNotExist) {
          "Bartlett's statistic          = not computed: a single variable has no correlations\n"
          "Kaiser-Meyer-Olkin (KMO) test = not computed: a single variable has no correlations\n"},
         {"not a number", symmetric(3, {std::nan(""), 0.1, 0.1}), 100,
-         "Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n"},
-        {"not a number", symmetric(3, {std::nan(""), 0.1, 0.1}), 100,
+         "Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n"
+         "Bartlett's statistic          = not computed: the matrix holds values that are not numbers\n"
          "Kaiser-Meyer-Olkin (KMO) test = not computed: the partial correlations are not numbers\n"},
+        // Four participants are enough for five variables: 3 − 2.5 > 0.
+        {"four participants, five variables", identity(5), 4,
+         "Bartlett's statistic          =     0.0 (df =    10; P = 1.000000)\n"},
     };
     for (const auto& c : cases) {
         const std::string text = captureReport([&](ReportWriter& w) { writeAdequacy(w, c.m, c.n); });
         EXPECT_NE(text.find(c.line), std::string::npos) << c.name << "\n" << text;
         EXPECT_EQ(firstNonFiniteNumber(text), "") << c.name << "\n" << text;
     }
-    // Four participants are enough for five variables: 3 − 2.5 > 0.
-    const std::string six = captureReport([&](ReportWriter& w) { writeAdequacy(w, identity(5), 4); });
-    EXPECT_NE(six.find("Bartlett's statistic          =     0.0 (df =    10; P = 1.000000)"), std::string::npos)
-        << six;
 }
 
 }  // namespace

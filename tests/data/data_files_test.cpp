@@ -10,23 +10,15 @@
 #include "core/matrix.h"
 #include "data/data_files.h"
 #include "support/matrix_testing.h"
-#include "support/recording_messenger.h"
-#include "support/temp_files.h"
+#include "support/reader_testing.h"
 
 namespace talvex {
 namespace {
 
-using testing::RecordingMessenger;
+using testing::Reader;
 
-enum class Reader { Scores, Matrix, Target, Labels };
-
-class DataFilesTest : public testing::PoolTest {
+class DataFilesTest : public testing::ReaderTest {
 protected:
-    void TearDown() override {
-        data = DataSet{};
-        PoolTest::TearDown();
-    }
-
     static std::string warning(int row, int values) {
         return "Warning: row number " + std::to_string(row) + " in data file seems to have only " +
                std::to_string(values) +
@@ -35,24 +27,8 @@ protected:
 
     // Every reader reads `content` (no file at all for nullptr) with N = n and m = m.
     ReadResult read(Reader reader, const char* content, int n, int m) {
-        const std::string path = content ? dir.write("in.dat", content) : dir.file("absent.dat");
-        data.scoresFileName = data.matrixFileName = path;
-        data.targetFileName = data.labelsFileName = path;
-        data.participantCount = n;
-        data.variableCount = m;
-        switch (reader) {
-            case Reader::Scores: return readScoresFile(data, messenger);
-            case Reader::Matrix: return readMatrixFile(data, messenger);
-            case Reader::Target: return readTargetFile(data, messenger, counts);
-            case Reader::Labels: break;
-        }
-        return readLabelsFile(data, messenger);
+        return readPath(reader, content ? dir.write("in.dat", content) : dir.file("absent.dat"), n, m);
     }
-
-    testing::TempDir dir;
-    DataSet data;
-    RecordingMessenger messenger;
-    TargetCounts counts;
 };
 
 // --- Failures: status line, the one message and its icon --------------------

@@ -12,8 +12,7 @@
 
 #include "data/data_files.h"
 #include "support/matrix_testing.h"
-#include "support/recording_messenger.h"
-#include "support/temp_files.h"
+#include "support/reader_testing.h"
 
 namespace talvex {
 namespace {
@@ -22,35 +21,15 @@ namespace fs = std::filesystem;
 using testing::fromRows;
 using testing::MatrixNear;
 
-enum class Reader { Scores, Matrix, Target, Labels };
+using testing::Reader;
 
-class HostileInputTest : public testing::PoolTest {
+class HostileInputTest : public testing::ReaderTest {
 protected:
-    void TearDown() override {
-        data = DataSet{};
-        PoolTest::TearDown();
-    }
     // Reads content (or, when it starts with '/', the file of that name).
     ReadResult read(Reader reader, const std::string& content, int n, int m) {
-        const std::string path = content.rfind('/', 0) == 0 ? content : dir.write("in", content);
-        data.scoresFileName = data.matrixFileName = data.targetFileName = path;
-        data.labelsFileName = path;
-        data.participantCount = n;
-        data.variableCount = m;
         messenger.messages.clear();
-        switch (reader) {
-            case Reader::Scores: return readScoresFile(data, messenger);
-            case Reader::Matrix: return readMatrixFile(data, messenger);
-            case Reader::Target: return readTargetFile(data, messenger, counts);
-            case Reader::Labels: break;
-        }
-        return readLabelsFile(data, messenger);
+        return readPath(reader, content.rfind('/', 0) == 0 ? content : dir.write("in", content), n, m);
     }
-
-    testing::TempDir dir;
-    DataSet data;
-    testing::RecordingMessenger messenger;
-    TargetCounts counts;
 };
 
 std::string outOfRange(const std::string& value, int row) {

@@ -47,6 +47,9 @@ TEST(SampleInput, RefusesWhatIsNotAWholeNumberInRangeOrARegularFile) {
         {{{"participantCount", ""}}, "Please, enter the number of participants in the sample",
          "participantCount"},
         {{{"dataKind", "matrix"}, {"matrixFileName", scores}, {"participantCount", ""}}, "", ""},
+        // One variable is a data set; none is not.
+        {{{"variableCount", "1"}}, "", ""},
+        {{{"variableCount", "0"}}, "Please, enter the number of variables", "variableCount"},
         {{{"variableCount", "1001"}}, variables, "variableCount"},
         {{{"participantCount", "10001"}, {"variableCount", "1000"}}, tooMany, "participantCount"},
         {{{"participantCount", "10000"}, {"variableCount", "1000"}}, "", ""},

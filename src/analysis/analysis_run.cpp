@@ -1,9 +1,9 @@
 #include "analysis/analysis_run.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 #include "analysis/report_frame.h"
+#include "core/format_text.h"
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
 #include "data/data_files.h"
@@ -23,19 +23,6 @@ namespace talvex {
 
 RunState::~RunState() {
     if (file != nullptr) std::fclose(file);
-}
-
-std::string formatText(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    if (size > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
-    va_end(again);
-    return text;
 }
 
 void stageText(RunState& s, const char* text) {
@@ -164,6 +151,14 @@ std::string numberList(const DataSet& data, const std::vector<int>& variables) {
     return text;
 }
 
+// One line per variable (the text takes its file number), then the advice to
+// exclude them.
+std::string excludeWarning(const DataSet& data, const std::vector<int>& variables, const char* line) {
+    std::string text;
+    for (int j : variables) text += formatText(line, data.fileNumber(j));
+    return text + kExcludeThem;
+}
+
 // Raw data that no statistic of the run can use: fewer complete cases than
 // variables + 1 (every covariance matrix of them is singular, and none at
 // all leaves nothing to divide by), a variable without variance, variables
@@ -184,9 +179,7 @@ RunEnding checkAnalysedData(RunState& s) {
     const DataSet& data = s.data();
     const std::vector<int> constant = constantColumns(data.analysedScores);
     if (!constant.empty()) {
-        s.warning.clear();
-        for (int j : constant) s.warning += formatText(kConstantVariable, data.fileNumber(j));
-        s.warning += kExcludeThem;
+        s.warning = excludeWarning(data, constant, kConstantVariable);
         return RunEnding::Failure;
     }
     s.pearson = correlationOf(data.analysedScores);
@@ -247,9 +240,7 @@ RunEnding smoothing(RunState& s) {
         const DataSet& data = s.data();
         const std::vector<int> zero = nonPositiveVariances(s.R);
         if (!zero.empty()) {
-            s.warning.clear();
-            for (int j : zero) s.warning += formatText(kZeroVariance, data.fileNumber(j));
-            s.warning += kExcludeThem;
+            s.warning = excludeWarning(data, zero, kZeroVariance);
             return RunEnding::Failure;
         }
         MatrixScope scope;

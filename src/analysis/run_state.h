@@ -113,7 +113,6 @@ inline constexpr const char* kSmoothingFailed =
     "         Please inspect the matrix for correlations that contradict each other.\n\n";
 
 // printf into a string, for the run's texts with numbers.
-std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Shown (with the file name) when the report cannot be opened for writing.
 inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
 

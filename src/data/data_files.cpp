@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <system_error>
+
+#include "core/format_text.h"
 
 namespace talvex {
 
@@ -88,18 +89,6 @@ constexpr double kSymmetryTolerance = 1e-4;
 
 // The UTF-8 byte-order mark some editors put at the start of a text file.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-
-std::string format(const char* fmt, ...) {
-    // Long enough for two paths of a few hundred characters.
-    char buffer[4096];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
-    return buffer;
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -254,9 +243,9 @@ bool isRegularFile(const std::string& name) {
 std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores) {
     if (variables > kMaxVariables)
         return SizeProblem{SizeProblem::Variables,
-                           format(kTooManyVariables, kMaxVariables, kMaxVariables, kMaxVariables)};
+                           formatText(kTooManyVariables, kMaxVariables, kMaxVariables, kMaxVariables)};
     if (scores && static_cast<long long>(participants) * variables > kMaxScores)
-        return SizeProblem{SizeProblem::Participants, format(kTooManyScores, kMaxScores)};
+        return SizeProblem{SizeProblem::Participants, formatText(kTooManyScores, kMaxScores)};
     return std::nullopt;
 }
 
@@ -272,7 +261,7 @@ std::optional<std::string> outputFileProblem(const DataSet& data,
                   {data.targetFileName, "Rotation Target Matrix"}};
     for (const auto& input : inputs)
         if (!input.name.empty() && sameFile(outputFileName, input.name))
-            return format(kReportIsInput, outputFileName.c_str(), input.role, input.name.c_str());
+            return formatText(kReportIsInput, outputFileName.c_str(), input.role, input.name.c_str());
     return std::nullopt;
 }
 
@@ -317,7 +306,7 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
     std::string line;
     while (row < expected) {
         if (!file.next(line)) {
-            messenger.message(format(kScoresShort, row + dropped, n), MessageIcon::Error);
+            messenger.message(formatText(kScoresShort, row + dropped, n), MessageIcon::Error);
             return ReadResult::failure(kStatusData);
         }
         data.rowNumbers.push_back(lineNumber++);
@@ -325,10 +314,10 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
         const int found = leadingNumbers(fields, m);
         if (found < m) {
             ++sinceQuestion;
-            messenger.message(format(kRowDropped, row + dropped + 1, found),
+            messenger.message(formatText(kRowDropped, row + dropped + 1, found),
                               MessageIcon::Exclamation);
             if (sinceQuestion > kDropsBeforeQuestion) {
-                if (!messenger.askYesNo(format(kDropQuestion, dropped)))
+                if (!messenger.askYesNo(formatText(kDropQuestion, dropped)))
                     return ReadResult::failure(kStatusTooManyMissing);
                 sinceQuestion = 0;
             }
@@ -341,7 +330,7 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
             const double v = *fields[static_cast<std::size_t>(j)];
             if (std::fabs(v) > kScoreLimit) {
                 const std::string text(splitFields(line)[static_cast<std::size_t>(j)]);
-                messenger.message(format(kScoreOutOfRange, text.c_str(), lineNumber - 1),
+                messenger.message(formatText(kScoreOutOfRange, text.c_str(), lineNumber - 1),
                                   MessageIcon::Error);
                 return ReadResult::failure(kStatusData);
             }
@@ -351,11 +340,11 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
     }
     if (expected == 0) {
         // Nothing is left to analyse: a failed read, not a sample of 0.
-        messenger.message(format(kNoRowKept, dropped), MessageIcon::Error);
+        messenger.message(formatText(kNoRowKept, dropped), MessageIcon::Error);
         return ReadResult::failure(kStatusData);
     }
     if (dropped > 0)
-        messenger.message(format(kDropNote, dropped, expected), MessageIcon::Exclamation);
+        messenger.message(formatText(kDropNote, dropped, expected), MessageIcon::Exclamation);
 
     data.rawScores = fromRows(values, expected, m);
     data.missingMask = Matrix(expected, m);
@@ -453,13 +442,13 @@ ReadResult readTargetFile(DataSet& data, Messenger& messenger, TargetCounts& cou
     std::string line;
     for (int i = 0; i < m; ++i) {
         if (!file.next(line)) {
-            messenger.message(format(kTargetShort, i, m), MessageIcon::Error);
+            messenger.message(formatText(kTargetShort, i, m), MessageIcon::Error);
             return ReadResult::failure(kStatusTarget);
         }
         const auto fields = parseLine(line);
         const int found = leadingNumbers(fields, c);
         if (found < c) {
-            messenger.message(format(kTargetRowShort, i + 1, found), MessageIcon::Error);
+            messenger.message(formatText(kTargetRowShort, i + 1, found), MessageIcon::Error);
             return ReadResult::failure(kStatusTarget);
         }
         for (int j = 0; j < c; ++j) {
@@ -490,7 +479,7 @@ ReadResult readLabelsFile(DataSet& data, Messenger& messenger) {
     std::string line;
     for (int i = 0; i < m; ++i) {
         if (!file.next(line)) {
-            messenger.message(format(kLabelsShort, i, m), MessageIcon::Error);
+            messenger.message(formatText(kLabelsShort, i, m), MessageIcon::Error);
             return ReadResult::failure(kStatusLabels);
         }
         data.labels.push_back(line);

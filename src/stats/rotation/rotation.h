@@ -29,6 +29,7 @@ struct RotatedSolution {
 struct RoutineResult {
     Matrix transformation;      // the routine's pattern is input · transformation
     Matrix factorCorrelations;  // oblique routines only
+    Matrix target;              // the target a target-based method built (p x m)
     double criterion = 0.0;
     int cappedStarts = 0;
 };

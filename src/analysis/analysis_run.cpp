@@ -14,6 +14,8 @@
 #include "stats/dispersion/descriptives.h"
 #include "stats/dispersion/smoothing.h"
 #include "stats/extraction/fit.h"
+#include "stats/extraction/ml.h"
+#include "stats/extraction/mrfa.h"
 #include "stats/extraction/uls_pca.h"
 #include "stats/extraction/unrotated_solution.h"
 #include "stats/rotation/rotation.h"
@@ -69,6 +71,9 @@ void writePolychoricFallbackWarning(ReportWriter& report) {
 }
 
 namespace {
+
+// Random starts of MRFA in the run.
+constexpr int kMrfaRunStarts = 10;
 
 void rememberDataHandles(RunState& s) {
     DataSet& d = s.data();
@@ -325,21 +330,22 @@ void numberOfFactors(RunState& s) {
 // this version, so the report says so.
 void reliabilityWithoutFactors(RunState& s) { s.out().write(kReliabilityUnavailable); }
 
-// The common part, the reproduced matrix and the uniquenesses of L.
+// The common part, the reproduced matrix and the uniquenesses of L (of
+// MRFA's reduced matrix for MRFA).
 void commonParts(RunState& s) {
     if (!s.R.valid() || !s.L.valid()) return;
     s.H = s.L.multiply(s.L.transpose());
     s.reproduced = s.H.copy();
     s.uniqueness = zeros(s.m);
+    const Matrix& common = s.common();
     for (int i = 0; i < s.m; ++i) {
         s.reproduced[i][i] = s.R[i][i];
-        s.uniqueness[i][i] = s.R[i][i] - s.H[i][i];
+        s.uniqueness[i][i] = s.R[i][i] - common[i][i];
     }
 }
 
 // ULS, PCA, ML or MRFA loadings; a non-converging ML or MRFA ends the run
-// (kMlWarning, kMrfaWarning). ML and MRFA are not part of this version and
-// end the run with a warning that says so.
+// (kMlWarning, kMrfaWarning). MRFA also keeps its reduced matrix.
 RunEnding extraction(RunState& s) {
     stageText(s, "Computing loadings...");
     switch (s.settings().extractionMethod) {
@@ -352,12 +358,25 @@ RunEnding extraction(RunState& s) {
             s.componentWeights = pca.weights;
             break;
         }
-        case ML:
-            s.warning = kMlUnavailable;
-            return RunEnding::Failure;
-        case MRFA:
-            s.warning = kMrfaUnavailable;
-            return RunEnding::Failure;
+        case ML: {
+            const MlSolution ml = extractMl(s.R, s.k);
+            if (!ml.converged()) {
+                s.warning = kMlWarning;
+                return RunEnding::Failure;
+            }
+            s.L = ml.loadings;
+            break;
+        }
+        case MRFA: {
+            const MrfaSolution mrfa = extractMrfa(s.R, s.k, kMrfaRunStarts);
+            if (!mrfa.converged()) {
+                s.warning = kMrfaWarning;
+                return RunEnding::Failure;
+            }
+            s.L = mrfa.loadings;
+            s.M = mrfa.reduced;
+            break;
+        }
     }
     commonParts(s);
     return RunEnding::Continue;
@@ -367,14 +386,25 @@ void singleFactorSign(RunState& s) { s.L = reflectSingleFactor(s.L); }
 
 // Goodness of fit of the extraction (none for principal components).
 void goodnessOfFit(RunState& s) {
-    if (s.settings().extractionMethod == ULS)
-        writeFitStatisticsUls(s.out(), s.L, s.R, s.reproduced, s.n, s.settings().dispersionType);
+    switch (s.settings().extractionMethod) {
+        case ULS:
+            writeFitStatisticsUls(s.out(), s.L, s.R, s.reproduced, s.n, s.settings().dispersionType);
+            break;
+        case ML:
+            writeFitStatisticsMl(s.out(), s.L, s.R, s.reproduced, s.n);
+            break;
+        case MRFA:
+            writeMrfaOverallStatistics(s.out(), s.L, s.M);
+            break;
+        case PCA:
+            break;
+    }
 }
 
 // The unrotated loading matrix (detailed output or one factor).
 void unrotatedLoadings(RunState& s) {
     writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
-                           solutionRotated(s.settings(), s.k) ? 1 : 0);
+                           solutionRotated(s.settings(), s.k) ? 1 : 0, s.M);
 }
 
 // Simplicity or target rotation. A cancelled Simplimax dialog halts the run.
@@ -395,7 +425,7 @@ RunEnding rotation(RunState& s) {
     const RotatedSolution solution = rotateWithCleverStart(s.L, method, s.session.rotations);
     s.pattern = solution.pattern;
     s.phi = solution.factorCorrelations;
-    writeRotatedLoadings(s.out(), s.data(), s.R, s.H, s.pattern, s.phi,
+    writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
                          settings.extractionMethod, method, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), solution.cappedStarts);
     stageText(s, "Computing simplicity indices");

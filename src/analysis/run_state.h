@@ -27,10 +27,6 @@ inline constexpr const char* kMlWarning =
 inline constexpr const char* kMrfaWarning =
     "WARNING: MRFA extraction method could not converge. Please try ULS or PCA.\n\n";
 // Stages that are not part of this version yet.
-inline constexpr const char* kMlUnavailable =
-    "WARNING: ML extraction is not available in this version. Please try ULS or PCA.\n\n";
-inline constexpr const char* kMrfaUnavailable =
-    "WARNING: MRFA extraction is not available in this version. Please try ULS or PCA.\n\n";
 inline constexpr const char* kPolychoricUnavailable =
     "\nWARNING: Polychoric correlation is not available in this version. Pearson correlation "
     "is computed.\n\n"
@@ -145,6 +141,7 @@ struct RunState {
     Matrix L;                 // unrotated loadings, m x k
     Matrix componentWeights;  // PCA only, m x k
     Matrix H;                 // L·Lᵀ
+    Matrix M;                 // MRFA only: R with the MRFA communalities on its diagonal
     Matrix reproduced;        // H with the diagonal of R
     Matrix uniqueness;        // diagonal R(i, i) − H(i, i)
     Matrix pattern;           // the solution: rotated pattern, or L
@@ -161,6 +158,9 @@ struct RunState {
     DataSet& data() { return session.data; }
     bool rawData() const { return session.settings.dispersionType != UserMatrix; }
     bool detailed() const { return session.settings.detailedOutput; }
+    // The common part whose diagonal holds the communalities: MRFA's reduced
+    // matrix, otherwise L·Lᵀ.
+    const Matrix& common() const { return M.valid() ? M : H; }
 };
 
 // Runs with the given clock (the one-argument form uses the system clock).

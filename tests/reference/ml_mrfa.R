@@ -32,7 +32,9 @@ cat("# mlfit NAME K F chi2 df p    factanal objective, STATISTIC, dof, PVAL\n")
 cat("# mrfabound NAME K uls fmin   feasible values of the unexplained common variance:\n")
 cat("#   uls: psych::fa(fm = 'uls') communalities raised by -min(0, smallest eigenvalue)\n")
 cat("#   of the reduced matrix; fmin: optim (Nelder-Mead, then BFGS) of that shifted\n")
-cat("#   sum of the p - K smallest eigenvalues over the communalities, from the uls point\n")
+cat("#   sum of the p - K smallest eigenvalues over communalities between 0 and R(i,i)\n")
+cat("#   (also after the shift, by a penalty),\n")
+cat("#   from the uls point (the uls value when the optimum leaves those bounds)\n")
 
 for (name in names(sets)) {
   set <- sets[[name]]
@@ -55,8 +57,24 @@ for (name in names(sets)) {
     }
     h <- fa(r, k, fm = "uls", rotate = "none", covar = TRUE)$communality
     uls <- shifted(h)
-    fit <- optim(h, shifted, method = "Nelder-Mead", control = list(maxit = 20000, reltol = 1e-12))
-    fit <- optim(fit$par, shifted, method = "BFGS", control = list(maxit = 2000, reltol = 1e-14))
-    out("mrfabound", name, k, c(uls, min(uls, fit$value)))
+    # Communalities between 0 and the variances: h = R(i,i) plogis(z).
+    # A penalty keeps the shifted communalities within the variances too.
+    bounded <- function(z) {
+      hz <- diag(r) * plogis(z)
+      m <- r
+      diag(m) <- hz
+      low <- min(0, eigen(m, symmetric = TRUE, only.values = TRUE)$values[p])
+      shifted(hz) + 1e3 * sum(pmax(0, hz - low - diag(r)))
+    }
+    z <- qlogis(pmin(pmax(h / diag(r), 1e-6), 1 - 1e-6))
+    fit <- optim(z, bounded, method = "Nelder-Mead", control = list(maxit = 20000, reltol = 1e-12))
+    fit <- optim(fit$par, bounded, method = "BFGS", control = list(maxit = 2000, reltol = 1e-14))
+    hmin <- diag(r) * plogis(fit$par)
+    m <- r
+    diag(m) <- hmin
+    low <- min(0, eigen(m, symmetric = TRUE, only.values = TRUE)$values[p])
+    # Only a point whose shifted communalities stay within the variances.
+    fmin <- if (all(hmin - low <= diag(r))) fit$value else uls
+    out("mrfabound", name, k, c(uls, min(uls, fmin)))
   }
 }

@@ -38,8 +38,9 @@ const MrfaCase kMrfaCases[] = {
 // sum of its p - r smallest eigenvalues and its trace minus the explained
 // part, and it is not larger than that of feasible points found in R (the
 // ULS communalities raised to positive semidefiniteness, and a direct
-// numerical minimisation from there; optimisers stop near, not at, the
-// minimum, hence the allowance of 0.002).
+// numerical minimisation from there with communalities within the
+// variances; optimisers stop near, not at, the minimum, hence the
+// allowance of 0.002 of the mean variance).
 TEST_F(MrfaTest, SolutionHasTheDefiningProperties) {
     const auto& reference = MlMrfaReference::instance();
     for (const MrfaCase& c : kMrfaCases) {
@@ -52,8 +53,10 @@ TEST_F(MrfaTest, SolutionHasTheDefiningProperties) {
         ASSERT_TRUE(mrfa.converged());
         const Matrix& m = mrfa.reduced;
         for (int i = 0; i < p; ++i)
-            for (int j = 0; j < p; ++j)
-                if (i != j) ASSERT_EQ(m[i][j], r[i][j]);
+            for (int j = 0; j < p; ++j) {
+                if (i == j) continue;
+                ASSERT_EQ(m[i][j], r[i][j]);
+            }
         const double scale = r.trace() / p;
         EXPECT_GE(smallestEigenvalue(m), -1e-10 * scale);
 
@@ -110,15 +113,6 @@ TEST_F(MrfaTest, UncorrelatedVariableDoesNotStopTheSearch) {
         }
         EXPECT_GE(smallestEigenvalue(mrfa.reduced), -1e-10);
     }
-}
-
-// Identity: no common variance at all, so the communalities sum to 0 and
-// the extraction fails.
-TEST_F(MrfaTest, NoCommonVarianceFails) {
-    const MrfaSolution mrfa = extractMrfa(identity(4), 1, 2);
-    EXPECT_FALSE(mrfa.converged());
-    EXPECT_FALSE(mrfa.reduced.valid());
-    EXPECT_EQ(mrfa.unexplained, -1.0);
 }
 
 // Weighted lower bound in closed form: the smallest trace of a diagonal

@@ -102,22 +102,16 @@ TEST_F(ExtractionStage, MrfaSectionsReadTheReducedMatrix) {
         EXPECT_EQ(rows, 6);
         EXPECT_NEAR(communalities, total, 0.004);
 
-        if (rotation != 0) {
-            const std::size_t rotated = report.find("EXPLAINED VARIANCE AND RELIABILITY OF ROTATED");
-            ASSERT_NE(rotated, std::string::npos);
-            // "   1      variance       proportion ..."
-            const std::size_t row = report.find("\n   1 ", rotated);
-            double variance = 0.0, proportion = 0.0;
-            ASSERT_EQ(std::sscanf(report.c_str() + row, "%*d %lf %lf", &variance, &proportion), 2);
-            EXPECT_NEAR(proportion, variance / total, 0.002);
-        } else {
-            const std::size_t block = report.find("EXPLAINED VARIANCE AND RELIABILITY\n");
-            ASSERT_NE(block, std::string::npos);
-            const std::size_t row = report.find("\n   1 ", block);
-            double variance = 0.0, proportion = 0.0;
-            ASSERT_EQ(std::sscanf(report.c_str() + row, "%*d %lf %lf", &variance, &proportion), 2);
-            EXPECT_NEAR(proportion, variance / total, 0.002);
-        }
+        // The first factor's line of the explained variance block after the
+        // unrotated or the rotated loadings: variance, then its proportion.
+        const std::size_t block = report.find(rotation != 0 ? "EXPLAINED VARIANCE AND RELIABILITY OF ROTATED"
+                                                             : "EXPLAINED VARIANCE AND RELIABILITY\n");
+        ASSERT_NE(block, std::string::npos);
+        double variance = 0.0, proportion = 0.0;
+        ASSERT_EQ(std::sscanf(report.c_str() + report.find("\n   1 ", block), "%*d %lf %lf", &variance,
+                              &proportion),
+                  2);
+        EXPECT_NEAR(proportion, variance / total, 0.002);
     }
 }
 

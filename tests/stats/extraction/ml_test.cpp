@@ -64,25 +64,6 @@ TEST_F(MlTest, UniquenessesAndChiSquareMatchFactanal) {
     }
 }
 
-// The same data in other units: the uniquenesses scale with the variances
-// and F does not change (up to the convergence test, which is absolute).
-TEST_F(MlTest, ScaleOfTheScoresChangesOnlyTheUnits) {
-    const Matrix r = MlMrfaReference::instance().matrix("thurstone");
-    const int p = r.rows();
-    const double sd[] = {0.03, 1.0, 40.0};
-    const MlSolution base = extractMl(r, 2);
-    ASSERT_TRUE(base.converged());
-    for (double s : sd) {
-        SCOPED_TRACE(s);
-        MatrixScope scope;
-        const MlSolution scaled = extractMl(r.scale(s * s), 2);
-        ASSERT_TRUE(scaled.converged());
-        EXPECT_NEAR(scaled.discrepancy, base.discrepancy, 1e-6);
-        for (int i = 0; i < p; ++i)
-            EXPECT_NEAR(scaled.uniquenesses[i][0] / (s * s), base.uniquenesses[i][0], 1e-4);
-    }
-}
-
 // Failures, with the reason known in closed form.
 TEST_F(MlTest, HeywoodCasesFail) {
     struct Case {
@@ -104,23 +85,6 @@ TEST_F(MlTest, HeywoodCasesFail) {
         EXPECT_FALSE(ml.uniquenesses.valid());
         EXPECT_EQ(ml.discrepancy, 0.0);
     }
-}
-
-// A one-factor population matrix (loadings .8 .7 .6 .5) is fitted exactly:
-// F = 0, uniquenesses 1 - l², the first try of every step lowering F.
-TEST_F(MlTest, ExactOneFactorModelIsRecovered) {
-    const double l[] = {0.8, 0.7, 0.6, 0.5};
-    Matrix r(4, 4);
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) r[i][j] = i == j ? 1.0 : l[i] * l[j];
-    const MlSolution ml = extractMl(r, 1);
-    ASSERT_TRUE(ml.converged());
-    EXPECT_NEAR(ml.discrepancy, 0.0, 1e-9);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(std::fabs(ml.loadings[i][0]), l[i], 1e-4);
-        EXPECT_NEAR(ml.uniquenesses[i][0], 1 - l[i] * l[i], 1e-4);
-    }
-    EXPECT_GE(ml.iterations, 1);
 }
 
 // F = tr(S Σ⁻¹) − ln det(S Σ⁻¹) − p: 0 when Σ = S; for diagonal matrices

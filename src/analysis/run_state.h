@@ -31,10 +31,6 @@ inline constexpr const char* kMlUnavailable =
     "WARNING: ML extraction is not available in this version. Please try ULS or PCA.\n\n";
 inline constexpr const char* kMrfaUnavailable =
     "WARNING: MRFA extraction is not available in this version. Please try ULS or PCA.\n\n";
-inline constexpr const char* kPolychoricUnavailable =
-    "\nWARNING: Polychoric correlation is not available in this version. Pearson correlation "
-    "is computed.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kParallelAnalysisUnavailable =
     "NOTE: Parallel analysis is not available in this version; no number of dimensions is "
     "advised.\n\n"
@@ -133,6 +129,7 @@ struct RunState {
     std::int64_t startSeconds = 0;
     DispersionType savedDispersionType = PearsonCorrelation;
     bool smoothed = false;
+    bool polychoricSmoothed = false;  // the polychoric stage smoothed R itself
     int smoothingPasses = 0;     // passes the smoothing made
     int correlationsErased = 0;  // notable correlations it set to 0
     bool ended = false;

@@ -49,7 +49,18 @@ extraction() {
     "$BUILD/bench/bench_extraction" --benchmark_filter="$FILTER"
 }
 
-SCENARIOS=(core rotation extraction large)
+# The polychoric matrix of 2,500 participants x 25 six-point items, side by
+# side with psych::polychoric and lavaan::lavCor(ordered) on the same file.
+polychoric() {
+    local dir="$ROOT/bench/polychoric"
+    [ -f "$dir/likert2500.dat" ] || python3 "$dir/make_data.py" "$dir/likert2500.dat"
+    "$BUILD/bench/bench_polychoric" --benchmark_filter="$FILTER"
+    if command -v Rscript >/dev/null && Rscript -e 'library(psych); library(lavaan)' >/dev/null 2>&1; then
+        Rscript "$dir/r_timing.R" "$dir/likert2500.dat"
+    fi
+}
+
+SCENARIOS=(core rotation extraction large polychoric)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

@@ -12,6 +12,7 @@
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/degeneracy.h"
 #include "stats/dispersion/descriptives.h"
+#include "stats/dispersion/polychoric.h"
 #include "stats/dispersion/smoothing.h"
 #include "stats/extraction/fit.h"
 #include "stats/extraction/ml.h"
@@ -203,6 +204,39 @@ void univariateDescriptives(RunState& s) {
     writeDescriptives(s.out(), s.data(), s.data().analysedScores, s.settings().dispersionType);
 }
 
+// The polychoric matrix with its thresholds and tables (kept in the DataSet),
+// smoothed when it is not positive semidefinite; the failed pairs are
+// listed. When smoothing fails the run goes on with Pearson correlations.
+void polychoricDispersion(RunState& s) {
+    DataSet& data = s.data();
+    const int m = s.m;
+    const Matrix low = constant(m, 1, s.settings().lowestScore);
+    const Matrix high = constant(m, 1, s.settings().highestScore);
+    const int k = polychoricCategoryCount(low, high);
+    const int pairs = m * (m - 1) / 2;
+    data.thresholds = Matrix(m, k - 1);
+    data.frequencies = Matrix(pairs * k, k);
+    Matrix record(pairs + 1, 2);
+    s.R = polychoricMatrix(data.analysedScores, low, high, data.thresholds, data.frequencies,
+                           record);
+    if (needsSmoothing(s.R)) {
+        const SmoothingResult result = smoothBelow(s.R, s.n, 0.0);
+        if (result.matrix.valid()) {
+            s.polychoricSmoothed = true;
+            s.smoothingPasses = result.passes;
+            s.correlationsErased = correlationsErased(s.R, result.matrix, kNotableCorrelation);
+        }
+        s.R = result.matrix;
+    }
+    if (record[0][0] > 0) writePolychoricPairsWarning(s.out(), data, failedPairList(record));
+    if (!s.R.valid()) {
+        writePolychoricFallbackWarning(s.out());
+        s.settings().dispersionType = PearsonCorrelation;
+        if (!s.pearson.valid()) s.pearson = correlationOf(data.analysedScores);
+        s.R = s.pearson;
+    }
+}
+
 // R by dispersion type.
 void dispersionMatrix(RunState& s) {
     DataSet& data = s.data();
@@ -211,12 +245,7 @@ void dispersionMatrix(RunState& s) {
             s.R = covarianceOf(data.analysedScores);
             break;
         case PolychoricCorrelation:
-            // Polychoric estimation is not part of this version: say so and
-            // analyse Pearson correlations instead.
-            s.out().write(kPolychoricUnavailable);
-            s.settings().dispersionType = PearsonCorrelation;
-            if (!s.pearson.valid()) s.pearson = correlationOf(data.analysedScores);
-            s.R = s.pearson;
+            polychoricDispersion(s);
             break;
         case PearsonCorrelation:
             if (!s.pearson.valid()) s.pearson = correlationOf(data.analysedScores);
@@ -237,8 +266,9 @@ void dispersionMatrix(RunState& s) {
 // well as one with a negative eigenvalue. A matrix that cannot be smoothed
 // ends the run with a message that says why.
 RunEnding smoothing(RunState& s) {
-    s.smoothed = false;
-    s.smoothingPasses = s.correlationsErased = 0;
+    // A polychoric matrix its own stage smoothed is reported as smoothed.
+    s.smoothed = s.polychoricSmoothed;
+    if (!s.smoothed) s.smoothingPasses = s.correlationsErased = 0;
     if (!s.R.valid()) return RunEnding::Continue;
     double floor = 0.0;
     if (!s.rawData()) {

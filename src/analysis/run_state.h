@@ -27,10 +27,6 @@ inline constexpr const char* kMlWarning =
 inline constexpr const char* kMrfaWarning =
     "WARNING: MRFA extraction method could not converge. Please try ULS or PCA.\n\n";
 // Stages that are not part of this version yet.
-inline constexpr const char* kPolychoricUnavailable =
-    "\nWARNING: Polychoric correlation is not available in this version. Pearson correlation "
-    "is computed.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kParallelAnalysisUnavailable =
     "NOTE: Parallel analysis is not available in this version; no number of dimensions is "
     "advised.\n\n"
@@ -129,6 +125,7 @@ struct RunState {
     std::int64_t startSeconds = 0;
     DispersionType savedDispersionType = PearsonCorrelation;
     bool smoothed = false;
+    bool polychoricSmoothed = false;  // the polychoric stage smoothed R itself
     int smoothingPasses = 0;     // passes the smoothing made
     int correlationsErased = 0;  // notable correlations it set to 0
     bool ended = false;

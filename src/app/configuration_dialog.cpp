@@ -9,6 +9,7 @@
 #include "app/parallel_analysis_dialog.h"
 #include "app/rotation_dialog.h"
 #include "app/window_system.h"
+#include "core/format_text.h"
 #include "data/data_files.h"
 
 namespace talvex {
@@ -29,6 +30,18 @@ constexpr const char* kTooManySecondOrder =
     "Factors/Components";
 constexpr const char* kHighestAdjusted = "The highest possible items score is adjusted to the data.";
 constexpr const char* kLowestAdjusted = "The lowest possible items score is adjusted to the data.";
+// Polychoric correlations of scores that are not ordered categories: the
+// variable's number and the score; the lowest and highest score and the
+// number of categories they span.
+constexpr const char* kScoresNotWhole =
+    "Polychoric correlations treat the item scores as ordered categories, but variable %i has "
+    "the score %g, which is not a whole number.\n\nPlease choose the Pearson correlation matrix "
+    "for these data.";
+constexpr const char* kTooManyCategories =
+    "Polychoric correlations treat the item scores as ordered categories, but the scores range "
+    "from %i to %i, which makes %i categories (at most %i can be estimated).\n\nPlease choose "
+    "the Pearson correlation matrix for these data.";
+constexpr int kMostCategories = 10;
 
 constexpr int kFirstOblique = 16;
 
@@ -262,6 +275,29 @@ bool ConfigurationDialog::press(const std::string& button, const std::vector<std
     return false;
 }
 
+// Scores of the included variables (complete cases once they are built)
+// that polychoric correlation cannot take: one that is not a whole number,
+// or a range of more than kMostCategories categories.
+std::optional<std::string> ConfigurationDialog::polychoricScoresProblem() const {
+    const Matrix& scores = data_.completeScores.valid() ? data_.completeScores : data_.rawScores;
+    if (!scores.valid()) return std::nullopt;
+    double lowest = 0.0, highest = 0.0;
+    bool any = false;
+    for (int j = 0; j < scores.cols() && j < static_cast<int>(included_.size()); ++j) {
+        if (!included_[static_cast<std::size_t>(j)]) continue;
+        for (int i = 0; i < scores.rows(); ++i) {
+            const double v = scores[i][j];
+            if (v != std::floor(v)) return formatText(kScoresNotWhole, j + 1, v);
+            lowest = any ? std::min(lowest, v) : v;
+            highest = any ? std::max(highest, v) : v;
+            any = true;
+        }
+    }
+    if (!any || highest - lowest + 1.0 <= kMostCategories) return std::nullopt;
+    return formatText(kTooManyCategories, static_cast<int>(lowest), static_cast<int>(highest),
+                      static_cast<int>(highest - lowest + 1.0), kMostCategories);
+}
+
 bool ConfigurationDialog::accept(Messenger& messenger) {
     clearFlags();
     AnalysisSettings s = settings_;
@@ -335,6 +371,11 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
     s.schmidLeiman = obliqueWithFactors && s.secondOrderCount >= 1;
 
     if (s.dispersionType == PolychoricCorrelation) {
+        if (const auto problem = polychoricScoresProblem()) {
+            messenger.message(*problem, MessageIcon::Error);
+            flag("dispersionType");
+            return false;
+        }
         if (s.highestScore < observedMax_) {
             s.highestScore = observedMax_;
             setValue("highestScore", std::to_string(s.highestScore));

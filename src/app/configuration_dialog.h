@@ -4,6 +4,8 @@
 // into the table as soon as its Rotation dialog is closed with OK.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "report/settings.h"
@@ -30,6 +32,9 @@ public:
 
     // Number of variables currently in the Included list.
     int includedCount() const;
+    // Why polychoric correlations cannot be computed from the included
+    // variables' scores, if they cannot.
+    std::optional<std::string> polychoricScoresProblem() const;
 
 protected:
     void onChanged(const std::string& key) override;

@@ -1,7 +1,9 @@
 #include "core/distributions.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace talvex {
 
@@ -267,6 +269,107 @@ double bivariateUpperTail(double h, double k, double rho) {
     if (h != 0.0) level = addOwenContribution(level, h, k, rho, s, 2.0 * qh);
     if (k != 0.0) level = addOwenContribution(level, k, h, rho, s, 2.0 * qk);
     return level < 0.0 ? 0.0 : (level > 1.0 ? 1.0 : level);
+}
+
+namespace {
+
+// Upper tail of the standard normal, accurate in both tails.
+double upperNormal(double x) { return 0.5 * std::erfc(x * 0.7071067811865476); }
+
+// Gauss-Legendre nodes and weights on [-1, 1], found by Newton's method on
+// the Legendre polynomial (three-term recurrence).
+struct GaussRule {
+    std::vector<double> nodes, weights;
+    explicit GaussRule(int n) {
+        for (int i = 0; i < n; ++i) {
+            double x = std::cos(3.141592653589793 * (i + 0.75) / (n + 0.5));
+            double derivative = 1.0;
+            for (int iteration = 0; iteration < 100; ++iteration) {
+                double p0 = 1.0, p1 = x;
+                for (int j = 2; j <= n; ++j) {
+                    const double p2 = ((2.0 * j - 1.0) * x * p1 - (j - 1.0) * p0) / j;
+                    p0 = p1;
+                    p1 = p2;
+                }
+                derivative = n * (x * p1 - p0) / (x * x - 1.0);
+                const double dx = p1 / derivative;
+                x -= dx;
+                if (std::fabs(dx) < 1e-16) break;
+            }
+            nodes.push_back(x);
+            weights.push_back(2.0 / ((1.0 - x * x) * derivative * derivative));
+        }
+    }
+};
+
+const GaussRule& gaussRule(int n) {
+    static const GaussRule six(6), twelve(12), twenty(20);
+    return n == 6 ? six : (n == 12 ? twelve : twenty);
+}
+
+// P(X > h, Y > k), 0 <= rho < 1, near 1: L(h, k, 1) minus the integral of
+// the density from rho to 1. With t = sqrt(1 - x²) that integral is
+//   1/(2π) ∫₀^a exp(-((h-k)²/x² + hk)/2) g(x) dx,  a = sqrt(1 - rho²),
+//   g(x) = exp(-hk(1 - t)/(2(1 + t)))/t = 1 + c·x² + c·d·x⁴ + O(x⁶),
+// c = (4 - hk)/8, d = (12 - hk)/16; the polynomial part is integrated in
+// closed form, the remainder by 20-point Gauss-Legendre.
+double upperTailHighCorrelation(double h, double k, double rho) {
+    const double hk = h * k;
+    const double bs = (h - k) * (h - k);
+    const double b = std::fabs(h - k);
+    const double as = (1.0 - rho) * (1.0 + rho);
+    const double a = std::sqrt(as);
+    const double c = (4.0 - hk) / 8.0;
+    const double d = (12.0 - hk) / 16.0;
+    // I_n = ∫₀^a xⁿ exp(-bs/(2x²)) dx: (n + 1)·I_n = a^(n+1)·e - bs·I_(n-2).
+    const double e = bs / as > 1400.0 ? 0.0 : std::exp(-bs / (2.0 * as));
+    const double i0 = a * e - b * 2.5066282746310002 * upperNormal(b / a);
+    const double i2 = (as * a * e - bs * i0) / 3.0;
+    const double i4 = (as * as * a * e - bs * i2) / 5.0;
+    double integral = 0.0;
+    if (hk < 1400.0) integral = std::exp(-hk / 2.0) * (i0 + c * i2 + c * d * i4);
+    const GaussRule& rule = gaussRule(20);
+    const double half = a / 2.0;
+    for (std::size_t i = 0; i < rule.nodes.size(); ++i) {
+        const double x = half * (rule.nodes[i] + 1.0);
+        const double xs = x * x;
+        const double exponent = -(bs / xs + hk) / 2.0;
+        if (exponent < -700.0) continue;
+        const double t = std::sqrt(1.0 - xs);
+        const double g = std::exp(-hk * (1.0 - t) / (2.0 * (1.0 + t))) / t;
+        integral += half * rule.weights[i] * std::exp(exponent) * (g - 1.0 - c * xs * (1.0 + d * xs));
+    }
+    return upperNormal(std::max(h, k)) - integral / kTwoPi;
+}
+
+// P(X > h, Y > k) for |rho| <= 1.
+double upperTail(double h, double k, double rho) {
+    if (rho >= 1.0) return upperNormal(std::max(h, k));
+    if (rho <= -1.0) return std::max(0.0, upperNormal(h) - upperNormal(-k));
+    if (std::fabs(rho) < 0.925) {
+        // Φ(-h)Φ(-k) + 1/(2π) ∫₀^asin(rho) exp(-(h² + k² - 2hk sinθ)/(2cos²θ)) dθ.
+        const GaussRule& rule = gaussRule(std::fabs(rho) < 0.3 ? 6 : (std::fabs(rho) < 0.75 ? 12 : 20));
+        const double angle = std::asin(rho);
+        const double half = angle / 2.0;
+        const double hs = (h * h + k * k) / 2.0;
+        const double hk = h * k;
+        double integral = 0.0;
+        for (std::size_t i = 0; i < rule.nodes.size(); ++i) {
+            const double s = std::sin(half * (rule.nodes[i] + 1.0));
+            integral += rule.weights[i] * std::exp((s * hk - hs) / (1.0 - s * s));
+        }
+        return upperNormal(h) * upperNormal(k) + half * integral / kTwoPi;
+    }
+    if (rho > 0.0) return upperTailHighCorrelation(h, k, rho);
+    // P(X > h, Y > k) = P(X > h) - P(X > h, -Y > -k), corr(X, -Y) = -rho.
+    return upperNormal(h) - upperTailHighCorrelation(h, -k, -rho);
+}
+
+}  // namespace
+
+double bivariateNormalCdf(double h, double k, double rho) {
+    const double p = upperTail(-h, -k, rho);
+    return p < 0.0 ? 0.0 : (p > 1.0 ? 1.0 : p);
 }
 
 }  // namespace talvex

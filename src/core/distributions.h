@@ -31,5 +31,11 @@ double bivariateNormalDensity(double x, double y, double rho);
 // P(X > h, Y > k) for standard bivariate normal with correlation rho, by
 // Owen's T function; clamped to [0, 1], -1 when 1 - rho² < 0.
 double bivariateUpperTail(double h, double k, double rho);
+// P(X < h, Y < k) for standard bivariate normal with correlation rho, to
+// about 1e-15 absolute (Drezner & Wesolowsky, 1990, in Genz's form, 2004):
+// for |rho| < 0.925 the integral of the density over arcsin rho by
+// Gauss-Legendre; above, the integral from rho to 1 with its leading terms
+// in closed form. Univariate tails through std::erfc. |rho| must be <= 1.
+double bivariateNormalCdf(double h, double k, double rho);
 
 }  // namespace talvex

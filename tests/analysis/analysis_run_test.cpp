@@ -264,6 +264,41 @@ TEST(ComputingTime, EightDecimalsBelowOneMinuteTwoFromOneMinute) {
     EXPECT_EQ(successTimeLine(6000), "Computing time     : 100.00 minutes.\n");
 }
 
+// 29 participants, four three-category items whose polychoric matrix has a
+// negative eigenvalue (polycor's two-step estimates: smallest eigenvalue
+// -0.0757) while the Pearson matrix is positive definite. The polychoric
+// stage smooths it, and the report says so (warning and references); the
+// Pearson run of the same data does not.
+TEST_F(RunTest, SmoothedPolychoricMatrixIsReported) {
+    const std::vector<std::vector<double>> scores = {
+        {2,2,1,3},{1,2,1,2},{1,3,1,2},{1,1,2,3},{2,3,3,1},{1,1,2,3},{1,1,3,2},{1,2,1,3},{1,2,2,2
+        },{1,2,3,1},{1,1,3,2},{1,1,1,3},{3,3,3,1},{1,3,2,1},{2,3,1,3},{1,1,2,3},{2,2,1,3},{3,2,3
+        ,1},{3,3,3,1},{3,1,3,3},{2,2,3,1},{1,1,1,3},{2,3,1,2},{3,3,1,1},{1,1,1,3},{2,1,2,3},{1,1
+        ,3,1},{2,1,3,3},{3,3,2,2}};
+    const std::string warning =
+        "WARNING: Correlation matrix is not positive-definite,\n         Smothing algorithm was "
+        "applied";
+    for (const DispersionType type : {PolychoricCorrelation, PearsonCorrelation}) {
+        readAndConfigure();
+        DataSet& d = session.data;
+        d.participantCount = d.rowsRead = static_cast<int>(scores.size());
+        d.rawScores = testing::toMatrix(scores);
+        d.missingMask = Matrix(d.rowsRead, 4);
+        d.rowNumbers.clear();
+        for (int i = 0; i < d.rowsRead; ++i) d.rowNumbers.push_back(i + 1);
+        d.variableList = testing::fromRows({{0, 1}, {1, 1}, {2, 1}, {3, 1}});
+        session.settings.dispersionType = type;
+        runAnalysis(session, host, clock);
+        const std::string report = readWholeFile(reportPath);
+        const bool polychoric = type == PolychoricCorrelation;
+        EXPECT_EQ(report.find(warning) != std::string::npos, polychoric) << type;
+        EXPECT_EQ(report.find("Devlin, Gnanadesikan & Kettenring (1981)") != std::string::npos,
+                  polychoric) << type;
+        EXPECT_EQ(statusOf(host), (Lines{"Job done!", "", ""}));
+        EXPECT_EQ(session.settings.dispersionType, type);
+    }
+}
+
 TEST_F(RunTest, PolychoricPairsWarningNamesFileVariables) {
     session.data.includedIndex = testing::fromRows({{1}, {3}, {4}, {6}});
     const std::string pairs = testing::captureReport([&](ReportWriter& r) {

@@ -11,6 +11,7 @@
 #include "analysis/session.h"
 #include "app/commands.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 #include "support/scripted_window_system.h"
 
 namespace talvex::testing {
@@ -144,6 +145,66 @@ TEST_F(ConfigurationTest, ChecksOnOkInTheirOrder) {
         EXPECT_EQ(dialog.focus(), c.focus) << row;
         if (*c.focus) {
             EXPECT_TRUE(dialog.find(c.focus)->highlighted) << row;
+        }
+    }
+}
+
+// Polychoric correlations take ordered categories only: OK refuses scores
+// of an included variable that are not whole numbers, or a range of more
+// than 10 categories, says why and points to Pearson. Excluded variables,
+// rows set aside as incomplete and the other dispersion types do not count.
+TEST_F(ConfigurationTest, PolychoricNeedsWholeScoresInAtMostTenCategories) {
+    const std::string pearson = "\n\nPlease choose the Pearson correlation matrix for these data.";
+    const std::string notWhole =
+        "Polychoric correlations treat the item scores as ordered categories, but variable 2 has "
+        "the score 2.5, which is not a whole number." + pearson;
+    const std::string eleven =
+        "Polychoric correlations treat the item scores as ordered categories, but the scores range "
+        "from 1 to 11, which makes 11 categories (at most 10 can be estimated)." + pearson;
+    const struct {
+        std::vector<std::vector<double>> scores;  // 3 variables
+        int excluded;                             // 0-based, or -1
+        bool lastRowIncomplete;                   // complete cases leave the last row out
+        const char* dispersion;
+        std::string refusal;                      // empty: accepted
+    } cases[] = {
+        {{{1, 2, 3}, {10, 9, 8}, {4, 5, 6}}, -1, false, "polychoric", ""},  // exactly 10
+        {{{-3, 0, 1}, {3, 2, -1}, {0, 1, 2}}, -1, false, "polychoric", ""},
+        {{{1, 2, 3}, {11, 9, 8}, {4, 5, 6}}, -1, false, "polychoric", eleven},
+        {{{1, 2, 3}, {2, 2.5, 3}, {4, 5, 6}}, -1, false, "polychoric", notWhole},
+        {{{1, 2, 3}, {2, 2.5, 3}, {4, 5, 6}}, 1, false, "polychoric", ""},
+        {{{1, 2, 3}, {2, 2.5, 3}, {4, 5, 6}}, -1, false, "pearson", ""},
+        {{{1, 2, 3}, {11, 9, 8}, {4, 5, 6}}, -1, false, "covariance", ""},
+        {{{1, 2, 3}, {4, 5, 6}, {999, 5, 6}}, -1, true, "polychoric", ""},
+        {{{1, 2, 3}, {4, 5, 6}, {999, 5, 6}}, -1, false, "polychoric",
+         "Polychoric correlations treat the item scores as ordered categories, but the scores "
+         "range from 1 to 999, which makes 999 categories (at most 10 can be estimated)." + pearson},
+    };
+    for (const auto& c : cases) {
+        const std::string row = ::testing::PrintToString(c.scores) + " " + c.dispersion;
+        data = makeData(3, 3);
+        data.rawScores = testing::toMatrix(c.scores);
+        if (c.excluded >= 0) data.variableList[c.excluded][1] = 0.0;
+        if (c.lastRowIncomplete) {
+            data.completeScores = testing::toMatrix({c.scores[0], c.scores[1]});
+            data.participantCount = 2;
+        }
+        data.observedMin = -3;
+        data.observedMax = 999;
+        settings.lowestScore = -3;
+        settings.highestScore = 999;
+        ConfigurationDialog dialog(settings, data, rotations);
+        ASSERT_EQ(dialog.set("dispersionType", c.dispersion), SetResult::Ok) << row;
+        ws.messages.clear();
+        // No factors: their warning comes first.
+        EXPECT_EQ(dialog.accept(ws), c.refusal.empty()) << row;
+        if (c.refusal.empty()) {
+            EXPECT_EQ(ws.messageTexts(), Messages{kNoFactors}) << row;
+        } else {
+            EXPECT_EQ(ws.messageTexts(), (Messages{kNoFactors, c.refusal})) << row;
+            ASSERT_EQ(ws.messages.size(), 2u);
+            EXPECT_EQ(ws.messages[1].icon, MessageIcon::Error) << row;
+            EXPECT_EQ(dialog.focus(), "dispersionType") << row;
         }
     }
 }

@@ -211,5 +211,42 @@ TEST(BivariateUpperTail, GeneralLimitsMatchRAndStayAProbability) {
             }
 }
 
+// P(X < h, Y < k) against R's integrate() of φ(x)·Φ((k - rho·x)/√(1 - rho²))
+// over x < h (rel.tol 1e-13) in both branches (|rho| below and above 0.925), both tails and
+// tiny probabilities (relative check); closed forms at rho = 0 and ±1.
+TEST(BivariateNormalCdf, MatchesNumericIntegrationAndClosedForms) {
+    const struct {
+        double h, k, rho, p;
+    } rows[] = {
+        {0, 0, 0.5, 1.0 / 3.0},
+        {-1.2, 0.7, 0.3, 0.10299456992224279},
+        {1.5, 1.5, 0.95, 0.91693980225792859},
+        {-2, -2.5, 0.99, 0.0062094396207672533},
+        {0.3, -0.4, -0.6, 0.12015542723905727},
+        {2.1, -1.9, -0.97, 0.01237546092566681},
+        {-3, -3, 0.999, 0.0012708810536105268},
+        {1, 1.01, 0.98, 0.8233150225838981},
+        {-0.5, 2, 0.93, 0.3085375387257942},
+        {-2.5, 2.5, 0.9999, 0.0062096653257761357},
+        {2.5, -2.5, 0.9, 0.0062096653257761349},
+        {-1, -1.4, -0.95, 2.5630600717340685e-16},
+        {4, -4, -0.2, 3.1650696764248461e-05},
+        {-4.5, -4, 0.5, 9.9948086872879215e-08},
+        {-2, -2.2, 0.8, 0.0072220771927551525},
+    };
+    for (const auto& row : rows) {
+        const double p = bivariateNormalCdf(row.h, row.k, row.rho);
+        EXPECT_NEAR(p, row.p, 1e-12) << row.h << " " << row.k << " " << row.rho;
+        if (row.p < 1e-4 && row.p > 1e-12) {
+            EXPECT_NEAR(p / row.p, 1.0, 1e-6) << row.h << " " << row.k << " " << row.rho;
+        }
+    }
+    const double phi = 0.5 * std::erfc(0.3 / std::sqrt(2.0));  // Φ(-0.3)
+    EXPECT_NEAR(bivariateNormalCdf(-0.3, 0.0, 0.0), phi * 0.5, 1e-15);
+    EXPECT_NEAR(bivariateNormalCdf(-0.3, 0.4, 1.0), phi, 1e-15);
+    EXPECT_NEAR(bivariateNormalCdf(0.4, 0.5, -1.0), 0.5 * std::erfc(-0.4 / std::sqrt(2.0)) -
+                                                       0.5 * std::erfc(0.5 / std::sqrt(2.0)), 1e-15);
+}
+
 }  // namespace
 }  // namespace talvex

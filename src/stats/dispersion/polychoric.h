@@ -1,0 +1,80 @@
+// Polychoric and tetrachoric correlation: the correlation of the bivariate
+// normal variables underlying two ordinal items. Two dichotomous items take
+// Brown's AS 116 (1977); larger tables the maximum-likelihood estimate with
+// the thresholds fixed at their marginal values (Olsson's two-step method,
+// 1979), found by bisection on the score.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "core/matrix.h"
+
+namespace talvex {
+
+// Failure values of the pair estimates.
+inline constexpr double kTetrachoricFailed = -10.0;
+inline constexpr double kPolychoricFailed = -2.0;
+// Score evaluations after which the bisection counts as failed. It halves
+// the bracket at every step, so by 100 steps it has long reached the
+// resolution of a double.
+inline constexpr int kBisectionCap = 100;
+
+// Categories of the K x K tables, K = trunc(max high) - trunc(min low) + 1
+// (low, high: m x 1 lowest and highest possible scores).
+int polychoricCategoryCount(const Matrix& low, const Matrix& high);
+
+// The m x m polychoric matrix of the N x m scores x (unit diagonal). Fills
+// the caller-created thresholds (m x (K - 1)), tables (m(m-1)/2·K x K:
+// pair q = (i, j) in the order (0,1), (0,2), .., (1,2), .. at rows q·K ..,
+// the first item's categories down, the second's across, lowest first) and
+// the failed-pair record ((m(m-1)/2 + 1) x 2 of zeros: (0, 0) counts the
+// pairs whose estimate failed and took their Pearson coefficient; rows 1 ..
+// count hold their 0-based item indices).
+Matrix polychoricMatrix(const Matrix& x, const Matrix& low, const Matrix& high,
+                        Matrix& thresholds, Matrix& tables, Matrix& failedPairs);
+
+// The failed pairs of a record filled by polychoricMatrix.
+std::vector<std::pair<int, int>> failedPairList(const Matrix& failedPairs);
+
+// Working storage of the repeated computation, kept between calls.
+struct PolychoricBuffers {
+    std::vector<int> categories;     // N x m, column after column
+    std::vector<double> counts;      // K x K
+    std::vector<double> thresholdsA, thresholdsB;
+    std::vector<double> corners, densities;
+};
+
+// The same matrix without thresholds, tables or record (a failed pair takes
+// its Pearson coefficient), for repeated use on generated data.
+Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& high,
+                            PolychoricBuffers& buffers);
+
+// K x K counts of two columns of scores (N x 2): row r is the second item's
+// category K - 1 - r, column c the first item's category c, where the
+// category of a score s is trunc(s) - lowest and K = highest - lowest + 1.
+// Scores outside the categories are not counted.
+Matrix contingencyTable(const Matrix& scores, int lowest, int highest);
+
+// AS 116 for the counts a (both low), b (first low, second high), c (first
+// high, second low), d (both high): r in [0, 0.9999], 1 or -1 for the
+// tables with a zero diagonal, or kTetrachoricFailed.
+double tetrachoricAs116(int a, int b, int c, int d);
+
+// Bivariate normal cell probabilities (kj x ki) for thresholds a (ki + 1
+// values, a₀ and a_ki standing for minus and plus infinity) and b (kj + 1):
+// the first item's category c in column c, the second item's category t in
+// row kj - 1 - t.
+Matrix cellProbabilities(const double* a, const double* b, int ki, int kj, double rho);
+// Their derivatives with respect to rho (the bivariate normal density at the
+// four corners).
+Matrix cellDerivatives(const double* a, const double* b, int ki, int kj, double rho);
+
+// Maximum-likelihood rho of the proportion table p (laid out as the cell
+// probabilities) with fixed thresholds a and b, by bisection until the score
+// is within `tolerance` of 0; kPolychoricFailed when the shapes differ or the
+// bisection reaches kBisectionCap.
+double polychoricPair(const Matrix& p, const double* a, const double* b, int ki, int kj,
+                      double tolerance);
+
+}  // namespace talvex

@@ -1,0 +1,295 @@
+#include "stats/dispersion/polychoric.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "stats/dispersion/reference_inputs.h"
+
+namespace talvex {
+namespace {
+
+using testing::fromRows;
+using testing::readMatrix;
+using testing::referencePath;
+using PolychoricTest = testing::PoolTest;
+
+struct ReferencePair {
+    int i, j;
+    bool corrected;
+    double polycor, psych;  // psych is NaN where it was not computed
+};
+struct ReferenceSet {
+    std::vector<ReferencePair> pairs;
+    std::map<std::pair<int, int>, double> thresholds;  // (item, index)
+};
+
+// tests/reference/polychoric_reference.txt, written by polychoric_reference.R
+// with polycor's two-step estimate and psych's pairwise estimate.
+ReferenceSet readReference(const std::string& set) {
+    ReferenceSet result;
+    std::ifstream in(referencePath("polychoric_reference.txt"));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        std::string kind, name;
+        f >> kind >> name;
+        if (name != set) continue;
+        if (kind == "pair") {
+            ReferencePair p{};
+            std::string psych;
+            int corrected = 0;
+            f >> p.i >> p.j >> corrected >> p.polycor >> psych;
+            p.corrected = corrected != 0;
+            p.psych = psych == "NA" ? std::nan("") : std::stod(psych);
+            result.pairs.push_back(p);
+        } else {
+            int item = 0, index = 0;
+            double value = 0;
+            f >> item >> index >> value;
+            result.thresholds[{item, index}] = value;
+        }
+    }
+    return result;
+}
+
+struct Estimated {
+    Matrix r, thresholds, tables, failed;
+};
+
+Estimated estimate(const Matrix& x) {
+    const int m = x.cols();
+    const Matrix low = constant(m, 1, x.minElement());
+    const Matrix high = constant(m, 1, x.maxElement());
+    const int k = polychoricCategoryCount(low, high);
+    Estimated e;
+    e.thresholds = Matrix(m, k - 1);
+    e.tables = Matrix(m * (m - 1) / 2 * k, k);
+    e.failed = Matrix(m * (m - 1) / 2 + 1, 2);
+    e.r = polychoricMatrix(x, low, high, e.thresholds, e.tables, e.failed);
+    return e;
+}
+
+// Every pair of a Likert set (25 six-point items) and a binary set (16
+// items; AS 116) against polycor's two-step estimate (tables with an empty
+// cell: polycor on the table with 0.5 added, as here) and psych's pairwise
+// estimate; thresholds against qnorm of the cumulative proportions.
+TEST_F(PolychoricTest, AgreesWithPolycorAndPsych) {
+    for (const char* set : {"bfi25", "ability16"}) {
+        SCOPED_TRACE(set);
+        const ReferenceSet reference = readReference(set);
+        const Matrix x = readMatrix(referencePath(std::string(set) + ".dat"));
+        const int m = x.cols();
+        ASSERT_EQ(static_cast<int>(reference.pairs.size()), m * (m - 1) / 2);
+        const Estimated e = estimate(x);
+        EXPECT_EQ(e.failed[0][0], 0.0);
+        int compared = 0;
+        for (const ReferencePair& p : reference.pairs) {
+            EXPECT_NEAR(e.r[p.i][p.j], p.polycor, 1e-4) << p.i << "," << p.j;
+            EXPECT_EQ(e.r[p.j][p.i], e.r[p.i][p.j]);
+            if (!std::isnan(p.psych)) {
+                EXPECT_NEAR(e.r[p.i][p.j], p.psych, 1e-4) << p.i << "," << p.j;
+                ++compared;
+            }
+        }
+        EXPECT_GT(compared, 100);
+        for (int i = 0; i < m; ++i) EXPECT_EQ(e.r[i][i], 1.0);
+        for (const auto& [key, value] : reference.thresholds)
+            EXPECT_NEAR(e.thresholds[key.first][key.second], value, 1e-6)
+                << "item " << key.first << " threshold " << key.second;
+    }
+}
+
+// The twin for generated data gives the same matrix, bit for bit, and its
+// buffers can be reused on a different shape.
+TEST_F(PolychoricTest, TwinGivesTheSameMatrix) {
+    const Matrix bfi = readMatrix(referencePath("bfi25.dat")).submatrix(1, 1, 600, 8);
+    const Matrix ability = readMatrix(referencePath("ability16.dat"));
+    PolychoricBuffers buffers;
+    for (const Matrix& x : {bfi, ability, bfi}) {
+        const Estimated e = estimate(x);
+        const int m = x.cols();
+        const Matrix twin = polychoricMatrixOnly(x, constant(m, 1, x.minElement()),
+                                                 constant(m, 1, x.maxElement()), buffers);
+        for (int i = 0; i < m; ++i)
+            for (int j = 0; j < m; ++j) ASSERT_EQ(twin[i][j], e.r[i][j]) << i << "," << j;
+    }
+}
+
+// AS 116 against closed forms (a = d, b = c: -cos(2π·pa); the degenerate
+// tables) and against polycor's estimate of the same (continuity-corrected)
+// table. AS 116 returns the absolute value.
+TEST_F(PolychoricTest, TetrachoricAs116) {
+    const double twoPi = 6.283185307179586;
+    const struct {
+        int a, b, c, d;
+        double expected, tolerance;
+    } rows[] = {
+        {20, 5, 5, 20, -std::cos(twoPi * 0.4), 1e-8},
+        {5, 20, 20, 5, -std::cos(twoPi * 0.4), 1e-8},
+        {100, 1, 1, 100, -std::cos(twoPi * 100.0 / 202.0), 1e-8},
+        {30, 0, 0, 12, 1.0, 0.0},
+        {0, 7, 9, 0, -1.0, 0.0},
+        {0, 0, 5, 5, kTetrachoricFailed, 0.0},
+        {3, 0, 5, 0, kTetrachoricFailed, 0.0},
+        {-1, 3, 4, 5, kTetrachoricFailed, 0.0},
+        {10, 20, 5, 10, 0.0, 1e-6},  // ad = bc: independent
+        // polycor, polychor(table, ML = FALSE)
+        {40, 10, 20, 30, 0.6070921033, 5e-5},
+        {30, 20, 10, 40, 0.6070921033, 5e-5},
+        {5, 15, 25, 55, 0.1051479182, 5e-5},
+        {12, 30, 28, 10, 0.6507316264, 5e-5},
+        {0, 10, 20, 70, 0.3940514330, 5e-5},   // +0.5 on a and d, -0.5 on b and c
+        {61, 19, 0, 21, 0.9233410842, 5e-5},   // the reverse
+    };
+    for (const auto& row : rows) {
+        const double r = tetrachoricAs116(row.a, row.b, row.c, row.d);
+        EXPECT_NEAR(r, row.expected, row.tolerance)
+            << row.a << " " << row.b << " " << row.c << " " << row.d;
+    }
+}
+
+// Scores (first, second) = (1,1) x3, (1,2), (2,3) x2, (3,3), (3,1) with
+// categories 1..3: row r is the second item's category 2 - r, column c the
+// first item's category c; scores outside the range are not counted.
+TEST_F(PolychoricTest, ContingencyTableOrientation) {
+    const Matrix scores = fromRows({{1, 1}, {1, 1}, {1, 1}, {1, 2}, {2, 3}, {2, 3}, {3, 3}, {3, 1},
+                                    {4, 1}, {0, 2}, {2.7, 3}});
+    const Matrix expected = fromRows({{0, 3, 1}, {1, 0, 0}, {3, 0, 1}});
+    EXPECT_THAT(contingencyTable(scores, 1, 3), testing::MatrixNear(expected, 0.0));
+}
+
+// The tables output turns each table (first item's categories down), and an
+// empty cell adds 0.5 to every cell.
+TEST_F(PolychoricTest, TablesOutput) {
+    const Matrix x = fromRows({{1, 1}, {1, 1}, {1, 2}, {2, 3}, {3, 3}, {3, 1}, {2, 2}, {3, 2},
+                               {2, 1}, {1, 3}, {3, 3}});
+    const Estimated e = estimate(x);
+    const Matrix expected = fromRows({{2, 1, 1}, {1, 1, 1}, {1, 1, 2}});
+    EXPECT_THAT(e.tables, testing::MatrixNear(expected, 0.0));
+    const Matrix y = fromRows({{1, 1}, {1, 1}, {1, 2}, {2, 3}, {3, 3}, {3, 1}});
+    const Matrix withEmpty = fromRows({{2.5, 1.5, 0.5}, {0.5, 0.5, 1.5}, {1.5, 0.5, 1.5}});
+    EXPECT_THAT(estimate(y).tables, testing::MatrixNear(withEmpty, 0.0));
+}
+
+double normalCdfReference(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
+
+// Cell probabilities: at rho = 0 the products of the marginal probabilities
+// (std::erfc as the reference); at any rho they sum to 1 and their margins
+// are the marginal probabilities. Derivatives against central differences.
+TEST_F(PolychoricTest, CellModel) {
+    const double a[] = {-100.0, -0.8, 0.3, 5.0};
+    const double b[] = {-100.0, -1.1, -0.2, 0.9, 5.0};
+    const int ki = 3, kj = 4;
+    auto mass = [](const double* t, int i, int n) {
+        const double hi = i + 1 == n ? 1.0 : normalCdfReference(t[i + 1]);
+        const double lo = i == 0 ? 0.0 : normalCdfReference(t[i]);
+        return hi - lo;
+    };
+    const Matrix independent = cellProbabilities(a, b, ki, kj, 0.0);
+    for (int t = 0; t < kj; ++t)
+        for (int c = 0; c < ki; ++c)
+            EXPECT_NEAR(independent[kj - 1 - t][c], mass(a, c, ki) * mass(b, t, kj), 1e-7);
+    for (double rho : {-0.85, -0.3, 0.45, 0.9}) {
+        const Matrix pi = cellProbabilities(a, b, ki, kj, rho);
+        double total = 0.0;
+        for (int c = 0; c < ki; ++c) {
+            double margin = 0.0;
+            for (int r = 0; r < kj; ++r) margin += pi[r][c];
+            EXPECT_NEAR(margin, mass(a, c, ki), 1e-7);
+            total += margin;
+        }
+        EXPECT_NEAR(total, 1.0, 1e-12);
+        const double h = 1e-5;
+        const Matrix up = cellProbabilities(a, b, ki, kj, rho + h);
+        const Matrix down = cellProbabilities(a, b, ki, kj, rho - h);
+        const Matrix d = cellDerivatives(a, b, ki, kj, rho);
+        for (int r = 0; r < kj; ++r)
+            for (int c = 0; c < ki; ++c)
+                EXPECT_NEAR(d[r][c], (up[r][c] - down[r][c]) / (2 * h), 1e-6) << rho;
+    }
+}
+
+// Likelihood estimates of single tables: the model's own probabilities at
+// rho give rho back; a table that does not match the thresholds fails.
+TEST_F(PolychoricTest, PairEstimate) {
+    const double a[] = {-100.0, -0.5, 0.4, 5.0};
+    const double b[] = {-100.0, -0.9, 0.1, 0.8, 5.0};
+    for (double rho : {-0.7, -0.2, 0.0, 0.35, 0.8}) {
+        const Matrix p = cellProbabilities(a, b, 3, 4, rho);
+        EXPECT_NEAR(polychoricPair(p, a, b, 3, 4, 0.00001), rho, 5e-5);
+    }
+    const Matrix p = cellProbabilities(a, b, 3, 4, 0.2);
+    EXPECT_EQ(polychoricPair(p.transpose(), a, b, 3, 4, 0.00001), kPolychoricFailed);
+}
+
+// Two identical five-category items, 40 participants in each category: the
+// empty cells get 0.5 and the estimate is near the top of the bracket;
+// polycor on the table diag(40) + 0.5: 0.9550985980. Its far corners have
+// model probabilities below 1e-9, which only an accurate Φ₂ gets right.
+TEST_F(PolychoricTest, IdenticalItems) {
+    Matrix x(200, 2);
+    for (int p = 0; p < 200; ++p) x[p][0] = x[p][1] = 1 + (p * 7) % 5;
+    const Estimated e = estimate(x);
+    EXPECT_NEAR(e.r[0][1], 0.9550985980, 1e-4);
+    EXPECT_EQ(e.failed[0][0], 0.0);
+}
+
+// An item whose own range is narrower than the common tables cannot be
+// estimated: its pairs take the Pearson coefficient and are recorded.
+TEST_F(PolychoricTest, FailedPairsTakePearson) {
+    const Matrix x = readMatrix(referencePath("bfi25.dat")).submatrix(1, 1, 300, 4);
+    const Matrix low = constant(4, 1, 1.0);
+    Matrix high = constant(4, 1, 6.0);
+    high[2][0] = 5.0;
+    const int k = polychoricCategoryCount(low, high);
+    ASSERT_EQ(k, 6);
+    Matrix thresholds(4, k - 1), tables(6 * k, k), failed(7, 2);
+    const Matrix r = polychoricMatrix(x, low, high, thresholds, tables, failed);
+    const auto pairs = failedPairList(failed);
+    ASSERT_EQ(pairs, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 3}}));
+    EXPECT_EQ(failed[0][0], 3.0);
+    const Matrix sample = testing::pearson([&] {
+        std::vector<std::vector<double>> rows;
+        for (int p = 0; p < 300; ++p) rows.push_back({x[p][0], x[p][1], x[p][2], x[p][3]});
+        return rows;
+    }());
+    for (const auto& [i, j] : pairs) EXPECT_NEAR(r[i][j], sample[i][j], 1e-12);
+    EXPECT_GT(std::fabs(r[0][1] - sample[0][1]), 0.01);  // estimated, not Pearson
+    PolychoricBuffers buffers;
+    const Matrix twin = polychoricMatrixOnly(x, low, high, buffers);
+    for (const auto& [i, j] : pairs) EXPECT_EQ(twin[i][j], r[i][j]);
+}
+
+// Two dichotomous items: the sign comes from the Pearson coefficient; a
+// table with empty cells on both diagonals takes the likelihood estimate.
+TEST_F(PolychoricTest, DichotomousPairs) {
+    auto items = [](int a, int b, int c, int d) {
+        Matrix x(a + b + c + d, 2);
+        int p = 0;
+        const int cells[4][3] = {{a, 0, 0}, {b, 0, 1}, {c, 1, 0}, {d, 1, 1}};
+        for (const auto& cell : cells)
+            for (int n = 0; n < cell[0]; ++n, ++p) {
+                x[p][0] = cell[1];
+                x[p][1] = cell[2];
+            }
+        return x;
+    };
+    EXPECT_NEAR(estimate(items(20, 5, 5, 20)).r[0][1], 0.809017, 1e-6);
+    EXPECT_NEAR(estimate(items(5, 20, 20, 5)).r[0][1], -0.809017, 1e-6);
+    EXPECT_EQ(estimate(items(0, 7, 9, 0)).r[0][1], -1.0);
+    EXPECT_EQ(estimate(items(6, 0, 0, 4)).r[0][1], 1.0);
+    // a = b = 0: every cell + 0.5 gives the table (0.5, 0.5, 8.5, 12.5);
+    // polycor on that table: 0.1093610292.
+    const Estimated e = estimate(items(0, 0, 8, 12));
+    EXPECT_NEAR(e.r[0][1], 0.1093610292, 1e-4);
+    EXPECT_EQ(e.failed[0][0], 0.0);
+}
+
+}  // namespace
+}  // namespace talvex

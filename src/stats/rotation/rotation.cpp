@@ -1,11 +1,13 @@
 #include "stats/rotation/rotation.h"
 
 #include <cmath>
+#include <optional>
 
 #include "core/random.h"
 #include "stats/rotation/oblimin.h"
 #include "stats/rotation/orthomax.h"
 #include "stats/rotation/orthosim.h"
+#include "stats/rotation/simplimax_chooser.h"
 
 namespace talvex {
 
@@ -32,7 +34,7 @@ bool routineBuilt(RotationMethod method) {
     if (method <= 0 || method >= kRotationMethodCount) return false;
     const RotationRoutine r = infoOf(method).routine;
     return r == RotationRoutine::Orthomax || r == RotationRoutine::Orthosim ||
-           r == RotationRoutine::Oblimin;
+           r == RotationRoutine::Oblimin || r == RotationRoutine::Simplimax;
 }
 
 RoutineResult runRoutine(const Matrix& loadings, RotationMethod method,
@@ -178,12 +180,23 @@ bool rotationAvailable(RotationMethod method, const RotationParameterTable& tabl
 }
 
 RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
-                               const RotationParameterTable& table) {
+                               const RotationParameterTable& table, SimplimaxChooser* chooser) {
     const int p = loadings.rows(), m = loadings.cols();
     if (!routineBuilt(method)) return {};
-    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0};
+    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0, false};
     MatrixScope scope;
-    const RoutineResult routine = runRoutine(loadings, method, parametersOf(table, method));
+    RoutineResult routine;
+    if (method == kSimplimax) {
+        // The user picks the number of zero loadings; the chosen fit is
+        // the method's transformation and its weights the method's target.
+        std::optional<SimplimaxSolution> chosen;
+        if (chooser != nullptr) chosen = chooser->choose(loadings, parametersOf(table, method));
+        if (!chosen) return RotatedSolution{{}, {}, {}, {}, 0, true};
+        routine.transformation = chosen->transformation;
+        routine.target = chosen->weights;
+    } else {
+        routine = runRoutine(loadings, method, parametersOf(table, method));
+    }
     solution.cappedStarts = routine.cappedStarts;
     const Matrix a = loadings.multiply(routine.transformation);
     Matrix d = identity(m);
@@ -196,18 +209,23 @@ RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
     copyElements(solution.pattern, a.multiply(d));
     copyElements(solution.transformation, t);
     copyElements(solution.factorCorrelations, transformationCorrelations(t));
+    if (routine.target.valid()) copyElements(solution.target, routine.target.multiply(d));
     return solution;
 }
 
 RotatedSolution rotateWithCleverStart(const Matrix& loadings, RotationMethod method,
-                                      const RotationParameterTable& table) {
+                                      const RotationParameterTable& table,
+                                      SimplimaxChooser* chooser) {
     const int clever = parametersOf(table, method).cleverStart;
-    if (clever == 0 || method == kSimplimax) return rotateSolution(loadings, method, table);
+    if (clever == 0 || method == kSimplimax)
+        return rotateSolution(loadings, method, table, chooser);
     const int p = loadings.rows(), m = loadings.cols();
-    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0};
+    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0, false};
     MatrixScope scope;
-    const RotatedSolution first = rotateSolution(loadings, clever, table);
-    const RotatedSolution second = rotateSolution(first.pattern, method, table);
+    const RotatedSolution first = rotateSolution(loadings, clever, table, chooser);
+    if (first.halted) return RotatedSolution{{}, {}, {}, {}, 0, true};
+    const RotatedSolution second = rotateSolution(first.pattern, method, table, chooser);
+    if (second.halted) return RotatedSolution{{}, {}, {}, {}, 0, true};
     if (!first.pattern.valid() || !second.pattern.valid()) return {};
     const Matrix t = first.transformation.multiply(second.transformation);
     copyElements(solution.pattern, second.pattern);

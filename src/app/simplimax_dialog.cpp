@@ -27,10 +27,23 @@ std::optional<int> wholeInteger(const std::string& text) {
 
 }  // namespace
 
-SimplimaxDialog::SimplimaxDialog(const Matrix& loadings, const RotationParameters& parameters)
+SimplimaxRoutines simplimaxRoutines() {
+    SimplimaxRoutines r;
+    r.rotate = [](const Matrix& loadings, int zeros, const RotationParameters& p) {
+        return simplimaxRotation(loadings, zeros, p.maxIterations,
+                                 static_cast<double>(p.convergence), p.randomStarts,
+                                 p.cleverStart);
+    };
+    r.step = simplimaxStep;
+    return r;
+}
+
+SimplimaxDialog::SimplimaxDialog(const Matrix& loadings, const RotationParameters& parameters,
+                                 SimplimaxRoutines routines)
     : DialogModel("Simplimax rotation"),
       loadings_(loadings),
       parameters_(parameters),
+      routines_(std::move(routines)),
       p_(loadings.rows()),
       m_(loadings.cols()) {
     // The offered range of zeros centres on (m − 1)·p, the count of a
@@ -117,15 +130,12 @@ bool SimplimaxDialog::compute(WindowSystem& ws) {
     ws.setWaitCursor(true);
     double bestRatio = 0.0;
     int choice = ranFrom_;
-    const double convergence = static_cast<double>(parameters_.convergence);
     for (int z = ranFrom_; z <= ranTo_; ++z) {
         Matrix kept(p_, m_);
         double criterion = 0.0;
         {
             MatrixScope scope;
-            const SimplimaxSolution s =
-                simplimaxRotation(loadings_, z, parameters_.maxIterations, convergence,
-                                  parameters_.randomStarts, parameters_.cleverStart);
+            const SimplimaxSolution s = routines_.rotate(loadings_, z, parameters_);
             for (int i = 0; i < p_; ++i)
                 for (int j = 0; j < m_; ++j) kept[i][j] = s.weights[i][j];
             criterion = s.criterion;
@@ -163,8 +173,9 @@ bool SimplimaxDialog::accept(Messenger& messenger) {
     (void)messenger;
     if (!computed_) return false;
     const Matrix& weights = weights_[static_cast<std::size_t>(selected_ - ranFrom_)];
-    chosen_ = simplimaxStep(loadings_, weights, identity(m_), identity(m_),
-                            static_cast<double>(parameters_.convergence));
+    chosen_ = routines_.step(loadings_, weights, identity(m_), identity(m_),
+                             static_cast<double>(parameters_.convergence));
+    chosen_->weights = weights;  // the chosen zeros are the method's target
     return true;
 }
 

@@ -5,6 +5,7 @@
 // OK fits the chosen zeros once more from the identity.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,10 +26,25 @@ inline constexpr const char* kSimplimaxRangeTooSmall = "The interval of number o
 // Numbers of zeros one Compute runs at most.
 inline constexpr int kSimplimaxMaxValues = 500;
 
+// The two statistics the dialog calls: Simplimax for a number of zeros,
+// and the fit of fixed weights from a given transformation and factor
+// correlations. By default simplimaxRotation and simplimaxStep.
+struct SimplimaxRoutines {
+    std::function<SimplimaxSolution(const Matrix& loadings, int zeros,
+                                    const RotationParameters& parameters)>
+        rotate;
+    std::function<SimplimaxSolution(const Matrix& loadings, const Matrix& weights,
+                                    const Matrix& transformation,
+                                    const Matrix& factorCorrelations, double convergence)>
+        step;
+};
+SimplimaxRoutines simplimaxRoutines();
+
 class SimplimaxDialog : public DialogModel {
 public:
     // loadings (p x m) stays alive while the dialog is open.
-    SimplimaxDialog(const Matrix& loadings, const RotationParameters& parameters);
+    SimplimaxDialog(const Matrix& loadings, const RotationParameters& parameters,
+                    SimplimaxRoutines routines = simplimaxRoutines());
 
     std::vector<DialogButton> buttons() const override;
     // "compute" (before a computation) and "select Z" (after it).
@@ -56,6 +72,7 @@ private:
 
     Matrix loadings_;
     RotationParameters parameters_;
+    SimplimaxRoutines routines_;
     int p_ = 0, m_ = 0;
     bool computed_ = false;
     int ranFrom_ = 0, ranTo_ = 0;

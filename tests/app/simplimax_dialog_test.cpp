@@ -7,10 +7,12 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/matrix_testing.h"
+#include "app/terminal_window_system.h"
 #include "support/scripted_window_system.h"
 
 namespace talvex::testing {
@@ -276,6 +278,34 @@ TEST_F(SimplimaxDialogTest, TheChooserAnswersTheDialogsOutcome) {
     for (int i = 0; i < 7; ++i)
         for (int j = 0; j < 2; ++j) salient += chosen->weights[i][j];
     EXPECT_EQ(salient, 7.0);
+}
+
+TEST_F(SimplimaxDialogTest, TheTerminalPrintsEachLineOnceAsItComes) {
+    // OK is refused before Compute; Compute's lines appear as they are
+    // added and are not printed again with the controls it changed.
+    criterionTable = {1, 2, 3, 7};
+    std::istringstream in("ok\nminimumSalient = 17\nmaximumSalient = 20\ncompute\nselect 17\nok\n");
+    std::ostringstream out, err;
+    TerminalWindowSystem terminal(in, out, err, TerminalModes{});
+    SimplimaxDialog d = open(12, 3);
+    EXPECT_TRUE(terminal.runDialog(d));
+    EXPECT_EQ(weightsStepped, std::vector<double>{17});
+    const std::string text = out.str();
+    const std::string prompt = "Simplimax rotation> ";
+    EXPECT_NE(text.find(prompt + "ok\n[refused] ok is disabled\n"), std::string::npos) << text;
+    const std::string computed =
+        prompt + "compute\n"
+        "    Salient loadings = 20 ; Zero loadings = 16; fr = 1.000000\n"
+        "    Salient loadings = 19 ; Zero loadings = 17; fr = 2.000000\n"
+        "    Salient loadings = 18 ; Zero loadings = 18; fr = 3.000000\n"
+        "    Salient loadings = 17 ; Zero loadings = 19; fr = 7.000000\n"
+        "minimumSalient  Minimum:  17 [disabled]\n"
+        "maximumSalient  Maximum:  20 [disabled]\n"
+        "selected  Selected line:  Salient loadings = 18 ; Zero loadings = 18; fr = 3.000000\n" +
+        prompt + "select 17\n"
+        "selected  Selected line:  Salient loadings = 19 ; Zero loadings = 17; fr = 2.000000\n" +
+        prompt + "ok\n";
+    EXPECT_NE(text.find(computed), std::string::npos) << text;
 }
 
 }  // namespace

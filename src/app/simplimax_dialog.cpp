@@ -76,6 +76,15 @@ void SimplimaxDialog::showRange() {
     setValue(kRange, std::to_string(from) + " and " + std::to_string(to));
 }
 
+bool SimplimaxDialog::watchesEdit(const std::string& key) const {
+    return key == kMinimum || key == kMaximum;
+}
+
+void SimplimaxDialog::onChanged(const std::string& key) {
+    (void)key;
+    showRange();
+}
+
 std::vector<DialogButton> SimplimaxDialog::buttons() const {
     return {{"compute", "compute       run Simplimax for every number of zeros in the range",
              !computed_},

@@ -64,6 +64,11 @@ public:
     // The fit of the selected zeros, after OK.
     const std::optional<SimplimaxSolution>& chosen() const { return chosen_; }
 
+protected:
+    // The range of zeros follows the two edits as they are typed.
+    bool watchesEdit(const std::string& key) const override;
+    void onChanged(const std::string& key) override;
+
 private:
     bool compute(WindowSystem& ws);
     bool select(int zeros);

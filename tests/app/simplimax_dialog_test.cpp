@@ -94,6 +94,10 @@ TEST_F(SimplimaxDialogTest, OffersARangeAroundThePerfectSimpleStructure) {
         EXPECT_FALSE(d.okEnabled());
         EXPECT_FALSE(d.accept(ws));
     }
+    // The range follows the edits: zeros from p·m − Maximum to p·m − Minimum.
+    SimplimaxDialog d = open(12, 3);
+    setRange(d, "10", "30");
+    EXPECT_EQ(d.find("zeroRange")->value, "6 and 26");
 }
 
 TEST_F(SimplimaxDialogTest, ComputeChecksTheRangeInOrder) {

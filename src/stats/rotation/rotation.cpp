@@ -175,6 +175,7 @@ double rotationArgument(RotationMethod method, const RotationParameters& paramet
 
 bool rotationAvailable(RotationMethod method, const RotationParameterTable& table) {
     if (!routineBuilt(method)) return false;
+    if (method == kSimplimax) return true;  // it takes its clever start itself
     const int clever = parametersOf(table, method).cleverStart;
     return clever == 0 || routineBuilt(clever);
 }

@@ -6,6 +6,7 @@
 #include "stats/rotation/oblimin.h"
 #include "stats/rotation/orthomax.h"
 #include "stats/rotation/orthosim.h"
+#include "stats/rotation/target.h"
 
 namespace talvex {
 
@@ -32,7 +33,8 @@ bool routineBuilt(RotationMethod method) {
     if (method <= 0 || method >= kRotationMethodCount) return false;
     const RotationRoutine r = infoOf(method).routine;
     return r == RotationRoutine::Orthomax || r == RotationRoutine::Orthosim ||
-           r == RotationRoutine::Oblimin;
+           r == RotationRoutine::Oblimin || r == RotationRoutine::Promax ||
+           r == RotationRoutine::Promaj || r == RotationRoutine::Promin;
 }
 
 RoutineResult runRoutine(const Matrix& loadings, RotationMethod method,
@@ -54,6 +56,15 @@ RoutineResult runRoutine(const Matrix& loadings, RotationMethod method,
             return weighted ? weightedOblimin(loadings, argument, convergence, p.randomStarts)
                             : obliminRotation(loadings, argument, convergence, p.randomStarts,
                                               normalize);
+        case RotationRoutine::Promax:
+            return weighted ? weightedPromax(loadings, argument, convergence, p.randomStarts)
+                            : promaxRotation(loadings, argument, convergence, p.randomStarts,
+                                             normalize);
+        case RotationRoutine::Promaj:
+            return weighted ? weightedPromaj(loadings, convergence, p.randomStarts)
+                            : promajRotation(loadings, convergence, normalize);
+        case RotationRoutine::Promin:
+            return prominRotation(loadings, p.maxIterations, convergence, p.randomStarts);
         default:
             return {};
     }
@@ -196,6 +207,8 @@ RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
     copyElements(solution.pattern, a.multiply(d));
     copyElements(solution.transformation, t);
     copyElements(solution.factorCorrelations, transformationCorrelations(t));
+    // The target is reported as the routine built it, also for reflected factors.
+    if (routine.target.valid()) copyElements(solution.target, routine.target);
     return solution;
 }
 

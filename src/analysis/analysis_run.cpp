@@ -435,10 +435,6 @@ RunEnding rotation(RunState& s) {
         return RunEnding::Continue;
     }
     const RotationMethod method = settings.simplicityRotation;
-    if (!rotationAvailable(method, s.session.rotations)) {
-        s.out().write(kRotationUnavailable);
-        return RunEnding::Continue;
-    }
     const RotatedSolution solution =
         rotateWithCleverStart(s.L, method, s.session.rotations, s.host.simplimaxChooser());
     if (solution.halted) return RunEnding::Halt;

@@ -8,6 +8,7 @@
 #include "stats/rotation/orthomax.h"
 #include "stats/rotation/orthosim.h"
 #include "stats/rotation/simplimax_chooser.h"
+#include "stats/rotation/target.h"
 
 namespace talvex {
 
@@ -34,7 +35,9 @@ bool routineBuilt(RotationMethod method) {
     if (method <= 0 || method >= kRotationMethodCount) return false;
     const RotationRoutine r = infoOf(method).routine;
     return r == RotationRoutine::Orthomax || r == RotationRoutine::Orthosim ||
-           r == RotationRoutine::Oblimin || r == RotationRoutine::Simplimax;
+           r == RotationRoutine::Oblimin || r == RotationRoutine::Promax ||
+           r == RotationRoutine::Promaj || r == RotationRoutine::Promin ||
+           r == RotationRoutine::Simplimax;
 }
 
 RoutineResult runRoutine(const Matrix& loadings, RotationMethod method,
@@ -56,6 +59,15 @@ RoutineResult runRoutine(const Matrix& loadings, RotationMethod method,
             return weighted ? weightedOblimin(loadings, argument, convergence, p.randomStarts)
                             : obliminRotation(loadings, argument, convergence, p.randomStarts,
                                               normalize);
+        case RotationRoutine::Promax:
+            return weighted ? weightedPromax(loadings, argument, convergence, p.randomStarts)
+                            : promaxRotation(loadings, argument, convergence, p.randomStarts,
+                                             normalize);
+        case RotationRoutine::Promaj:
+            return weighted ? weightedPromaj(loadings, convergence, p.randomStarts)
+                            : promajRotation(loadings, convergence, normalize);
+        case RotationRoutine::Promin:
+            return prominRotation(loadings, p.maxIterations, convergence, p.randomStarts);
         default:
             return {};
     }
@@ -177,7 +189,7 @@ bool rotationAvailable(RotationMethod method, const RotationParameterTable& tabl
     if (!routineBuilt(method)) return false;
     if (method == kSimplimax) return true;  // it takes its clever start itself
     const int clever = parametersOf(table, method).cleverStart;
-    return clever == 0 || routineBuilt(clever);
+    return clever == 0 || (routineBuilt(clever) && clever != kSimplimax);
 }
 
 RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
@@ -210,6 +222,7 @@ RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
     copyElements(solution.pattern, a.multiply(d));
     copyElements(solution.transformation, t);
     copyElements(solution.factorCorrelations, transformationCorrelations(t));
+    // The target is reflected with its factors.
     if (routine.target.valid()) copyElements(solution.target, routine.target.multiply(d));
     return solution;
 }

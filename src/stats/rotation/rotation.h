@@ -97,9 +97,8 @@ WeightedAxes weightedPrincipalAxes(const Matrix& loadings);
 // applies the common final steps (reflection by column sums, factor
 // correlations of the reflected transformation, the target reflected with
 // its factors). Simplimax asks `chooser` for the solution; without a
-// chooser, or when the user cancels, the solution is halted. Methods whose
-// routine is not part of this version give an empty solution; see
-// rotationAvailable.
+// chooser, or when the user cancels, the solution is halted. A method
+// outside the table gives an empty solution.
 RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
                                const RotationParameterTable& table,
                                SimplimaxChooser* chooser = nullptr);
@@ -112,7 +111,8 @@ RotatedSolution rotateWithCleverStart(const Matrix& loadings, RotationMethod met
                                       const RotationParameterTable& table,
                                       SimplimaxChooser* chooser = nullptr);
 
-// True when the method and its clever start can be run by this version.
+// True when the method and its clever start can be run (Simplimax, which
+// needs the user's choice, is no clever start).
 bool rotationAvailable(RotationMethod method, const RotationParameterTable& table);
 
 // The argument that a method's routine receives (see ArgumentRule).

@@ -21,6 +21,8 @@
 #include "stats/extraction/unrotated_solution.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_report.h"
+#include "stats/rotation/target.h"
+#include "stats/rotation/target_report.h"
 
 namespace talvex {
 
@@ -437,24 +439,68 @@ void unrotatedLoadings(RunState& s) {
                            solutionRotated(s.settings(), s.k) ? 1 : 0, s.M);
 }
 
+// Rotation to the user's target: orthogonal or oblique Procrustean
+// rotation with the target method's parameters; the pattern is L·T.
+void targetRotation(RunState& s) {
+    const AnalysisSettings& settings = s.settings();
+    const bool oblique = settings.targetRotation == ObliqueTarget;
+    const RotationParameters& p = s.session.rotations.target[oblique ? 1 : 0];
+    const Matrix& target = s.data().analysedTarget;
+    s.phi = identity(s.k);
+    const RoutineResult fit = rotateToTarget(s.L, target, oblique, p.maxIterations,
+                                             p.randomStarts, static_cast<double>(p.convergence));
+    s.pattern = s.L.multiply(fit.transformation);
+    if (oblique) s.phi = fit.factorCorrelations;
+    if (s.detailed()) {
+        if (hasFreeCells(target))
+            writeSemiSpecifiedTarget(s.out(), s.data(), target, kUserTarget,
+                                     settings.extractionMethod, FreeCellRule::UserTarget);
+        else
+            writeFullTarget(s.out(), s.data(), target, kUserTarget);
+    }
+    writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
+                         settings.extractionMethod, 1, settings.salientThreshold);
+    writeSweepLimitWarning(s.out(), fit.cappedStarts);
+    if (oblique) {
+        writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
+        if (s.detailed())
+            writeStructureMatrix(s.out(), s.data(), s.pattern.multiply(s.phi),
+                                 settings.extractionMethod);
+    }
+    if (s.detailed())
+        writeTargetCongruence(s.out(), s.data(), s.pattern, target, settings.extractionMethod);
+}
+
+// The target that a target-based simplicity method built: a full target
+// for the Promax and Promaj families, a semi-specified one for Promin and
+// Simplimax.
+void builtTarget(RunState& s, RotationMethod method, const Matrix& target) {
+    const ExtractionMethod extraction = s.settings().extractionMethod;
+    if (method >= kPromax && method < kPromin)
+        writeFullTarget(s.out(), s.data(), target, kPrerotationTarget);
+    else if (method == kPromin || method == kSimplimax)
+        writeSemiSpecifiedTarget(s.out(), s.data(), target, kPrerotationTarget, extraction,
+                                 FreeCellRule::BuiltTarget);
+}
+
 // Simplicity or target rotation. A cancelled Simplimax dialog halts the run.
-// The target rotation and the target-based simplicity methods are not part
-// of this version: for them the solution stays the unrotated one and the
-// report says so.
 RunEnding rotation(RunState& s) {
     const AnalysisSettings& settings = s.settings();
     s.phi = identity(s.k);
     s.pattern = s.L;
     if (!solutionRotated(settings, s.k)) return RunEnding::Continue;
     stageText(s, "Rotating solution...");
-    const RotationMethod method = settings.simplicityRotation;
-    if (settings.rotationKind == Target || !rotationAvailable(method, s.session.rotations)) {
-        s.out().write(kRotationUnavailable);
+    if (settings.rotationKind == Target) {
+        targetRotation(s);
         return RunEnding::Continue;
     }
-    const RotatedSolution solution = rotateWithCleverStart(s.L, method, s.session.rotations);
+    const RotationMethod method = settings.simplicityRotation;
+    const RotatedSolution solution =
+        rotateWithCleverStart(s.L, method, s.session.rotations, s.host.simplimaxChooser());
+    if (solution.halted) return RunEnding::Halt;
     s.pattern = solution.pattern;
     s.phi = solution.factorCorrelations;
+    if (s.detailed()) builtTarget(s, method, solution.target);
     writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
                          settings.extractionMethod, method, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), solution.cappedStarts);

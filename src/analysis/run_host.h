@@ -9,6 +9,8 @@
 
 namespace talvex {
 
+class SimplimaxChooser;
+
 class RunHost : public Messenger, public ProgressView {
 public:
     // Sets the three status lines of the main window and repaints it.
@@ -19,6 +21,9 @@ public:
     // Shows the finished report (an editor on the desktop, a line on the
     // terminal); the result is ignored.
     virtual void openReport(const std::string& path) = 0;
+    // Who lets the user choose the Simplimax solution of the rotation
+    // stage; a host that cannot ask gives none, and the run is halted.
+    virtual SimplimaxChooser* simplimaxChooser() { return nullptr; }
 };
 
 }  // namespace talvex

@@ -35,12 +35,6 @@ inline constexpr const char* kHullUnavailable =
     "NOTE: The Hull method is not available in this version; no number of dimensions is "
     "advised.\n\n"
     "--------------------------------------------------------------------------------\n\n";
-// Target rotations and the target-based simplicity methods (Promax, Promaj,
-// Promin, Simplimax, and any method started from one of them).
-inline constexpr const char* kRotationUnavailable =
-    "NOTE: Rotation is not available in this version; the solution reported is the unrotated "
-    "one.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kSimplicityIndicesUnavailable =
     "NOTE: The simplicity indices are not available in this version.\n\n"
     "--------------------------------------------------------------------------------\n\n";

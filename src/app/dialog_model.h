@@ -75,6 +75,8 @@ public:
     // OK: runs the checks, showing their messages; true when the dialog
     // may close (its values are then committed by the caller).
     virtual bool accept(Messenger& messenger) { (void)messenger; return true; }
+    // Whether OK can be pressed now.
+    virtual bool okEnabled() const { return true; }
 
 protected:
     Control& add(Control control);

@@ -231,7 +231,9 @@ void TerminalWindowSystem::renderDialog(const DialogModel& dialog, bool withOpti
 void TerminalWindowSystem::printDialogHelp(const DialogModel& dialog) {
     out_ << "  key = value   set a control (check boxes: on/off; choices: code or name)\n"
             "  show [key]    show the dialog again, with the options of its choices\n"
-            "  ok            accept the dialog\n"
+            "  ok            accept the dialog"
+         << (dialog.okEnabled() ? "" : " [disabled]")
+         << "\n"
             "  cancel        close the dialog without changes\n"
             "  help          this list\n";
     for (const DialogButton& b : dialog.buttons()) {
@@ -268,6 +270,10 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
                                             bool& accepted) {
     const std::string command = lower(line);
     if (command == "ok") {
+        if (!dialog.okEnabled()) {
+            out_ << "[refused] ok is disabled\n" << std::flush;
+            return false;
+        }
         if (dialog.accept(*this)) {
             accepted = true;
             return true;
@@ -356,8 +362,16 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
             return false;
         }
         const std::vector<std::string> args(words.begin() + 1, words.end());
-        const std::vector<std::string> before = snapshot(dialog);
-        if (dialog.press(name, args, *this))
+        std::vector<std::string> before = snapshot(dialog);
+        streamedLines_ = false;
+        const bool pressed = dialog.press(name, args, *this);
+        // Lists whose lines were printed as they came are not printed again.
+        if (streamedLines_) {
+            const auto& controls = dialog.controls();
+            for (std::size_t i = 0; i < controls.size() && i < before.size(); ++i)
+                if (controls[i].kind == ControlKind::List) before[i] = fingerprint(controls[i]);
+        }
+        if (pressed)
             printChanges(dialog, before);
         else
             out_ << "[refused] \"" << line << "\" not possible (help describes " << name << ")\n"
@@ -382,6 +396,15 @@ bool TerminalWindowSystem::runDialog(DialogModel& dialog) {
         bool accepted = false;
         if (handleDialogLine(dialog, text, accepted)) return accepted;
     }
+}
+
+void TerminalWindowSystem::listLineAdded(const DialogModel& dialog, const std::string& key,
+                                         const std::string& line) {
+    (void)dialog;
+    (void)key;
+    suspendProgressLine();
+    streamedLines_ = true;
+    out_ << "    " << trimRight(line) << '\n' << std::flush;
 }
 
 // ---- progress window -------------------------------------------------------

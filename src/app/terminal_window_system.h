@@ -59,6 +59,9 @@ public:
     bool runDialog(DialogModel& dialog) override;
     std::optional<std::string> openFile(const std::string& title,
                                         const std::string& filter) override;
+    // Prints the line at once, as the dialog shows it.
+    void listLineAdded(const DialogModel& dialog, const std::string& key,
+                       const std::string& line) override;
 
     // ProgressView.
     void showProgress() override;
@@ -98,6 +101,7 @@ private:
     Clock clock_;
 
     std::array<std::string, 3> status_;
+    bool streamedLines_ = false;  // a button printed list lines as they came
 
     // Progress window state: what is set, and what was last drawn.
     bool progressShown_ = false;

@@ -1,11 +1,14 @@
 #include "stats/rotation/rotation.h"
 
 #include <cmath>
+#include <optional>
 
 #include "core/random.h"
 #include "stats/rotation/oblimin.h"
 #include "stats/rotation/orthomax.h"
 #include "stats/rotation/orthosim.h"
+#include "stats/rotation/simplimax_chooser.h"
+#include "stats/rotation/target.h"
 
 namespace talvex {
 
@@ -32,7 +35,9 @@ bool routineBuilt(RotationMethod method) {
     if (method <= 0 || method >= kRotationMethodCount) return false;
     const RotationRoutine r = infoOf(method).routine;
     return r == RotationRoutine::Orthomax || r == RotationRoutine::Orthosim ||
-           r == RotationRoutine::Oblimin;
+           r == RotationRoutine::Oblimin || r == RotationRoutine::Promax ||
+           r == RotationRoutine::Promaj || r == RotationRoutine::Promin ||
+           r == RotationRoutine::Simplimax;
 }
 
 RoutineResult runRoutine(const Matrix& loadings, RotationMethod method,
@@ -54,6 +59,15 @@ RoutineResult runRoutine(const Matrix& loadings, RotationMethod method,
             return weighted ? weightedOblimin(loadings, argument, convergence, p.randomStarts)
                             : obliminRotation(loadings, argument, convergence, p.randomStarts,
                                               normalize);
+        case RotationRoutine::Promax:
+            return weighted ? weightedPromax(loadings, argument, convergence, p.randomStarts)
+                            : promaxRotation(loadings, argument, convergence, p.randomStarts,
+                                             normalize);
+        case RotationRoutine::Promaj:
+            return weighted ? weightedPromaj(loadings, convergence, p.randomStarts)
+                            : promajRotation(loadings, convergence, normalize);
+        case RotationRoutine::Promin:
+            return prominRotation(loadings, p.maxIterations, convergence, p.randomStarts);
         default:
             return {};
     }
@@ -173,17 +187,29 @@ double rotationArgument(RotationMethod method, const RotationParameters& paramet
 
 bool rotationAvailable(RotationMethod method, const RotationParameterTable& table) {
     if (!routineBuilt(method)) return false;
+    if (method == kSimplimax) return true;  // it takes its clever start itself
     const int clever = parametersOf(table, method).cleverStart;
-    return clever == 0 || routineBuilt(clever);
+    return clever == 0 || (routineBuilt(clever) && clever != kSimplimax);
 }
 
 RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
-                               const RotationParameterTable& table) {
+                               const RotationParameterTable& table, SimplimaxChooser* chooser) {
     const int p = loadings.rows(), m = loadings.cols();
     if (!routineBuilt(method)) return {};
-    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0};
+    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0, false};
     MatrixScope scope;
-    const RoutineResult routine = runRoutine(loadings, method, parametersOf(table, method));
+    RoutineResult routine;
+    if (method == kSimplimax) {
+        // The user picks the number of zero loadings; the chosen fit is
+        // the method's transformation and its weights the method's target.
+        std::optional<SimplimaxSolution> chosen;
+        if (chooser != nullptr) chosen = chooser->choose(loadings, parametersOf(table, method));
+        if (!chosen) return RotatedSolution{{}, {}, {}, {}, 0, true};
+        routine.transformation = chosen->transformation;
+        routine.target = chosen->weights;
+    } else {
+        routine = runRoutine(loadings, method, parametersOf(table, method));
+    }
     solution.cappedStarts = routine.cappedStarts;
     const Matrix a = loadings.multiply(routine.transformation);
     Matrix d = identity(m);
@@ -196,18 +222,24 @@ RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
     copyElements(solution.pattern, a.multiply(d));
     copyElements(solution.transformation, t);
     copyElements(solution.factorCorrelations, transformationCorrelations(t));
+    // The target is reflected with its factors.
+    if (routine.target.valid()) copyElements(solution.target, routine.target.multiply(d));
     return solution;
 }
 
 RotatedSolution rotateWithCleverStart(const Matrix& loadings, RotationMethod method,
-                                      const RotationParameterTable& table) {
+                                      const RotationParameterTable& table,
+                                      SimplimaxChooser* chooser) {
     const int clever = parametersOf(table, method).cleverStart;
-    if (clever == 0 || method == kSimplimax) return rotateSolution(loadings, method, table);
+    if (clever == 0 || method == kSimplimax)
+        return rotateSolution(loadings, method, table, chooser);
     const int p = loadings.rows(), m = loadings.cols();
-    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0};
+    RotatedSolution solution{Matrix(p, m), Matrix(m, m), Matrix(m, m), Matrix(p, m), 0, false};
     MatrixScope scope;
-    const RotatedSolution first = rotateSolution(loadings, clever, table);
-    const RotatedSolution second = rotateSolution(first.pattern, method, table);
+    const RotatedSolution first = rotateSolution(loadings, clever, table, chooser);
+    if (first.halted) return RotatedSolution{{}, {}, {}, {}, 0, true};
+    const RotatedSolution second = rotateSolution(first.pattern, method, table, chooser);
+    if (second.halted) return RotatedSolution{{}, {}, {}, {}, 0, true};
     if (!first.pattern.valid() || !second.pattern.valid()) return {};
     const Matrix t = first.transformation.multiply(second.transformation);
     copyElements(solution.pattern, second.pattern);

@@ -23,7 +23,10 @@ struct RotatedSolution {
     Matrix transformation;      // m x m
     Matrix target;              // p x m; zeros for methods that build none
     int cappedStarts = 0;       // starts stopped by kSweepLimit
+    bool halted = false;        // the user cancelled the choice; no matrices
 };
+
+class SimplimaxChooser;
 
 // What a family routine returns for its input loadings.
 struct RoutineResult {
@@ -92,18 +95,24 @@ WeightedAxes weightedPrincipalAxes(const Matrix& loadings);
 
 // Runs `method` on loadings with the method's parameters from `table` and
 // applies the common final steps (reflection by column sums, factor
-// correlations of the reflected transformation). Methods whose routine is
-// not part of this version give an empty solution; see rotationAvailable.
+// correlations of the reflected transformation, the target reflected with
+// its factors). Simplimax asks `chooser` for the solution; without a
+// chooser, or when the user cancels, the solution is halted. A method
+// outside the table gives an empty solution.
 RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
-                               const RotationParameterTable& table);
+                               const RotationParameterTable& table,
+                               SimplimaxChooser* chooser = nullptr);
 
 // The method's clever start (when it names one) followed by the method,
 // expressed relative to the unrotated loadings: the transformation is the
 // product of both, and the factor correlations are those of that product.
+// Simplimax takes its clever start inside its own procedure.
 RotatedSolution rotateWithCleverStart(const Matrix& loadings, RotationMethod method,
-                                      const RotationParameterTable& table);
+                                      const RotationParameterTable& table,
+                                      SimplimaxChooser* chooser = nullptr);
 
-// True when the method and its clever start can be run by this version.
+// True when the method and its clever start can be run (Simplimax, which
+// needs the user's choice, is no clever start).
 bool rotationAvailable(RotationMethod method, const RotationParameterTable& table);
 
 // The argument that a method's routine receives (see ArgumentRule).

@@ -41,4 +41,15 @@ RoutineResult weightedPromaj(const Matrix& loadings, double convergence, int ran
 RoutineResult prominRotation(const Matrix& loadings, int maxIterations, double convergence,
                              int randomStarts);
 
+// The targets the methods build from their prerotated loadings a (p x m).
+// Promax: sign(c)·|c|^k of the rows scaled to unit length and the columns
+// to a largest absolute value of 1 (0 where c is 0).
+Matrix promaxTarget(const Matrix& a, double k);
+// Promaj, one column x (p x 1): √(xᵢ² − τ) above the threshold τ, the
+// largest square below the mean square (the smallest when none is below).
+Matrix promajTargetColumn(const Matrix& x);
+// Promin: 9 (free) where the squared row-normalised loading reaches its
+// column's mean + sd/4 and 1e-4, 0 (specified) elsewhere.
+Matrix prominTarget(const Matrix& a);
+
 }  // namespace talvex

@@ -5,12 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <utility>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "data/dataset.h"
+#include "report/report_writer.h"
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
 
@@ -61,6 +60,17 @@ TEST(ReportHeader, DateAndTimeWithoutLeadingZeros) {
                        kDashes + "\n"));
 }
 
+// Labels name the variables only while they are enabled.
+TEST(VariableName, LabelsOnlyWhileEnabled) {
+    MatrixScope scope;
+    DataSet data;
+    data.labels = {"Talks easily"};
+    data.includedIndex = testing::fromRows({{1}});
+    EXPECT_EQ(variableName(data, 0), "V   1      ");
+    data.labelsEnabled = true;
+    EXPECT_EQ(variableName(data, 0).substr(0, 13), "Talks easily ");
+}
+
 // --- Details ----------------------------------------------------------------
 
 class DetailsTest : public testing::PoolTest {
@@ -85,46 +95,7 @@ class DetailsTest : public testing::PoolTest {
     }
 };
 
-// Nothing missing: one participant count after the missing-code lines.
-TEST_F(DetailsTest, MissingCodeWithNothingMissing) {
-    data.missingCodeEnabled = true;
-    data.missingCode = 999;
-    const std::string text = details();
-    EXPECT_TRUE(contains(text,
-                         "Missing code value                                   : 999\n"
-                         "Number of participants                               : 100\n"
-                         "Number of variables"));
-    EXPECT_FALSE(contains(text, "without missing data"));
-}
-
-TEST_F(DetailsTest, ProcedureExtractionAndDispersionNames) {
-    const struct {
-        std::function<void(AnalysisSettings&)> change;
-        std::string line;
-    } rows[] = {
-        {[](AnalysisSettings& s) { s.paVariant = 2; },
-         ": Classical Parallel Analysis (PA) (Horns, 1965)\n"},
-        {[](AnalysisSettings& s) { s.factorCountProcedure = Hull; },
-         ": Hull method for selecting the number of common factors (Varnholt, Zazadidov, & "
-         "Dodaz, 2011)\n"},
-        {[](AnalysisSettings& s) { s.extractionMethod = MRFA; },
-         "Method for factor extraction                         : Minimum Rank Factor Analysis "
-         "(MRFA) (ten Berge and Dodaz, 1991)\n"},
-        {[](AnalysisSettings& s) { s.extractionMethod = ML; },
-         "Method for factor extraction                         : Exploratory Maximum Likelihood "
-         "(ML)\n"},
-        {[](AnalysisSettings& s) { s.dispersionType = PolychoricCorrelation; },
-         ": Polychoric Correlations\n"},
-        {[](AnalysisSettings& s) { s.dispersionType = Covariance; }, ": Covariances\n"},
-    };
-    const AnalysisSettings defaults = settings;
-    for (const auto& row : rows) {
-        settings = defaults;
-        row.change(settings);
-        EXPECT_TRUE(contains(details(), row.line)) << row.line;
-    }
-}
-
+// Raw Orthomax prints its gamma, Promax its k (4 unless set).
 TEST_F(DetailsTest, CriterionParameters) {
     settings.simplicityRotation = 10;  // Raw Orthomax
     rotations.simplicity[10].parameter = 0.5f;
@@ -139,27 +110,6 @@ TEST_F(DetailsTest, CriterionParameters) {
                          "Rotation to achieve factor simplicity                : Promax\n"
                          "Value of parameter k                                 : 4.0000\n"
                          "Clever rotation start                                : Raw Varimax\n"));
-}
-
-// A target rotation prints the target record and no clever start; a cell
-// with |value| >= 9 is free, so 8.9 is still specified.
-TEST_F(DetailsTest, TargetRotationUsesTheTargetRecord) {
-    settings.rotationKind = Target;
-    settings.targetRotation = ObliqueTarget;
-    rotations.target[1].randomStarts = 25;
-    data.analysedTarget = testing::fromRows({{9, 0}, {0.5, 9}, {0, -9}});
-    std::string text = details();
-    EXPECT_TRUE(contains(text,
-                         "Rotation to user defined target                      : Semi-specified "
-                         "oblique Procrustes rotation (Browne, 1972b)\n"
-                         "Number of random starts                              : 25\n"
-                         "Maximum mumber of iterations                         : 100\n"
-                         "Convergence value                                    : 0.00000001\n\n"));
-    EXPECT_FALSE(contains(text, "Clever rotation start"));
-
-    data.analysedTarget = testing::fromRows({{0.7, 0}, {8.9, 0.6}, {0, 0.5}});
-    settings.targetRotation = OrthogonalTarget;
-    EXPECT_TRUE(contains(details(), ": Orthogonal Procrustes rotation (Browne, 1972a)\n"));
 }
 
 // --- References -------------------------------------------------------------
@@ -187,77 +137,6 @@ class ReferencesTest : public ::testing::Test {
     }
     bool cites(const std::string& key) { return contains("; " + keys() + "; ", "; " + key + "; "); }
 };
-
-// Whole lists for a few configurations; simplicityRotation keeps Promin (28)
-// unless changed, and McDonald (1999) follows r alone.
-TEST_F(ReferencesTest, WholeListsOfSeveralConfigurations) {
-    const struct {
-        std::function<void(AnalysisSettings&, ReferenceContext&)> change;
-        const char* keys;
-    } rows[] = {
-        {[](AnalysisSettings& s, ReferenceContext& c) {
-             s.extractionMethod = PCA;
-             s.simplicityRotation = 0;
-             s.factorCount = 2;
-             s.factorCountProcedure = MAP;
-             c.cleverStart = 0;
-             c.missingCodeEnabled = c.smoothed = true;
-         },
-         "Devlin, Gnanadesikan & Kettenring (1975); Devlin, Gnanadesikan & Kettenring (1981); "
-         "Harman (1962); Kelley (1935); Varnholt & Van Zazuvi (2015); Mardia (1970); "
-         "Ten Berge & Hofstee (1999); Velicer (1976)"},
-        {[](AnalysisSettings& s, ReferenceContext& c) {
-             s.rotationKind = Target;
-             s.targetRotation = ObliqueTarget;
-             s.irtParameterization = s.saveFactorScores = s.personFit = s.schmidLeiman = true;
-             s.factorCountProcedure = Hull;
-             s.extractionMethod = MRFA;
-             c.chosenDispersion = PolychoricCorrelation;
-             c.categoryCount = 2;
-         },
-         "Browne (1972b); Quistedt (2009); Harman (1962); Kelley (1935); Lord (1952); "
-         "Varnholt, Zazadidov & Dodaz (2011); Varnholt & ten Berge (2006); McDonald (1967); "
-         "McDonald (1999); Mardia (1970); Muraki (1990); Olsson (1979a); "
-         "Mislevy & Bock (1990); Reckase (1985); Schmid & Leiman (1957); "
-         "Ten Berge & Dodaz (1991); Tucker (1951)"},
-        {[](AnalysisSettings& s, ReferenceContext&) {
-             s.rotationKind = Target;
-             s.targetRotation = ObliqueTarget;
-             s.simplicityRotation = 6;
-             s.detailedOutput = false;
-             s.saveFactorScores = true;
-         },
-         "Browne (1972b); Buja & Eyuboglu (1992); Harman (1962); Kelley (1935); "
-         "Mardia (1970); Mislevy & Bock (1990); "
-         "Ten Berge, Krijnen, Wansbeek & Shapiro (1999); Ten Berge, Snijders & Zegers (1981); "
-         "Ten Berge & Socan (2004); Zazadidov & Varnholt (2011); Woodhouse & Jackson (1977)"},
-        {[](AnalysisSettings& s, ReferenceContext&) {
-             s.rotationKind = Target;
-             s.targetRotation = OrthogonalTarget;
-             s.simplicityRotation = 6;
-             s.detailedOutput = false;
-             s.saveFactorScores = true;
-         },
-         "Browne (1972a); Buja & Eyuboglu (1992); Harman (1962); Kelley (1935); "
-         "Mardia (1970); Mislevy & Bock (1990); "
-         "Ten Berge, Krijnen, Wansbeek & Shapiro (1999); Zazadidov & Varnholt (2011)"},
-    };
-    const AnalysisSettings defaults = settings;
-    const ReferenceContext defaultContext = context;
-    for (const auto& row : rows) {
-        settings = defaults;
-        context = defaultContext;
-        row.change(settings, context);
-        EXPECT_EQ(keys(), row.keys);
-    }
-    // Polytomous items cite the graded model instead of Lord's.
-    settings = defaults;
-    context = defaultContext;
-    rows[1].change(settings, context);
-    context.categoryCount = 5;
-    EXPECT_TRUE(cites("Samejima (1969)"));
-    EXPECT_FALSE(cites("Lord (1952)"));
-}
 
 // A rotation entry is cited for the method or for its clever start; PCA
 // with r <= 1 swaps Mislevy & Bock for Ten Berge & Hofstee; one factor

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -73,9 +72,6 @@ class RunTest : public testing::PoolTest {
         session.configured = true;
     }
 
-    bool stageShown(const std::string& text) const {
-        return std::count(host.progressTexts.begin(), host.progressTexts.end(), text) > 0;
-    }
     // Every ending takes the progress window, the wait cursor and the ticker away.
     void expectReleased(const FakeRunHost& h) {
         EXPECT_FALSE(h.progressVisible);
@@ -107,21 +103,6 @@ TEST_F(RunTest, SuccessEnding) {
     const std::string second = readWholeFile(reportPath);
     EXPECT_EQ(second.find("TALVEX completed"), second.rfind("TALVEX completed"));
     EXPECT_NE(second.find("Time: 9:5:8\n"), std::string::npos);
-}
-
-TEST_F(RunTest, RotationStageTextOnlyWhenRotating) {
-    readAndConfigure();
-    session.data.variableList[2][1] = 1.0;
-    session.settings.factorCount = 2;
-    session.settings.simplicityRotation = 0;
-    runAnalysis(session, host, clock);
-    EXPECT_TRUE(stageShown("Computing loadings..."));
-    EXPECT_FALSE(stageShown("Rotating solution..."));
-
-    host.progressTexts.clear();
-    session.settings.simplicityRotation = kPromin;
-    runAnalysis(session, host, clock);
-    EXPECT_TRUE(stageShown("Rotating solution..."));
 }
 
 // Driven directly: the failure ending writes the run's warning, the halt

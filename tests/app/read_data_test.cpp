@@ -1,6 +1,6 @@
-// The Read Data command: status lines, ticker reset, Cancel, the sample size
-// rule, the order of the files, and what success and each failure leave in
-// the session.
+// The Read Data command: Cancel, the order of the side files, and what a
+// later read and each failure leave in the session (the transcripts pin a
+// whole read).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -50,19 +50,6 @@ protected:
     ScriptedWindowSystem ws;
 };
 
-TEST_F(ReadDataCommand, ScoresSuccessStartsANewConfiguration) {
-    session.configured = true;
-    session.settings.dispersionType = PearsonCorrelation;
-    session.rotations.simplicity[kPromin].randomStarts = 77;
-    readScores({{"missingCode", "7"}});
-    expectStatus("Ready!");
-    EXPECT_FALSE(session.configured);
-    EXPECT_EQ(session.rotations.simplicity[kPromin].randomStarts, 10);
-    EXPECT_EQ(session.settings.dispersionType, DispersionNotChosen);
-    EXPECT_EQ(session.data.missingMask[5][1], 1.0);  // the 7 of the last row
-    EXPECT_EQ(session.settings.highestScore, 8);
-}
-
 TEST_F(ReadDataCommand, CancelChangesNothingButResetsTheTickerAndStatus) {
     readScores();
     const Matrix scores = session.data.rawScores;
@@ -87,18 +74,6 @@ TEST_F(ReadDataCommand, CancelChangesNothingButResetsTheTickerAndStatus) {
     EXPECT_TRUE(session.configured);
     EXPECT_EQ(session.data.variableCount, 3);
     EXPECT_TRUE(session.data.rawScores.sameAs(scores));
-}
-
-TEST_F(ReadDataCommand, MatrixWithoutSampleSizeSelectsMap) {
-    ws.dialogSteps.push_back(setAndOk({{"dataKind", "matrix"},
-                                       {"participantCount", "0"},
-                                       {"variableCount", "2"},
-                                       {"matrixFileName", dir.write("cov.dat", "2 1\n1 3\n")}}));
-    readDataCommand(session, ws);
-    expectStatus("Ready!");
-    EXPECT_EQ(session.settings.factorCountProcedure, MAP);
-    EXPECT_EQ(session.settings.dispersionType, UserMatrix);
-    EXPECT_EQ(session.data.userMatrix[1][1], 3.0);
 }
 
 TEST_F(ReadDataCommand, TargetThenLabelsAndALaterReadForgetsThem) {
@@ -144,18 +119,6 @@ TEST_F(ReadDataCommand, EachFailureClearsDataReadAndSetsAStatus) {
         EXPECT_TRUE(ws.status[0].starts_with("Error in ")) << ws.status[0];
         EXPECT_EQ(ws.messages.size(), 1u) << values.back().second;
     }
-}
-
-TEST_F(ReadDataCommand, RefusingToGoOnAfterDroppedRows) {
-    readScores();
-    std::string shortRows;
-    for (int r = 0; r < 6; ++r) shortRows += "1 2\n";
-    ws.yesNoAnswers = {false};
-    readScores({{"participantCount", "10"}, {"scoresFileName", dir.write("gaps.dat", shortRows + kSixRows)}});
-    EXPECT_FALSE(session.data.dataRead);
-    EXPECT_NE(ws.status[0], "Ready!");
-    ASSERT_EQ(ws.messages.size(), 7u);
-    EXPECT_EQ(ws.messages.back().icon, MessageIcon::Question);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -72,39 +71,6 @@ TEST_F(RotationDialogTest, ValuesAreAdjustedToTheirRange) {
         EXPECT_EQ(ws.messageTexts(), c.message ? Messages{c.message} : Messages{}) << row;
         for (const auto& m : ws.messages) EXPECT_EQ(m.icon, MessageIcon::Information) << row;
     }
-}
-
-TEST_F(RotationDialogTest, TextThatIsNotANumberKeepsTheDialogOpen) {
-    const std::array<const char*, 3> cases[] = {
-        {"randomStarts", "2.5", "Please enter an integer."},
-        {"maxIterations", "-5", "Please enter a positive integer."},
-        {"parameter", "half", "Please enter a number."},
-    };
-    for (const auto& [key, text, message] : cases) {
-        ws.messages.clear();
-        RotationDialog dialog = open(19);  // Direct Oblimin has a parameter
-        ASSERT_EQ(dialog.set(key, text), SetResult::Ok) << key;
-        EXPECT_FALSE(dialog.accept(ws)) << key;
-        EXPECT_EQ(ws.messageTexts(), Messages{message}) << key;
-        EXPECT_EQ(ws.messages[0].icon, MessageIcon::Exclamation) << key;
-        EXPECT_EQ(dialog.focus(), key);
-    }
-}
-
-TEST_F(RotationDialogTest, ParameterAndCleverStartFollowTheMethod) {
-    EXPECT_EQ(open(23).find("parameter")->caption, "k is set to:");  // Normalized Promax
-    EXPECT_FALSE(open(4).find("parameter")->enabled);
-    EXPECT_FALSE(open(6).find("cleverStart")->enabled);  // a weighted method has none
-    // Fixed starts are shown but cannot be changed.
-    EXPECT_EQ(open(22).find("cleverStart")->value, "4");   // Promax: Raw Varimax
-    EXPECT_EQ(open(27).find("cleverStart")->value, "13");  // Weighted Promaj: Raw Orthosim
-    EXPECT_EQ(open(kPromin).set("cleverStart", "0"), SetResult::Disabled);
-
-    RotationDialog simplimax = open(kSimplimax);
-    EXPECT_EQ(simplimax.find("cleverStart")->value, "28");
-    EXPECT_EQ(simplimax.set("cleverStart", "weighted varimax"), SetResult::Ok);
-    EXPECT_EQ(simplimax.set("cleverStart", "Simplimax"), SetResult::BadValue);
-    EXPECT_EQ(acceptAndCommit(simplimax).cleverStart, 6);
 }
 
 // Shown after Default: starts, iterations, convergence, parameter, clever

@@ -125,20 +125,5 @@ TEST_F(SampleChecks, ScoresChecksInOrder) {
     });
 }
 
-TEST_F(SampleChecks, MatrixChecksInOrder) {
-    SampleDialog d(DataSet{}, false);
-    d.set("dataKind", "matrix");
-    d.set("variableCount", "3");
-    runChecks(d, {
-        {"participantCount", "-1", kNegative, "participantCount"},
-        // No sample size is needed for a matrix.
-        {"participantCount", "0", "Please, select a file name for the Variance/Covariance matrix",
-         "matrixFileName"},
-        {"matrixFileName", absent, "The file name for the Variance/Covariance matrix does not exist",
-         "matrixFileName"},
-        {"matrixFileName", existing, nullptr, nullptr},
-    });
-}
-
 }  // namespace
 }  // namespace talvex

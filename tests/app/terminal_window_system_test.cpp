@@ -1,6 +1,5 @@
-// The terminal front end driven through string streams: questions, file
-// dialogs, the beep and the progress window (the transcripts pin dialogs,
-// refusals, messages and status lines).
+// The terminal front end's progress window, drawn on standard error (the
+// transcripts pin dialogs, refusals, messages and status lines).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,40 +22,6 @@ struct Terminal {
     std::chrono::steady_clock::time_point now{};
     TerminalWindowSystem ws;
 };
-
-TEST(TerminalMessages, QuestionsAndFileDialogs) {
-    Terminal t("maybe\nYES\nn\n\n");
-    EXPECT_TRUE(t.ws.askYesNo("Continue?"));
-    EXPECT_FALSE(t.ws.askYesNo("Really?"));
-    // A file dialog is cancelled by an empty line or the end of input, as a
-    // question is answered no there.
-    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
-    EXPECT_FALSE(t.ws.openFile("Target", "*.txt").has_value());
-    EXPECT_FALSE(t.ws.askYesNo("At end of input?"));
-    EXPECT_EQ(t.out.str(),
-              "[question]\nContinue?\n"
-              "yes/no> maybe\n[refused] answer yes or no\n"
-              "yes/no> YES\n"
-              "[question]\nReally?\n"
-              "yes/no> n\n"
-              "[file] Target  (*.txt)\npath> \n[file] Target  (*.txt)\npath> \n"
-              "[question]\nAt end of input?\n"
-              "yes/no> \n");
-}
-
-TEST(TerminalHost, BeepOnlyOnATerminalAndTheWholeStatusOnRequest) {
-    Terminal t("");
-    t.ws.setStatus("Job done!", "", "third");
-    t.ws.beep();
-    t.out.str("");
-    t.ws.printStatus(true);
-    EXPECT_EQ(t.out.str(), "  status 1   Job done!\n  status 2\n  status 3   third\n");
-    TerminalModes modes;
-    modes.outputIsTerminal = true;
-    Terminal tty("", modes);
-    tty.ws.beep();
-    EXPECT_EQ(tty.out.str(), "\a");
-}
 
 // Progress written to a log (stderr not a terminal): one line per new stage
 // text, percentages at most every tenth, the bar never.

@@ -8,7 +8,6 @@
 //
 //   talvex_fuzz --talvex PATH [--seed 1] [--cases 300] [--first 0] [--jobs 2]
 //               [--timeout 10] [--memory 4096] [--work DIR] [--failures DIR] [--keep 3]
-//   talvex_fuzz --write-case N [--seed S] --out DIR      (the case, not run)
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -83,28 +82,6 @@ std::string joinLines(const Lines& lines) {
     return text;
 }
 
-using Table = std::vector<Lines>;
-
-Table splitTable(const std::string& text) {
-    Table rows;
-    for (const std::string& line : splitLines(text)) {
-        std::istringstream in(line);
-        Lines row;
-        for (std::string field; in >> field;) row.push_back(field);
-        if (!row.empty()) rows.push_back(row);
-    }
-    return rows;
-}
-
-std::string joinTable(const Table& rows) {
-    std::string text;
-    for (const auto& row : rows) {
-        for (std::size_t j = 0; j < row.size(); ++j) text += (j ? " " : "") + row[j];
-        text += '\n';
-    }
-    return text;
-}
-
 std::string repeatRow(const std::string& row, int count) {
     std::string text;
     while (count-- > 0) text += row + "\n";
@@ -118,7 +95,6 @@ const Lines kHostileNumbers = {"3e9", "1e30", "-3e9", "2147483648", "1e400", "-1
                                "99999999999999999999", "0x10", "1e", ".", "-", "1.5.5", "1,5", "--1", "-1"};
 const Lines kOddBytes = {std::string(1, '\0'), "\r", "\n", "\t", ",", ";", ":", "/", " ", ".", "-", "e",
                          "\f", "\v", "\xff", "\xef\xbb\xbf", "\x80", "9", "%n%s", "\""};
-const Lines kSeparators = {",", ";", ":", "/", "\t", " , ", ",,", "  "};
 
 using Mutation = std::function<std::string(std::string&, Random&)>;
 
@@ -183,20 +159,6 @@ const std::vector<Mutation> kMutations = {
         return "number@" + std::to_string(at) + "=" + number;
     },
     [](std::string& t, Random& r) {
-        const std::string& sep = r.pick(kSeparators);
-        const bool all = r.chance(30);
-        return onLines(t, [&](Lines& l) {
-            const std::size_t only = r.below(l.size());
-            for (std::size_t i = 0; i < l.size(); ++i) {
-                if (!all && i != only) continue;
-                std::string out;
-                for (char ch : l[i]) out += ch == ' ' ? sep : std::string(1, ch);
-                l[i] = out;
-            }
-            return "separators='" + sep + "'" + (all ? "" : "@" + std::to_string(only + 1));
-        });
-    },
-    [](std::string& t, Random& r) {
         const int style = static_cast<int>(r.below(3));
         std::string out;
         for (char c : t) out += c != '\n' ? std::string(1, c) : style == 0 ? "\r\n" : style == 1 ? "\r" : "\n\n";
@@ -255,11 +217,18 @@ struct Seeds {
     std::string scores, labels, target, covariance;
 };
 
+// The first rows and columns of a table of numbers, one space between them.
 std::string firstRows(const std::string& text, std::size_t rows, std::size_t columns = 1000) {
-    Table table = splitTable(text);
-    if (table.size() > rows) table.resize(rows);
-    for (Lines& row : table) if (row.size() > columns) row.resize(columns);
-    return joinTable(table);
+    std::string out;
+    for (const std::string& line : splitLines(text)) {
+        std::istringstream in(line);
+        std::string row, field;
+        for (std::size_t j = 0; j < columns && in >> field; ++j) row += (j ? " " : "") + field;
+        if (row.empty()) continue;
+        if (rows-- == 0) break;
+        out += row + "\n";
+    }
+    return out;
 }
 
 Case makeCase(const Seeds& seeds, std::uint64_t campaignSeed, std::uint64_t index) {
@@ -484,8 +453,8 @@ void saveFailure(const Case& c, const fs::path& runDir, const fs::path& save, co
 
 [[noreturn]] void usage(const std::string& problem) {
     std::fprintf(stderr, "talvex_fuzz: %s\nusage: talvex_fuzz --talvex PATH [--seed S] [--cases N] [--first K] "
-                         "[--jobs J] [--timeout S] [--memory MB] [--work DIR] [--failures DIR] [--keep K]\n"
-                         "       talvex_fuzz --write-case N [--seed S] --out DIR\n", problem.c_str());
+                         "[--jobs J] [--timeout S] [--memory MB] [--work DIR] [--failures DIR] [--keep K]\n",
+                 problem.c_str());
     std::exit(2);
 }
 
@@ -506,13 +475,6 @@ int main(int argc, char** argv) {
                               {&seeds.covariance, "tests/reports/inputs/covariance.dat"}}) {
         *text = readFile(fs::path(o["--source"]) / path);
         if (text->empty()) usage(std::string("cannot read ") + path + " under " + o["--source"]);
-    }
-    if (o.count("--write-case")) {
-        if (!o.count("--out")) usage("--write-case needs --out");
-        const Case c = makeCase(seeds, seed, std::stoull(o["--write-case"]));
-        writeCase(c, o["--out"]);
-        for (const std::string& note : c.notes) std::printf("%s\n", note.c_str());
-        return 0;
     }
     if (!o.count("--talvex")) usage("--talvex is required");
     const std::string talvex = fs::absolute(o["--talvex"]).string();

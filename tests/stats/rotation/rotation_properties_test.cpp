@@ -1,16 +1,13 @@
 // Properties every rotation of methods 1 to 21 must have, and the shared
-// mechanisms of the driver: starts, arguments, weighting, clever starts.
+// mechanisms of the driver: arguments, weighting, clever starts.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <vector>
 
 #include "core/random.h"
 #include "report/settings.h"
 #include "stats/rotation/oblimin.h"
-#include "stats/rotation/orthomax.h"
-#include "stats/rotation/orthosim.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_testing.h"
 #include "support/matrix_testing.h"
@@ -118,29 +115,6 @@ TEST_F(RotationProperties, ArgumentsFollowTheMethodTable) {
         {22, 0.25}};
     for (const auto& [method, expected] : rows)
         EXPECT_DOUBLE_EQ(rotationArgument(method, p, 6), expected) << method;
-}
-
-TEST_F(RotationProperties, StartsDrawTheSpecifiedNumberOfRandomValues) {
-    // A random start draws m·m + 1 values; orthogonal routines make
-    // randomStarts random starts, oblique ones one more.
-    const Matrix l = mixedLoadings3();
-    const auto drawsOf = [](const std::function<void()>& rotate) {
-        const std::uint32_t before = randomState();
-        rotate();
-        const std::uint32_t after = randomState();
-        restoreRandomState(before);
-        int draws = 0;
-        for (; randomState() != after && draws < 100000; ++draws) randomNext();
-        restoreRandomState(before);
-        return draws;
-    };
-    for (int starts : {0, 1, 3}) {
-        MatrixScope scope;
-        EXPECT_EQ(drawsOf([&] { orthomaxRotation(l, 1.0, 1e-5, starts, false); }), starts * 10);
-        EXPECT_EQ(drawsOf([&] { orthosimRotation(l, 1e-5, starts, true); }), starts * 10);
-        EXPECT_EQ(drawsOf([&] { obliminRotation(l, 0.0, 1e-5, starts, false); }), (starts + 1) * 10);
-        EXPECT_EQ(drawsOf([&] { weightedOblimin(l, 0.0, 1e-5, starts); }), (starts + 1) * 10);
-    }
 }
 
 TEST_F(RotationProperties, WeightsOfThePrincipalAxes) {

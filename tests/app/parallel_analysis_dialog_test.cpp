@@ -1,3 +1,4 @@
+// The Parallel Analysis dialog: the least number of random matrices.
 #include "app/parallel_analysis_dialog.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +11,6 @@ namespace {
 struct ParallelAnalysisDialogTest : ::testing::Test {
     ScriptedWindowSystem ws;
     AnalysisSettings settings;
-
-    static std::string value(const DialogModel& d, const char* key) { return d.find(key)->value; }
-    static std::string firstExplanationLine(const DialogModel& d) {
-        return d.find("explanation")->options.front().caption;
-    }
 };
 
 TEST_F(ParallelAnalysisDialogTest, AtLeastOneHundredIntegerMatrices) {
@@ -36,42 +32,6 @@ TEST_F(ParallelAnalysisDialogTest, AtLeastOneHundredIntegerMatrices) {
     EXPECT_FALSE(dialog.accept(ws));
     EXPECT_EQ(ws.messageTexts(), std::vector<std::string>{"Please enter an integer."});
     EXPECT_EQ(dialog.focus(), "paRandomMatrices");
-}
-
-TEST_F(ParallelAnalysisDialogTest, ImplementationSetsItsRandomMatrixOptions) {
-    settings.paRandomMatrices = 1000;
-    ParallelAnalysisDialog dialog(settings);
-    EXPECT_EQ(firstExplanationLine(dialog),
-              "Parallel Analysis is computed as based on the same type of correlation matrix");
-
-    ASSERT_EQ(dialog.set("paImplementation", "classical"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "paRandomMatrices"), "500");
-    EXPECT_EQ(value(dialog, "paGeneration"), "0");
-    EXPECT_FALSE(dialog.find("paRandomMatrices")->enabled);
-    EXPECT_EQ(dialog.set("paGeneration", "permutation"), SetResult::Disabled);
-    EXPECT_EQ(firstExplanationLine(dialog),
-              "Classical Parallel Analysis is computed as proposed by Horn (1965).");
-
-    ASSERT_EQ(dialog.set("paImplementation", "Optimal"), SetResult::Ok);
-    EXPECT_EQ(value(dialog, "paGeneration"), "1");
-    dialog.set("paRandomMatrices", "800");
-    ASSERT_TRUE(dialog.accept(ws));
-    dialog.commit(settings);
-    EXPECT_EQ(settings.paImplementation, 0);
-    EXPECT_EQ(settings.paRandomMatrices, 800);
-    EXPECT_EQ(settings.paGeneration, 1);
-}
-
-TEST_F(ParallelAnalysisDialogTest, UserMatrixOffersOnlyTheNormalDistribution) {
-    settings.dispersionType = UserMatrix;
-    settings.paGeneration = 1;
-    ParallelAnalysisDialog dialog(settings);
-    EXPECT_EQ(value(dialog, "paGeneration"), "0");
-    EXPECT_EQ(dialog.set("paGeneration", "permutation"), SetResult::BadValue);
-    EXPECT_EQ(dialog.set("paGeneration", "1"), SetResult::BadValue);
-    dialog.set("paImplementation", "classical");
-    dialog.set("paImplementation", "optimal");
-    EXPECT_EQ(value(dialog, "paGeneration"), "0");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The Read Data command: status lines, ticker reset, Cancel, the sample size
-// rule, the order of the files, and what success and each failure leave in
-// the session.
+// The Read Data command: Cancel, the order of the side files, and what a
+// later read and each failure leave in the session (the transcripts pin a
+// whole read).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -50,26 +50,6 @@ protected:
     ScriptedWindowSystem ws;
 };
 
-TEST_F(ReadDataCommand, ScoresSuccessStartsANewConfiguration) {
-    session.configured = true;
-    session.settings.dispersionType = PearsonCorrelation;
-    session.rotations.simplicity[kPromin].randomStarts = 77;
-    readScores({{"missingCode", "7"}});
-    EXPECT_EQ(ws.dialogTitles, std::vector<std::string>{"Sample"});
-    EXPECT_TRUE(ws.messages.empty());
-    expectStatus("Ready!");
-    EXPECT_TRUE(session.data.dataRead);
-    EXPECT_FALSE(session.configured);
-    EXPECT_EQ(session.rotations.simplicity[kPromin].randomStarts, 10);
-    EXPECT_EQ(session.settings.dispersionType, DispersionNotChosen);
-    EXPECT_EQ(session.settings.factorCountProcedure, ParallelAnalysis);
-    EXPECT_EQ(session.data.missingMask[5][1], 1.0);  // the 7 of the last row
-    EXPECT_EQ(session.settings.lowestScore, 1);
-    EXPECT_EQ(session.settings.highestScore, 8);
-    ASSERT_EQ(session.data.variableList.rows(), 3);
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(session.data.variableList[j][1], 1.0);
-}
-
 TEST_F(ReadDataCommand, CancelChangesNothingButResetsTheTickerAndStatus) {
     readScores();
     const Matrix scores = session.data.rawScores;
@@ -96,27 +76,6 @@ TEST_F(ReadDataCommand, CancelChangesNothingButResetsTheTickerAndStatus) {
     EXPECT_TRUE(session.data.rawScores.sameAs(scores));
 }
 
-TEST_F(ReadDataCommand, MatrixWithoutSampleSizeSelectsMap) {
-    ws.dialogSteps.push_back(setAndOk({{"dataKind", "matrix"},
-                                       {"participantCount", "0"},
-                                       {"variableCount", "2"},
-                                       {"matrixFileName", dir.write("cov.dat", "2 1\n1 3\n")}}));
-    readDataCommand(session, ws);
-    expectStatus("Ready!");
-    EXPECT_EQ(session.settings.factorCountProcedure, MAP);
-    EXPECT_EQ(session.settings.dispersionType, UserMatrix);
-    EXPECT_EQ(session.settings.lowestScore, 0);
-    EXPECT_EQ(session.settings.highestScore, 0);
-    EXPECT_FALSE(session.data.missingCodeEnabled);
-    EXPECT_EQ(session.data.userMatrix[1][1], 3.0);
-    // The next Read Data opens on the matrix file.
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem&) {
-        EXPECT_EQ(d.find("dataKind")->value, "1");
-        return DialogAnswer::Cancel;
-    });
-    readDataCommand(session, ws);
-}
-
 TEST_F(ReadDataCommand, TargetThenLabelsAndALaterReadForgetsThem) {
     readScores({{"targetEnabled", "1"},
                 {"targetFileName", dir.write("target.dat", "9 0 0\n0 -9 12\n0 0 0.4\n")},
@@ -140,7 +99,6 @@ TEST_F(ReadDataCommand, EachFailureClearsDataReadAndSetsAStatus) {
     const std::string shortLabels = dir.write("short_labels.txt", "one\n");
     const Values cases[] = {
         {{"scoresFileName", dir.write("bad.dat", "1 2 3\n")}},
-        {{"dataKind", "matrix"}, {"matrixFileName", dir.write("cov.dat", "1 0 0\n0 1 0\n")}},
         // The target fails first, so the labels file is never read.
         {{"targetEnabled", "1"},
          {"targetFileName", dir.write("short_target.dat", "0 9\n0 0\n")},
@@ -161,18 +119,6 @@ TEST_F(ReadDataCommand, EachFailureClearsDataReadAndSetsAStatus) {
         EXPECT_TRUE(ws.status[0].starts_with("Error in ")) << ws.status[0];
         EXPECT_EQ(ws.messages.size(), 1u) << values.back().second;
     }
-}
-
-TEST_F(ReadDataCommand, RefusingToGoOnAfterDroppedRows) {
-    readScores();
-    std::string shortRows;
-    for (int r = 0; r < 6; ++r) shortRows += "1 2\n";
-    ws.yesNoAnswers = {false};
-    readScores({{"participantCount", "10"}, {"scoresFileName", dir.write("gaps.dat", shortRows + kSixRows)}});
-    EXPECT_FALSE(session.data.dataRead);
-    EXPECT_NE(ws.status[0], "Ready!");
-    ASSERT_EQ(ws.messages.size(), 7u);
-    EXPECT_EQ(ws.messages.back().icon, MessageIcon::Question);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,11 +12,6 @@ namespace talvex::testing {
 namespace {
 
 using Messages = std::vector<std::string>;
-
-const char* const kIterations25 = "The number of iterations is ajusted to 25";
-const char* const kConvergence0001 = "The convergence value is ajusted to 0.001";
-const char* const kStarts10 = "The number of random starts is ajusted to 10";
-const char* const kStarts50 = "The number of random starts is ajusted to 50";
 
 struct RotationDialogTest : ::testing::Test {
     ScriptedWindowSystem ws;
@@ -51,18 +45,14 @@ TEST_F(RotationDialogTest, ValuesAreAdjustedToTheirRange) {
     };
     const Case cases[] = {
         {28, false, "convergence", "0", 0.000001f, "The convergence value is ajusted to 0.000001"},
-        {28, false, "convergence", "0.01", 0.001f, kConvergence0001},
+        {28, false, "convergence", "0.01", 0.001f, "The convergence value is ajusted to 0.001"},
         {28, false, "convergence", "0.001", 0.001f, nullptr},
-        {28, false, "convergence", "1e-7", 1e-7f, nullptr},
-        {kSimplimax, false, "randomStarts", "20", 50, kStarts50},
-        {4, false, "randomStarts", "5", 10, kStarts10},
+        {kSimplimax, false, "randomStarts", "20", 50, "The number of random starts is ajusted to 50"},
+        {1, true, "randomStarts", "5", 10, "The number of random starts is ajusted to 10"},
         {4, false, "randomStarts", "10", 10, nullptr},
-        {1, true, "randomStarts", "5", 10, kStarts10},  // target method 1 is no Simplimax
-        {28, false, "maxIterations", "24", 25, kIterations25},
+        {28, false, "maxIterations", "24", 25, "The number of iterations is ajusted to 25"},
         {28, false, "maxIterations", "25", 25, nullptr},
-        {28, false, "salientThreshold", "-0.1", 0.3f, nullptr},
         {28, false, "salientThreshold", "1.01", 0.3f, nullptr},
-        {28, false, "salientThreshold", "0", 0.0f, nullptr},
         {28, false, "salientThreshold", "1", 1.0f, nullptr},
     };
     for (const Case& c : cases) {
@@ -83,61 +73,6 @@ TEST_F(RotationDialogTest, ValuesAreAdjustedToTheirRange) {
     }
 }
 
-TEST_F(RotationDialogTest, AdjustmentsComeInOrderAndTheDialogShowsThem) {
-    RotationDialog dialog = open(kSimplimax);
-    dialog.set("maxIterations", "0");
-    dialog.set("convergence", "0.5");
-    dialog.set("salientThreshold", "1.5");
-    dialog.set("randomStarts", "0");
-    acceptAndCommit(dialog);
-    EXPECT_EQ(ws.messageTexts(), (Messages{kIterations25, kConvergence0001, kStarts50}));
-    EXPECT_EQ(dialog.find("convergence")->value, "0.001");
-    EXPECT_EQ(dialog.find("salientThreshold")->value, "0.3");  // without a message
-}
-
-TEST_F(RotationDialogTest, TextThatIsNotANumberKeepsTheDialogOpen) {
-    const std::array<const char*, 3> cases[] = {
-        {"randomStarts", "ten", "Please enter an integer."},
-        {"randomStarts", "2.5", "Please enter an integer."},
-        {"maxIterations", "-5", "Please enter a positive integer."},
-        {"maxIterations", "", "Please enter a positive integer."},
-        {"convergence", "1e-5x", "Please enter a number."},
-        {"salientThreshold", "0,3", "Please enter a number."},
-        {"parameter", "half", "Please enter a number."},
-    };
-    for (const auto& [key, text, message] : cases) {
-        ws.messages.clear();
-        RotationDialog dialog = open(19);  // Direct Oblimin has a parameter
-        ASSERT_EQ(dialog.set(key, text), SetResult::Ok) << key;
-        EXPECT_FALSE(dialog.accept(ws)) << key;
-        EXPECT_EQ(ws.messageTexts(), Messages{message}) << key;
-        EXPECT_EQ(ws.messages[0].icon, MessageIcon::Exclamation) << key;
-        EXPECT_EQ(dialog.focus(), key);
-    }
-}
-
-TEST_F(RotationDialogTest, ParameterAndCleverStartFollowTheMethod) {
-    EXPECT_EQ(open(19).find("parameter")->caption, "gamma is set to:");  // Direct Oblimin
-    EXPECT_EQ(open(23).find("parameter")->caption, "k is set to:");      // Normalized Promax
-    EXPECT_EQ(open(23).find("parameter")->value, "4");
-    const RotationDialog varimax = open(4);
-    EXPECT_FALSE(varimax.find("parameter")->enabled);
-    EXPECT_EQ(varimax.find("parameter")->value, "0");
-    EXPECT_EQ(varimax.find("cleverStart")->options.size(), 29u);  // None .. Promin
-    EXPECT_TRUE(varimax.find("cleverStart")->enabled);
-    EXPECT_FALSE(open(6).find("cleverStart")->enabled);  // a weighted method has none
-    // Fixed starts are shown but cannot be changed.
-    EXPECT_EQ(open(22).find("cleverStart")->value, "4");   // Promax: Raw Varimax
-    EXPECT_EQ(open(27).find("cleverStart")->value, "13");  // Weighted Promaj: Raw Orthosim
-    EXPECT_EQ(open(kPromin).set("cleverStart", "0"), SetResult::Disabled);
-
-    RotationDialog simplimax = open(kSimplimax);
-    EXPECT_EQ(simplimax.find("cleverStart")->value, "28");
-    EXPECT_EQ(simplimax.set("cleverStart", "weighted varimax"), SetResult::Ok);
-    EXPECT_EQ(simplimax.set("cleverStart", "Simplimax"), SetResult::BadValue);
-    EXPECT_EQ(acceptAndCommit(simplimax).cleverStart, 6);
-}
-
 // Shown after Default: starts, iterations, convergence, parameter, clever
 // start and the salient threshold, which Default leaves alone.
 TEST_F(RotationDialogTest, DefaultRestoresTheInitialValuesButNotTheThreshold) {
@@ -145,11 +80,8 @@ TEST_F(RotationDialogTest, DefaultRestoresTheInitialValuesButNotTheThreshold) {
     for (auto& p : table.target) p = {33, 0.0002f, 1.5f, 77, 0};
     const std::tuple<int, bool, const char*> cases[] = {
         {10, false, "10 100 1e-05 0 6 0.6"},  // Raw Orthomax: Weighted Varimax, not its initial 12
-        {11, false, "10 100 1e-05 0 6 0.6"},  // Normalized Orthomax likewise
         {12, false, "10 100 1e-05 0 0 0.6"},  // Weighted Orthomax
-        {1, false, "10 100 1e-05 0 3 0.6"},   // Raw Quartimax: Weighted Quartimax
         {22, false, "10 100 1e-05 4 4 0.6"},  // Promax
-        {24, false, "10 100 1e-05 4 4 0.6"},  // Weighted Promax
         {kSimplimax, false, "100 100 1e-05 0 28 0.6"},
         {1, true, "10 100 1e-08 0 0 0.6"},  // a target method
     };

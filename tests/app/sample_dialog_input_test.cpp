@@ -1,5 +1,5 @@
-// What the Sample and Configuration dialogs refuse instead of turning it into
-// something else, and Read Data of a file that keeps no row.
+// What the Sample dialog refuses instead of turning it into something else,
+// and Read Data of a file that keeps no row.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +9,6 @@
 
 #include "analysis/session.h"
 #include "app/commands.h"
-#include "app/configuration_dialog.h"
 #include "app/sample_dialog.h"
 #include "data/data_files.h"
 #include "support/matrix_testing.h"
@@ -84,23 +83,6 @@ protected:
     AnalysisSession session;
     ScriptedWindowSystem ws;
 };
-
-TEST_F(InputFilesKept, TheReportNameMayNotBeAnInputFile) {
-    DataSet& data = session.data;
-    data.variableCount = 6;
-    includeAllVariables(data);
-    data.scoresFileName = dir.write("items.dat", "1\n");
-    const std::string output = dir.file("./items.dat");
-    ConfigurationDialog dialog(session.settings, data, session.rotations);
-    dialog.set("factorCount", "2");  // no warning about factors
-    dialog.set("outputFileName", output);
-    EXPECT_FALSE(dialog.accept(ws));
-    EXPECT_EQ(ws.messageTexts(), std::vector<std::string>{"The report cannot be written to " + output +
-                                                          ": it is the Participants' Scores file " +
-                                                          data.scoresFileName +
-                                                          ".\n\nPlease, choose another file name for the report."});
-    EXPECT_EQ(dialog.focus(), "outputFileName");
-}
 
 TEST_F(InputFilesKept, AScoresFileThatKeepsNoRowLeavesNoData) {
     session.data.dataRead = true;

@@ -1,4 +1,4 @@
-// The Sample dialog: pre-filling, enabling rules, Browse, and the checks on
+// The Sample dialog: pre-filling, enabling rules, and the checks on
 // OK in their order with their messages and focus.
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@ using testing::ScriptedWindowSystem;
 using testing::TempDir;
 
 std::string value(const DialogModel& d, const std::string& key) { return d.find(key)->value; }
-bool enabled(const DialogModel& d, const std::string& key) { return d.find(key)->enabled; }
 
 TEST(SampleDialog, PrefillShowsRowsReadForScoresAndTheTypedSizeForAMatrix) {
     DataSet data;
@@ -26,20 +25,13 @@ TEST(SampleDialog, PrefillShowsRowsReadForScoresAndTheTypedSizeForAMatrix) {
     data.missingCode = -9;
     const SampleDialog scores(data, false);
     EXPECT_EQ(value(scores, "participantCount"), "250");
-    EXPECT_EQ(value(scores, "dataKind"), "0");
-    EXPECT_EQ(value(scores, "missingCode"), "-9");
     EXPECT_EQ(value(scores, "missingCodeEnabled"), "1");  // ticked again for scores
-    EXPECT_TRUE(enabled(scores, "missingCode"));
 
     data.userMatrixRead = true;
     data.missingCodeEnabled = true;
     const SampleDialog matrix(data, true);
     EXPECT_EQ(value(matrix, "participantCount"), "240");
-    EXPECT_EQ(value(matrix, "dataKind"), "1");
     EXPECT_EQ(value(matrix, "missingCodeEnabled"), "0");
-    for (const char* key : {"missingCodeEnabled", "missingCode", "scoresFileName"})
-        EXPECT_FALSE(enabled(matrix, key)) << key;
-    EXPECT_TRUE(enabled(matrix, "matrixFileName"));
 }
 
 TEST(SampleDialog, EnablingRulesEditLimitsAndLeadingDigits) {
@@ -131,52 +123,6 @@ TEST_F(SampleChecks, ScoresChecksInOrder) {
         {"missingCode", "", kNoCode, "missingCode"},
         {"missingCodeEnabled", "0", nullptr, nullptr},
     });
-}
-
-TEST_F(SampleChecks, MatrixChecksInOrder) {
-    SampleDialog d(DataSet{}, false);
-    d.set("dataKind", "matrix");
-    d.set("variableCount", "3");
-    runChecks(d, {
-        {"participantCount", "-1", kNegative, "participantCount"},
-        // No sample size is needed for a matrix.
-        {"participantCount", "0", "Please, select a file name for the Variance/Covariance matrix",
-         "matrixFileName"},
-        {"matrixFileName", absent, "The file name for the Variance/Covariance matrix does not exist",
-         "matrixFileName"},
-        {"matrixFileName", existing, nullptr, nullptr},
-    });
-}
-
-TEST(SampleDialogBrowse, EachFileHasItsTitleAndFilterAndDisabledOnesAreRefused) {
-    SampleDialog d(DataSet{}, false);
-    ScriptedWindowSystem ws;
-    for (const char* key : {"matrixFileName", "labelsFileName", "missingCode"})
-        EXPECT_FALSE(d.press("browse", {key}, ws)) << key;
-    EXPECT_FALSE(d.press("browse", {}, ws));
-    EXPECT_FALSE(d.press("default", {}, ws));
-    EXPECT_TRUE(ws.fileDialogs.empty());
-
-    d.set("labelsEnabled", "1");
-    d.set("targetEnabled", "1");
-    ws.fileAnswers = {"/data/a.dat", "/data/l.txt", "/data/t.dat", std::nullopt};
-    EXPECT_TRUE(d.press("browse", {"scoresFileName"}, ws));
-    EXPECT_TRUE(d.press("browse", {"labelsFileName"}, ws));
-    EXPECT_TRUE(d.press("browse", {"targetFileName"}, ws));
-    d.set("dataKind", "matrix");
-    d.set("matrixFileName", "old.dat");
-    EXPECT_TRUE(d.press("browse", {"matrixFileName"}, ws));  // cancelled
-    EXPECT_EQ(ws.fileDialogs,
-              (std::vector<std::string>{
-                  "PARTICIPANTS' SCORES: Choose your input file|*.dat",
-                  "VARIABLE LABELS: Choose your input file|*.txt",
-                  "ROTATION TARGET MATRIX: Choose your input file|*.dat",
-                  "VARIANCE/COVARIANCE MATRIX: Choose your input file|*.dat",
-              }));
-    EXPECT_EQ(value(d, "scoresFileName"), "/data/a.dat");
-    EXPECT_EQ(value(d, "labelsFileName"), "/data/l.txt");
-    EXPECT_EQ(value(d, "targetFileName"), "/data/t.dat");
-    EXPECT_EQ(value(d, "matrixFileName"), "old.dat");
 }
 
 }  // namespace

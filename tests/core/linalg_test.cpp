@@ -132,21 +132,6 @@ TEST_F(SquareRoot, ShortcutsClosedFormsAndNegativeEigenvalues) {
     EXPECT_THAT(root.multiply(root), MatrixNear(s, 1e-11));
 }
 
-TEST_F(Inverse, EveryOperationLeavesOnlyItsResultInThePool) {
-    std::mt19937 gen(2);
-    const Matrix s = testing::randomPositiveDefinite(6, gen);
-    Matrix values(6, 1), vectors(6, 6), u(6, 6), sv(6, 1), v(6, 6);
-    const std::size_t before = liveCount();
-    const Matrix results[] = {s.inverse(),       s.inverseByEigen(), s.sweepInverse(),
-                              s.sqrtSymmetric(), s.normalizeRows(),  s.normalizeColumns()};
-    EXPECT_EQ(liveCount(), before + std::size(results));
-    s.eigenSymmetric(values, vectors);
-    s.svd(u, sv, v);
-    (void)s.spectralNorm();
-    (void)s.determinant();
-    EXPECT_EQ(liveCount(), before + std::size(results)) << "nothing added";
-}
-
 TEST(Blas, RunsOnOneThread) {
     // Determinism: results must not depend on the number of cores.
     if (openblas_get_num_threads == nullptr) GTEST_SKIP() << "BLAS is not OpenBLAS";

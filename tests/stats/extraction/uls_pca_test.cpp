@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 #include "extraction_fixture.h"
 #include "stats/extraction/uls_pca.h"
@@ -164,41 +163,6 @@ TEST_F(UlsPcaTest, RowUnitNormClosedForms) {
     const Matrix searched = solveRowUnitNorm(b, fromRows({{2.0}, {0.0}}));
     EXPECT_NEAR(searched[0][0], 1.0, 1e-9);
     EXPECT_NEAR(searched[1][0], 0.0, 1e-6);
-}
-
-// General case, k = 2 and 3, small and large targets: no unit vector of a
-// dense random sample does better.
-TEST_F(UlsPcaTest, RowUnitNormFindsTheConstrainedMinimum) {
-    std::mt19937 generator(12345);
-    std::normal_distribution<double> normal;
-    for (int trial = 0; trial < 20; ++trial) {
-        const int k = 2 + trial % 2, p = 6;
-        MatrixScope scope;
-        Matrix b(p, k), y(p, 1), u(k, 1);
-        for (int i = 0; i < p; ++i) {
-            for (int j = 0; j < k; ++j) b[i][j] = normal(generator) * 0.5;
-            y[i][0] = normal(generator) * (trial < 10 ? 0.3 : 2.0);
-        }
-        const auto objective = [&](const Matrix& x) {
-            double s = 0.0;
-            for (int i = 0; i < p; ++i) {
-                double fit = -y[i][0];
-                for (int j = 0; j < k; ++j) fit += b[i][j] * x[j][0];
-                s += fit * fit;
-            }
-            return s;
-        };
-        const Matrix x = solveRowUnitNorm(b, y);
-        EXPECT_NEAR(x.sumOfSquares(), 1.0, 1e-9);
-        double best = 1e300;
-        for (int s = 0; s < 40000; ++s) {
-            for (int j = 0; j < k; ++j) u[j][0] = normal(generator);
-            const double norm = std::sqrt(u.sumOfSquares());
-            for (int j = 0; j < k; ++j) u[j][0] /= norm;
-            best = std::min(best, objective(u));
-        }
-        EXPECT_LE(objective(x), best + 1e-9) << "trial " << trial;
-    }
 }
 
 // Reflected when the largest loading is negative (every loading negative);

@@ -1,16 +1,13 @@
 // Properties every rotation of methods 1 to 21 must have, and the shared
-// mechanisms of the driver: starts, best-start rule, arguments, weighting.
+// mechanisms of the driver: arguments, weighting, clever starts.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <vector>
 
 #include "core/random.h"
 #include "report/settings.h"
 #include "stats/rotation/oblimin.h"
-#include "stats/rotation/orthomax.h"
-#include "stats/rotation/orthosim.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_testing.h"
 #include "support/matrix_testing.h"
@@ -120,55 +117,6 @@ TEST_F(RotationProperties, ArgumentsFollowTheMethodTable) {
         EXPECT_DOUBLE_EQ(rotationArgument(method, p, 6), expected) << method;
 }
 
-TEST_F(RotationProperties, StartsDrawTheSpecifiedNumberOfRandomValues) {
-    // A random start draws m·m + 1 values; orthogonal routines make
-    // randomStarts random starts, oblique ones one more.
-    const Matrix l = mixedLoadings3();
-    const auto drawsOf = [](const std::function<void()>& rotate) {
-        const std::uint32_t before = randomState();
-        rotate();
-        const std::uint32_t after = randomState();
-        restoreRandomState(before);
-        int draws = 0;
-        for (; randomState() != after && draws < 100000; ++draws) randomNext();
-        restoreRandomState(before);
-        return draws;
-    };
-    for (int starts : {0, 1, 3}) {
-        MatrixScope scope;
-        EXPECT_EQ(drawsOf([&] { orthomaxRotation(l, 1.0, 1e-5, starts, false); }), starts * 10);
-        EXPECT_EQ(drawsOf([&] { orthosimRotation(l, 1e-5, starts, true); }), starts * 10);
-        EXPECT_EQ(drawsOf([&] { obliminRotation(l, 0.0, 1e-5, starts, false); }), (starts + 1) * 10);
-        EXPECT_EQ(drawsOf([&] { weightedOblimin(l, 0.0, 1e-5, starts); }), (starts + 1) * 10);
-    }
-}
-
-TEST_F(RotationProperties, BestStartIsTheFirstOfTheBestCriteria) {
-    struct Row {
-        std::vector<double> criteria;
-        Better better;
-        int winner;
-    };
-    for (const Row& row : {Row{{3, 5, 5, 1}, Better::Larger, 1}, Row{{3, 5, 5, 1}, Better::Smaller, 3},
-                           Row{{2, 2, 2}, Better::Larger, 0}, Row{{4, 1, 7, 1}, Better::Smaller, 1},
-                           Row{{-1}, Better::Larger, 0}}) {
-        MatrixScope scope;
-        Matrix keep(1, 1), none;
-        int index = 0;
-        const BestStart best = bestOfStarts(
-            2, static_cast<int>(row.criteria.size()), row.better,
-            [&](const Matrix&) {
-                StartOutcome o;
-                o.first = constant(1, 1, index);
-                o.criterion = row.criteria[static_cast<std::size_t>(index++)];
-                return o;
-            },
-            keep, none);
-        EXPECT_EQ(keep[0][0], row.winner);
-        EXPECT_EQ(best.criterion, row.criteria[static_cast<std::size_t>(row.winner)]);
-    }
-}
-
 TEST_F(RotationProperties, WeightsOfThePrincipalAxes) {
     // Orthogonal columns of distinct lengths are their own principal axes.
     // m = 2, θ₀ = 45°: rows on an axis weigh cos²(90°) + 0.001, rows at 45°
@@ -206,46 +154,6 @@ TEST_F(RotationProperties, CleverStartIsPartOfTheReportedTransformation) {
         EXPECT_TRUE(rotationAvailable(method, table)) << method;
     table.simplicity[16].cleverStart = 29;
     EXPECT_FALSE(rotationAvailable(16, table));
-}
-
-TEST_F(RotationProperties, DegenerateInputsStillEnd) {
-    // Two zero columns give their pair no direction: the other pairs rotate
-    // as they would without them.
-    const Matrix l = mixedLoadings3();
-    const Matrix wide = l.joinRight(zeros(10, 2));
-    for (bool normalize : {false, true}) {
-        MatrixScope scope;
-        const RoutineResult w = varimaxRotation(wide, 1e-5, 0, normalize);
-        const RoutineResult three = varimaxRotation(l, 1e-5, 0, normalize);
-        const Matrix p = wide.multiply(w.transformation);
-        EXPECT_THAT(p.columnBlock(0, 3), MatrixNear(l.multiply(three.transformation), 1e-12));
-        EXPECT_THAT(p.submatrix(1, 4, 10, 5), MatrixNear(zeros(10, 2), 0.0));
-        EXPECT_NEAR(w.criterion, three.criterion, 1e-12);
-    }
-    // A large gamma makes the orthomax criterion negative and oblimin's dⱼ
-    // non-positive; both iterations must still end with a finite solution.
-    const RoutineResult omx = orthomaxRotation(l, 8.0, 1e-5, 2, true);
-    EXPECT_LT(omx.criterion, 0.0);
-    EXPECT_EQ(omx.cappedStarts, 0);
-    const RoutineResult obl = obliminRotation(l, 5.0, 1e-5, 2, false);
-    EXPECT_EQ(obl.cappedStarts, 0);
-    const Matrix p = l.multiply(obl.transformation);
-    for (int i = 0; i < p.rows(); ++i)
-        for (int j = 0; j < p.cols(); ++j) EXPECT_TRUE(std::isfinite(p[i][j]));
-    EXPECT_LE(obl.criterion, obliminCriterion(l, 5.0) + 1e-12);
-}
-
-TEST_F(RotationProperties, AStartThatNeverSettlesIsStoppedAndCounted) {
-    // A negative convergence value makes every sweep look like progress: each
-    // start stops at the limit where it stands, here the varimax solution.
-    const Matrix l = fromRows({{0.62, 0.41}, {0.58, 0.35}, {0.70, 0.28}, {0.45, -0.52},
-                               {0.51, -0.47}, {0.40, -0.38}});
-    const RoutineResult endless = orthomaxRotation(l, 1.0, -1.0, 1, false);
-    const RoutineResult settled = orthomaxRotation(l, 1.0, 1e-5, 1, false);
-    EXPECT_EQ(endless.cappedStarts, 2);
-    EXPECT_EQ(settled.cappedStarts, 0);
-    EXPECT_THAT(l.multiply(endless.transformation),
-                MatrixNear(l.multiply(settled.transformation), 1e-6));
 }
 
 TEST(CubicRoots, ClosedFormRoots) {

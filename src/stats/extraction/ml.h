@@ -3,8 +3,6 @@
 // fixed uniquenesses.
 #pragma once
 
-#include <optional>
-
 #include "core/matrix.h"
 
 namespace talvex {

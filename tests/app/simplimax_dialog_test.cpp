@@ -18,16 +18,8 @@
 namespace talvex::testing {
 namespace {
 
-// A window system that also records the list lines shown as they come.
-struct LineRecordingSystem : ScriptedWindowSystem {
-    std::vector<std::string> streamed;
-    void listLineAdded(const DialogModel&, const std::string&, const std::string& line) override {
-        streamed.push_back(line);
-    }
-};
-
 struct SimplimaxDialogTest : PoolTest {
-    LineRecordingSystem ws;
+    ScriptedWindowSystem ws;
     RotationParameters parameters{100, 1e-5f, 0.0f, 100, 28};
     std::vector<int> zerosRun;            // numbers of zeros passed to the rotation
     std::vector<double> criterionTable;   // criterion of the i-th number of zeros run
@@ -200,26 +192,6 @@ TEST_F(SimplimaxDialogTest, ChoosesTheZerosBeforeTheLargestRiseOfTheCriterion) {
     }
 }
 
-TEST_F(SimplimaxDialogTest, ListsEveryLineAsItIsComputed) {
-    criterionTable = {0.25, 1.5, 2.0, 2.469135};
-    SimplimaxDialog d = open(12, 3);
-    setRange(d, "17", "20");
-    EXPECT_TRUE(compute(d));
-    const std::vector<std::string> expected = {
-        "Salient loadings = 20 ; Zero loadings = 16; fr = 0.250000",
-        "Salient loadings = 19 ; Zero loadings = 17; fr = 1.500000",
-        "Salient loadings = 18 ; Zero loadings = 18; fr = 2.000000",
-        "Salient loadings = 17 ; Zero loadings = 19; fr = 2.469135",
-    };
-    EXPECT_EQ(ws.streamed, expected);
-    const Control* list = d.find("functionValues");
-    ASSERT_EQ(list->options.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(list->options[i].caption, expected[i]);
-    // 1.5/0.25 is the largest ratio: 16 zeros are chosen.
-    EXPECT_EQ(d.find("selected")->value, expected[0]);
-}
-
 TEST_F(SimplimaxDialogTest, AfterComputeOnlySelectionAndOkRemain) {
     SimplimaxDialog d = open(12, 3);
     EXPECT_FALSE(d.press("select", {"16"}, ws));  // nothing computed yet
@@ -254,34 +226,6 @@ TEST_F(SimplimaxDialogTest, AfterComputeOnlySelectionAndOkRemain) {
     EXPECT_TRUE(stepFromIdentity);
     ASSERT_TRUE(d.chosen().has_value());
     EXPECT_EQ(d.chosen()->transformation[0][0], 2.0);
-}
-
-TEST_F(SimplimaxDialogTest, TheChooserAnswersTheDialogsOutcome) {
-    // Cancel gives nothing; compute, select and OK give the fit of the
-    // selected line. The chooser runs the program's own statistics, so the
-    // dialog is driven only as far as its answer.
-    const Matrix loadings = fromRows({{0.8, 0.1}, {0.7, 0.0}, {0.6, 0.2}, {0.1, 0.7},
-                                      {0.0, 0.8}, {0.2, 0.6}, {0.5, 0.5}});
-    SimplimaxDialogChooser chooser(ws);
-    ws.dialogSteps.push_back(cancel());
-    EXPECT_FALSE(chooser.choose(loadings, parameters).has_value());
-    // OK before Compute is refused; the next step computes and selects.
-    ws.dialogSteps.push_back([](DialogModel&, ScriptedWindowSystem&) { return DialogAnswer::Ok; });
-    ws.dialogSteps.push_back([](DialogModel& d, ScriptedWindowSystem& w) {
-        d.set("minimumSalient", "5");
-        d.set("maximumSalient", "8");
-        EXPECT_TRUE(d.press("compute", {}, w));
-        EXPECT_TRUE(d.press("select", {"7"}, w));
-        return DialogAnswer::Ok;
-    });
-    const auto chosen = chooser.choose(loadings, parameters);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(ws.dialogTitles, (std::vector<std::string>{"Simplimax rotation", "Simplimax rotation"}));
-    // Seven zero loadings: the weights mark 14 − 7 salient cells.
-    double salient = 0;
-    for (int i = 0; i < 7; ++i)
-        for (int j = 0; j < 2; ++j) salient += chosen->weights[i][j];
-    EXPECT_EQ(salient, 7.0);
 }
 
 TEST_F(SimplimaxDialogTest, TheTerminalPrintsEachLineOnceAsItComes) {

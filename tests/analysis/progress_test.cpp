@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/matrix.h"
 #include "support/recording_run_host.h"
 
 namespace talvex {
@@ -31,27 +30,6 @@ TEST(ProgressTicker, BarBouncesBetweenZeroAndOneThousand) {
     EXPECT_EQ(view.barStep, 1);
     EXPECT_EQ(ticker.count(), 501u * 2000u);
     ticker.detach();
-}
-
-TEST(ProgressTicker, MatricesTickOnlyWhileAttached) {
-    FakeRunHost view;
-    ProgressTicker ticker;
-    MatrixScope scope;
-    Matrix before(1, 1);
-    ticker.attach(view);
-    Matrix a(2, 2);
-    EXPECT_EQ(a.transpose().rows(), 2);
-    ticker.detach();
-    Matrix after(1, 1);
-    EXPECT_EQ(ticker.count(), 2u);
-
-    // A percentage always ticks, but shows its text only while attached.
-    ticker.reportPercent(40);
-    EXPECT_EQ(ticker.count(), 3u);
-    ticker.attach(view);
-    ticker.reportPercent(7);
-    ticker.detach();
-    EXPECT_EQ(view.progressTexts, std::vector<std::string>{"Computing PA ...   7%"});
 }
 
 }  // namespace

@@ -218,17 +218,6 @@ TEST_F(ConfigurationTest, PolychoricWidensANarrowScoreRangeOnly) {
     }
 }
 
-// A user matrix with a sample size keeps every procedure; without one only MAP.
-TEST_F(ConfigurationTest, UserMatrixWithoutSampleSizeOffersOnlyMap) {
-    settings.dispersionType = UserMatrix;
-    ConfigurationDialog withSample = open(9, 300);
-    EXPECT_EQ(withSample.set("factorCountProcedure", "PA"), SetResult::Ok);
-    ConfigurationDialog noSample = open(9, 0);
-    EXPECT_EQ(value(noSample, "factorCountProcedure"), std::to_string(MAP));
-    EXPECT_EQ(noSample.set("factorCountProcedure", "PA"), SetResult::Disabled);
-    EXPECT_FALSE(buttonEnabled(noSample, "configureParallelAnalysis"));
-}
-
 TEST_F(ConfigurationTest, FactorCountGatesExtractionAndRotationControls) {
     ConfigurationDialog dialog = open(12);
     dialog.set("dispersionType", "polychoric");
@@ -247,7 +236,7 @@ TEST_F(ConfigurationTest, FactorCountGatesExtractionAndRotationControls) {
     EXPECT_FALSE(dialog.press("configureRotation", {}, ws));
 }
 
-TEST_F(ConfigurationTest, TargetRotationAndObliquenessRules) {
+TEST_F(ConfigurationTest, TargetRotationOnlyWhileTheFactorsMatchItsColumns) {
     settings.factorCount = 3;
     settings.rotationKind = Target;  // as Read Data leaves it after a target
     data = makeData(12, 100);
@@ -263,12 +252,6 @@ TEST_F(ConfigurationTest, TargetRotationAndObliquenessRules) {
     EXPECT_FALSE(enabled(dialog, "targetRotation"));
     dialog.set("factorCount", "3");
     EXPECT_EQ(value(dialog, "rotationKind"), std::to_string(Simplicity));
-
-    // Simplicity methods from Direct Quartimin (16) on are oblique.
-    dialog.set("simplicityRotation", "15");
-    EXPECT_FALSE(enabled(dialog, "secondOrderCount"));
-    dialog.set("simplicityRotation", "16");
-    EXPECT_TRUE(enabled(dialog, "secondOrderCount"));
     EXPECT_EQ(dialog.set("rotationKind", "Target"), SetResult::Ok);
 }
 

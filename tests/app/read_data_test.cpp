@@ -1,6 +1,6 @@
 // The Read Data command: Cancel, the order of the side files, and what a
-// later read and each failure leave in the session (the transcripts pin a
-// whole read).
+// later read leaves in the session (the transcripts pin a whole read and a
+// failed one).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,33 +92,6 @@ TEST_F(ReadDataCommand, TargetThenLabelsAndALaterReadForgetsThem) {
     EXPECT_TRUE(session.data.dataRead);
     EXPECT_FALSE(session.data.targetMatrix.valid());
     EXPECT_TRUE(session.data.labels.empty());
-}
-
-// The status texts themselves are the readers' (checked with the readers).
-TEST_F(ReadDataCommand, EachFailureClearsDataReadAndSetsAStatus) {
-    const std::string shortLabels = dir.write("short_labels.txt", "one\n");
-    const Values cases[] = {
-        {{"scoresFileName", dir.write("bad.dat", "1 2 3\n")}},
-        // The target fails first, so the labels file is never read.
-        {{"targetEnabled", "1"},
-         {"targetFileName", dir.write("short_target.dat", "0 9\n0 0\n")},
-         {"labelsEnabled", "1"},
-         {"labelsFileName", shortLabels}},
-        {{"targetEnabled", "1"},
-         {"targetFileName", dir.write("target.dat", "0 9\n0 0\n9 0\n")},
-         {"labelsEnabled", "1"},
-         {"labelsFileName", shortLabels}},
-    };
-    for (const Values& values : cases) {
-        // The side files of the previous case are remembered: untick them.
-        readScores({{"targetEnabled", "0"}, {"labelsEnabled", "0"}});
-        ASSERT_TRUE(session.data.dataRead);
-        ws.messages.clear();
-        readScores(values);
-        EXPECT_FALSE(session.data.dataRead) << values.back().second;
-        EXPECT_TRUE(ws.status[0].starts_with("Error in ")) << ws.status[0];
-        EXPECT_EQ(ws.messages.size(), 1u) << values.back().second;
-    }
 }
 
 }  // namespace

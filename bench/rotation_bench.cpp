@@ -1,8 +1,10 @@
-// Rotation: every simplicity method of the orthomax, Orthosim and oblimin
-// families on a 100 x 10 loading matrix with the default parameters, and
-// direct quartimin with 100 random starts on the 25 x 5 unrotated loadings
-// of tests/reference/rotation_reference.txt (bfi25), the matrix that
-// bench/rotation/gpa_timing.R rotates the same way for comparison.
+// Rotation: every simplicity method but Simplimax on a 100 x 10 loading
+// matrix with the default parameters, rotation to a semi-specified user
+// target with 10 random starts, direct quartimin with 100 random starts on
+// the 25 x 5 unrotated loadings of tests/reference/rotation_reference.txt
+// (bfi25), and on the same loadings the Simplimax dialog's default range of
+// zeros with 100 random starts; bench/rotation/gpa_timing.R runs the same
+// quartimin and Simplimax loops with GPArotation for comparison.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -15,6 +17,8 @@
 #include "report/settings.h"
 #include "stats/rotation/oblimin.h"
 #include "stats/rotation/rotation.h"
+#include "stats/rotation/simplimax.h"
+#include "stats/rotation/target.h"
 
 namespace talvex {
 namespace {
@@ -61,7 +65,7 @@ void everyMethod(benchmark::State& state) {
     }
     state.SetLabel(kRotationMethods[static_cast<std::size_t>(method)].name);
 }
-BENCHMARK(everyMethod)->DenseRange(1, 21)->Unit(benchmark::kMillisecond);
+BENCHMARK(everyMethod)->DenseRange(1, 28)->Unit(benchmark::kMillisecond);
 
 void quartiminHundredStarts(benchmark::State& state) {
     MatrixScope outer;
@@ -73,6 +77,44 @@ void quartiminHundredStarts(benchmark::State& state) {
     }
 }
 BENCHMARK(quartiminHundredStarts)->Unit(benchmark::kMillisecond);
+
+// The target: 0 where the unturned cluster structure has a cross-loading,
+// free (9) on each variable's own factor.
+void userTargetTenStarts(benchmark::State& state) {
+    MatrixScope outer;
+    const Matrix l = loadings100x10();
+    Matrix target(100, 10);
+    for (int i = 0; i < 100; ++i)
+        for (int j = 0; j < 10; ++j) target[i][j] = j == i / 10 ? 9.0 : 0.0;
+    const RotationParameters p = RotationParameterTable::initialTarget();
+    for (auto _ : state) {
+        MatrixScope scope;
+        benchmark::DoNotOptimize(rotateToTarget(l, target, true, p.maxIterations, 10,
+                                                static_cast<double>(p.convergence))
+                                     .criterion);
+    }
+}
+BENCHMARK(userTargetTenStarts)->Unit(benchmark::kMillisecond);
+
+// The dialog's default range for p = 25, m = 5: N0 = 100 zeros, from
+// 100 - 66 = 34 to 100 + 8 = 108, each with the Simplimax defaults.
+void simplimaxDialogRange(benchmark::State& state) {
+    MatrixScope outer;
+    const Matrix l = bfiLoadings();
+    const RotationParameters p = RotationParameterTable::initialSimplicity(kSimplimax);
+    for (auto _ : state) {
+        double total = 0.0;
+        for (int zeros = 34; zeros <= 108; ++zeros) {
+            MatrixScope scope;
+            total += simplimaxRotation(l, zeros, p.maxIterations,
+                                       static_cast<double>(p.convergence), p.randomStarts,
+                                       p.cleverStart)
+                         .criterion;
+        }
+        benchmark::DoNotOptimize(total);
+    }
+}
+BENCHMARK(simplimaxDialogRange)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 }  // namespace talvex

@@ -16,12 +16,15 @@ core() {
     "$BUILD/bench/bench_core" --benchmark_filter="$FILTER"
 }
 
-# Every rotation method 1-21 on 100 x 10 loadings, and direct quartimin
-# from 100 starts side by side with the same loop in GPArotation.
+# Every rotation method 1-28 on 100 x 10 loadings, a user target with 10
+# starts, and direct quartimin from 100 starts and the Simplimax dialog's
+# default range side by side with the same loops in GPArotation
+# (SIMPLIMAX_STEP=n times every n-th number of zeros in R and scales up).
 rotation() {
     "$BUILD/bench/bench_rotation" --benchmark_filter="$FILTER"
     if command -v Rscript >/dev/null && Rscript -e 'library(GPArotation)' >/dev/null 2>&1; then
-        Rscript "$ROOT/bench/rotation/gpa_timing.R" "$ROOT/tests/reference/rotation_reference.txt"
+        Rscript "$ROOT/bench/rotation/gpa_timing.R" "$ROOT/tests/reference/rotation_reference.txt" \
+            "${SIMPLIMAX_STEP:-1}"
     fi
 }
 

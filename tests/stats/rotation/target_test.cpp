@@ -64,12 +64,16 @@ TEST_F(TargetRotation, PromajTargetColumnCutsAtTheLargestSquareBelowTheMean) {
         {"constant", {0.5, -0.5, 0.5, 0.5}, {0.0, 0.0, 0.0, 0.0}},
         // One large square, three equal small ones (.04, mean .19): τ = .04.
         {"one large", {0.2, 0.2, -0.2, 0.7}, {0.0, 0.0, 0.0, std::sqrt(0.45)}},
+        // Squares 1/64, 25/64, 49/64 (exact): the mean is the middle square,
+        // which is not below it, so τ = 1/64.
+        {"square at the mean", {0.125, -0.625, 0.875}, {0.0, std::sqrt(0.375), std::sqrt(0.75)}},
     };
     for (const PromajCase& c : cases) {
         SCOPED_TRACE(c.name);
         MatrixScope scope;
-        Matrix x(4, 1), expected(4, 1);
-        for (int i = 0; i < 4; ++i) {
+        const int p = static_cast<int>(c.column.size());
+        Matrix x(p, 1), expected(p, 1);
+        for (int i = 0; i < p; ++i) {
             x[i][0] = c.column[static_cast<std::size_t>(i)];
             expected[i][0] = c.target[static_cast<std::size_t>(i)];
         }
@@ -88,6 +92,14 @@ TEST_F(TargetRotation, ProminFreesOnlyTheCellsAboveTheColumnCut) {
     // cut .78508 + .39255/4 = .88322: rows 1-4 free.
     const Matrix expected = fromRows({{9, 0}, {0, 9}, {0, 9}, {0, 9}, {0, 9}});
     EXPECT_THAT(prominTarget(a), MatrixNear(expected, 0.0));
+    // Squares .9 .49 .1 .1 (rows of unit length): mean .3975, population
+    // sd .33094, cut .48023, so .49 is free (with the sample sd the cut
+    // would be .49303). Column 1 (.1 .51 .9 .9): cut .68523.
+    const Matrix rows = fromRows({{std::sqrt(0.9), std::sqrt(0.1)},
+                                  {std::sqrt(0.49), std::sqrt(0.51)},
+                                  {std::sqrt(0.1), std::sqrt(0.9)},
+                                  {std::sqrt(0.1), std::sqrt(0.9)}});
+    EXPECT_THAT(prominTarget(rows), MatrixNear(fromRows({{9, 0}, {9, 0}, {0, 9}, {0, 9}}), 0.0));
     // Equal squares in a column sit exactly at the cut (sd 0): all free;
     // a column of zeros stays specified (below 1e-4).
     const Matrix flat = fromRows({{0.6, 0.0}, {0.6, 0.0}, {-0.6, 0.0}});
@@ -141,9 +153,17 @@ struct PlantedCase {
     Cells cells;
 };
 
+// The planted rows repeated `copies` times: with more rows every distance
+// between a loading column and a target column of zeros exceeds 1, and the
+// column matching rests on its exchange phase alone.
+Matrix repeatedRows(const Matrix& a, int copies) {
+    Matrix r(a.rows() * copies, a.cols());
+    for (int i = 0; i < r.rows(); ++i)
+        for (int j = 0; j < a.cols(); ++j) r[i][j] = a[i % a.rows()][j];
+    return r;
+}
+
 TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsTarget) {
-    const Matrix planted = plantedPattern();
-    const Matrix l = planted.multiply(mixing());
     const Matrix phi = mixing().multiply(mixing().transpose());
     const std::vector<PlantedCase> cases = {
         {"full", Cells::FullValues},
@@ -151,9 +171,12 @@ TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsTarget) {
         {"zeros, free -9 and 9", Cells::ZerosWithMinusNine},
         {"columns in another order", Cells::PermutedColumns},
     };
-    for (const PlantedCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const PlantedCase& c : cases)
+    for (const int copies : {1, 4}) {
+        SCOPED_TRACE(c.name + " x" + std::to_string(copies));
         MatrixScope scope;
+        const Matrix planted = repeatedRows(plantedPattern(), copies);
+        const Matrix l = planted.multiply(mixing());
         const Matrix target = targetFor(planted, c.cells);
         for (const int starts : {0, 3}) {
             const RoutineResult r = rotateToTarget(l, target, true, 100, starts, 1e-8);
@@ -165,16 +188,20 @@ TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsTarget) {
             Matrix expectedPhi = phi;
             if (c.cells == Cells::PermutedColumns) {
                 // Target column j asks for planted column j + 1.
-                expected = Matrix(8, 3);
+                expected = Matrix(planted.rows(), 3);
                 expectedPhi = Matrix(3, 3);
                 for (int j = 0; j < 3; ++j) {
-                    for (int i = 0; i < 8; ++i) expected[i][j] = planted[i][(j + 1) % 3];
+                    for (int i = 0; i < planted.rows(); ++i) expected[i][j] = planted[i][(j + 1) % 3];
                     for (int k = 0; k < 3; ++k) expectedPhi[j][k] = phi[(j + 1) % 3][(k + 1) % 3];
                 }
             }
             EXPECT_THAT(pattern, MatrixNear(expected, 1e-4));
             EXPECT_THAT(r.factorCorrelations, MatrixNear(expectedPhi, 1e-4));
         }
+        // One start from L itself: the column matching alone has to put the
+        // loading columns in the target's order.
+        const RoutineResult one = obliqueTargetRotation(l, target, 100, 1e-8);
+        EXPECT_LT(one.criterion, 1e-5);
     }
 }
 
@@ -196,7 +223,10 @@ TEST_F(TargetRotation, OrthogonalRotationToAFullTargetReachesTheProcrustesMinimu
             const Matrix l = testing::randomMatrix(9, m, gen).scale(0.7);
             const Matrix target = testing::randomMatrix(9, m, gen).scale(0.9);
             const RoutineResult r = rotateToTarget(l, target, false, 100, 4, 1e-8);
-            EXPECT_NEAR(r.criterion, procrustesResidual(l, target), 1e-7);
+            // Sweeps end once no pair turns by more than a minute of arc.
+            const double best = procrustesResidual(l, target);
+            EXPECT_GE(r.criterion, best - 1e-10);
+            EXPECT_LE(r.criterion, best * (1.0 + 1e-6));
             EXPECT_THAT(r.transformation.transpose().multiply(r.transformation),
                         MatrixNear(identity(m), 1e-10));
             EXPECT_NEAR(l.multiply(r.transformation).subtract(target).sumOfSquares(),

@@ -385,6 +385,9 @@ pid_t start(const std::string& executable, const fs::path& dir, const Limits& li
     const rlimit size{64u << 20, 64u << 20}, none{0, 0};
     setrlimit(RLIMIT_FSIZE, &size);
     setrlimit(RLIMIT_CORE, &none);
+    // Nothing may allocate after the address-space limit: a fuzzer built
+    // with the sanitizer would fail to map its own memory before the exec.
+    setenv("LC_ALL", "C", 1);
     const rlim_t bytes = static_cast<rlim_t>(limits.memoryMegabytes) << 20;
     if (limits.sanitized) {  // the sanitizer reserves address space; it bounds the memory itself
         const std::string mb = std::to_string(limits.memoryMegabytes);
@@ -395,7 +398,6 @@ pid_t start(const std::string& executable, const fs::path& dir, const Limits& li
         const rlimit memory{bytes, bytes};
         setrlimit(RLIMIT_AS, &memory);
     }
-    setenv("LC_ALL", "C", 1);
     execl(executable.c_str(), executable.c_str(), "--console", static_cast<char*>(nullptr));
     _exit(127);
 }

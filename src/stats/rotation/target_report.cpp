@@ -9,9 +9,26 @@ namespace talvex {
 namespace {
 
 // Σxy / √(Σx² · Σy²); 0 when either sum of squares is 0.
-double tucker(double products, double squaresA, double squaresB) {
-    const double denominator = std::sqrt(squaresA * squaresB);
-    return denominator > 0 ? products / denominator : 0.0;
+// Cross products and sums of squares of two vectors: a column (or a row)
+// of the rotated matrix and of the target.
+struct Sums {
+    double at = 0.0, aa = 0.0, tt = 0.0;
+    void add(double a, double t) {
+        at += a * t;
+        aa += a * a;
+        tt += t * t;
+    }
+    // Tucker's coefficient; 0 when a vector is all zeros.
+    double tucker() const {
+        const double denominator = std::sqrt(aa * tt);
+        return denominator > 0 ? at / denominator : 0.0;
+    }
+};
+
+Sums columnSums(const Matrix& a, const Matrix& t, int j) {
+    Sums s;
+    for (int i = 0; i < a.rows(); ++i) s.add(a[i][j], t[i][j]);
+    return s;
 }
 
 void writeHeading(ReportWriter& report, const char* title, const char* subtitle) {
@@ -84,39 +101,23 @@ TargetCongruence targetCongruence(const Matrix& rotated, const Matrix& target) {
             t[i][j] = v;
         }
     // Factors that point away from their target column are reflected.
-    for (int j = 0; j < m; ++j) {
-        double at = 0.0, aa = 0.0, tt = 0.0;
-        for (int i = 0; i < p; ++i) {
-            at += a[i][j] * t[i][j];
-            aa += a[i][j] * a[i][j];
-            tt += t[i][j] * t[i][j];
-        }
-        if (tucker(at, aa, tt) < 0)
+    for (int j = 0; j < m; ++j)
+        if (columnSums(a, t, j).tucker() < 0)
             for (int i = 0; i < p; ++i) a[i][j] = -a[i][j];
-    }
-    double allAt = 0.0, allAa = 0.0, allTt = 0.0;
+    Sums all;
     for (int j = 0; j < m; ++j) {
-        double at = 0.0, aa = 0.0, tt = 0.0;
-        for (int i = 0; i < p; ++i) {
-            at += a[i][j] * t[i][j];
-            aa += a[i][j] * a[i][j];
-            tt += t[i][j] * t[i][j];
-        }
-        result.factors[j][0] = tucker(at, aa, tt);
-        allAt += at;
-        allAa += aa;
-        allTt += tt;
+        const Sums s = columnSums(a, t, j);
+        result.factors[j][0] = s.tucker();
+        all.at += s.at;
+        all.aa += s.aa;
+        all.tt += s.tt;
     }
     for (int i = 0; i < p; ++i) {
-        double at = 0.0, aa = 0.0, tt = 0.0;
-        for (int j = 0; j < m; ++j) {
-            at += a[i][j] * t[i][j];
-            aa += a[i][j] * a[i][j];
-            tt += t[i][j] * t[i][j];
-        }
-        result.variables[i][0] = tucker(at, aa, tt);
+        Sums s;
+        for (int j = 0; j < m; ++j) s.add(a[i][j], t[i][j]);
+        result.variables[i][0] = s.tucker();
     }
-    result.overall = tucker(allAt, allAa, allTt);
+    result.overall = all.tucker();
     return result;
 }
 

@@ -61,15 +61,16 @@ Matrix mixing() {
     return fromRows({{0.9, 0.3, -0.2}, {0.2, 0.8, 0.4}, {-0.3, 0.1, 0.85}}).normalizeRows();
 }
 
-// Target for the planted pattern with its columns turned by `shift`: 0
-// where the planted cell is 0, free elsewhere (9, or −9 for a negative one).
-Matrix zeroTarget(const Matrix& planted, int shift) {
+// Target for the planted pattern with its columns turned by `shift`: the
+// planted values (`full`), or 0 where the planted cell is 0 and free
+// elsewhere (9, or −9 for a negative one).
+Matrix plantedTarget(const Matrix& planted, int shift, bool full) {
     const int m = planted.cols();
     Matrix t(planted.rows(), m);
     for (int i = 0; i < t.rows(); ++i)
         for (int j = 0; j < m; ++j) {
             const double x = planted[i][(j + shift) % m];
-            t[i][j] = x == 0.0 ? 0.0 : (x < 0 ? -9.0 : 9.0);
+            t[i][j] = full || x == 0.0 ? x : (x < 0 ? -9.0 : 9.0);
         }
     return t;
 }
@@ -86,13 +87,14 @@ Matrix repeatedRows(const Matrix& a, int copies) {
 
 TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsTarget) {
     const Matrix phi = mixing().multiply(mixing().transpose());
+    for (const bool full : {true, false})
     for (const int shift : {0, 1})
     for (const int copies : {1, 4}) {
-        SCOPED_TRACE(std::to_string(shift) + " x" + std::to_string(copies));
+        SCOPED_TRACE(std::to_string(full) + std::to_string(shift) + " x" + std::to_string(copies));
         MatrixScope scope;
         const Matrix planted = repeatedRows(plantedPattern(), copies);
         const Matrix l = planted.multiply(mixing());
-        const Matrix target = zeroTarget(planted, shift);
+        const Matrix target = plantedTarget(planted, shift, full);
         // Target column j asks for planted column j + shift.
         Matrix expected(planted.rows(), 3), expectedPhi(3, 3);
         for (int j = 0; j < 3; ++j) {
@@ -107,6 +109,9 @@ TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsTarget) {
             EXPECT_THAT(l.multiply(r.transformation), MatrixNear(expected, 1e-4));
             EXPECT_THAT(r.factorCorrelations, MatrixNear(expectedPhi, 1e-4));
         }
+        // One start from L itself: the column matching alone has to put the
+        // loading columns in the target's order.
+        EXPECT_LT(obliqueTargetRotation(l, target, 100, 1e-8).criterion, 1e-5);
     }
 }
 

@@ -1,5 +1,5 @@
 // rotateSolution asks its chooser for Simplimax and applies the common final
-// steps to the choice; no choice halts the rotation.
+// steps to the choice.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -46,23 +46,6 @@ TEST_F(SimplimaxChoice, TheChoiceIsReflectedLikeAnyRotation) {
     EXPECT_THAT(s.target, MatrixNear(fromRows({{1, 0}, {1, 0}, {0, -1}, {0, -1}}), 0.0));
     // T⁻¹ = [[1, 0.2], [0, 1]]: Φ = T⁻¹T⁻ᵀ = [[1.04, 0.2], [0.2, 1]].
     EXPECT_THAT(s.factorCorrelations, MatrixNear(fromRows({{1.04, 0.2}, {0.2, 1.0}}), 1e-15));
-}
-
-TEST_F(SimplimaxChoice, NoChoiceHaltsTheRotation) {
-    const Matrix l = fromRows({{0.8, 0.1}, {0.7, 0.2}, {0.1, 0.6}});
-    RotationParameterTable table;
-    FixedChooser cancelled;
-    struct Row {
-        SimplimaxChooser* chooser;
-        int calls;
-    };
-    // calls: how often the cancelling chooser has been asked so far.
-    for (const Row& row : {Row{&cancelled, 1}, Row{nullptr, 1}}) {
-        const RotatedSolution s = rotateWithCleverStart(l, kSimplimax, table, row.chooser);
-        EXPECT_TRUE(s.halted);
-        EXPECT_FALSE(s.pattern.valid());
-        EXPECT_EQ(cancelled.calls, row.calls);
-    }
 }
 
 }  // namespace

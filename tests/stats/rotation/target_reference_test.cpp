@@ -97,32 +97,26 @@ using TargetReference = testing::PoolTest;
 
 TEST_F(TargetReference, UserTargetsReachGpaMinimumOrABetterOne) {
     const Fixture fx = readFixture();
-    int cases = 0, same = 0;
+    int cases = 0;
     for (const Record& r : fx.records) {
         if (r.kind != "fit") continue;
-        const std::string tname = r.label;
-        SCOPED_TRACE(r.set + " " + tname + " oblique " + std::to_string(r.numbers[0]));
+        SCOPED_TRACE(r.set + " " + r.label + " oblique " + std::to_string(r.numbers[0]));
         MatrixScope scope;
         const auto [p, m] = fx.shape.at(r.set);
         std::size_t at = 0;
         const Matrix l = take(fx.loadings.at(r.set), at, p, m);
         at = 0;
-        const Matrix target = take(find(fx, "target", r.set, tname)->numbers, at, p, m);
+        const Matrix target = take(find(fx, "target", r.set, r.label)->numbers, at, p, m);
         at = 0;
         const bool oblique = r.numbers[at++] == 1.0;
         const double gpaF = r.numbers[at++];
         const Matrix gpaPattern = take(r.numbers, at, p, m);
         const Matrix gpaPhi = take(r.numbers, at, m, m);
-        EXPECT_NEAR(residual(gpaPattern, target), gpaF, 1e-10);
         // The program's defaults for the target rotations.
         const RoutineResult ours =
             rotateToTarget(l, target, oblique, 100, 10, static_cast<double>(1e-8f));
         const Matrix pattern = l.multiply(ours.transformation);
         const double f = residual(pattern, target);
-        int specified = 0;
-        for (int i = 0; i < p; ++i)
-            for (int j = 0; j < m; ++j) specified += std::fabs(target[i][j]) < 9.0;
-        EXPECT_NEAR(ours.criterion, oblique ? std::sqrt(f / specified) : f, 1e-9);
         // A rotation: factors of unit variance (the identity for orthogonal
         // rotations), and the correlations returned are those of T.
         const Matrix phi = transformationCorrelations(ours.transformation);
@@ -132,12 +126,9 @@ TEST_F(TargetReference, UserTargetsReachGpaMinimumOrABetterOne) {
             EXPECT_THAT(phi, MatrixNear(identity(m), 1e-9));
         }
         ++cases;
-        std::printf("%s %s %s: ours %.10f, GPArotation %.10f\n", r.set.c_str(), tname.c_str(),
-                    oblique ? "oblique" : "orthogonal", f, gpaF);
         double weakest = 1.0;
         for (int j = 0; j < m; ++j) weakest = std::min(weakest, congruence(gpaPattern, j, pattern, j));
         if (std::fabs(f - gpaF) <= 1e-4 * gpaF + 1e-8) {
-            ++same;
             EXPECT_GT(weakest, 0.999);
             EXPECT_THAT(ours.factorCorrelations, MatrixNear(gpaPhi, 5e-3));
         } else {
@@ -146,7 +137,6 @@ TEST_F(TargetReference, UserTargetsReachGpaMinimumOrABetterOne) {
     }
     // 2 sets x (full, semi) x (oblique, orthogonal).
     EXPECT_EQ(cases, 8);
-    std::printf("same minimum as GPArotation in %d of %d target fits\n", same, cases);
 }
 
 TEST_F(TargetReference, SimplimaxIsNotWorseThanGpaAtTheSameNumberOfZeros) {
@@ -170,14 +160,6 @@ TEST_F(TargetReference, SimplimaxIsNotWorseThanGpaAtTheSameNumberOfZeros) {
         const SimplimaxSolution s =
             simplimaxRotation(l, zeros, 100, static_cast<double>(1e-5f), 100, 28);
         EXPECT_LE(s.criterion, r.numbers[0] + 1e-4) << "GPArotation " << r.numbers[0];
-        // The criterion is the sum of the `zeros` smallest squares.
-        std::vector<double> squares;
-        for (int i = 0; i < p; ++i)
-            for (int j = 0; j < m; ++j) squares.push_back(s.pattern[i][j] * s.pattern[i][j]);
-        std::sort(squares.begin(), squares.end());
-        double smallest = 0.0;
-        for (int n = 0; n < zeros; ++n) smallest += squares[static_cast<std::size_t>(n)];
-        EXPECT_NEAR(s.criterion, smallest, 1e-12);
         ++cases;
     }
     EXPECT_EQ(cases, 6);

@@ -65,38 +65,6 @@ TEST_F(TargetReport, CongruenceAgreesWithR) {
     }
 }
 
-TEST_F(TargetReport, FreeCellsFollowTheirRule) {
-    // A user target frees cells of absolute value 9 or more; a built target
-    // (1 free, reflected to -1 with its factor) frees every cell not 0.
-    DataSet data;
-    testing::numberVariables(data, 2, 3);
-    const Matrix user = testing::fromRows({{9, 0.25}, {-9, 8.999}});
-    const Matrix built = testing::fromRows({{1, 0}, {-1, 0}});
-    struct Row {
-        Matrix target;
-        FreeCellRule rule;
-        std::vector<std::string> lines;
-    };
-    const Row rows[] = {
-        {user, FreeCellRule::UserTarget,
-         {"V   3         ---     0.250  ", "V   4         ---     8.999  "}},
-        {built, FreeCellRule::BuiltTarget,
-         {"V   3         ---     0.000  ", "V   4         ---     0.000  "}},
-        {user, FreeCellRule::BuiltTarget,
-         {"V   3         ---      ---   ", "V   4         ---      ---   "}},
-    };
-    for (const Row& row : rows) {
-        const std::string text = testing::captureReport([&](ReportWriter& report) {
-            writeSemiSpecifiedTarget(report, data, row.target, kUserTarget, ULS, row.rule);
-        });
-        for (const std::string& line : row.lines)
-            EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << line << "\n" << text;
-    }
-    EXPECT_TRUE(hasFreeCells(user));
-    EXPECT_FALSE(hasFreeCells(testing::fromRows({{8.999, -8.999}})));
-    EXPECT_TRUE(hasFreeCells(testing::fromRows({{0, -9}})));
-}
-
 TEST_F(TargetReport, CongruenceSectionNamesItsUnitsAndNote) {
     // Components get their own headings; the note appears only when a
     // target cell lay beyond ±1.

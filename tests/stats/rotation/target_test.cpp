@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "report/settings.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/target.h"
 #include "support/matrix_testing.h"
@@ -21,77 +20,17 @@ using testing::MatrixNear;
 
 using TargetRotation = testing::PoolTest;
 
-// Rows (0.6, 0.8) twice over, so column 1 reaches its largest normalised
-// value 0.8 on two variables; one negative loading; one zero.
-Matrix tiedLoadings() {
-    return fromRows({{0.6, 0.8}, {0.3, 0.4}, {0.8, 0.6}, {0.5, 0.0}, {-0.6, 0.8}});
-}
-
-struct PromaxCase {
-    double k;
-    std::vector<double> target;  // row-major, worked by hand from tiedLoadings
-};
-
-TEST_F(TargetRotation, PromaxTargetPowersTheScaledLoadings) {
-    // Normalised rows: (.6,.8) (.6,.8) (.8,.6) (1,0) (−.6,.8); column maxima
-    // 1 and .8, so c = (.6,1) (.6,1) (.8,.75) (1,0) (−.6,1).
-    const std::vector<PromaxCase> cases = {
-        {1.0, {0.6, 1.0, 0.6, 1.0, 0.8, 0.75, 1.0, 0.0, -0.6, 1.0}},
-        {2.0, {0.36, 1.0, 0.36, 1.0, 0.64, 0.5625, 1.0, 0.0, -0.36, 1.0}},
-        {4.0, {0.1296, 1.0, 0.1296, 1.0, 0.4096, 0.31640625, 1.0, 0.0, -0.1296, 1.0}},
-    };
-    for (const PromaxCase& c : cases) {
-        SCOPED_TRACE(c.k);
-        MatrixScope scope;
-        Matrix expected(5, 2);
-        for (int i = 0; i < 10; ++i) expected[i / 2][i % 2] = c.target[static_cast<std::size_t>(i)];
-        EXPECT_THAT(promaxTarget(tiedLoadings(), c.k), MatrixNear(expected, 1e-12));
-    }
-}
-
-struct PromajCase {
-    std::string name;
-    std::vector<double> column, target;
-};
-
 TEST_F(TargetRotation, PromajTargetColumnCutsAtTheLargestSquareBelowTheMean) {
-    const std::vector<PromajCase> cases = {
-        // Squares .64 .36 .09 .01, mean .275: τ = .09.
-        {"ordered", {0.8, -0.6, 0.3, 0.1}, {std::sqrt(0.55), std::sqrt(0.27), 0.0, 0.0}},
-        // Same squares in another order: the target follows the variables.
-        {"shuffled", {0.1, 0.8, 0.3, -0.6}, {0.0, std::sqrt(0.55), 0.0, std::sqrt(0.27)}},
-        // All squares equal: τ is that square and the whole column is 0.
-        {"constant", {0.5, -0.5, 0.5, 0.5}, {0.0, 0.0, 0.0, 0.0}},
-        // One large square, three equal small ones (.04, mean .19): τ = .04.
-        {"one large", {0.2, 0.2, -0.2, 0.7}, {0.0, 0.0, 0.0, std::sqrt(0.45)}},
-        // Squares 1/64, 25/64, 49/64 (exact): the mean is the middle square,
-        // which is not below it, so τ = 1/64.
-        {"square at the mean", {0.125, -0.625, 0.875}, {0.0, std::sqrt(0.375), std::sqrt(0.75)}},
-    };
-    for (const PromajCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        MatrixScope scope;
-        const int p = static_cast<int>(c.column.size());
-        Matrix x(p, 1), expected(p, 1);
-        for (int i = 0; i < p; ++i) {
-            x[i][0] = c.column[static_cast<std::size_t>(i)];
-            expected[i][0] = c.target[static_cast<std::size_t>(i)];
-        }
-        EXPECT_THAT(promajTargetColumn(x), MatrixNear(expected, 1e-12));
-    }
+    // Squares .01 .64 .09 .36, mean .275: τ = .09, cells sqrt(s − τ) above it.
+    EXPECT_THAT(promajTargetColumn(fromRows({{0.1}, {0.8}, {0.3}, {-0.6}})),
+                MatrixNear(fromRows({{0.0}, {std::sqrt(0.55)}, {0.0}, {std::sqrt(0.27)}}), 1e-12));
+    // Squares 1/64, 25/64, 49/64 (exact): the mean is the middle square,
+    // which is not below it, so τ = 1/64.
+    EXPECT_THAT(promajTargetColumn(fromRows({{0.125}, {-0.625}, {0.875}})),
+                MatrixNear(fromRows({{0.0}, {std::sqrt(0.375)}, {std::sqrt(0.75)}}), 1e-12));
 }
 
 TEST_F(TargetRotation, ProminFreesOnlyTheCellsAboveTheColumnCut) {
-    // Column 0: one dominant loading. Squared normalised loadings of the
-    // rows: row 0 (1, 0); rows 1-4 (.01/.82 .. ) small. Column 1 holds the
-    // rest of each row.
-    const Matrix a = fromRows({{0.9, 0.0}, {0.1, 0.9}, {0.1, 0.8}, {0.1, 0.7}, {0.1, 0.6}});
-    // Column 0 squares: 1, .012195, .015385, .020, .027027: mean .21492,
-    // population sd .39255, cut .31306: only row 0 is free.
-    // Column 1 squares: 0, .98780, .98462, .98, .97297: mean .78508,
-    // cut .78508 + .39255/4 = .88322: rows 1-4 free.
-    const Matrix expected = fromRows({{9, 0}, {0, 9}, {0, 9}, {0, 9}, {0, 9}});
-    EXPECT_THAT(prominTarget(a), MatrixNear(expected, 0.0));
     // Squares .9 .49 .1 .1 (rows of unit length): mean .3975, population
     // sd .33094, cut .48023, so .49 is free (with the sample sd the cut
     // would be .49303). Column 1 (.1 .51 .9 .9): cut .68523.
@@ -122,36 +61,19 @@ Matrix mixing() {
     return fromRows({{0.9, 0.3, -0.2}, {0.2, 0.8, 0.4}, {-0.3, 0.1, 0.85}}).normalizeRows();
 }
 
-// Target cells: "value" specifies the planted loading, "free" is 9 (or −9
-// for a negative loading), "zero" specifies 0 where the planted cell is 0.
-enum class Cells { FullValues, ZerosOnly, ZerosWithMinusNine, PermutedColumns };
-
-Matrix targetFor(const Matrix& planted, Cells cells) {
-    Matrix t(planted.rows(), planted.cols());
+// Target for the planted pattern with its columns turned by `shift`: the
+// planted values (`full`), or 0 where the planted cell is 0 and free
+// elsewhere (9, or −9 for a negative one).
+Matrix plantedTarget(const Matrix& planted, int shift, bool full) {
+    const int m = planted.cols();
+    Matrix t(planted.rows(), m);
     for (int i = 0; i < t.rows(); ++i)
-        for (int j = 0; j < t.cols(); ++j) {
-            const int from = cells == Cells::PermutedColumns ? (j + 1) % t.cols() : j;
-            const double x = planted[i][from];
-            switch (cells) {
-                case Cells::FullValues:
-                    t[i][j] = x;
-                    break;
-                case Cells::ZerosOnly:
-                case Cells::PermutedColumns:
-                    t[i][j] = x == 0.0 ? 0.0 : 9.0;
-                    break;
-                case Cells::ZerosWithMinusNine:
-                    t[i][j] = x == 0.0 ? 0.0 : (x < 0 ? -9.0 : 9.0);
-                    break;
-            }
+        for (int j = 0; j < m; ++j) {
+            const double x = planted[i][(j + shift) % m];
+            t[i][j] = full || x == 0.0 ? x : (x < 0 ? -9.0 : 9.0);
         }
     return t;
 }
-
-struct PlantedCase {
-    std::string name;
-    Cells cells;
-};
 
 // The planted rows repeated `copies` times: with more rows every distance
 // between a loading column and a target column of zeros exceeds 1, and the
@@ -165,43 +87,31 @@ Matrix repeatedRows(const Matrix& a, int copies) {
 
 TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsTarget) {
     const Matrix phi = mixing().multiply(mixing().transpose());
-    const std::vector<PlantedCase> cases = {
-        {"full", Cells::FullValues},
-        {"zeros, free 9", Cells::ZerosOnly},
-        {"zeros, free -9 and 9", Cells::ZerosWithMinusNine},
-        {"columns in another order", Cells::PermutedColumns},
-    };
-    for (const PlantedCase& c : cases)
+    for (const bool full : {true, false})
+    for (const int shift : {0, 1})
     for (const int copies : {1, 4}) {
-        SCOPED_TRACE(c.name + " x" + std::to_string(copies));
+        SCOPED_TRACE(std::to_string(full) + std::to_string(shift) + " x" + std::to_string(copies));
         MatrixScope scope;
         const Matrix planted = repeatedRows(plantedPattern(), copies);
         const Matrix l = planted.multiply(mixing());
-        const Matrix target = targetFor(planted, c.cells);
+        const Matrix target = plantedTarget(planted, shift, full);
+        // Target column j asks for planted column j + shift.
+        Matrix expected(planted.rows(), 3), expectedPhi(3, 3);
+        for (int j = 0; j < 3; ++j) {
+            for (int i = 0; i < planted.rows(); ++i) expected[i][j] = planted[i][(j + shift) % 3];
+            for (int k = 0; k < 3; ++k) expectedPhi[j][k] = phi[(j + shift) % 3][(k + shift) % 3];
+        }
         for (const int starts : {0, 3}) {
             const RoutineResult r = rotateToTarget(l, target, true, 100, starts, 1e-8);
             // The sweeps stop once no step turns a factor by more than about
             // √(2·1e-8) radians, which leaves a residual of this order.
             EXPECT_LT(r.criterion, 1e-5);
-            const Matrix pattern = l.multiply(r.transformation);
-            Matrix expected = planted;
-            Matrix expectedPhi = phi;
-            if (c.cells == Cells::PermutedColumns) {
-                // Target column j asks for planted column j + 1.
-                expected = Matrix(planted.rows(), 3);
-                expectedPhi = Matrix(3, 3);
-                for (int j = 0; j < 3; ++j) {
-                    for (int i = 0; i < planted.rows(); ++i) expected[i][j] = planted[i][(j + 1) % 3];
-                    for (int k = 0; k < 3; ++k) expectedPhi[j][k] = phi[(j + 1) % 3][(k + 1) % 3];
-                }
-            }
-            EXPECT_THAT(pattern, MatrixNear(expected, 1e-4));
+            EXPECT_THAT(l.multiply(r.transformation), MatrixNear(expected, 1e-4));
             EXPECT_THAT(r.factorCorrelations, MatrixNear(expectedPhi, 1e-4));
         }
         // One start from L itself: the column matching alone has to put the
         // loading columns in the target's order.
-        const RoutineResult one = obliqueTargetRotation(l, target, 100, 1e-8);
-        EXPECT_LT(one.criterion, 1e-5);
+        EXPECT_LT(obliqueTargetRotation(l, target, 100, 1e-8).criterion, 1e-5);
     }
 }
 
@@ -250,28 +160,6 @@ TEST_F(TargetRotation, OrthogonalRotationTreatsCellsBeyondOneAsFree) {
     const Matrix pattern = l.multiply(r.transformation);
     // Column 1 has no non-zero specified cell, so its sign follows its sum.
     EXPECT_THAT(pattern, MatrixNear(planted, 1e-6));
-}
-
-TEST_F(TargetRotation, RotateSolutionReturnsTheBuiltTargetAsBuilt) {
-    RotationParameterTable table;
-    for (auto& p : table.simplicity) p.cleverStart = 0;
-    const Matrix l = plantedPattern().multiply(mixing());
-    for (const RotationMethod method : {22, 23, 24, 25, 26, 27, 28}) {
-        SCOPED_TRACE(method);
-        MatrixScope scope;
-        const RotatedSolution s = rotateSolution(l, method, table);
-        ASSERT_TRUE(s.pattern.valid());
-        double magnitude = 0.0;
-        for (int i = 0; i < 8; ++i)
-            for (int j = 0; j < 3; ++j) magnitude += std::fabs(s.target[i][j]);
-        EXPECT_GT(magnitude, 1.0);
-        EXPECT_THAT(l.multiply(s.transformation), MatrixNear(s.pattern, 1e-10));
-        // Every factor has a non-negative sum and the common part is kept.
-        const Matrix sums = s.pattern.columnSums();
-        for (int j = 0; j < 3; ++j) EXPECT_GE(sums[0][j], 0.0);
-        EXPECT_THAT(s.pattern.multiply(s.factorCorrelations).multiply(s.pattern.transpose()),
-                    MatrixNear(l.multiply(l.transpose()), 1e-8));
-    }
 }
 
 }  // namespace

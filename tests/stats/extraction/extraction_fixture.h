@@ -17,12 +17,18 @@
 
 namespace talvex::extraction_testing {
 
-// Records of tests/reference/extraction_reference.txt keyed by their leading
-// words ("eigen bfi25", "uls harman74 3", "heywood1", ...).
+// Records of an R reference file keyed by their leading words:
+// extraction_reference.txt ("eigen bfi25", "uls harman74 3", "heywood1", ...)
+// and ml_mrfa_reference.txt (always "KIND NAME K": "mlpsi harman74 1",
+// "matrix thurstone 0").
 class ReferenceFixture {
 public:
     static const ReferenceFixture& instance() {
-        static const ReferenceFixture fixture;
+        static const ReferenceFixture fixture("extraction_reference.txt", false);
+        return fixture;
+    }
+    static const ReferenceFixture& mlMrfa() {
+        static const ReferenceFixture fixture("ml_mrfa_reference.txt", true);
         return fixture;
     }
     const std::vector<double>& values(const std::string& key) const {
@@ -43,27 +49,32 @@ public:
     }
     // The analysed matrix of a named data set ("matrix NAME p N R") and its sample size.
     Matrix matrix(const std::string& name, int* sampleSize = nullptr) const {
-        const std::vector<double>& v = values("matrix " + name);
+        const std::string key = "matrix " + name + (threeWordKeys_ ? " 0" : "");
+        const std::vector<double>& v = values(key);
         if (sampleSize != nullptr) *sampleSize = static_cast<int>(v[1]);
-        return block("matrix " + name, static_cast<int>(v[0]), static_cast<int>(v[0]), 2);
+        return block(key, static_cast<int>(v[0]), static_cast<int>(v[0]), 2);
     }
 
 private:
-    ReferenceFixture() {
-        std::ifstream in(testing::referencePath("extraction_reference.txt"));
+    ReferenceFixture(const char* file, bool threeWordKeys) : threeWordKeys_(threeWordKeys) {
+        std::ifstream in(testing::referencePath(file));
         std::string line, kind, word;
         while (std::getline(in, line)) {
             if (line.empty() || line[0] == '#') continue;
             std::istringstream words(line);
             words >> kind;
             // "matrix NAME", "eigen NAME", "heywood..." alone, else "KIND NAME K".
-            int keyWords = kind.rfind("heywood", 0) == 0 ? 1 : (kind == "matrix" || kind == "eigen") ? 2 : 3;
+            int keyWords = threeWordKeys                       ? 3
+                           : kind.rfind("heywood", 0) == 0     ? 1
+                           : kind == "matrix" || kind == "eigen" ? 2
+                                                               : 3;
             std::string key = kind;
             while (--keyWords > 0 && words >> word) key += " " + word;
             std::vector<double>& numbers = records_[key];
             while (words >> word) numbers.push_back(std::strtod(word.c_str(), nullptr));
         }
     }
+    bool threeWordKeys_;
     std::map<std::string, std::vector<double>> records_;
 };
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ml_mrfa_fixture.h"
+#include "extraction_fixture.h"
 #include "stats/extraction/fit.h"
 #include "stats/extraction/ml.h"
 #include "support/matrix_testing.h"
@@ -12,7 +12,7 @@
 namespace talvex {
 namespace {
 
-using extraction_testing::MlMrfaReference;
+using extraction_testing::ReferenceFixture;
 using talvex::testing::fromRows;
 using MlTest = talvex::testing::PoolTest;
 
@@ -37,7 +37,7 @@ const MlCase kMlCases[] = {
 };
 
 TEST_F(MlTest, UniquenessesAndChiSquareMatchFactanal) {
-    const auto& reference = MlMrfaReference::instance();
+    const auto& reference = ReferenceFixture::mlMrfa();
     for (const MlCase& c : kMlCases) {
         const std::string key = std::string(c.set) + " " + std::to_string(c.factors);
         SCOPED_TRACE(key);

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "ml_mrfa_fixture.h"
+#include "extraction_fixture.h"
 #include "stats/extraction/mrfa.h"
 #include "support/matrix_testing.h"
 
 namespace talvex {
 namespace {
 
-using extraction_testing::MlMrfaReference;
+using extraction_testing::ReferenceFixture;
 using talvex::testing::fromRows;
 using MrfaTest = talvex::testing::PoolTest;
 
@@ -41,7 +41,7 @@ const MrfaCase kMrfaCases[] = {
 // variances; optimisers stop near, not at, the minimum, hence the
 // allowance of 0.002 of the mean variance).
 TEST_F(MrfaTest, SolutionHasTheDefiningProperties) {
-    const auto& reference = MlMrfaReference::instance();
+    const auto& reference = ReferenceFixture::mlMrfa();
     for (const MrfaCase& c : kMrfaCases) {
         const std::string key = std::string(c.set) + " " + std::to_string(c.factors);
         SCOPED_TRACE(key);
@@ -79,7 +79,7 @@ TEST_F(MrfaTest, SolutionHasTheDefiningProperties) {
 // A variable uncorrelated with all others gets weight 0 when its
 // eigenvector lies among the r largest; the search must still succeed.
 TEST_F(MrfaTest, UncorrelatedVariableDoesNotStopTheSearch) {
-    const Matrix thurstone = MlMrfaReference::instance().matrix("thurstone");
+    const Matrix thurstone = ReferenceFixture::mlMrfa().matrix("thurstone");
     const int p = 6;
     Matrix r = zeros(p, p);
     for (int i = 0; i < p - 1; ++i)

@@ -512,6 +512,15 @@ RoutineResult rotateToTarget(const Matrix& loadings, const Matrix& target, bool 
     return result;
 }
 
+// T carrying the loadings closest to `pattern` by least squares, and the
+// factor correlations of that T.
+static void fitToPattern(RoutineResult& result, const Matrix& loadings, const Matrix& pattern) {
+    MatrixScope scope;
+    const Matrix t = leastSquaresTransformation(loadings, pattern);
+    copyElements(result.transformation, t);
+    copyElements(result.factorCorrelations, transformationCorrelations(t));
+}
+
 RoutineResult promaxRotation(const Matrix& loadings, double k, double convergence,
                              int randomStarts, bool normalize) {
     const int p = loadings.rows(), m = loadings.cols();
@@ -534,9 +543,7 @@ RoutineResult weightedPromax(const Matrix& loadings, double k, double convergenc
     const WeightedAxes axes = weightedPrincipalAxes(loadings);
     const RoutineResult inner = promaxRotation(axes.weighted, k, convergence, randomStarts, false);
     const Matrix rotated = scaleRows(axes.weighted.multiply(inner.transformation), axes.undo);
-    const Matrix t = leastSquaresTransformation(loadings, rotated);
-    copyElements(result.transformation, t);
-    copyElements(result.factorCorrelations, transformationCorrelations(t));
+    fitToPattern(result, loadings, rotated);
     copyElements(result.target, inner.target);
     result.cappedStarts = inner.cappedStarts;
     return result;
@@ -555,10 +562,8 @@ RoutineResult promajRotation(const Matrix& loadings, double convergence, bool no
     const RoutineResult fitted = obliqueTargetRotation(a, result.target, 100, convergence);
     result.cappedStarts = fitted.cappedStarts;
     if (normalize) {
-        const Matrix pattern = scaleRows(a.multiply(fitted.transformation), rowLengths(loadings));
-        const Matrix t = leastSquaresTransformation(loadings, pattern);
-        copyElements(result.transformation, t);
-        copyElements(result.factorCorrelations, transformationCorrelations(t));
+        fitToPattern(result, loadings,
+                     scaleRows(a.multiply(fitted.transformation), rowLengths(loadings)));
     } else {
         copyElements(result.transformation, fitted.transformation);
         copyElements(result.factorCorrelations, fitted.factorCorrelations);
@@ -575,9 +580,7 @@ RoutineResult weightedPromaj(const Matrix& loadings, double convergence, int ran
     const Matrix prerotated = axes.weighted.multiply(simple.transformation);
     const RoutineResult inner = promajRotation(prerotated, convergence, false);
     const Matrix rotated = scaleRows(prerotated.multiply(inner.transformation), axes.undo);
-    const Matrix t = leastSquaresTransformation(loadings, rotated);
-    copyElements(result.transformation, t);
-    copyElements(result.factorCorrelations, transformationCorrelations(t));
+    fitToPattern(result, loadings, rotated);
     copyElements(result.target, inner.target);
     result.cappedStarts = simple.cappedStarts + inner.cappedStarts;
     return result;

@@ -312,13 +312,15 @@ void dispersionSection(RunState& s) {
         if (erased) writeSmoothingErased(s.out(), s.smoothingPasses, s.correlationsErased);
         return;
     }
+    DispersionType title = s.settings().dispersionType;
     if (s.smoothed) {
         writeSmoothingApplied(s.out());
         if (erased) writeSmoothingErased(s.out(), s.smoothingPasses, s.correlationsErased);
-        // The smoothed matrix is no longer a correlation matrix.
-        if (s.settings().dispersionType != UserMatrix) s.settings().dispersionType = Covariance;
+        // The smoothed matrix is no longer a correlation matrix, and its
+        // section says so; what later stages compute does not depend on it.
+        if (title != UserMatrix) title = Covariance;
     }
-    writeDispersionMatrix(s.out(), s.data(), s.R, s.settings().dispersionType);
+    writeDispersionMatrix(s.out(), s.data(), s.R, title);
 }
 
 // Determinant, Bartlett's statistic and KMO: on the Pearson correlations of

@@ -138,6 +138,8 @@ struct RunState {
     Matrix pattern;           // the solution: rotated pattern, or L
     Matrix phi;               // factor correlations of the solution
     int missingCount = 0;     // missing values in the analysed data
+    // IRT switched off for this run (the polychoric matrix fell back to Pearson).
+    bool irtOff = false;
     std::string warning;      // the report text of a failure ending
 
     // DataSet handles as they were before the run: those replaced during the
@@ -149,6 +151,8 @@ struct RunState {
     DataSet& data() { return session.data; }
     bool rawData() const { return session.settings.dispersionType != UserMatrix; }
     bool detailed() const { return session.settings.detailedOutput; }
+    // The IRT parameterization and EAP scores are computed in this run.
+    bool irt() const { return session.settings.irtParameterization && !irtOff; }
     // The common part whose diagonal holds the communalities: MRFA's reduced
     // matrix, otherwise L·Lᵀ.
     const Matrix& common() const { return M.valid() ? M : H; }

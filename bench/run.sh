@@ -63,7 +63,21 @@ polychoric() {
     fi
 }
 
-SCENARIOS=(core rotation extraction large polychoric)
+# The Hull method (Pearson, ULS, CFI) on the 2,500 x 25 six-point file of the
+# polychoric scenario: the upper bound's 500 normal samples of 2,500 x 25
+# dominate. Wall time and peak memory of the whole program.
+hull() {
+    local dir="$ROOT/bench/hull" data="$ROOT/bench/polychoric/likert2500.dat" timing
+    [ -f "$data" ] || python3 "$ROOT/bench/polychoric/make_data.py" "$data"
+    timing=$(mktemp)
+    (cd "$dir" && /usr/bin/time -o "$timing" -f "talvex Hull: %e s wall, %M KB peak" \
+        "$BUILD/talvex" --console <scenario.session >/dev/null 2>&1)
+    cat "$timing"
+    grep -A12 '^Number of   Goodness' "$dir/hull-output.txt" || true
+    rm -f "$timing" "$dir/hull-output.txt"
+}
+
+SCENARIOS=(core rotation extraction large polychoric hull)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

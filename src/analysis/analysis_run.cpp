@@ -7,6 +7,7 @@
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
 #include "data/data_files.h"
+#include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
 #include "stats/dispersion/adequacy.h"
 #include "stats/dispersion/correlation.h"
@@ -341,8 +342,8 @@ void explainedVariance(RunState& s) {
     if (s.detailed()) writeEigenvalueVariance(s.out(), s.R, s.k);
 }
 
-// MAP, Hull or parallel analysis (by paVariant); parallel analysis and the
-// Hull method are not part of this version.
+// MAP, Hull or parallel analysis (by paVariant); parallel analysis is not
+// part of this version.
 void numberOfFactors(RunState& s) {
     switch (s.settings().factorCountProcedure) {
         case MAP:
@@ -351,7 +352,8 @@ void numberOfFactors(RunState& s) {
             break;
         case Hull:
             stageText(s, "Computing HULL...");
-            s.out().write(kHullUnavailable);
+            hullMethod(s.data().analysedScores, s.R, s.n, s.settings().extractionMethod,
+                       s.settings().dispersionType, s.settings().hullIndex, s.out());
             break;
         case ParallelAnalysis:
             stageText(s, "Computing PA...");

@@ -31,10 +31,6 @@ inline constexpr const char* kParallelAnalysisUnavailable =
     "NOTE: Parallel analysis is not available in this version; no number of dimensions is "
     "advised.\n\n"
     "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kHullUnavailable =
-    "NOTE: The Hull method is not available in this version; no number of dimensions is "
-    "advised.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kSimplicityIndicesUnavailable =
     "NOTE: The simplicity indices are not available in this version.\n\n"
     "--------------------------------------------------------------------------------\n\n";

@@ -89,6 +89,15 @@ TEST(HullFormulas, RmseaByHand) {
     for (const auto& c : saturated) EXPECT_EQ(rmseaFromDiscrepancy(200, c.p, c.r, 3.0), 0.0) << c.p << " " << c.r;
 }
 
+TEST_F(HullTest, ZeroFactorRmseaTakesItsDeterminantFromQ) {
+    // R = I (trace 3) with Q equicorrelated 0.5, |Q| = 0.5²·2 = 0.5:
+    // F0 = 3 − ln 0.5 − 3 = ln 2; N = 101: chi² = ln 2·(100 − 11/6), df = 3.
+    Matrix q = constant(3, 3, 0.5);
+    for (int i = 0; i < 3; ++i) q[i][i] = 1.0;
+    const double chiSquare = std::log(2.0) * (100.0 - 11.0 / 6.0);
+    EXPECT_NEAR(hullZeroFactorFit(identity(3), q, 101, RMSEA), 1.0 - std::sqrt((chiSquare - 3.0) / 300.0), 1e-12);
+}
+
 // ---------------------------------------------------------------------------
 // Hull, scree test and advised number on hand-made curves.
 

@@ -13,21 +13,22 @@ out <- function(kind, name, values) {
 source("reference_sets.R")
 
 # The greatest lower bound by a method unrelated to the one tested: maximise
-# the error variance sum(psi) subject to S - diag(psi) positive semidefinite,
-# with the log-barrier sum(psi) + mu log det(S - diag(psi)) maximised by damped
-# Newton steps while mu falls to 1e-9 (the trace is then within p mu of the
-# optimum). Starts inside the cone at half the smallest eigenvalue of S.
+# the error variance sum(psi) subject to S - diag(psi) positive semidefinite
+# and psi >= 0, with the log-barrier
+# sum(psi) + mu (log det(S - diag(psi)) + sum(log(psi))) maximised by damped
+# Newton steps while mu falls to 1e-9 (the trace is then within 2 p mu of
+# the optimum). Starts inside at half the smallest eigenvalue of S.
 glb_barrier <- function(s) {
   objective <- function(psi, mu) {
     e <- eigen(s - diag(psi), symmetric = TRUE, only.values = TRUE)$values
-    if (min(e) <= 0) -Inf else sum(psi) + mu * sum(log(e))
+    if (min(e) <= 0 || min(psi) <= 0) -Inf else sum(psi) + mu * (sum(log(e)) + sum(log(psi)))
   }
   psi <- rep(0.5 * min(eigen(s, symmetric = TRUE, only.values = TRUE)$values), nrow(s))
   for (mu in 10^-(1:9)) {
     for (iteration in 1:500) {
       inv <- solve(s - diag(psi), tol = 0)
-      gradient <- 1 - mu * diag(inv)
-      step <- solve(inv * inv, gradient, tol = 0) / mu
+      gradient <- 1 - mu * diag(inv) + mu / psi
+      step <- solve(inv * inv + diag(1 / psi^2), gradient, tol = 0) / mu
       decrement <- sum(gradient * step)
       if (decrement < 1e-16) break
       t <- 1
@@ -38,6 +39,15 @@ glb_barrier <- function(s) {
     }
   }
   diag(s) - psi
+}
+
+# One-factor least-squares loadings of a covariance matrix: the off-diagonal
+# residual sum of squares minimised by BFGS from the correlation solution
+# rescaled (psych's fa with covar = TRUE does not reach this minimum here).
+uls_covariance <- function(s) {
+  loss <- function(l) { r <- s - outer(l, l); diag(r) <- 0; sum(r^2) }
+  start <- as.numeric(fa(cov2cor(s), 1, fm = "minres")$loadings[, 1]) * sqrt(diag(s))
+  optim(start, loss, method = "BFGS", control = list(reltol = 1e-16, maxit = 10000))$par
 }
 
 # Signs that reverse the variables keyed against the first one.
@@ -57,12 +67,14 @@ sets <- list(
 cat("# Produced by reliability_irt.R with R", as.character(getRversion()),
     "and psych", as.character(packageVersion("psych")), "\n")
 cat("# matrix NAME p S(row-major)\n")
-cat("# omega NAME   psych::omega(S, nfactors = 1, fm = 'minres', covar)$omega_h,\n")
-cat("#              (sum of reflected loadings)^2 / sum of the reflected S\n")
+cat("# omega NAME   correlations: psych::omega(S, nfactors = 1, fm = 'minres')$omega_h;\n")
+cat("#              covariances: (sum of reflected loadings)^2 / sum of the reflected S\n")
+cat("#              with the loadings of uls_covariance\n")
 cat("# alpha NAME   psych::alpha(cov2cor(S), keys = reversed items)$total$std.alpha\n")
-cat("# keys NAME    the reflection signs from the one-factor minres loadings\n")
+cat("# keys NAME    the reflection signs from those one-factor loadings\n")
 cat("# glb NAME glb trace h(1..p)   log-barrier interior point maximum of the error\n")
-cat("#              trace; glb = 1 - sum(psi) / sum(D S D)\n")
+cat("#              variance trace with psi >= 0;")
+cat(" glb = 1 - sum(psi) / sum(D S D)\n")
 cat("# glbfa NAME   psych::glb.fa(S, key)$glb (an approximation from minres communalities)\n")
 for (name in names(sets)) {
   s <- unname(sets[[name]]$s)
@@ -70,12 +82,17 @@ for (name in names(sets)) {
   covar <- sets[[name]]$covar
   p <- nrow(s)
   out("matrix", name, c(p, t(s)))
-  om <- suppressMessages(suppressWarnings(
-    omega(s, nfactors = 1, fm = "minres", covar = covar, plot = FALSE)))
-  l <- fa(s, 1, fm = "minres", covar = covar)$loadings[, 1]
-  d <- keys_of(l)
+  if (covar) {
+    l <- uls_covariance(s)
+    d <- keys_of(l)
+    omega_h <- sum(d * l)^2 / sum(diag(d) %*% s %*% diag(d))
+  } else {
+    om <- suppressMessages(suppressWarnings(omega(s, nfactors = 1, fm = "minres", plot = FALSE)))
+    d <- keys_of(fa(s, 1, fm = "minres")$loadings[, 1])
+    omega_h <- om$omega_h
+  }
   out("keys", name, d)
-  out("omega", name, om$omega_h)
+  out("omega", name, omega_h)
   reversed <- colnames(s)[d < 0]
   a <- suppressMessages(suppressWarnings(
     alpha(cov2cor(s), keys = if (length(reversed)) reversed else NULL, check.keys = FALSE)))

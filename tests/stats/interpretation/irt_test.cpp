@@ -101,6 +101,12 @@ TEST_F(IrtTest, MultidimensionalGradedByHand) {
     EXPECT_NEAR(irt.d[0][1], 0.2 / 0.6, 1e-12);
     EXPECT_NEAR(irt.d[0][2], 1.5, 1e-12);
     EXPECT_FALSE(irt.mdiff.valid());
+    // Three categories (two thresholds) are graded too.
+    const IrtMultidimensional three =
+        irtMultidimensional(fromRows({{0.8, 0.0}}), fromRows({{-0.3, 0.6}}), fromRows({{0.36}}));
+    EXPECT_NEAR(three.d[0][0], -0.5, 1e-12);
+    EXPECT_NEAR(three.d[0][1], 1.0, 1e-12);
+    EXPECT_FALSE(three.mdiff.valid());
 }
 
 // A uniqueness of 0 or below (a Heywood row) is replaced by 0.005 and the

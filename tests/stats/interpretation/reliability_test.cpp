@@ -148,33 +148,6 @@ TEST_F(ReliabilityTest, CoefficientsIgnoreReversedVariablesAndTheUnit) {
     EXPECT_NEAR(a.reduced.trace(), b.reduced.trace(), 1e-5 * s.trace());
 }
 
-// Alpha ignores the size of the loadings: only their signs relative to the
-// first one count, and a zero first loading reverses nothing.
-TEST_F(ReliabilityTest, ReflectionFollowsTheFirstLoading) {
-    MatrixScope scope;
-    struct Case {
-        Matrix loadings;
-        Matrix signs;
-    };
-    const Case cases[] = {
-        {fromRows({{0.5}, {-0.2}, {0.3}}), fromRows({{1}, {-1}, {1}})},
-        {fromRows({{-0.5}, {-0.2}, {0.3}}), fromRows({{1}, {1}, {-1}})},
-        {fromRows({{0.0}, {-0.2}, {0.3}}), fromRows({{1}, {1}, {1}})},
-        {fromRows({{0.4}, {0.0}, {-0.3}}), fromRows({{1}, {1}, {-1}})},
-    };
-    for (const Case& c : cases) EXPECT_EQ(testing::toText(reflectionSigns(c.loadings)), testing::toText(c.signs));
-}
-
-// Three variables, the middle one reversed: reflected correlations 0.5, 0.4
-// and 0.3 give r̄ = 0.4 and alpha = 1.2 / 1.8.
-TEST_F(ReliabilityTest, AlphaOfAReversedVariableByHand) {
-    MatrixScope scope;
-    const Matrix s = fromRows({{4.0, -2.0, 1.2}, {-2.0, 4.0, -0.8}, {1.2, -0.8, 1.0}});
-    // correlations: r12 = -0.5, r13 = 0.6, r23 = -0.4 (variances 4, 4, 1)
-    const Matrix loadings = fromRows({{0.8}, {-0.7}, {0.6}});
-    EXPECT_NEAR(standardizedAlpha(s, loadings), 3 * 0.5 / (2 * 0.5 + 1.0), 1e-12);
-}
-
 std::string reliabilitySection(const Matrix& s, int n, bool labels = false) {
     DataSet data;
     testing::numberVariables(data, s.rows(), 3);

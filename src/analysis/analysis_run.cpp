@@ -20,6 +20,8 @@
 #include "stats/extraction/mrfa.h"
 #include "stats/extraction/uls_pca.h"
 #include "stats/extraction/unrotated_solution.h"
+#include "stats/interpretation/irt.h"
+#include "stats/interpretation/reliability.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_report.h"
 #include "stats/rotation/target.h"
@@ -234,6 +236,8 @@ void polychoricDispersion(RunState& s) {
     if (record[0][0] > 0) writePolychoricPairsWarning(s.out(), data, failedPairList(record));
     if (!s.R.valid()) {
         writePolychoricFallbackWarning(s.out());
+        // Thresholds of the polychoric fit do not belong to Pearson loadings.
+        s.irtOff = true;
         s.settings().dispersionType = PearsonCorrelation;
         if (!s.pearson.valid()) s.pearson = correlationOf(data.analysedScores);
         s.R = s.pearson;
@@ -362,9 +366,8 @@ void numberOfFactors(RunState& s) {
     }
 }
 
-// Greatest lower bound and omega when no factors are extracted; not part of
-// this version, so the report says so.
-void reliabilityWithoutFactors(RunState& s) { s.out().write(kReliabilityUnavailable); }
+// Greatest lower bound and omega when no factors are extracted.
+void reliabilityWithoutFactors(RunState& s) { writeReliability(s.out(), s.data(), s.R, s.n); }
 
 // The common part, the reproduced matrix and the uniquenesses of L (of
 // MRFA's reduced matrix for MRFA).
@@ -519,22 +522,41 @@ RunEnding rotation(RunState& s) {
     return RunEnding::Continue;
 }
 
-// IRT parameterization (polychoric correlations only); not part of this
-// version.
+// IRT parameterization (polychoric correlations only): the unidimensional
+// one from L, the multidimensional one from the solution (the rotated
+// pattern under a simplicity or target rotation) with the uniquenesses of
+// the unrotated solution. Switched off, with a note, when the polychoric
+// matrix fell back to Pearson correlations.
 void irtParameterization(RunState& s) {
     if (!s.settings().irtParameterization) return;
+    if (s.irtOff) {
+        s.out().write(kIrtSwitchedOff);
+        return;
+    }
     stageText(s, "Computing TRI parameterization");
-    s.out().write(kIrtUnavailable);
+    const Matrix& thresholds = s.data().thresholds;
+    if (s.k == 1) {
+        writeIrtUnidimensional(s.out(), s.data(), irtUnidimensional(s.L, thresholds));
+        return;
+    }
+    MatrixScope scope;
+    Matrix psi(s.m, 1);
+    for (int i = 0; i < s.m; ++i) psi[i][0] = s.uniqueness[i][i];
+    writeIrtMultidimensional(s.out(), s.data(), irtMultidimensional(s.pattern, thresholds, psi));
 }
 
-// Greatest lower bound and omega for one factor or an oblique solution; not
-// part of this version.
+// Greatest lower bound and omega when the IRT parameterization is off: for
+// one factor, or for several after an oblique rotation (an oblique
+// simplicity method or an oblique target rotation, whichever was applied).
 void reliability(RunState& s) {
     const AnalysisSettings& settings = s.settings();
-    if (!settings.glbOmega || settings.irtParameterization) return;
-    if (s.k == 1 || (isOblique(settings.simplicityRotation) && s.k > 1)) {
+    if (!settings.glbOmega || s.irt()) return;
+    const bool obliqueSolution =
+        s.k > 1 && (settings.rotationKind == Target ? settings.targetRotation == ObliqueTarget
+                                                    : isOblique(settings.simplicityRotation));
+    if (s.k == 1 || obliqueSolution) {
         stageText(s, "Computing the greatest lower bound to reliability");
-        s.out().write(kReliabilityUnavailable);
+        writeReliability(s.out(), s.data(), s.R, s.n);
     }
 }
 

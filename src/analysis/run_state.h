@@ -34,12 +34,13 @@ inline constexpr const char* kParallelAnalysisUnavailable =
 inline constexpr const char* kSimplicityIndicesUnavailable =
     "NOTE: The simplicity indices are not available in this version.\n\n"
     "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kReliabilityUnavailable =
-    "NOTE: The greatest lower bound to reliability and omega are not available in this "
-    "version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kIrtUnavailable =
-    "NOTE: The IRT parameterization is not available in this version.\n\n"
+// Where the IRT section would be, when the polychoric matrix fell back to
+// Pearson correlations.
+inline constexpr const char* kIrtSwitchedOff =
+    "NOTE: The IRT parameterization (and the expected a posteriori scores) are switched off for "
+    "this analysis:\n"
+    "      the polychoric correlations could not be computed, and Pearson correlations were "
+    "analysed instead.\n\n"
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kSchmidLeimanUnavailable =
     "NOTE: The second-order and Schmid-Leiman solutions are not available in this version.\n\n"

@@ -316,6 +316,11 @@ TEST_F(FactorScoresTest, AHeywoodItemInPersonFitIsFlooredAtItsScale) {
     const PersonFit fit = personFitWithFloors(x);
     EXPECT_FALSE(fit.flooredItems.empty());
     for (int i = 0; i < 60; ++i) EXPECT_TRUE(std::isfinite(fit.lc[i][0])) << i;
+    // The floor is relative to the item's variance: a change of unit leaves
+    // the indices as they are.
+    const PersonFit small = personFitWithFloors(x.scale(0.01));
+    EXPECT_EQ(small.flooredItems, fit.flooredItems);
+    EXPECT_THAT(small.lc, MatrixNear(fit.lc, 1e-4));
 }
 
 }  // namespace

@@ -77,7 +77,13 @@ hull() {
     rm -f "$timing" "$dir/hull-output.txt"
 }
 
-SCENARIOS=(core rotation extraction large polychoric hull)
+# EAP scores of 2,500 participants x 15 items on 3 factors (3,375 grid
+# points each), and the least-squares scores of the same data.
+scores() {
+    "$BUILD/bench/bench_scores" --benchmark_filter="$FILTER"
+}
+
+SCENARIOS=(core rotation extraction large polychoric hull scores)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

@@ -49,12 +49,6 @@ inline constexpr const char* kImputationUnavailable =
     "NOTE: Multiple imputation of missing data is not available in this version; the "
     "participants without missing data are analysed.\n\n"
     "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kFactorScoresUnavailable =
-    "NOTE: Factor scores are not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kPersonFitUnavailable =
-    "NOTE: Person-fit indices are not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
 
 // Failure endings for data and matrices that cannot be analysed.

@@ -63,7 +63,13 @@ polychoric() {
     fi
 }
 
-SCENARIOS=(core rotation extraction large polychoric)
+# The simplicity indices (10,000 random rotations) of a 25 x 5 Promin
+# solution.
+simplicity() {
+    "$BUILD/bench/bench_simplicity" --benchmark_filter="$FILTER"
+}
+
+SCENARIOS=(core rotation extraction large polychoric simplicity)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

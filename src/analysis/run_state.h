@@ -35,18 +35,12 @@ inline constexpr const char* kHullUnavailable =
     "NOTE: The Hull method is not available in this version; no number of dimensions is "
     "advised.\n\n"
     "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kSimplicityIndicesUnavailable =
-    "NOTE: The simplicity indices are not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kReliabilityUnavailable =
     "NOTE: The greatest lower bound to reliability and omega are not available in this "
     "version.\n\n"
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kIrtUnavailable =
     "NOTE: The IRT parameterization is not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kSchmidLeimanUnavailable =
-    "NOTE: The second-order and Schmid-Leiman solutions are not available in this version.\n\n"
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kImputationUnavailable =
     "NOTE: Multiple imputation of missing data is not available in this version; the "

@@ -18,22 +18,20 @@ constexpr double kOffset = 0.000001;
 // Factor correlations up to this size are treated as orthogonal.
 constexpr double kObliqueThreshold = 0.1;
 
-// Centres every column of the row-major rows x m sample and scales it to
-// unit length; a column without variance becomes zeros (no correlation).
-void unitColumns(std::vector<double>& x, int rows, int m) {
-    for (int j = 0; j < m; ++j) {
-        double mean = 0.0;
-        for (int i = 0; i < rows; ++i) mean += x[static_cast<std::size_t>(i * m + j)];
-        mean /= rows;
-        double ss = 0.0;
-        for (int i = 0; i < rows; ++i) {
-            double& v = x[static_cast<std::size_t>(i * m + j)];
-            v -= mean;
-            ss += v * v;
-        }
-        const double scale = ss > 0 ? 1.0 / std::sqrt(ss) : 0.0;
-        for (int i = 0; i < rows; ++i) x[static_cast<std::size_t>(i * m + j)] *= scale;
+// Centres column j of the row-major rows x m sample and scales it to unit
+// length; a column without variance becomes zeros (no correlation).
+void unitColumn(std::vector<double>& x, int rows, int m, int j) {
+    double mean = 0.0;
+    for (int i = 0; i < rows; ++i) mean += x[static_cast<std::size_t>(i * m + j)];
+    mean /= rows;
+    double ss = 0.0;
+    for (int i = 0; i < rows; ++i) {
+        double& v = x[static_cast<std::size_t>(i * m + j)];
+        v -= mean;
+        ss += v * v;
     }
+    const double scale = ss > 0 ? 1.0 / std::sqrt(ss) : 0.0;
+    for (int i = 0; i < rows; ++i) x[static_cast<std::size_t>(i * m + j)] *= scale;
 }
 
 double correlation(const std::vector<double>& z, int rows, int m, int a, int b) {
@@ -43,15 +41,22 @@ double correlation(const std::vector<double>& z, int rows, int m, int a, int b) 
     return sum;
 }
 
-// The largest |r| among the columns of the standardised sample; the search
-// stops as soon as one reaches `stop`.
-double largestCorrelation(const std::vector<double>& z, int rows, int m, double stop) {
+// The largest |r| among the columns of the sample, standardising columns
+// 'ready' and above as it reaches them (columns below 'ready' are done);
+// the search stops as soon as one |r| reaches `stop`, since most draws are
+// rejected on their first few pairs.
+double largestCorrelation(std::vector<double>& z, int rows, int m, double stop, int& ready) {
     double largest = 0.0;
-    for (int a = 1; a < m; ++a)
+    for (int a = 0; a < m; ++a) {
+        if (a >= ready) {
+            unitColumn(z, rows, m, a);
+            ready = a + 1;
+        }
         for (int b = 0; b < a; ++b) {
             largest = std::max(largest, std::fabs(correlation(z, rows, m, a, b)));
             if (largest >= stop) return largest;
         }
+    }
     return largest;
 }
 
@@ -98,11 +103,11 @@ Matrix boundedRandomCorrelation(int m, double bound, bool& shrunk) {
     shrunk = false;
     for (int draw = 1;; ++draw) {
         fillRandomStart(z.data(), rows, m);
-        unitColumns(z, rows, m);
-        largest = largestCorrelation(z, rows, m, bound);
+        int ready = 0;
+        largest = largestCorrelation(z, rows, m, bound, ready);
         if (fullRankPossible && largest < bound) break;
         if (!fullRankPossible || draw >= kCorrelationDrawLimit) {
-            largest = largestCorrelation(z, rows, m, std::numeric_limits<double>::infinity());
+            largest = largestCorrelation(z, rows, m, std::numeric_limits<double>::infinity(), ready);
             shrunk = true;
             break;
         }

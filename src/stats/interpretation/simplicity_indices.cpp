@@ -123,42 +123,52 @@ Matrix boundedRandomCorrelation(int m, double bound, bool& shrunk) {
     return result;
 }
 
+SimplicityReference simplicityReference(const Matrix& pattern, const Matrix& factorCorrelations) {
+    SimplicityReference reference;
+    const int m = pattern.cols();
+    for (int a = 0; a < m; ++a)
+        for (int b = 0; b < m; ++b)
+            if (a != b) reference.delta = std::max(reference.delta, std::fabs(factorCorrelations[a][b]));
+    if (reference.delta > kObliqueThreshold) {
+        reference.pattern = pattern.multiply(factorCorrelations.sqrtSymmetric());
+    } else {
+        reference.pattern = pattern.copy();
+        reference.delta = 0.0;
+    }
+    return reference;
+}
+
+Matrix randomTransformation(int m, double delta, bool& shrunk) {
+    shrunk = false;
+    if (!(delta > 0)) return randomRotationStart(m);
+    Matrix t(m, m);
+    MatrixScope scope;
+    const Matrix cr = boundedRandomCorrelation(m, delta, shrunk);
+    Matrix u(m, m), s(m, 1), v(m, m);
+    cr.svd(u, s, v);
+    // Bc = diag(√s)·Vᵀ gives BcᵀBc = Cr, and (Bcᵀ)⁻¹ = diag(1/√s)·Vᵀ.
+    Matrix inverse(m, m);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j) inverse[i][j] = v[j][i] / std::sqrt(s[i][0]);
+    const Matrix product = randomRotationStart(m).multiply(inverse);
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < m; ++j) t[i][j] = product[i][j];
+    return t;
+}
+
 SimplicityIndices simplicityIndices(const Matrix& pattern, const Matrix& factorCorrelations) {
     SimplicityIndices result;
     result.loading = loadingSimplicity(pattern);
     result.bentler = bentlerSimplicity(pattern);
-    const int m = pattern.cols();
-    double delta = 0.0;
-    for (int a = 0; a < m; ++a)
-        for (int b = 0; b < m; ++b)
-            if (a != b) delta = std::max(delta, std::fabs(factorCorrelations[a][b]));
-
     MatrixScope scope;
-    Matrix reference = pattern;
-    if (delta > kObliqueThreshold)
-        reference = pattern.multiply(factorCorrelations.sqrtSymmetric());
-    else
-        delta = 0.0;
-
+    const SimplicityReference reference = simplicityReference(pattern, factorCorrelations);
     std::vector<double> loading(kSimplicityRotations), bentler(kSimplicityRotations);
     for (int k = 0; k < kSimplicityRotations; ++k) {
         MatrixScope rotation;
-        Matrix t;
-        if (delta > 0) {
-            bool shrunk = false;
-            const Matrix cr = boundedRandomCorrelation(m, delta, shrunk);
-            if (shrunk) ++result.shrunkMatrices;
-            Matrix u(m, m), s(m, 1), v(m, m);
-            cr.svd(u, s, v);
-            // Bc = diag(√s)·Vᵀ gives BcᵀBc = Cr, and (Bcᵀ)⁻¹ = diag(1/√s)·Vᵀ.
-            Matrix inverse(m, m);
-            for (int i = 0; i < m; ++i)
-                for (int j = 0; j < m; ++j) inverse[i][j] = v[j][i] / std::sqrt(s[i][0]);
-            t = randomRotationStart(m).multiply(inverse);
-        } else {
-            t = randomRotationStart(m);
-        }
-        const Matrix rotated = reference.multiply(t);
+        bool shrunk = false;
+        const Matrix t = randomTransformation(pattern.cols(), reference.delta, shrunk);
+        if (shrunk) ++result.shrunkMatrices;
+        const Matrix rotated = reference.pattern.multiply(t);
         loading[static_cast<std::size_t>(k)] = loadingSimplicity(rotated);
         bentler[static_cast<std::size_t>(k)] = bentlerSimplicity(rotated);
     }

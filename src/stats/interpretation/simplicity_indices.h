@@ -40,6 +40,20 @@ struct SimplicityIndices {
 // and within the bound; `shrunk` then says so.
 Matrix boundedRandomCorrelation(int m, double bound, bool& shrunk);
 
+// The pattern that the random rotations turn: P·Φ^½, whose orthogonal
+// factors keep the common part P·Φ·Pᵀ, with δ = the largest |Φᵢⱼ| off the
+// diagonal; P itself and δ = 0 when no |Φᵢⱼ| exceeds 0.1.
+struct SimplicityReference {
+    Matrix pattern;
+    double delta = 0.0;
+};
+SimplicityReference simplicityReference(const Matrix& pattern, const Matrix& factorCorrelations);
+
+// A random m x m transformation T = O·(Bcᵀ)⁻¹, O random orthogonal and
+// BcᵀBc = Cr a boundedRandomCorrelation(m, delta): the factors of P·T
+// correlate as Cr. With delta = 0, T = O.
+Matrix randomTransformation(int m, double delta, bool& shrunk);
+
 // LS and S of the pattern and their percentiles among kSimplicityRotations
 // random rotations of P·Φ^½ whose factors correlate below the largest
 // |Φᵢⱼ| (orthogonal rotations of P when no |Φᵢⱼ| exceeds 0.1).

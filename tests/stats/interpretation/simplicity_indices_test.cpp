@@ -112,6 +112,7 @@ TEST_F(SimplicityIndicesTest, DrawsAreBoundedAndResultsQualify) {
         {9, 0.01, kCorrelationDrawLimit, true},
         {10, 0.3, 1, true},
         {12, 0.9, 1, true},
+        {11, 1.0, 1, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("m = " + std::to_string(c.m) + ", bound " + std::to_string(c.bound));
@@ -134,6 +135,10 @@ TEST_F(SimplicityIndicesTest, DrawsAreBoundedAndResultsQualify) {
         while (randomState() != after && draws <= kCorrelationDrawLimit) {
             last = correlationOf(randomStartMatrix(kCorrelationSampleRows, c.m));
             ++draws;
+            // Every draw before the last was rightly rejected.
+            if (randomState() != after) {
+                EXPECT_GE(largestOffDiagonal(last), c.bound) << "draw " << draws;
+            }
         }
         EXPECT_EQ(randomState(), after);
         if (c.expectedDraws > 0) {
@@ -197,16 +202,44 @@ TEST_F(SimplicityIndicesTest, SmallCorrelationsUseOrthogonalRotationsOnly) {
     }
 }
 
-// The random rotations are a reference distribution: a pattern that is one
-// of them lands in the middle, not at an end.
-TEST_F(SimplicityIndicesTest, ARandomRotationOfASimplePatternIsNotExtreme) {
-    std::mt19937 gen(8);
-    Matrix turn = testing::randomMatrix(3, 3, gen).orthonormalizeColumns();
-    const Matrix turned = perfectlySimple(12, 3).multiply(turn);
-    const SimplicityIndices indices = simplicityIndices(turned, identity(3));
-    EXPECT_GT(indices.loadingPercentile, 1.0);
-    EXPECT_LT(indices.loadingPercentile, 99.0);
-    EXPECT_LT(indices.loading, 0.9);
+// The reference pattern keeps the common part with orthogonal factors,
+// P*·P*ᵀ = P·Φ·Pᵀ; correlations within ±0.1 leave P as it is.
+TEST_F(SimplicityIndicesTest, ReferencePatternKeepsTheCommonPart) {
+    std::mt19937 gen(4);
+    const Matrix p = testing::randomMatrix(8, 3, gen);
+    for (double phi : {0.45, -0.3, 0.1}) {
+        SCOPED_TRACE(phi);
+        Matrix f = identity(3);
+        f[0][1] = f[1][0] = phi;
+        f[1][2] = f[2][1] = phi / 2;
+        const SimplicityReference r = simplicityReference(p, f);
+        const bool oblique = std::fabs(phi) > 0.1;
+        EXPECT_DOUBLE_EQ(r.delta, oblique ? std::fabs(phi) : 0.0);
+        const Matrix common = oblique ? p.multiply(f).multiply(p.transpose())
+                                      : p.multiply(p.transpose());
+        EXPECT_THAT(r.pattern.multiply(r.pattern.transpose()), testing::MatrixNear(common, 1e-12));
+    }
+}
+
+// The factors of P·T correlate as the random matrix, T⁻¹T⁻ᵀ: unit diagonal
+// and every correlation within δ; with δ = 0, T is orthogonal.
+TEST_F(SimplicityIndicesTest, RandomTransformationsGiveBoundedCorrelations) {
+    for (int m : {2, 4, 11}) {
+        for (double delta : {0.0, 0.2, 0.5}) {
+            SCOPED_TRACE("m = " + std::to_string(m) + ", delta " + std::to_string(delta));
+            MatrixScope scope;
+            bool shrunk = false;
+            const Matrix t = randomTransformation(m, delta, shrunk);
+            if (delta == 0) {
+                EXPECT_THAT(t.transpose().multiply(t), testing::MatrixNear(identity(m), 1e-12));
+                continue;
+            }
+            const Matrix c = transformationCorrelations(t);
+            for (int j = 0; j < m; ++j) EXPECT_NEAR(c[j][j], 1.0, 1e-9);
+            EXPECT_LT(largestOffDiagonal(c), delta + 1e-9);
+            EXPECT_EQ(shrunk, m >= kCorrelationSampleRows);
+        }
+    }
 }
 
 }  // namespace

@@ -83,7 +83,13 @@ scores() {
     "$BUILD/bench/bench_scores" --benchmark_filter="$FILTER"
 }
 
-SCENARIOS=(core rotation extraction large polychoric hull scores)
+# The simplicity indices (10,000 random rotations) of a 25 x 5 Promin
+# solution.
+simplicity() {
+    "$BUILD/bench/bench_simplicity" --benchmark_filter="$FILTER"
+}
+
+SCENARIOS=(core rotation extraction large polychoric hull scores simplicity)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

@@ -25,6 +25,8 @@
 #include "stats/interpretation/irt.h"
 #include "stats/interpretation/reliability.h"
 #include "stats/interpretation/factor_scores.h"
+#include "stats/interpretation/second_order.h"
+#include "stats/interpretation/simplicity_indices.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_report.h"
 #include "stats/rotation/target.h"
@@ -515,7 +517,7 @@ RunEnding rotation(RunState& s) {
                          settings.extractionMethod, method, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), solution.cappedStarts);
     stageText(s, "Computing simplicity indices");
-    s.out().write(kSimplicityIndicesUnavailable);
+    writeSimplicityIndices(s.out(), simplicityIndices(s.pattern, s.phi));
     if (isOblique(method)) {
         writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
         if (s.detailed())
@@ -563,9 +565,13 @@ void reliability(RunState& s) {
     }
 }
 
-// Second-order factors and the Schmid-Leiman solution; not part of this
-// version.
-void schmidLeimanSolution(RunState& s) { s.out().write(kSchmidLeimanUnavailable); }
+// Second-order factors of the factor correlations and the Schmid-Leiman
+// solution, for the correlated factors of an oblique rotation.
+void schmidLeimanSolution(RunState& s) {
+    const int g = s.settings().secondOrderCount;
+    const SchmidLeimanSolution solution = computeSchmidLeiman(s.pattern, s.phi, g, s.n);
+    writeSchmidLeiman(s.out(), s.data(), solution, s.k, g);
+}
 
 // Distribution of the residuals (detailed output).
 void residuals(RunState& s) {
@@ -685,7 +691,8 @@ RunEnding analyse(RunState& s) {
         if (const RunEnding e = rotation(s); e != RunEnding::Continue) return e;
         irtParameterization(s);
         reliability(s);
-        if (s.settings().schmidLeiman) schmidLeimanSolution(s);
+        if (s.settings().schmidLeiman && obliqueSolution(s.settings(), s.k))
+            schmidLeimanSolution(s);
         if (s.detailed()) residuals(s);
         multipleImputation(s);
         factorScores(s);

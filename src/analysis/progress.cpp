@@ -23,14 +23,17 @@ void ProgressTicker::detach() {
 void ProgressTicker::tick() {
     ++count_;
     ++sinceStep_;
-    if (view_ != nullptr) view_->repaintProgress();
-    // The bar sweeps between 0 and 1000, one step every 501 ticks.
+    // The bar sweeps between 0 and 1000, one step every 501 ticks; the
+    // window is repainted only when the bar moves.
     if (sinceStep_ >= 501) {
         position_ += direction_;
         sinceStep_ = 0;
         if (position_ > 999) direction_ = -1;
         if (position_ < 1) direction_ = 1;
-        if (view_ != nullptr) view_->setProgressBar(position_, direction_);
+        if (view_ != nullptr) {
+            view_->setProgressBar(position_, direction_);
+            view_->repaintProgress();
+        }
     }
 }
 

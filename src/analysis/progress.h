@@ -23,7 +23,7 @@ public:
 class ProgressTicker {
 public:
     // Attaches a view: from now on every matrix construction ticks, and the
-    // view is repainted. detach() stops both.
+    // view is repainted whenever the bar moves. detach() stops both.
     void attach(ProgressView& view);
     void detach();
     bool shown() const { return view_ != nullptr; }

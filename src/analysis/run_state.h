@@ -31,9 +31,6 @@ inline constexpr const char* kParallelAnalysisUnavailable =
     "NOTE: Parallel analysis is not available in this version; no number of dimensions is "
     "advised.\n\n"
     "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kSimplicityIndicesUnavailable =
-    "NOTE: The simplicity indices are not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 // Where the IRT section would be, when the polychoric matrix fell back to
 // Pearson correlations.
 inline constexpr const char* kIrtSwitchedOff =
@@ -41,9 +38,6 @@ inline constexpr const char* kIrtSwitchedOff =
     "this analysis:\n"
     "      the polychoric correlations could not be computed, and Pearson correlations were "
     "analysed instead.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kSchmidLeimanUnavailable =
-    "NOTE: The second-order and Schmid-Leiman solutions are not available in this version.\n\n"
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kImputationUnavailable =
     "NOTE: Multiple imputation of missing data is not available in this version; the "

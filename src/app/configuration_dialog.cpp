@@ -368,7 +368,9 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
         flag("secondOrderCount");
         return false;
     }
-    s.schmidLeiman = obliqueWithFactors && s.secondOrderCount >= 1;
+    // Second-order factors need correlated first-order factors, whichever
+    // rotation kind gives them.
+    s.schmidLeiman = s.secondOrderCount >= 1 && obliqueSolution(s, s.factorCount);
 
     if (s.dispersionType == PolychoricCorrelation) {
         if (const auto problem = polychoricScoresProblem()) {

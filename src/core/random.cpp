@@ -40,17 +40,19 @@ Matrix randomUniformRange(int lo, int hi, int rows, int cols) {
     return u;
 }
 
-Matrix randomStartMatrix(int rows, int cols) {
-    Matrix m(rows, cols);
+void fillRandomStart(double* values, int rows, int cols) {
     // One draw ahead: each element uses the value drawn before it, and a
     // fresh value is drawn after every element (so rows·cols + 1 draws).
     int r = randomNext() % 1000;
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) {
-            m[i][j] = 2.0 * ((121 * r + 567) * 0.001 - 0.5);
-            r = randomNext() % 1000;
-        }
+    for (int i = 0; i < rows * cols; ++i) {
+        values[i] = 2.0 * ((121 * r + 567) * 0.001 - 0.5);
+        r = randomNext() % 1000;
     }
+}
+
+Matrix randomStartMatrix(int rows, int cols) {
+    Matrix m(rows, cols);
+    if (rows > 0 && cols > 0) fillRandomStart(m[0], rows, cols);
     return m;
 }
 

@@ -22,6 +22,9 @@ Matrix randomUniform(int rows, int cols);
 Matrix randomUniformRange(int lo, int hi, int rows, int cols);
 // Starting matrix for random rotation starts (only directions matter).
 Matrix randomStartMatrix(int rows, int cols);
+// The same values, row-major into rows·cols doubles, without a matrix (for
+// loops that draw millions of them).
+void fillRandomStart(double* values, int rows, int cols);
 // Standard normal deviates restricted to [-4, 4] by rejection, filled
 // column by column.
 Matrix randomNormalMatrix(int rows, int cols);

@@ -131,4 +131,10 @@ bool solutionRotated(const AnalysisSettings& s, int factorCount) {
     return factorCount > 1 && (s.rotationKind == Target || s.simplicityRotation > 0);
 }
 
+bool obliqueSolution(const AnalysisSettings& s, int factorCount) {
+    if (!solutionRotated(s, factorCount)) return false;
+    return s.rotationKind == Target ? s.targetRotation == ObliqueTarget
+                                    : isOblique(s.simplicityRotation);
+}
+
 }  // namespace talvex

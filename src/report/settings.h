@@ -128,5 +128,8 @@ void deriveSettings(AnalysisSettings& settings, bool irtChecked);
 // more than one factor and a target rotation or a simplicity method. Every
 // stage that uses the solution asks this one rule.
 bool solutionRotated(const AnalysisSettings& settings, int factorCount);
+// Whether the rotation that the run applies gives correlated factors: an
+// oblique simplicity method, or the oblique target rotation.
+bool obliqueSolution(const AnalysisSettings& settings, int factorCount);
 
 }  // namespace talvex

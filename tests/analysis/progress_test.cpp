@@ -32,5 +32,21 @@ TEST(ProgressTicker, BarBouncesBetweenZeroAndOneThousand) {
     ticker.detach();
 }
 
+// Matrices are created by the million in some stages: the window is
+// repainted when the bar moves, not at every tick.
+TEST(ProgressTicker, RepaintsOnlyWhenTheBarMoves) {
+    FakeRunHost view;
+    ProgressTicker ticker;
+    ticker.attach(view);
+    ticker.resetBar();
+    const int before = view.progressRepaints;
+    for (int i = 0; i < 500; ++i) ticker.tick();
+    EXPECT_EQ(view.progressRepaints, before);
+    for (int i = 500; i < 501 * 3 + 500; ++i) ticker.tick();  // ticks 501 .. 2003
+    EXPECT_EQ(view.progressRepaints, before + 3);
+    EXPECT_EQ(view.barPosition, 3);
+    ticker.detach();
+}
+
 }  // namespace
 }  // namespace talvex

@@ -556,10 +556,7 @@ void irtParameterization(RunState& s) {
 void reliability(RunState& s) {
     const AnalysisSettings& settings = s.settings();
     if (!settings.glbOmega || s.irt()) return;
-    const bool obliqueSolution =
-        s.k > 1 && (settings.rotationKind == Target ? settings.targetRotation == ObliqueTarget
-                                                    : isOblique(settings.simplicityRotation));
-    if (s.k == 1 || obliqueSolution) {
+    if (s.k == 1 || obliqueSolution(settings, s.k)) {
         stageText(s, "Computing the greatest lower bound to reliability");
         writeReliability(s.out(), s.data(), s.R, s.n);
     }

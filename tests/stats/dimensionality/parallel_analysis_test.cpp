@@ -1,0 +1,401 @@
+#include "stats/dimensionality/parallel_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/random.h"
+#include "stats/dispersion/polychoric.h"
+#include "stats/dispersion/correlation.h"
+#include "stats/dispersion/reference_inputs.h"
+#include "support/matrix_testing.h"
+#include "support/report_testing.h"
+
+namespace talvex {
+namespace {
+
+using testing::captureReport;
+using ParallelAnalysisTest = testing::PoolTest;
+using Values = std::vector<double>;
+
+TEST(ParallelAnalysisRules, PercentileRowIsTruncatedFromZero) {
+    const struct {
+        int k, percentile, row;
+    } cases[] = {
+        {1, 95, 0},     // a single replicate is its own percentile
+        {100, 95, 94},  // the 95th smallest of 100
+        {20, 95, 18},   // 19·0.95 = 18.05
+        {500, 95, 474}, // 499·0.95 = 474.05
+        {21, 95, 19},   // 20·0.95 = 19 exactly
+        {10, 50, 4},
+    };
+    for (const auto& c : cases) EXPECT_EQ(paPercentileRow(c.k, c.percentile), c.row) << c.k;
+}
+
+TEST(ParallelAnalysisRules, ColumnMeansAndPercentilesOfTheReplicates) {
+    // K = 5 rows, p = 2 columns, unsorted. Column 0 sorted: 1 2 3 4 10 (mean
+    // 4); column 1 sorted: -1 0 0.5 7 8 (mean 2.9). Row (5 - 1)·95/100 = 3.
+    const Values e = {3, 0.5, 10, 8, 1, -1, 4, 0, 2, 7};
+    Values mean, pct;
+    paColumnSummaries(e, 5, 2, 95, mean, pct);
+    EXPECT_DOUBLE_EQ(mean[0], 4.0);
+    EXPECT_DOUBLE_EQ(mean[1], 2.9);
+    EXPECT_DOUBLE_EQ(pct[0], 4.0);
+    EXPECT_DOUBLE_EQ(pct[1], 7.0);
+    // A 50th percentile takes row 2, the median of five.
+    paColumnSummaries(e, 5, 2, 50, mean, pct);
+    EXPECT_DOUBLE_EQ(pct[0], 3.0);
+    EXPECT_DOUBLE_EQ(pct[1], 0.5);
+}
+
+TEST(ParallelAnalysisRules, CountsOverAllVariablesAndOverTheLeadingRun) {
+    const struct {
+        Values real, reference;
+        int all, leading;
+    } cases[] = {
+        {{3, 0.5, 2}, {1, 1, 1}, 2, 1},  // a later value above is counted only over all
+        {{3, 2, 0.5}, {1, 1, 1}, 2, 2},
+        {{0.5, 2, 3}, {1, 1, 1}, 2, 0},
+        {{1, 1}, {1, 1}, 0, 0},          // equal is not above
+        {{2, 2}, {1, 1}, 2, 2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(paCountAbove(c.real, c.reference), c.all);
+        EXPECT_EQ(paLeadingRunAbove(c.real, c.reference), c.leading);
+    }
+}
+
+PaResult resultOf(Values real, Values mean, Values pct, int cMean, int cPct) {
+    PaResult r;
+    r.real = std::move(real);
+    r.mean = std::move(mean);
+    r.percentile = std::move(pct);
+    r.countMean = cMean;
+    r.countPercentile = cPct;
+    return r;
+}
+
+TEST(ParallelAnalysisRules, MarksOfTheTwoImplementations) {
+    // real, mean, percentile, counts, PCA marks, MRFA marks.
+    const struct {
+        PaResult r;
+        std::vector<int> pca, mrfa;
+    } cases[] = {
+        // Above both, then above the mean only, then below: counts differ.
+        {resultOf({5, 3, 1}, {2, 2, 2}, {4, 4, 4}, 2, 1), {2, 1, 0}, {2, 1, 0}},
+        // Counts equal: no "**" anywhere.
+        {resultOf({5, 3, 1}, {2, 2, 2}, {4, 4, 4}, 1, 1), {1, 1, 0}, {1, 1, 0}},
+        // A value above after one below: PCA marks it, MRFA has left the run.
+        {resultOf({5, 1, 6}, {2, 2, 2}, {4, 4, 4}, 1, 1), {1, 0, 1}, {1, 0, 0}},
+        // No percentile count: the leading run above the mean.
+        {resultOf({3, 3, 1, 3}, {2, 2, 2, 2}, {4, 4, 4, 4}, 2, 0), {1, 1, 0, 1}, {1, 1, 0, 0}},
+        // Nothing above the mean (cMean = 0) but above the percentile: the
+        // last rule marks "**" for the leading run only.
+        {resultOf({5, 1, 5}, {6, 6, 6}, {4, 4, 4}, 0, 1), {2, 0, 2}, {2, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(paPcaMarks(c.r), c.pca);
+        EXPECT_EQ(paMrfaMarks(c.r), c.mrfa);
+    }
+}
+
+TEST(ParallelAnalysisRules, VariantsMapToMethods) {
+    const struct {
+        int variant, method;
+        bool mrfa, polychoric, permutation;
+        int pearson;
+    } cases[] = {
+        {2, 6, false, false, false, 6},  {6, 6, false, false, false, 6},
+        {5, 5, false, false, true, 5},   {8, 8, false, true, true, 5},
+        {16, 16, true, false, false, 16}, {15, 15, true, false, true, 15},
+        {18, 18, true, true, true, 15},
+    };
+    for (const auto& c : cases) {
+        const int method = paMethodOf(c.variant);
+        EXPECT_EQ(method, c.method) << c.variant;
+        EXPECT_EQ(paUsesMrfa(method), c.mrfa) << c.variant;
+        EXPECT_EQ(paPolychoric(method), c.polychoric) << c.variant;
+        EXPECT_EQ(paPermutation(method), c.permutation) << c.variant;
+        EXPECT_EQ(paPearsonMethod(method), c.pearson) << c.variant;
+    }
+    for (int other : {0, 1, 3, 14, 17, 19}) EXPECT_EQ(paMethodOf(other), 0) << other;
+}
+
+TEST_F(ParallelAnalysisTest, PercentagesOfCommonVariance) {
+    // Eigenvalues 3 and 1 (r = 0.5 with communalities 2 on the diagonal:
+    // 2 ± 1): 75 % and 25 %.
+    const Values v = commonVariancePercentages(testing::fromRows({{2, 1}, {1, 2}}));
+    ASSERT_EQ(v.size(), 2u);
+    EXPECT_NEAR(v[0], 75.0, 1e-12);
+    EXPECT_NEAR(v[1], 25.0, 1e-12);
+}
+
+PaInput inputFor(const Matrix& x, const Matrix& r, int method, int n, int k) {
+    PaInput in;
+    in.x = x;
+    in.r = r;
+    in.method = method;
+    in.n = n;
+    in.randomMatrices = k;
+    return in;
+}
+
+// N x p scores of a clear structure: `factors` independent factors, each
+// measured by `per` variables with loading 0.7 (population correlation 0.49
+// within a factor, 0 between), from a generator apart from the program's
+// stream.
+Matrix structuredData(int n, int factors, int per, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::normal_distribution<double> z;
+    Matrix x(n, factors * per);
+    for (int i = 0; i < n; ++i) {
+        std::vector<double> f(static_cast<std::size_t>(factors));
+        for (double& v : f) v = z(gen);
+        for (int j = 0; j < factors * per; ++j)
+            x[i][j] = 0.7 * f[static_cast<std::size_t>(j / per)] + std::sqrt(1 - 0.49) * z(gen);
+    }
+    return x;
+}
+
+// The block of parallel_analysis_reference.txt for one matrix: the line
+// "NAME N P K NCOMP", then the rows real, mean, sd and q95.
+std::vector<Values> psychBlock(const std::string& name) {
+    std::ifstream in(testing::referencePath("parallel_analysis_reference.txt"));
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(name + " ", 0) == 0) break;
+    std::vector<Values> block;
+    for (int i = 0; i < 4 && std::getline(in, line); ++i) {
+        std::istringstream fields(line.substr(line.find(' ') + 1));
+        Values v;
+        double x;
+        while (fields >> x) v.push_back(x);
+        block.push_back(v);
+    }
+    return block;
+}
+
+TEST_F(ParallelAnalysisTest, ClassicalMeansAgreeWithPsychWithinSamplingError) {
+    // psych::fa.parallel(R, n.obs = N, fa = "pc", n.iter = 500): mean and sd
+    // of each random eigenvalue (parallel_analysis_reference.R). Both sides
+    // average independent normal samples, so their difference has a
+    // standard error sd·sqrt(1/K + 1/500). The advised numbers are the
+    // known structures: five personality factors in bfi25, Harman's four
+    // factors of the 24 tests (psych's own ncomp says 3 there, its 4th
+    // random mean 1.489 being below the real 1.502 all the same).
+    const struct {
+        const char* name;
+        int k, known;
+    } cases[] = {{"harman74", 200, 4}, {"bfi25", 40, 5}};
+    for (const auto& c : cases) {
+        const testing::ReferenceMatrix ref = testing::referenceCorrelation(c.name);
+        const std::vector<Values> psych = psychBlock(c.name);
+        const int p = ref.r.rows();
+        ASSERT_EQ(psych.size(), 4u);
+        ASSERT_EQ(psych[1].size(), static_cast<std::size_t>(p));
+        const PaResult r =
+            parallelAnalysisPcaValues(inputFor(Matrix(), ref.r, PaPcaPearsonNormal, ref.n, c.k));
+        for (int i = 0; i < p; ++i) {
+            EXPECT_NEAR(r.real[i], psych[0][i], 1e-8) << c.name << " " << i;
+            const double se = psych[2][i] * std::sqrt(1.0 / c.k + 1.0 / 500);
+            EXPECT_NEAR(r.mean[i], psych[1][i], 4 * se) << c.name << " eigenvalue " << i + 1;
+        }
+        EXPECT_EQ(r.countMean, c.known) << c.name;
+        EXPECT_EQ(paCountAbove(psych[0], psych[1]), c.known) << c.name;
+    }
+}
+
+TEST_F(ParallelAnalysisTest, ClearStructuresAreFoundByEveryVariant) {
+    // Three factors of four variables, N = 300: every implementation and
+    // sampling method advises 3 by the mean and by the percentile.
+    const Matrix x = structuredData(300, 3, 4, 7);
+    const Matrix r = correlationOf(x);
+    for (int method : {PaPcaPearsonNormal, PaPcaPearsonPermutation, PaMrfaPearsonNormal,
+                       PaMrfaPearsonPermutation}) {
+        const PaInput in = inputFor(x, r, method, 300, 20);
+        const PaResult res = paUsesMrfa(method) ? parallelAnalysisMrfaValues(in)
+                                                : parallelAnalysisPcaValues(in);
+        ASSERT_TRUE(res.converged) << method;
+        EXPECT_EQ(res.countMean, 3) << method;
+        EXPECT_EQ(res.countPercentile, 3) << method;
+        EXPECT_FALSE(res.switchedToPearson);
+    }
+}
+
+TEST_F(ParallelAnalysisTest, PolychoricVariantsOnLikertItems) {
+    // The same structure cut into five ordered categories.
+    Matrix x = structuredData(300, 3, 4, 11);
+    for (int i = 0; i < x.rows(); ++i)
+        for (int j = 0; j < x.cols(); ++j) {
+            const double v = x[i][j];
+            x[i][j] = 1 + (v > -1.2) + (v > -0.4) + (v > 0.4) + (v > 1.2);
+        }
+    const Matrix r = correlationOf(x);
+    for (int method : {PaPcaPolychoricPermutation, PaMrfaPolychoricPermutation}) {
+        PaInput in = inputFor(x, r, method, 300, 10);
+        in.low = constant(12, 1, 1);
+        in.high = constant(12, 1, 5);
+        const PaResult res = paUsesMrfa(method) ? parallelAnalysisMrfaValues(in)
+                                                : parallelAnalysisPcaValues(in);
+        EXPECT_EQ(res.countMean, 3) << method;
+        EXPECT_FALSE(res.switchedToPearson) << method;
+    }
+}
+
+// The polychoric pairs of the random data sets are shared between two
+// threads; the values must not depend on it.
+TEST_F(ParallelAnalysisTest, OneAndTwoThreadsGiveTheSameValues) {
+    Matrix x = structuredData(200, 2, 5, 13);
+    for (int i = 0; i < x.rows(); ++i)
+        for (int j = 0; j < x.cols(); ++j) x[i][j] = 1 + (x[i][j] > -0.8) + (x[i][j] > 0.2) + (x[i][j] > 1.0);
+    PaInput in = inputFor(x, correlationOf(x), PaMrfaPolychoricPermutation, 200, 4);
+    in.low = constant(10, 1, 1);
+    in.high = constant(10, 1, 4);
+    const char* saved = std::getenv("TALVEX_THREADS");
+    const std::string old = saved != nullptr ? saved : "";
+    const std::uint32_t state = randomState();
+    std::vector<PaResult> results;
+    std::vector<Matrix> matrices;
+    for (const char* threads : {"1", "2"}) {
+        setenv("TALVEX_THREADS", threads, 1);
+        restoreRandomState(state);
+        results.push_back(parallelAnalysisMrfaValues(in));
+        PolychoricBuffers buffers;
+        matrices.push_back(polychoricMatrixOnly(x, in.low, in.high, buffers));
+    }
+    if (saved != nullptr)
+        setenv("TALVEX_THREADS", old.c_str(), 1);
+    else
+        unsetenv("TALVEX_THREADS");
+    EXPECT_EQ(results[0].real, results[1].real);
+    EXPECT_EQ(results[0].mean, results[1].mean);
+    EXPECT_EQ(results[0].percentile, results[1].percentile);
+    for (int i = 0; i < 10; ++i)
+        for (int j = 0; j < 10; ++j) EXPECT_EQ(matrices[0][i][j], matrices[1][i][j]) << i << "," << j;
+}
+
+TEST_F(ParallelAnalysisTest, ACovarianceMatrixIsTakenInItsCorrelationForm) {
+    // Scaling the variables changes the covariances, not what is compared:
+    // same real values, and the same random draws give the same rows.
+    const Matrix x = structuredData(200, 2, 3, 5);
+    Matrix scaled = x.copy();
+    for (int i = 0; i < x.rows(); ++i)
+        for (int j = 0; j < x.cols(); ++j) scaled[i][j] *= 1.0 + j;
+    for (int method : {PaPcaPearsonPermutation, PaMrfaPearsonPermutation}) {
+        const std::uint32_t state = randomState();
+        const PaInput a = inputFor(x, correlationOf(x), method, 200, 5);
+        const PaResult ra = paUsesMrfa(method) ? parallelAnalysisMrfaValues(a) : parallelAnalysisPcaValues(a);
+        restoreRandomState(state);
+        const PaInput b = inputFor(scaled, covarianceOf(scaled), method, 200, 5);
+        const PaResult rb = paUsesMrfa(method) ? parallelAnalysisMrfaValues(b) : parallelAnalysisPcaValues(b);
+        for (std::size_t i = 0; i < ra.real.size(); ++i) {
+            EXPECT_NEAR(rb.real[i], ra.real[i], 1e-6) << method << " " << i;
+            EXPECT_NEAR(rb.mean[i], ra.mean[i], 1e-6) << method << " " << i;
+        }
+        EXPECT_EQ(rb.countMean, ra.countMean);
+    }
+}
+
+TEST_F(ParallelAnalysisTest, ProgressBeforeEveryReplicate) {
+    const Matrix x = structuredData(50, 1, 3, 3);
+    for (const auto& [k, expected] :
+         std::vector<std::pair<int, std::vector<int>>>{{1, {0}}, {3, {0, 33, 66}}, {4, {0, 25, 50, 75}}}) {
+        PaInput in = inputFor(x, correlationOf(x), PaPcaPearsonPermutation, 50, k);
+        std::vector<int> seen;
+        in.progress = [&seen](int percent) { seen.push_back(percent); };
+        parallelAnalysisPcaValues(in);
+        EXPECT_EQ(seen, expected) << k;
+    }
+}
+
+TEST_F(ParallelAnalysisTest, MrfaLastPercentagesNeverNegativeAndOneReplicate) {
+    // K = 1: the percentile row is the mean row, so the counts agree.
+    const Matrix x = structuredData(100, 2, 3, 9);
+    const PaResult r = parallelAnalysisMrfaValues(
+        inputFor(x, correlationOf(x), PaMrfaPearsonPermutation, 100, 1));
+    ASSERT_TRUE(r.converged);
+    EXPECT_EQ(r.mean, r.percentile);
+    EXPECT_EQ(r.countMean, r.countPercentile);
+    EXPECT_GE(r.real.back(), 0.0);
+    EXPECT_GE(r.mean.back(), 0.0);
+    double sum = 0.0;
+    for (double v : r.real) sum += v;
+    EXPECT_NEAR(sum, 100.0, 1e-6);
+}
+
+// Advised-number lines of the MRFA section by the two counts, and the
+// failure ending of each variant.
+TEST(ParallelAnalysisReport, MrfaAdvisedLinesAndEndings) {
+    const std::string tail = "\n\n" + testing::kSectionEnd;
+    const struct {
+        int cMean, cPct;
+        std::string advised;
+    } cases[] = {
+        {0, 0, "\n   Advised number of dimensions:    0"},
+        {2, 2, "\n*  Advised number of dimensions:    2"},
+        {2, 0, "\n*  Advised number of dimensions when mean is considered:             2"},
+        {0, 1, "\n** Advised number of dimensions when 95 percentile is considered:    1"},
+        {3, 1, "\n** Advised number of dimensions when 95 percentile is considered:    1"
+               "\n*  Advised number of dimensions when mean is considered:             3"},
+    };
+    PaInput in;
+    in.method = PaMrfaPearsonPermutation;
+    in.randomMatrices = 7;
+    for (const auto& c : cases) {
+        const PaResult r = resultOf({60, 40}, {50, 50}, {55, 45}, c.cMean, c.cPct);
+        const std::string text = captureReport([&](ReportWriter& w) { writeParallelAnalysisMrfa(w, in, r); });
+        EXPECT_EQ(text.substr(text.size() - c.advised.size() - tail.size()), c.advised + tail)
+            << c.cMean << " " << c.cPct;
+    }
+    PaResult failed;
+    failed.converged = false;
+    const std::string head =
+        "PARALLEL ANALYSIS (PA) BASED ON FACTOR ANALYSIS (MRFA)\n"
+        "(POLYCHORIC CORRELATION - RANDOM SAMPLES OBTAINED AS PERMUTATIONS OF THE ORIGINAL DATA)\n"
+        "Horn (1965)\n\n";
+    const std::string warning =
+        "WARNING: Parallel analysis could not converge. Please try an implementation of Parallel "
+        "Analysis based on Principal Components \n\n";
+    EXPECT_EQ(captureReport([&](ReportWriter& w) { writeParallelAnalysisMrfa(w, in, failed); }),
+              head + warning + testing::kSectionEnd);
+    in.method = PaMrfaPolychoricPermutation;
+    EXPECT_EQ(captureReport([&](ReportWriter& w) { writeParallelAnalysisMrfa(w, in, failed); }),
+              head + "\n" + warning + testing::kSectionEnd);
+}
+
+TEST(ParallelAnalysisReport, PearsonSwitchWarningFollowsTheMethodLine) {
+    PaInput in;
+    in.method = PaPcaPolychoricPermutation;
+    in.randomMatrices = 3;
+    PaResult r = resultOf({2}, {1}, {1.5}, 1, 1);
+    r.switchedToPearson = true;
+    const std::string text = captureReport([&](ReportWriter& w) { writeParallelAnalysisPca(w, in, r); });
+    EXPECT_NE(text.find("\tCorrelation matrices analized:                Polychoric correlation matrices\n"
+                        "\tNumber of random correlation matrices:        3\n"
+                        "\tMethod to obtain random correlation matrices: Permutation of the raw data "
+                        "(Buja & Eyuboglu, 1992)\n\n\n"
+                        "WARNING: Parallel analysis based on polychoric correlation could not converge.\n"
+                        "         It has been computed based on Pearson correlations\n\n"
+                        "Variable  Real-data"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(ParallelAnalysisTest, MrfaNeedsThreeVariables) {
+    for (int p : {1, 2}) {
+        const PaInput in = inputFor(Matrix(), identity(p), PaMrfaPearsonNormal, 50, 3);
+        const std::string text = captureReport([&](ReportWriter& w) { parallelAnalysisMrfa(w, in); });
+        EXPECT_NE(text.find("needs at least 3 variables; with " + std::to_string(p) + ","),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(text.find("Real-data"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace talvex

@@ -205,8 +205,9 @@ PaResult parallelAnalysisPcaValues(const PaInput& in) {
                 break;
             }
             if (polychoric) {
-                const Matrix c =
-                    smoothedIfNeeded(polychoricMatrixOnly(sample, in.low, in.high, buffers), in.n);
+                const Matrix c = in.sampleCorrelation
+                                     ? in.sampleCorrelation(sample, true)
+                                     : smoothedIfNeeded(polychoricMatrixOnly(sample, in.low, in.high, buffers), in.n);
                 if (!c.valid()) {
                     ++failures;
                     continue;
@@ -274,10 +275,12 @@ PaResult parallelAnalysisMrfaValues(const PaInput& in) {
                 replicate = -1;
                 break;
             }
-            const Matrix c = smoothedIfNeeded(
-                polychoric ? polychoricMatrixOnly(sample, in.low, in.high, buffers)
-                           : correlationOf(sample),
-                in.n);
+            const Matrix c =
+                in.sampleCorrelation
+                    ? in.sampleCorrelation(sample, polychoric)
+                    : smoothedIfNeeded(polychoric ? polychoricMatrixOnly(sample, in.low, in.high, buffers)
+                                                  : correlationOf(sample),
+                                       in.n);
             if (mrfaFailures == kPaAttempts) {
                 // The 26th data set is analysed and its result discarded.
                 if (c.valid()) mrfaPercentages(c, kPaRandomStarts, row);

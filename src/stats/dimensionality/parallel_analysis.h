@@ -54,6 +54,10 @@ struct PaInput {
     Matrix low, high;         // p x 1 lowest and highest scores (polychoric variants)
     // Called with trunc(100 k / K) before random data set k.
     std::function<void(int)> progress;
+    // Replaces the correlations of a random data set (polychoric or not),
+    // smoothed as needed; an empty matrix is a failure. For tests of the
+    // attempt rules; unset, the correlations are computed.
+    std::function<Matrix(const Matrix& sample, bool polychoric)> sampleCorrelation;
 };
 
 struct PaResult {

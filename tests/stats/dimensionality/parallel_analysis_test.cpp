@@ -11,6 +11,7 @@
 
 #include "core/random.h"
 #include "stats/dispersion/polychoric.h"
+#include "stats/extraction/mrfa.h"
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/reference_inputs.h"
 #include "support/matrix_testing.h"
@@ -301,6 +302,26 @@ TEST_F(ParallelAnalysisTest, ACovarianceMatrixIsTakenInItsCorrelationForm) {
     }
 }
 
+TEST_F(ParallelAnalysisTest, CountingRuleOfEachImplementation) {
+    // Three variables correlated 0.9 and five independent ones, N = 10: the
+    // real values fall steeply after the first and then stay level, while
+    // the random ones of so small a sample fall steadily, so later real
+    // values come back above the mean. PCA counts them, MRFA does not.
+    Matrix r = identity(8);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (i != j) r[i][j] = 0.9;
+    for (int method : {PaPcaPearsonNormal, PaMrfaPearsonNormal}) {
+        const PaInput in = inputFor(Matrix(), r, method, 10, 30);
+        const PaResult res = paUsesMrfa(method) ? parallelAnalysisMrfaValues(in)
+                                                : parallelAnalysisPcaValues(in);
+        const int all = paCountAbove(res.real, res.mean);
+        const int leading = paLeadingRunAbove(res.real, res.mean);
+        ASSERT_LT(leading, all) << method << ": the values do not come back above the mean";
+        EXPECT_EQ(res.countMean, paUsesMrfa(method) ? leading : all) << method;
+    }
+}
+
 TEST_F(ParallelAnalysisTest, ProgressBeforeEveryReplicate) {
     const Matrix x = structuredData(50, 1, 3, 3);
     for (const auto& [k, expected] :
@@ -326,6 +347,86 @@ TEST_F(ParallelAnalysisTest, MrfaLastPercentagesNeverNegativeAndOneReplicate) {
     double sum = 0.0;
     for (double v : r.real) sum += v;
     EXPECT_NEAR(sum, 100.0, 1e-6);
+}
+
+// Four items in three categories, 40 participants, for the attempt rules.
+Matrix smallOrdinal() {
+    Matrix x = structuredData(40, 1, 4, 17);
+    for (int i = 0; i < x.rows(); ++i)
+        for (int j = 0; j < x.cols(); ++j) x[i][j] = 1 + (x[i][j] > -0.5) + (x[i][j] > 0.5);
+    return x;
+}
+
+// The stream state after `samples` permutations of x from `start`, after
+// first the real data's MRFA when `realMrfa` is given.
+std::uint32_t stateAfter(std::uint32_t start, const Matrix& x, int samples, const Matrix& realMrfa = Matrix()) {
+    MatrixScope scope;
+    restoreRandomState(start);
+    if (realMrfa.valid()) extractMrfa(realMrfa, realMrfa.rows() - 1, kPaRealStarts);
+    for (int i = 0; i < samples; ++i) permuteColumns(x);
+    return randomState();
+}
+
+TEST_F(ParallelAnalysisTest, TwentyFivePolychoricFailuresSwitchToPearsonAndRestart) {
+    const Matrix x = smallOrdinal();
+    // The real matrix given is the identity, so the switch shows in the
+    // real values: they become the eigenvalues of the data's Pearson matrix.
+    PaInput in = inputFor(x, identity(4), PaPcaPolychoricPermutation, 40, 3);
+    in.low = constant(4, 1, 1);
+    in.high = constant(4, 1, 3);
+    int polychoricCalls = 0;
+    in.sampleCorrelation = [&](const Matrix&, bool polychoric) {
+        polychoricCalls += polychoric;
+        return Matrix();
+    };
+    std::vector<int> progress;
+    in.progress = [&progress](int p) { progress.push_back(p); };
+    const std::uint32_t start = randomState();
+    const PaResult r = parallelAnalysisPcaValues(in);
+    EXPECT_TRUE(r.switchedToPearson);
+    EXPECT_EQ(polychoricCalls, 25);
+    // 25 failed data sets, the discarded 26th, then the three replicates
+    // made again with Pearson correlations.
+    EXPECT_EQ(randomState(), stateAfter(start, x, 29));
+    // Failed attempts do not advance the percentage; the restart begins at 0.
+    EXPECT_EQ(progress, (std::vector<int>{0, 0, 33, 66}));
+    EXPECT_GT(r.real[0], 1.5);
+    EXPECT_NEAR(r.real[0] + r.real[1] + r.real[2] + r.real[3], 4.0, 1e-12);
+}
+
+TEST_F(ParallelAnalysisTest, FailuresAreCountedForEachReplicateApart) {
+    // 24 polychoric failures before every success: never a switch.
+    const Matrix x = smallOrdinal();
+    PaInput in = inputFor(x, correlationOf(x), PaMrfaPolychoricPermutation, 40, 3);
+    in.low = constant(4, 1, 1);
+    in.high = constant(4, 1, 3);
+    int calls = 0;
+    in.sampleCorrelation = [&](const Matrix& sample, bool) {
+        return ++calls % 25 == 0 ? correlationOf(sample) : Matrix();
+    };
+    const PaResult r = parallelAnalysisMrfaValues(in);
+    EXPECT_TRUE(r.converged);
+    EXPECT_FALSE(r.switchedToPearson);
+    EXPECT_EQ(calls, 75);
+}
+
+TEST_F(ParallelAnalysisTest, TwentyFiveMrfaFailuresEndTheAnalysis) {
+    // A random matrix that cannot be formed counts as a failed MRFA in the
+    // Pearson variant; the 26th data set is drawn and analysed, then the
+    // analysis gives up.
+    const Matrix x = smallOrdinal();
+    const Matrix r = correlationOf(x);
+    PaInput in = inputFor(x, r, PaMrfaPearsonPermutation, 40, 3);
+    int calls = 0;
+    in.sampleCorrelation = [&](const Matrix&, bool) {
+        ++calls;
+        return Matrix();
+    };
+    const std::uint32_t start = randomState();
+    const PaResult result = parallelAnalysisMrfaValues(in);
+    EXPECT_FALSE(result.converged);
+    EXPECT_EQ(calls, 26);
+    EXPECT_EQ(randomState(), stateAfter(start, x, 26, r));
 }
 
 // Advised-number lines of the MRFA section by the two counts, and the

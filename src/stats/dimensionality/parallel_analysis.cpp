@@ -1,6 +1,7 @@
 #include "stats/dimensionality/parallel_analysis.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/random.h"
 #include "report/report_writer.h"
@@ -168,6 +169,11 @@ void summarize(PaResult& result, const std::vector<double>& e, const PaInput& in
 
 }  // namespace
 
+void paClampLastPercentages(PaResult& result) {
+    for (std::vector<double>* v : {&result.real, &result.mean, &result.percentile})
+        if (!v->empty() && std::signbit(v->back())) v->back() = 0.0;
+}
+
 std::vector<double> commonVariancePercentages(const Matrix& reduced) {
     std::vector<double> values = eigenvaluesOf(reduced);
     double sum = 0.0;
@@ -302,9 +308,7 @@ PaResult parallelAnalysisMrfaValues(const PaInput& in) {
     summarize(result, e, in);
     result.countMean = paLeadingRunAbove(result.real, result.mean);
     result.countPercentile = paLeadingRunAbove(result.real, result.percentile);
-    // The last percentage is a rounding residue of 0 and never prints negative.
-    for (std::vector<double>* v : {&result.real, &result.mean, &result.percentile})
-        if (!v->empty() && v->back() < 0.0) v->back() = 0.0;
+    paClampLastPercentages(result);
     return result;
 }
 

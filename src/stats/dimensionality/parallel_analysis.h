@@ -83,6 +83,10 @@ int paLeadingRunAbove(const std::vector<double>& real, const std::vector<double>
 std::vector<int> paPcaMarks(const PaResult& result);
 std::vector<int> paMrfaMarks(const PaResult& result);
 
+// Sets the last real, mean and percentile percentages to 0 when they are
+// negative (a rounding residue of 0, -0 included).
+void paClampLastPercentages(PaResult& result);
+
 // 100·λᵢ/Σλ for the eigenvalues of a symmetric matrix, decreasing.
 std::vector<double> commonVariancePercentages(const Matrix& reduced);
 

@@ -89,7 +89,39 @@ simplicity() {
     "$BUILD/bench/bench_simplicity" --benchmark_filter="$FILTER"
 }
 
-SCENARIOS=(core rotation extraction large polychoric hull scores simplicity)
+# Parallel analysis on the same 2,500 x 25 six-point file: optimal PA (MRFA,
+# polychoric correlations, permutations) and classical PA (principal
+# components, Pearson correlations, normal samples), 500 random matrices
+# each, with one and with two threads (TALVEX_THREADS), the whole program
+# with no factors extracted; then psych::fa.parallel on the same file
+# (bench/pa/psych_timing.R, which says how n.iter = 20 is extrapolated).
+pa() {
+    local dir="$ROOT/bench/pa" data="$ROOT/bench/polychoric/likert2500.dat" work timing which threads
+    [ -f "$data" ] || python3 "$ROOT/bench/polychoric/make_data.py" "$data"
+    work=$(mktemp -d)
+    ln -s "$data" "$work/likert2500.dat"
+    timing=$(mktemp)
+    for which in optimal classical; do
+        for threads in 1 2; do
+            (cd "$work" && TALVEX_THREADS=$threads /usr/bin/time -o "$timing" \
+                -f "talvex $which PA, $threads thread(s): %e s wall" \
+                "$BUILD/talvex" --console <"$dir/$which.session" >/dev/null 2>&1)
+            cat "$timing"
+            grep -v "^ *Date:\|^ *Time:\|^Computing time" "$work/pa-$which-output.txt" >"$work/$which-$threads.txt"
+        done
+        if cmp -s "$work/$which-1.txt" "$work/$which-2.txt"; then
+            echo "talvex $which PA: reports with 1 and 2 threads identical"
+        else
+            echo "talvex $which PA: reports with 1 and 2 threads DIFFER"
+        fi
+    done
+    if command -v Rscript >/dev/null && Rscript -e 'library(psych)' >/dev/null 2>&1; then
+        Rscript "$dir/psych_timing.R" "$data"
+    fi
+    rm -rf "$work" "$timing"
+}
+
+SCENARIOS=(core rotation extraction large polychoric hull scores simplicity pa)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

@@ -11,6 +11,7 @@
 #include "data/data_files.h"
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
+#include "stats/dimensionality/parallel_analysis.h"
 #include "stats/dispersion/adequacy.h"
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/degeneracy.h"
@@ -351,8 +352,40 @@ void explainedVariance(RunState& s) {
     if (s.detailed()) writeEigenvalueVariance(s.out(), s.R, s.k);
 }
 
-// MAP, Hull or parallel analysis (by paVariant); parallel analysis is not
-// part of this version.
+// Parallel analysis by paVariant, on the correlation form of R. The
+// correlations of the random data follow the dispersion type analysed now:
+// after the run fell back from polychoric to Pearson correlations, the
+// random data get Pearson correlations too.
+void parallelAnalysis(RunState& s) {
+    const AnalysisSettings& settings = s.settings();
+    int method = paMethodOf(settings.paVariant);
+    if (method == 0) return;
+    if (paPolychoric(method) && settings.dispersionType != PolychoricCorrelation)
+        method = paPearsonMethod(method);
+    if (s.n < 2 || (!s.rawData() && paPermutation(method))) {
+        writePaNoSampleSize(s.out());
+        return;
+    }
+    PaInput input;
+    input.x = s.rawData() ? s.data().analysedScores : Matrix();
+    input.r = s.R;
+    input.method = method;
+    input.n = s.n;
+    input.randomMatrices = settings.paRandomMatrices;
+    input.percentile = 95;
+    if (paPolychoric(method)) {
+        input.low = constant(s.m, 1, settings.lowestScore);
+        input.high = constant(s.m, 1, settings.highestScore);
+    }
+    ProgressTicker& ticker = s.session.ticker;
+    input.progress = [&ticker](int percent) { ticker.reportPercent(percent); };
+    if (paUsesMrfa(method))
+        parallelAnalysisMrfa(s.out(), input);
+    else
+        parallelAnalysisPca(s.out(), input);
+}
+
+// MAP, Hull or parallel analysis (by paVariant).
 void numberOfFactors(RunState& s) {
     switch (s.settings().factorCountProcedure) {
         case MAP:
@@ -366,7 +399,7 @@ void numberOfFactors(RunState& s) {
             break;
         case ParallelAnalysis:
             stageText(s, "Computing PA...");
-            s.out().write(kParallelAnalysisUnavailable);
+            parallelAnalysis(s);
             break;
     }
 }

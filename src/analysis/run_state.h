@@ -27,10 +27,6 @@ inline constexpr const char* kMlWarning =
 inline constexpr const char* kMrfaWarning =
     "WARNING: MRFA extraction method could not converge. Please try ULS or PCA.\n\n";
 // Stages that are not part of this version yet.
-inline constexpr const char* kParallelAnalysisUnavailable =
-    "NOTE: Parallel analysis is not available in this version; no number of dimensions is "
-    "advised.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 // Where the IRT section would be, when the polychoric matrix fell back to
 // Pearson correlations.
 inline constexpr const char* kIrtSwitchedOff =

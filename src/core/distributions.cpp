@@ -342,24 +342,22 @@ double upperTailHighCorrelation(double h, double k, double rho) {
     return upperNormal(std::max(h, k)) - integral / kTwoPi;
 }
 
+// P(X > h, Y > k) for |rho| < 0.925:
+// Φ(-h)Φ(-k) + 1/(2π) ∫₀^asin(rho) exp(-(h² + k² - 2hk sinθ)/(2cos²θ)) dθ.
+double upperTailModerate(double h, double k, const BivariateNormalRho& r) {
+    const double hs = (h * h + k * k) / 2.0;
+    const double hk = h * k;
+    double integral = 0.0;
+    for (int i = 0; i < r.nodes; ++i)
+        integral += r.weights[i] * std::exp((r.sine[i] * hk - hs) / r.cosineSquared[i]);
+    return upperNormal(h) * upperNormal(k) + r.half * integral / kTwoPi;
+}
+
 // P(X > h, Y > k) for |rho| <= 1.
 double upperTail(double h, double k, double rho) {
     if (rho >= 1.0) return upperNormal(std::max(h, k));
     if (rho <= -1.0) return std::max(0.0, upperNormal(h) - upperNormal(-k));
-    if (std::fabs(rho) < 0.925) {
-        // Φ(-h)Φ(-k) + 1/(2π) ∫₀^asin(rho) exp(-(h² + k² - 2hk sinθ)/(2cos²θ)) dθ.
-        const GaussRule& rule = gaussRule(std::fabs(rho) < 0.3 ? 6 : (std::fabs(rho) < 0.75 ? 12 : 20));
-        const double angle = std::asin(rho);
-        const double half = angle / 2.0;
-        const double hs = (h * h + k * k) / 2.0;
-        const double hk = h * k;
-        double integral = 0.0;
-        for (std::size_t i = 0; i < rule.nodes.size(); ++i) {
-            const double s = std::sin(half * (rule.nodes[i] + 1.0));
-            integral += rule.weights[i] * std::exp((s * hk - hs) / (1.0 - s * s));
-        }
-        return upperNormal(h) * upperNormal(k) + half * integral / kTwoPi;
-    }
+    if (std::fabs(rho) < 0.925) return upperTailModerate(h, k, bivariateNormalRho(rho));
     if (rho > 0.0) return upperTailHighCorrelation(h, k, rho);
     // P(X > h, Y > k) = P(X > h) - P(X > h, -Y > -k), corr(X, -Y) = -rho.
     return upperNormal(h) - upperTailHighCorrelation(h, -k, -rho);
@@ -367,8 +365,30 @@ double upperTail(double h, double k, double rho) {
 
 }  // namespace
 
+BivariateNormalRho bivariateNormalRho(double rho) {
+    BivariateNormalRho r;
+    r.rho = rho;
+    if (!(std::fabs(rho) < 0.925)) return r;
+    const GaussRule& rule = gaussRule(std::fabs(rho) < 0.3 ? 6 : (std::fabs(rho) < 0.75 ? 12 : 20));
+    r.half = std::asin(rho) / 2.0;
+    r.nodes = static_cast<int>(rule.nodes.size());
+    r.weights = rule.weights.data();
+    for (int i = 0; i < r.nodes; ++i) {
+        const double s = std::sin(r.half * (rule.nodes[static_cast<std::size_t>(i)] + 1.0));
+        r.sine[i] = s;
+        r.cosineSquared[i] = 1.0 - s * s;
+    }
+    return r;
+}
+
 double bivariateNormalCdf(double h, double k, double rho) {
     const double p = upperTail(-h, -k, rho);
+    return p < 0.0 ? 0.0 : (p > 1.0 ? 1.0 : p);
+}
+
+double bivariateNormalCdf(double h, double k, const BivariateNormalRho& rho) {
+    if (rho.nodes == 0) return bivariateNormalCdf(h, k, rho.rho);
+    const double p = upperTailModerate(-h, -k, rho);
     return p < 0.0 ? 0.0 : (p > 1.0 ? 1.0 : p);
 }
 

@@ -38,4 +38,17 @@ double bivariateUpperTail(double h, double k, double rho);
 // in closed form. Univariate tails through std::erfc. |rho| must be <= 1.
 double bivariateNormalCdf(double h, double k, double rho);
 
+// What bivariateNormalCdf computes from rho alone (the sines at the
+// quadrature nodes), for many (h, k) at one rho: the same value, bit for bit.
+struct BivariateNormalRho {
+    double rho = 0.0;
+    double half = 0.0;   // asin(rho)/2
+    int nodes = 0;       // 0 when |rho| >= 0.925
+    double sine[20] = {};
+    double cosineSquared[20] = {};  // 1 - sine²
+    const double* weights = nullptr;
+};
+BivariateNormalRho bivariateNormalRho(double rho);
+double bivariateNormalCdf(double h, double k, const BivariateNormalRho& rho);
+
 }  // namespace talvex

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "core/distributions.h"
@@ -81,16 +81,28 @@ Matrix permuteColumns(const Matrix& x) {
     const int r = x.rows();
     const int c = x.cols();
     Matrix result(r, c);
-    MatrixScope scope;
-    const Matrix keys = randomUniform(r, c);
-    std::vector<int> order(static_cast<std::size_t>(r));
+    // One uniform key per cell, drawn row by row; the key is the 15-bit
+    // value itself (the uniform is that value divided by 32767).
+    std::vector<int> keys(static_cast<std::size_t>(r) * static_cast<std::size_t>(c));
+    for (int& key : keys) key = randomNext();
+    // Each column's rows in increasing order of their keys, tied keys in row
+    // order (so every row is used exactly once: a true permutation), by two
+    // stable counting passes over the low and the high byte of the key.
+    std::vector<int> order(static_cast<std::size_t>(r)), swap(static_cast<std::size_t>(r));
+    std::vector<int> column(static_cast<std::size_t>(r));
     for (int j = 0; j < c; ++j) {
-        std::iota(order.begin(), order.end(), 0);
-        // Stable, so tied keys keep their row order and every row is used
-        // exactly once: the column is a true permutation.
-        std::stable_sort(order.begin(), order.end(),
-                         [&keys, j](int a, int b) { return keys[a][j] < keys[b][j]; });
-        for (int i = 0; i < r; ++i) result[i][j] = x[order[static_cast<std::size_t>(i)]][j];
+        for (int i = 0; i < r; ++i)
+            column[static_cast<std::size_t>(i)] =
+                keys[static_cast<std::size_t>(i) * static_cast<std::size_t>(c) + static_cast<std::size_t>(j)];
+        for (int i = 0; i < r; ++i) swap[static_cast<std::size_t>(i)] = i;
+        for (int shift : {0, 8}) {
+            std::size_t counts[257] = {};
+            for (int row : swap) ++counts[((column[static_cast<std::size_t>(row)] >> shift) & 0xFF) + 1];
+            for (int b = 0; b < 256; ++b) counts[b + 1] += counts[b];
+            for (int row : swap) order[counts[(column[static_cast<std::size_t>(row)] >> shift) & 0xFF]++] = row;
+            std::swap(order, swap);
+        }
+        for (int i = 0; i < r; ++i) result[i][j] = x[swap[static_cast<std::size_t>(i)]][j];
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/distributions.h"
+#include "core/parallel_for.h"
 #include "stats/dispersion/correlation.h"
 
 namespace talvex {
@@ -33,6 +34,8 @@ double normalLower(double x) { return 0.5 * std::erfc(-x * 0.7071067811865476); 
 void fillCorners(const double* a, const double* b, int ki, int kj, double rho, double* corners,
                  double* densities) {
     const int width = kj + 1;
+    // The quadrature of Φ₂ depends on rho alone: once for all the corners.
+    const BivariateNormalRho atRho = bivariateNormalRho(rho);
     for (int c = 0; c <= ki; ++c) {
         for (int t = 0; t <= kj; ++t) {
             double f = 0.0, d = 0.0;
@@ -45,7 +48,7 @@ void fillCorners(const double* a, const double* b, int ki, int kj, double rho, d
             } else if (t == kj) {
                 f = normalLower(a[c]);
             } else {
-                f = bivariateNormalCdf(a[c], b[t], rho);
+                f = bivariateNormalCdf(a[c], b[t], atRho);
                 d = bivariateNormalDensity(a[c], b[t], rho);
             }
             corners[c * width + t] = f;
@@ -299,17 +302,25 @@ Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& hi
     MatrixScope scope;
     const Matrix pearson = correlationOf(x);
     const Layout layout = categorize(x, low, high, buffers.categories);
-    for (int i = 0; i < m; ++i) {
-        for (int j = i + 1; j < m; ++j) {
+    std::vector<std::pair<int, int>> pairs;
+    for (int i = 0; i < m; ++i)
+        for (int j = i + 1; j < m; ++j) pairs.emplace_back(i, j);
+    // Each pair is estimated on its own, so the pairs are shared between
+    // threads; the second thread has its own working storage.
+    PolychoricBuffers second;
+    parallelFor(static_cast<int>(pairs.size()), 8, [&](int begin, int end, int slot) {
+        PolychoricBuffers& own = slot == 0 ? buffers : second;
+        for (int q = begin; q < end; ++q) {
+            const auto [i, j] = pairs[static_cast<std::size_t>(q)];
             bool failed = false;
             const double estimate = estimatePair(
                 column(buffers.categories, layout, i), column(buffers.categories, layout, j),
                 layout.n, layout.k, layout.itemCategories[static_cast<std::size_t>(i)],
-                layout.itemCategories[static_cast<std::size_t>(j)], pearson[i][j], buffers,
-                nullptr, failed);
+                layout.itemCategories[static_cast<std::size_t>(j)], pearson[i][j], own, nullptr,
+                failed);
             r[i][j] = r[j][i] = failed ? pearson[i][j] : estimate;
         }
-    }
+    });
     return r;
 }
 

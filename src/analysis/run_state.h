@@ -14,6 +14,7 @@
 #include "report/report_writer.h"
 #include "analysis/session.h"
 #include "core/matrix.h"
+#include "stats/imputation/imputed_analysis.h"
 
 namespace talvex {
 
@@ -47,10 +48,6 @@ inline constexpr const char* kIrtUnavailable =
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kSchmidLeimanUnavailable =
     "NOTE: The second-order and Schmid-Leiman solutions are not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kImputationUnavailable =
-    "NOTE: Multiple imputation of missing data is not available in this version; the "
-    "participants without missing data are analysed.\n\n"
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kFactorScoresUnavailable =
     "NOTE: Factor scores are not available in this version.\n\n"
@@ -141,6 +138,9 @@ struct RunState {
     // IRT switched off for this run (the polychoric matrix fell back to Pearson).
     bool irtOff = false;
     std::string warning;      // the report text of a failure ending
+    // The analyses of the imputed data sets (missing count above 0), which
+    // the scores and person-fit stages use.
+    std::optional<ImputedAnalysis> imputed;
 
     // DataSet handles as they were before the run: those replaced during the
     // run refer to matrices of the run's scope and are cleared when it closes.

@@ -22,6 +22,7 @@
 #include "stats/imputation/consensus.h"
 #include "stats/imputation/hot_deck.h"
 #include "stats/imputation/imputed_analysis.h"
+#include "stats/interpretation/factor_scores.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_report.h"
 #include "stats/rotation/target.h"
@@ -580,18 +581,69 @@ void multipleImputation(RunState& s) {
                    s.imputed->consensusFactorCorrelations);
 }
 
-// Least-squares or EAP factor scores (raw data); not part of this version.
-void factorScores(RunState& s) {
-    if (!s.settings().saveFactorScores || !s.rawData()) return;
-    if (s.missingCount == 0) stageText(s, "Computing factor scores");
-    s.out().write(kFactorScoresUnavailable);
+// 1-based file numbers of 0-based analysed items.
+std::vector<int> itemNumbers(const DataSet& data, const std::vector<int>& items) {
+    std::vector<int> numbers;
+    for (const int i : items) numbers.push_back(data.fileNumber(i));
+    return numbers;
 }
 
-// Person-fit indices of the one-factor model; not part of this version.
+// The scores are also saved next to the report, one row per line of the
+// data file; a file that cannot be written is reported.
+void saveScores(RunState& s, const Matrix& scores, const Matrix& standardErrors,
+                const std::vector<bool>& computable) {
+    const DataSet& data = s.data();
+    const std::string path = scoresFileName(s.settings().outputFileName);
+    const bool clash = path == data.scoresFileName || path == data.labelsFileName ||
+                       path == data.targetFileName || path == data.matrixFileName;
+    if (clash || !writeScoresFile(path, data.rowNumbers, data.completeRowNumbers, scores,
+                                  standardErrors, computable))
+        s.out().printf("WARNING: The factor scores could not be saved in %s.\n\n", path.c_str());
+}
+
+// Least-squares or EAP factor scores of the solution (raw data).
+void factorScores(RunState& s) {
+    if (!s.settings().saveFactorScores || !s.rawData()) return;
+    if (s.missingCount > 0) {
+        // Hand-over point: the scores over the imputed data sets are written
+        // by the multiple-imputation stage's code (writeFactorScores or
+        // writeEapScores with `imputed` set).
+        return;
+    }
+    stageText(s, "Computing factor scores");
+    const DataSet& data = s.data();
+    if (!s.irt()) {
+        const Matrix scores = factorScores(data.analysedScores, s.pattern, s.phi);
+        writeFactorScores(s.out(), data.completeRowNumbers, scores,
+                          s.settings().extractionMethod == PCA, false);
+        saveScores(s, scores, Matrix(), {});
+        return;
+    }
+    ProgressTicker& ticker = s.session.ticker;
+    const EapScores eap =
+        eapScores(data.analysedScores, s.pattern, data.thresholds, s.uniqueness,
+                  s.settings().lowestScore, [&ticker](std::int64_t points) {
+                      for (std::int64_t q = 0; q < points; ++q) ticker.tick();
+                  });
+    writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
+    writeEapScores(s.out(), data.completeRowNumbers, eap, s.detailed(), false);
+    if (!eap.skipped) saveScores(s, eap.eap, eap.posteriorSd, eap.computable);
+}
+
+// Person-fit indices of the one-factor model of the covariance matrix.
 void personFit(RunState& s) {
     if (!s.settings().personFit) return;
-    if (s.missingCount == 0) stageText(s, "Computing person-fit indices");
-    s.out().write(kPersonFitUnavailable);
+    if (s.missingCount > 0) {
+        // Hand-over point: the mean indices over the imputed data sets are
+        // written by the multiple-imputation stage's code (writePersonFit).
+        return;
+    }
+    stageText(s, "Computing person-fit indices");
+    const DataSet& data = s.data();
+    const PersonFit fit = personFitWithFloors(data.analysedScores);
+    writeUniquenessFloorWarning(s.out(), itemNumbers(data, fit.flooredItems));
+    writePersonFit(s.out(), data.completeRowNumbers, fit.lc,
+                   s.settings().dispersionType == Covariance, s.detailed());
 }
 
 void references(RunState& s) {

@@ -49,12 +49,6 @@ inline constexpr const char* kIrtUnavailable =
 inline constexpr const char* kSchmidLeimanUnavailable =
     "NOTE: The second-order and Schmid-Leiman solutions are not available in this version.\n\n"
     "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kFactorScoresUnavailable =
-    "NOTE: Factor scores are not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kPersonFitUnavailable =
-    "NOTE: Person-fit indices are not available in this version.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
 
 // Failure endings for data and matrices that cannot be analysed.

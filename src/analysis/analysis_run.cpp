@@ -22,6 +22,7 @@
 #include "stats/imputation/consensus.h"
 #include "stats/imputation/hot_deck.h"
 #include "stats/imputation/imputed_analysis.h"
+#include "stats/imputation/imputed_scores.h"
 #include "stats/interpretation/factor_scores.h"
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_report.h"
@@ -590,24 +591,43 @@ std::vector<int> itemNumbers(const DataSet& data, const std::vector<int>& items)
 
 // The scores are also saved next to the report, one row per line of the
 // data file; a file that cannot be written is reported.
-void saveScores(RunState& s, const Matrix& scores, const Matrix& standardErrors,
-                const std::vector<bool>& computable) {
+// caseNumbers: the file lines of the rows of the scores.
+void saveScores(RunState& s, const std::vector<int>& caseNumbers, const Matrix& scores,
+                const Matrix& standardErrors, const std::vector<bool>& computable) {
     const DataSet& data = s.data();
     const std::string path = scoresFileName(s.settings().outputFileName);
     const bool clash = path == data.scoresFileName || path == data.labelsFileName ||
                        path == data.targetFileName || path == data.matrixFileName;
-    if (clash || !writeScoresFile(path, data.rowNumbers, data.completeRowNumbers, scores,
-                                  standardErrors, computable))
+    if (clash || !writeScoresFile(path, data.rowNumbers, caseNumbers, scores, standardErrors,
+                                  computable))
         s.out().printf("WARNING: The factor scores could not be saved in %s.\n\n", path.c_str());
+}
+
+// The scores of every participant read, pooled over the imputed data sets.
+void imputedScores(RunState& s) {
+    const DataSet& data = s.data();
+    const ImputedAnalysis& imputed = *s.imputed;
+    if (!s.irt()) {
+        const Matrix scores = imputedFactorScores(imputed);
+        writeFactorScores(s.out(), data.rowNumbers, scores, s.settings().extractionMethod == PCA,
+                          true);
+        saveScores(s, data.rowNumbers, scores, Matrix(), {});
+        return;
+    }
+    ProgressTicker& ticker = s.session.ticker;
+    const EapScores eap = imputedEapScores(imputed, [&ticker](std::int64_t points) {
+        for (std::int64_t q = 0; q < points; ++q) ticker.tick();
+    });
+    writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
+    writeEapScores(s.out(), data.rowNumbers, eap, s.detailed(), true);
+    if (!eap.skipped) saveScores(s, data.rowNumbers, eap.eap, eap.posteriorSd, eap.computable);
 }
 
 // Least-squares or EAP factor scores of the solution (raw data).
 void factorScores(RunState& s) {
     if (!s.settings().saveFactorScores || !s.rawData()) return;
     if (s.missingCount > 0) {
-        // Hand-over point: the scores over the imputed data sets are written
-        // by the multiple-imputation stage's code (writeFactorScores or
-        // writeEapScores with `imputed` set).
+        imputedScores(s);
         return;
     }
     stageText(s, "Computing factor scores");
@@ -616,7 +636,7 @@ void factorScores(RunState& s) {
         const Matrix scores = factorScores(data.analysedScores, s.pattern, s.phi);
         writeFactorScores(s.out(), data.completeRowNumbers, scores,
                           s.settings().extractionMethod == PCA, false);
-        saveScores(s, scores, Matrix(), {});
+        saveScores(s, data.completeRowNumbers, scores, Matrix(), {});
         return;
     }
     ProgressTicker& ticker = s.session.ticker;
@@ -627,15 +647,19 @@ void factorScores(RunState& s) {
                   });
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
     writeEapScores(s.out(), data.completeRowNumbers, eap, s.detailed(), false);
-    if (!eap.skipped) saveScores(s, eap.eap, eap.posteriorSd, eap.computable);
+    if (!eap.skipped)
+        saveScores(s, data.completeRowNumbers, eap.eap, eap.posteriorSd, eap.computable);
 }
 
 // Person-fit indices of the one-factor model of the covariance matrix.
 void personFit(RunState& s) {
     if (!s.settings().personFit) return;
     if (s.missingCount > 0) {
-        // Hand-over point: the mean indices over the imputed data sets are
-        // written by the multiple-imputation stage's code (writePersonFit).
+        // Every participant read, with the mean index over the imputed sets.
+        const PersonFit fit = imputedPersonFit(*s.imputed);
+        writeUniquenessFloorWarning(s.out(), itemNumbers(s.data(), fit.flooredItems));
+        writePersonFit(s.out(), s.data().rowNumbers, fit.lc,
+                       s.settings().dispersionType == Covariance, s.detailed());
         return;
     }
     stageText(s, "Computing person-fit indices");

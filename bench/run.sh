@@ -69,6 +69,7 @@ polychoric() {
 missing() {
     local dir="$ROOT/bench/missing"
     [ -f "$dir/missing2800.dat" ] || python3 "$dir/make_data.py" "$dir/missing2800.dat"
+    "$BUILD/bench/bench_missing" --benchmark_filter="$FILTER"
     (cd "$dir" && "$BUILD/talvex" --console <scenario.session 2>&1 >/dev/null |
         python3 stage_times.py)
 }

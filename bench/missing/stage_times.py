@@ -13,7 +13,7 @@ IMPUTATION = ("Computing Multiple Imputation", "Hot-Deck multiple imputation",
 
 
 def main():
-    stages = []
+    stages = [(time.monotonic(), "(start: reading the data)")]
     for line in sys.stdin:
         stages.append((time.monotonic(), line.strip()))
     stages.append((time.monotonic(), "(end)"))

@@ -1,6 +1,8 @@
 #include "analysis/analysis_run.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "analysis/report_frame.h"
 #include "core/format_text.h"
@@ -596,8 +598,12 @@ void saveScores(RunState& s, const std::vector<int>& caseNumbers, const Matrix& 
                 const Matrix& standardErrors, const std::vector<bool>& computable) {
     const DataSet& data = s.data();
     const std::string path = scoresFileName(s.settings().outputFileName);
-    const bool clash = path == data.scoresFileName || path == data.labelsFileName ||
-                       path == data.targetFileName || path == data.matrixFileName;
+    const auto same = [&path](const std::string& input) {
+        std::error_code error;
+        return !input.empty() && std::filesystem::equivalent(path, input, error);
+    };
+    const bool clash = same(data.scoresFileName) || same(data.labelsFileName) ||
+                       same(data.targetFileName) || same(data.matrixFileName);
     if (clash || !writeScoresFile(path, data.rowNumbers, caseNumbers, scores, standardErrors,
                                   computable))
         s.out().printf("WARNING: The factor scores could not be saved in %s.\n\n", path.c_str());

@@ -34,6 +34,14 @@ scores <- zN(x) %*% l %*% solve(msqrt(t(l) %*% r %*% l)) %*% msqrt(phi)
 put("ls_x", x); put("ls_pattern", lambda); put("ls_phi", phi); put("ls_scores", scores)
 tb <- factor.scores(x, f = lambda, Phi = phi, method = "tenBerge")$scores
 put("ls_tenberge", tb)
+# psych weights the items by R^-1 L, (L'R^-1 L)^(-1/2) (ten Berge et al.'s
+# least-squares correlation-preserving weights; scores standardized with
+# N - 1 and R smoothed when needed); ours weight them by L itself. Both have
+# covariance Phi; they coincide only when R^-1 L and L span the same columns.
+ri <- solve(r)
+tbR <- zN(x) %*% ri %*% l %*% solve(msqrt(t(l) %*% ri %*% l)) %*% msqrt(phi)
+cat(sprintf("# max |psych tenBerge - Z R^-1 L (L'R^-1 L)^(-1/2) Phi^(1/2)| = %.4f\n",
+            max(abs(tbR - tb))), file = out)
 cat(sprintf("# cor(ours, tenBerge) by factor: %s; max |difference| %.4f\n",
             paste(sprintf("%.5f", diag(cor(scores, tb))), collapse = " "),
             max(abs(scores - tb))), file = out)

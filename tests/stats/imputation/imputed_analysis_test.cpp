@@ -247,5 +247,37 @@ TEST_F(ImputedAnalysisTest, SetsFitTheConsensusPatternByLeastSquares) {
             << "item " << i;
 }
 
+// Three 0/1 items, item 1 never 0 where item 2 or item 3 is 1: both of its
+// tetrachoric coefficients are 1 while items 2 and 3 correlate about 0.5.
+// Smoothing cannot mend that matrix (its first pass lowers the smallest
+// eigenvalue), so each set is analysed with its Pearson correlations.
+TEST_F(ImputedAnalysisTest, PolychoricMatrixThatCannotBeSmoothedFallsBackToPearson) {
+    Matrix x(180, 3);
+    for (int i = 0; i < 180; ++i) {
+        const int kind = i < 60 ? 0 : i < 120 ? 1 : i < 150 ? 2 : 3;
+        const double rows[4][3] = {{0, 0, 0}, {1, 1, 1}, {1, 0, 1}, {1, 1, 0}};
+        for (int j = 0; j < 3; ++j) x[i][j] = rows[kind][j];
+    }
+    RotationParameterTable table;
+    ImputedAnalysisInput input;
+    input.dispersionType = PolychoricCorrelation;
+    input.factorCount = 1;
+    input.rotations = &table;
+    input.reference = ones(3, 1);
+    input.lowestScore = 0;
+    input.highestScore = 1;
+    const std::vector<Matrix> sets(5, x);
+    const ImputedAnalysis analysis = analyseImputed(sets, input);
+    for (const ImputedSet& set : analysis.sets) {
+        EXPECT_TRUE(set.pearsonFallback);
+        EXPECT_THAT(set.dispersion, MatrixNear(correlationOf(x), 1e-15));
+    }
+    const std::string text =
+        testing::captureReport([&](ReportWriter& r) { writeImputedFallbacks(r, analysis); });
+    EXPECT_NE(text.find("imputated dataset 1 could not"), std::string::npos) << text;
+    EXPECT_NE(text.find("imputated dataset 5 could not"), std::string::npos) << text;
+}
+
+
 }  // namespace
 }  // namespace talvex

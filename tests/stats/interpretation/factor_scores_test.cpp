@@ -236,6 +236,12 @@ TEST_F(FactorScoresTest, NonPositiveUniquenessIsFlooredAndNamed) {
     EXPECT_TRUE(atFloor.flooredItems.empty());
     EXPECT_THAT(negative.eap, MatrixNear(atFloor.eap, 0.0));
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(std::isfinite(negative.eap[i][0]));
+    // A uniqueness of exactly 0, or a positive one below the floor, is raised too.
+    for (const double psi : {0.0, 0.001}) {
+        const EapScores raised = eapScores(x, pattern, tau, fromRows({{psi, 0}, {0, 0.64}}), 0);
+        EXPECT_EQ(raised.flooredItems, std::vector<int>{0}) << psi;
+        EXPECT_THAT(raised.eap, MatrixNear(atFloor.eap, 0.0)) << psi;
+    }
 }
 
 TEST_F(FactorScoresTest, GridsBeyondAMillionPointsAreSkippedWithAWarning) {
@@ -250,6 +256,16 @@ TEST_F(FactorScoresTest, GridsBeyondAMillionPointsAreSkippedWithAWarning) {
     EXPECT_NE(text.find("WARNING: EAP scores are not computed: with 7 factors"), std::string::npos);
     EXPECT_NE(text.find("10000000 points"), std::string::npos);
     EXPECT_EQ(text.find("PRECISION"), std::string::npos);
+    // Six factors: 10 nodes each, exactly a million points, still computed.
+    Matrix pattern6(2, 6), tau6(2, 1);
+    pattern6[0][0] = 0.6;
+    pattern6[1][5] = 0.6;
+    const EapScores six = eapScores(fromRows({{1, 0}}), pattern6, tau6, identity(2), 0);
+    ASSERT_FALSE(six.skipped);
+    EXPECT_TRUE(six.computable[0]);
+    EXPECT_GT(six.eap[0][0], 0.0);
+    EXPECT_LT(six.eap[0][5], 0.0);
+    EXPECT_NEAR(six.eap[0][2], 0.0, 1e-12);
 }
 
 // ---------------------------------------------------------------------------
@@ -300,6 +316,11 @@ TEST_F(FactorScoresTest, AHeywoodItemInPersonFitIsFlooredAtItsScale) {
     const PersonFit fit = personFitWithFloors(x);
     EXPECT_FALSE(fit.flooredItems.empty());
     for (int i = 0; i < 60; ++i) EXPECT_TRUE(std::isfinite(fit.lc[i][0])) << i;
+    // The floor is relative to the item's variance: a change of unit leaves
+    // the indices as they are.
+    const PersonFit small = personFitWithFloors(x.scale(0.01));
+    EXPECT_EQ(small.flooredItems, fit.flooredItems);
+    EXPECT_THAT(small.lc, MatrixNear(fit.lc, 1e-4));
 }
 
 }  // namespace

@@ -75,6 +75,15 @@ hull() {
     cat "$timing"
     grep -A12 '^Number of   Goodness' "$dir/hull-output.txt" || true
     rm -f "$timing" "$dir/hull-output.txt"
+# The whole program on 2,800 participants x 25 six-point items with 2% of the
+# cells missing (polychoric, ULS, Promin, five factors): the time of each
+# stage and the total of the multiple-imputation stages.
+missing() {
+    local dir="$ROOT/bench/missing"
+    [ -f "$dir/missing2800.dat" ] || python3 "$dir/make_data.py" "$dir/missing2800.dat"
+    "$BUILD/bench/bench_missing" --benchmark_filter="$FILTER"
+    (cd "$dir" && "$BUILD/talvex" --console <scenario.session 2>&1 >/dev/null |
+        python3 stage_times.py)
 }
 
 # EAP scores of 2,500 participants x 15 items on 3 factors (3,375 grid
@@ -121,7 +130,7 @@ pa() {
     rm -rf "$work" "$timing"
 }
 
-SCENARIOS=(core rotation extraction large polychoric hull scores simplicity pa)
+SCENARIOS=(core rotation extraction large polychoric hull scores simplicity pa missing)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

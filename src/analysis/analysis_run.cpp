@@ -25,6 +25,10 @@
 #include "stats/extraction/unrotated_solution.h"
 #include "stats/interpretation/irt.h"
 #include "stats/interpretation/reliability.h"
+#include "stats/imputation/consensus.h"
+#include "stats/imputation/hot_deck.h"
+#include "stats/imputation/imputed_analysis.h"
+#include "stats/imputation/imputed_scores.h"
 #include "stats/interpretation/factor_scores.h"
 #include "stats/interpretation/second_order.h"
 #include "stats/interpretation/simplicity_indices.h"
@@ -608,12 +612,36 @@ void residuals(RunState& s) {
     writeResidualDistribution(s.out(), s.data(), s.R, s.reproduced, s.n);
 }
 
-// Missing-data descriptives, hot-deck imputation and the consensus over the
-// imputed data sets; not part of this version, so the missing count stays 0.
+// Missing-data descriptives; with missing values, the five hot-deck
+// imputed data sets analysed as the main data were and their consensus,
+// matched to the main solution.
 void multipleImputation(RunState& s) {
-    if (!s.data().missingCodeEnabled) return;
+    DataSet& data = s.data();
+    if (!data.missingCodeEnabled || !s.rawData() || !data.imputationMask.valid()) return;
     stageText(s, "Computing Multiple Imputation of missing data");
-    s.out().write(kImputationUnavailable);
+    s.missingCount =
+        writeMissingDescriptives(s.out(), data, data.imputationMask, data.missingCode);
+    if (s.missingCount == 0) return;
+    stageText(s, "Hot-Deck multiple imputation of missing data");
+    const std::vector<Matrix> sets = imputeHotDeck(data.imputationScores, data.imputationMask);
+    stageText(s, "Exploratory factor analysis of five imputated datasets");
+    const AnalysisSettings& settings = s.settings();
+    ImputedAnalysisInput input;
+    input.dispersionType = settings.dispersionType;
+    input.extractionMethod = settings.extractionMethod;
+    input.factorCount = s.k;
+    input.rotationKind = settings.rotationKind;
+    input.simplicityRotation = settings.simplicityRotation;
+    input.targetRotation = settings.targetRotation;
+    input.rotations = &s.session.rotations;
+    input.target = data.analysedTarget;
+    input.reference = s.pattern;
+    input.lowestScore = settings.lowestScore;
+    input.highestScore = settings.highestScore;
+    s.imputed = analyseImputed(sets, input);
+    writeImputedFallbacks(s.out(), *s.imputed);
+    writeConsensus(s.out(), data, s.imputed->consensusPattern,
+                   s.imputed->consensusFactorCorrelations);
 }
 
 // 1-based file numbers of 0-based analysed items.
@@ -625,8 +653,9 @@ std::vector<int> itemNumbers(const DataSet& data, const std::vector<int>& items)
 
 // The scores are also saved next to the report, one row per line of the
 // data file; a file that cannot be written is reported.
-void saveScores(RunState& s, const Matrix& scores, const Matrix& standardErrors,
-                const std::vector<bool>& computable) {
+// caseNumbers: the file lines of the rows of the scores.
+void saveScores(RunState& s, const std::vector<int>& caseNumbers, const Matrix& scores,
+                const Matrix& standardErrors, const std::vector<bool>& computable) {
     const DataSet& data = s.data();
     const std::string path = scoresFileName(s.settings().outputFileName);
     const auto same = [&path](const std::string& input) {
@@ -635,18 +664,36 @@ void saveScores(RunState& s, const Matrix& scores, const Matrix& standardErrors,
     };
     const bool clash = same(data.scoresFileName) || same(data.labelsFileName) ||
                        same(data.targetFileName) || same(data.matrixFileName);
-    if (clash || !writeScoresFile(path, data.rowNumbers, data.completeRowNumbers, scores,
-                                  standardErrors, computable))
+    if (clash || !writeScoresFile(path, data.rowNumbers, caseNumbers, scores, standardErrors,
+                                  computable))
         s.out().printf("WARNING: The factor scores could not be saved in %s.\n\n", path.c_str());
+}
+
+// The scores of every participant read, pooled over the imputed data sets.
+void imputedScores(RunState& s) {
+    const DataSet& data = s.data();
+    const ImputedAnalysis& imputed = *s.imputed;
+    if (!s.irt()) {
+        const Matrix scores = imputedFactorScores(imputed);
+        writeFactorScores(s.out(), data.rowNumbers, scores, s.settings().extractionMethod == PCA,
+                          true);
+        saveScores(s, data.rowNumbers, scores, Matrix(), {});
+        return;
+    }
+    ProgressTicker& ticker = s.session.ticker;
+    const EapScores eap = imputedEapScores(imputed, [&ticker](std::int64_t points) {
+        for (std::int64_t q = 0; q < points; ++q) ticker.tick();
+    });
+    writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
+    writeEapScores(s.out(), data.rowNumbers, eap, s.detailed(), true);
+    if (!eap.skipped) saveScores(s, data.rowNumbers, eap.eap, eap.posteriorSd, eap.computable);
 }
 
 // Least-squares or EAP factor scores of the solution (raw data).
 void factorScores(RunState& s) {
     if (!s.settings().saveFactorScores || !s.rawData()) return;
     if (s.missingCount > 0) {
-        // Hand-over point: the scores over the imputed data sets are written
-        // by the multiple-imputation stage's code (writeFactorScores or
-        // writeEapScores with `imputed` set).
+        imputedScores(s);
         return;
     }
     stageText(s, "Computing factor scores");
@@ -655,7 +702,7 @@ void factorScores(RunState& s) {
         const Matrix scores = factorScores(data.analysedScores, s.pattern, s.phi);
         writeFactorScores(s.out(), data.completeRowNumbers, scores,
                           s.settings().extractionMethod == PCA, false);
-        saveScores(s, scores, Matrix(), {});
+        saveScores(s, data.completeRowNumbers, scores, Matrix(), {});
         return;
     }
     ProgressTicker& ticker = s.session.ticker;
@@ -666,15 +713,19 @@ void factorScores(RunState& s) {
                   });
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
     writeEapScores(s.out(), data.completeRowNumbers, eap, s.detailed(), false);
-    if (!eap.skipped) saveScores(s, eap.eap, eap.posteriorSd, eap.computable);
+    if (!eap.skipped)
+        saveScores(s, data.completeRowNumbers, eap.eap, eap.posteriorSd, eap.computable);
 }
 
 // Person-fit indices of the one-factor model of the covariance matrix.
 void personFit(RunState& s) {
     if (!s.settings().personFit) return;
     if (s.missingCount > 0) {
-        // Hand-over point: the mean indices over the imputed data sets are
-        // written by the multiple-imputation stage's code (writePersonFit).
+        // Every participant read, with the mean index over the imputed sets.
+        const PersonFit fit = imputedPersonFit(*s.imputed);
+        writeUniquenessFloorWarning(s.out(), itemNumbers(s.data(), fit.flooredItems));
+        writePersonFit(s.out(), s.data().rowNumbers, fit.lc,
+                       s.settings().dispersionType == Covariance, s.detailed());
         return;
     }
     stageText(s, "Computing person-fit indices");

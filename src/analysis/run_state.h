@@ -14,6 +14,7 @@
 #include "report/report_writer.h"
 #include "analysis/session.h"
 #include "core/matrix.h"
+#include "stats/imputation/imputed_analysis.h"
 
 namespace talvex {
 
@@ -26,7 +27,6 @@ inline constexpr const char* kMlWarning =
     "WARNING: ML extraction method could not converge. Please try ULS, MRFA or PCA.\n\n";
 inline constexpr const char* kMrfaWarning =
     "WARNING: MRFA extraction method could not converge. Please try ULS or PCA.\n\n";
-// Stages that are not part of this version yet.
 // Where the IRT section would be, when the polychoric matrix fell back to
 // Pearson correlations.
 inline constexpr const char* kIrtSwitchedOff =
@@ -34,10 +34,6 @@ inline constexpr const char* kIrtSwitchedOff =
     "this analysis:\n"
     "      the polychoric correlations could not be computed, and Pearson correlations were "
     "analysed instead.\n\n"
-    "--------------------------------------------------------------------------------\n\n";
-inline constexpr const char* kImputationUnavailable =
-    "NOTE: Multiple imputation of missing data is not available in this version; the "
-    "participants without missing data are analysed.\n\n"
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
 
@@ -122,6 +118,9 @@ struct RunState {
     // IRT switched off for this run (the polychoric matrix fell back to Pearson).
     bool irtOff = false;
     std::string warning;      // the report text of a failure ending
+    // The analyses of the imputed data sets (missing count above 0), which
+    // the scores and person-fit stages use.
+    std::optional<ImputedAnalysis> imputed;
 
     // DataSet handles as they were before the run: those replaced during the
     // run refer to matrices of the run's scope and are cleared when it closes.

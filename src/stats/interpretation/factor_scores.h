@@ -11,6 +11,7 @@
 
 #include "core/matrix.h"
 #include "report/report_writer.h"
+#include "stats/interpretation/irt.h"  // kUniquenessFloor, shared with EAP and person fit
 
 namespace talvex {
 
@@ -39,9 +40,6 @@ struct EapScores {
     double gridPoints = 0.0;  // points of the quadrature grid
 };
 
-// Unique variances below this are raised to it before EAP, IRT and person
-// fit divide by them (a Heywood item held at communality 1 has ψ = 0).
-inline constexpr double kUniquenessFloor = 0.005;
 // Grids with more points than this are not evaluated.
 inline constexpr double kEapMaxGridPoints = 1e6;
 

@@ -16,7 +16,7 @@ struct DataSet;
 // Difficulties beyond this bound are printed as the bound.
 inline constexpr double kIrtDifficultyBound = 5.0;
 // Unique variances below this (a Heywood row held at communality 1) are
-// replaced by it before dividing.
+// replaced by it before IRT, EAP and person fit divide by them.
 inline constexpr double kUniquenessFloor = 0.005;
 
 struct IrtUnidimensional {

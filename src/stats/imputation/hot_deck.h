@@ -1,0 +1,43 @@
+// Missing data: the descriptives of what is missing, and hot-deck multiple
+// imputation (the five nearest complete participants donate their scores;
+// participants missing more than half of the variables get the modes).
+#pragma once
+
+#include <vector>
+
+#include "core/matrix.h"
+#include "report/report_writer.h"
+
+namespace talvex {
+
+struct DataSet;
+
+// Number of imputed data sets.
+inline constexpr int kImputedSets = 5;
+
+// Rows of a 0/1 missing mask (N x p) without any missing cell.
+int completeRowCount(const Matrix& mask);
+
+// The missing-data section for the mask of the analysed variables; returns
+// the total number of missing cells. `data` names the variables.
+int writeMissingDescriptives(ReportWriter& report, const DataSet& data, const Matrix& mask,
+                             int missingCode);
+
+// The most frequent observed value of each column of x (1 x p), the smallest
+// among equally frequent ones; cells marked in the mask do not count. A
+// column without any observed cell takes the smallest observed value of x.
+Matrix columnModes(const Matrix& x, const Matrix& mask);
+
+// Up to `count` donors for row `recipient` of x: the other rows without a
+// missing cell, nearest first by Euclidean distance over the recipient's
+// observed variables (equal distances: the earlier row first). 0-based rows.
+std::vector<int> selectDonors(const Matrix& x, const Matrix& mask, int recipient,
+                              int count = kImputedSets);
+
+// Five copies of x with every missing cell filled: modes for a row missing
+// more than half of the variables, otherwise the values of its donors in
+// random order (donor k fills data set k). With fewer than five complete
+// rows the donors there are take turns; with none, the modes are used.
+std::vector<Matrix> imputeHotDeck(const Matrix& x, const Matrix& mask);
+
+}  // namespace talvex

@@ -37,24 +37,34 @@ Matrix consensusRotation(const std::vector<Matrix>& loadings) {
     Matrix transformations(m, m * static_cast<int>(count));
     for (std::size_t k = 0; k < count; ++k)
         for (int i = 0; i < m; ++i) transformations[i][static_cast<int>(k) * m + i] = 1.0;
+    if (count == 0) return transformations;
     MatrixScope scope;
     // Lₖ·Tₖ as rotated so far; written in place so that it outlives each step.
     std::vector<Matrix> rotated;
     for (const Matrix& l : loadings) rotated.push_back(l.copy());
-    for (std::size_t k = 0; k < count; ++k) {
-        MatrixScope step;
-        const int p = loadings[k].rows();
-        Matrix target = zeros(p, m);
-        for (std::size_t other = 0; other < count; ++other)
-            if (other != k) target = target.add(rotated[other]);
-        Matrix u(m, m), s(m, 1), v(m, m);
-        loadings[k].transpose().multiply(target).svd(u, s, v);
-        const Matrix t = u.multiply(v.transpose());
-        const Matrix lt = loadings[k].multiply(t);
-        for (int i = 0; i < m; ++i)
-            for (int j = 0; j < m; ++j) transformations[i][static_cast<int>(k) * m + j] = t[i][j];
-        for (int i = 0; i < p; ++i)
-            for (int j = 0; j < m; ++j) rotated[k][i][j] = lt[i][j];
+    // One sweep is not always enough: when the columns of the other data sets
+    // differ in sign, their sum cancels and the first steps align to noise.
+    // Sweeps go on while they lower the loss.
+    double loss = consensusLoss(loadings, transformations);
+    for (int sweep = 0; sweep < kConsensusSweepLimit; ++sweep) {
+        for (std::size_t k = 0; k < count; ++k) {
+            MatrixScope step;
+            const int p = loadings[k].rows();
+            Matrix target = zeros(p, m);
+            for (std::size_t other = 0; other < count; ++other)
+                if (other != k) target = target.add(rotated[other]);
+            Matrix u(m, m), s(m, 1), v(m, m);
+            loadings[k].transpose().multiply(target).svd(u, s, v);
+            const Matrix t = u.multiply(v.transpose());
+            const Matrix lt = loadings[k].multiply(t);
+            for (int i = 0; i < m; ++i)
+                for (int j = 0; j < m; ++j) transformations[i][static_cast<int>(k) * m + j] = t[i][j];
+            for (int i = 0; i < p; ++i)
+                for (int j = 0; j < m; ++j) rotated[k][i][j] = lt[i][j];
+        }
+        const double after = consensusLoss(loadings, transformations);
+        if (!(after < loss - kConsensusTolerance * loss)) break;
+        loss = after;
     }
     return transformations;
 }

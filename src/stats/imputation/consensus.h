@@ -13,9 +13,15 @@ namespace talvex {
 
 struct DataSet;
 
-// One sweep of generalized orthogonal Procrustes rotation over the p x m
-// loading matrices: each in turn is rotated towards the sum of the others as
-// rotated so far. The orthogonal transformations side by side (m x m·count).
+// Sweeps of generalized orthogonal Procrustes rotation stop when one lowers
+// the loss by less than this fraction, or after the limit.
+inline constexpr double kConsensusTolerance = 1e-10;
+inline constexpr int kConsensusSweepLimit = 100;
+
+// Generalized orthogonal Procrustes rotation of the p x m loading matrices:
+// in each sweep every matrix in turn is rotated towards the sum of the others
+// as rotated so far; sweeps are repeated while they lower the loss. The
+// orthogonal transformations side by side (m x m·count).
 Matrix consensusRotation(const std::vector<Matrix>& loadings);
 
 // Σₖ ‖Lₖ Tₖ − M‖², M the mean of the Lₖ Tₖ; transformations as

@@ -125,6 +125,20 @@ TEST_F(ConsensusTest, OneSweepDoesNotRaiseTheLossAndKeepsTransformationsOrthogon
     }
 }
 
+TEST_F(ConsensusTest, CopiesWithReflectedColumnsAreAlignedExactly) {
+    // Five copies of one matrix; the second column is reflected in two of
+    // them, so the first target (the sum of the other four) has that column
+    // at zero and a single sweep leaves the copies apart.
+    const Matrix base = fromRows({{0.7, 0.2}, {0.6, -0.3}, {0.5, 0.4}, {0.2, 0.7}, {0.1, 0.6}});
+    const Matrix reflect = fromRows({{1, 0}, {0, -1}});
+    const std::vector<Matrix> loadings = {base, base.multiply(reflect), base,
+                                          base.multiply(reflect), base};
+    const Matrix t = consensusRotation(loadings);
+    EXPECT_NEAR(consensusLoss(loadings, t), 0.0, 1e-20);
+    EXPECT_THAT(consensusMean(loadings, t).multiply(consensusMean(loadings, t).transpose()),
+                MatrixNear(base.multiply(base.transpose()), 1e-12));
+}
+
 TEST_F(ConsensusTest, MeanOfRotatedLoadings) {
     const std::vector<Matrix> loadings = {fromRows({{1, 0}, {0, 2}}), fromRows({{0, 1}, {2, 0}})};
     // Second matrix with its columns swapped: both become diag(1, 2).

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
 #include "data/dataset.h"
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
@@ -41,7 +42,7 @@ TEST_F(HotDeckTest, ModesAndNearestDonors) {
     EXPECT_EQ(selectDonors(y, maskOf(y), 0), (std::vector<int>{5, 3, 4, 1, 7}));
 }
 
-TEST_F(HotDeckTest, HalfMissingTakesBothCellsFromOneDonorPerSet) {
+TEST_F(HotDeckTest, HalfMissingGetsDonorsInRandomKeyOrder) {
     // Twelve complete rows told apart by variable 0; row 12 misses two of
     // four variables, still few enough for donors (its modes would be 10, 1).
     Matrix x(12, 4);
@@ -52,13 +53,21 @@ TEST_F(HotDeckTest, HalfMissingTakesBothCellsFromOneDonorPerSet) {
     x = x.joinBelow(fromRows({{999, 999, 2, 3}}));
     const Matrix mask = maskOf(x);
     const std::vector<int> donors = selectDonors(x, mask, 12);
-    std::vector<int> used;
-    for (const Matrix& set : imputeHotDeck(x, mask)) {
-        const int donor = static_cast<int>(set[12][0]) - 10;
-        EXPECT_EQ(set[12][1], x[donor][1]);
-        used.push_back(donor);
+    // The donors fill the sets in the order of ascending uniform keys.
+    const std::uint32_t state = randomState();
+    std::vector<std::pair<double, int>> keyed;
+    {
+        MatrixScope scope;
+        const Matrix keys = randomUniform(5, 1);
+        for (int d = 0; d < 5; ++d) keyed.emplace_back(keys[d][0], donors[static_cast<std::size_t>(d)]);
     }
-    EXPECT_TRUE(std::is_permutation(used.begin(), used.end(), donors.begin(), donors.end()));
+    std::sort(keyed.begin(), keyed.end());
+    restoreRandomState(state);
+    const std::vector<Matrix> sets = imputeHotDeck(x, mask);
+    for (std::size_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(sets[k][12][0], x[keyed[k].second][0]) << "set " << k;
+        EXPECT_EQ(sets[k][12][1], x[keyed[k].second][1]) << "set " << k;
+    }
 }
 
 TEST_F(HotDeckTest, TotalCountsCellsAndFewDonorsAreSaid) {

@@ -76,6 +76,17 @@ Matrix ordinalData(int n, int p, int c) {
     return x;
 }
 
+TEST(ParallelAnalysisRules, OnlyANegativeLastPercentageIsSetToZero) {
+    PaResult r;
+    r.real = {60, -1e-15};
+    r.mean = {-2, 3};
+    r.percentile = {50, -0.0};
+    paClampLastPercentages(r);
+    EXPECT_EQ(r.real, (Values{60, 0}));
+    EXPECT_EQ(r.mean, (Values{-2, 3}));
+    EXPECT_FALSE(std::signbit(r.percentile[1]));
+}
+
 TEST_F(ParallelAnalysisTest, ClassicalMeansAgreeWithPsychWithinSamplingError) {
     // psych::fa.parallel(fa = "pc", n.iter = 500) on Harman's 24 tests: lines
     // "harman74 N P K NCOMP", real, mean, sd. The means differ by sampling

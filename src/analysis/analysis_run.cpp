@@ -720,19 +720,15 @@ void factorScores(RunState& s) {
 // Person-fit indices of the one-factor model of the covariance matrix.
 void personFit(RunState& s) {
     if (!s.settings().personFit) return;
-    if (s.missingCount > 0) {
-        // Every participant read, with the mean index over the imputed sets.
-        const PersonFit fit = imputedPersonFit(*s.imputed);
-        writeUniquenessFloorWarning(s.out(), itemNumbers(s.data(), fit.flooredItems));
-        writePersonFit(s.out(), s.data().rowNumbers, fit.lc,
-                       s.settings().dispersionType == Covariance, s.detailed());
-        return;
-    }
-    stageText(s, "Computing person-fit indices");
     const DataSet& data = s.data();
-    const PersonFit fit = personFitWithFloors(data.analysedScores);
+    // With imputed data: every participant read, with the mean index over the
+    // imputed sets; otherwise the complete cases.
+    const bool imputed = s.missingCount > 0;
+    if (!imputed) stageText(s, "Computing person-fit indices");
+    const PersonFit fit =
+        imputed ? imputedPersonFit(*s.imputed) : personFitWithFloors(data.analysedScores);
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, fit.flooredItems));
-    writePersonFit(s.out(), data.completeRowNumbers, fit.lc,
+    writePersonFit(s.out(), imputed ? data.rowNumbers : data.completeRowNumbers, fit.lc,
                    s.settings().dispersionType == Covariance, s.detailed());
 }
 

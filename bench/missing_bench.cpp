@@ -1,6 +1,6 @@
 // The multiple-imputation stage on 2,800 participants x 25 six-point items
 // with 2% of the cells missing (bench/missing/missing2800.dat, written by
-// make_data.py): hot-deck imputation, then the five polychoric ULS analyses
+// bench/polychoric/make_data.py): hot-deck imputation, then the five polychoric ULS analyses
 // with Promin and their consensus. run.sh also times the whole program.
 #include <benchmark/benchmark.h>
 

@@ -80,7 +80,7 @@ hull() {
 # stage and the total of the multiple-imputation stages.
 missing() {
     local dir="$ROOT/bench/missing"
-    [ -f "$dir/missing2800.dat" ] || python3 "$dir/make_data.py" "$dir/missing2800.dat"
+    [ -f "$dir/missing2800.dat" ] || python3 "$ROOT/bench/polychoric/make_data.py" "$dir/missing2800.dat" 2800 20261208 0.02
     "$BUILD/bench/bench_missing" --benchmark_filter="$FILTER"
     (cd "$dir" && "$BUILD/talvex" --console <scenario.session 2>&1 >/dev/null |
         python3 stage_times.py)

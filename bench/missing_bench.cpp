@@ -4,12 +4,10 @@
 // with Promin and their consensus. run.sh also times the whole program.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_data.h"
 #include "core/matrix.h"
 #include "stats/dispersion/polychoric.h"
 #include "stats/extraction/uls_pca.h"
@@ -20,25 +18,7 @@
 namespace talvex {
 namespace {
 
-Matrix readScores() {
-    const char* path = std::getenv("TALVEX_MISSING_DATA");
-    std::ifstream in(path != nullptr ? path
-                                     : std::string(TALVEX_SOURCE_DIR) + "/bench/missing/missing2800.dat");
-    std::vector<std::vector<double>> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::vector<double> row;
-        double v;
-        while (fields >> v) row.push_back(v);
-        if (!row.empty()) rows.push_back(row);
-    }
-    Matrix x(static_cast<int>(rows.size()), rows.empty() ? 0 : static_cast<int>(rows[0].size()));
-    for (int i = 0; i < x.rows(); ++i)
-        for (int j = 0; j < x.cols(); ++j)
-            x[i][j] = rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-    return x;
-}
+Matrix readScores() { return readBenchTable("TALVEX_MISSING_DATA", "bench/missing/missing2800.dat"); }
 
 void BM_ImputationStage(benchmark::State& state) {
     const Matrix x = readScores();

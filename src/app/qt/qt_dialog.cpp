@@ -82,10 +82,18 @@ void QtDialog::build() {
         sections.back().controls.push_back(&c);
     }
     // Sections fill the columns in order, each column about an equal share
-    // of the rows.
+    // of the rows (a list counts as five, a radio choice one per option).
+    auto weight = [](const Section& s) {
+        std::size_t rows = 0;
+        for (const Control* c : s.controls)
+            rows += c->kind == ControlKind::List ? 5
+                    : c->kind == ControlKind::Choice && !c->dropDown ? c->options.size()
+                                                                     : 1;
+        return rows;
+    };
     const int columnCount = std::max(1, model_.layoutColumns());
     std::size_t rows = 0;
-    for (const Section& s : sections) rows += s.controls.size();
+    for (const Section& s : sections) rows += weight(s);
     const std::size_t perColumn = (rows + static_cast<std::size_t>(columnCount) - 1) /
                                   static_cast<std::size_t>(columnCount);
     QVBoxLayout* column = nullptr;
@@ -98,7 +106,7 @@ void QtDialog::build() {
             ++columnsUsed;
             inColumn = 0;
         }
-        inColumn += s.controls.size();
+        inColumn += weight(s);
         auto* grid = new QGridLayout;
         if (s.group.empty()) {
             column->addLayout(grid);
@@ -149,6 +157,7 @@ void QtDialog::addControl(const Control& c, QGridLayout* grid, std::vector<int>&
             addLabel(w.row);
             w.edit = new QLineEdit(this);
             w.edit->setObjectName(qs(key));
+            if (!c.labelled) w.edit->setMinimumWidth(240);  // file names
             grid->addWidget(w.edit, w.row, 1);
             connect(w.edit, &QLineEdit::textEdited, this,
                     [this, key](const QString& text) { userSet(key, text.toStdString()); });

@@ -3,6 +3,7 @@
 // lists, the Configure buttons and the Simplimax list's selection.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,12 @@
 namespace talvex::testing {
 namespace {
 
-const DialogButton* widgetButton(const DialogModel& d, const std::string& name,
-                                 const std::string& arg = "") {
-    static std::vector<DialogButton> kept;
-    kept = d.widgetButtons();
-    for (const DialogButton& b : kept)
+std::optional<DialogButton> widgetButton(const DialogModel& d, const std::string& name,
+                                         const std::string& arg = "") {
+    for (const DialogButton& b : d.widgetButtons())
         if (b.name == name && (arg.empty() ? b.args.empty() : !b.args.empty() && b.args[0] == arg))
-            return &b;
-    return nullptr;
+            return b;
+    return std::nullopt;
 }
 
 TEST(SampleWidgetButtons, EachFileEditHasABrowseButtonEnabledWithIt) {
@@ -40,8 +39,8 @@ TEST(SampleWidgetButtons, EachFileEditHasABrowseButtonEnabledWithIt) {
     ASSERT_EQ(d.widgetButtons().size(), 4u);
     // Side files unticked, scores chosen: only the scores file can be browsed.
     for (const Row& row : rows) {
-        const DialogButton* b = widgetButton(d, "browse", row.key);
-        ASSERT_NE(b, nullptr) << row.key;
+        const auto b = widgetButton(d, "browse", row.key);
+        ASSERT_TRUE(b.has_value()) << row.key;
         EXPECT_EQ(b->beside, row.key);
         EXPECT_EQ(b->caption, "Browse");
         EXPECT_EQ(b->enabled, std::string(row.key) == "scoresFileName") << row.key;
@@ -50,7 +49,8 @@ TEST(SampleWidgetButtons, EachFileEditHasABrowseButtonEnabledWithIt) {
     ASSERT_EQ(d.set("labelsEnabled", "1"), SetResult::Ok);
     ASSERT_EQ(d.set("targetEnabled", "1"), SetResult::Ok);
     for (const Row& row : rows) {
-        const DialogButton* b = widgetButton(d, "browse", row.key);
+        const auto b = widgetButton(d, "browse", row.key);
+        ASSERT_TRUE(b.has_value()) << row.key;
         EXPECT_EQ(b->enabled, std::string(row.key) != "scoresFileName") << row.key;
         // Pressing it as drawn opens its file dialog.
         if (b->enabled) ws.fileAnswers.push_back(std::string("/chosen/") + row.key);
@@ -110,9 +110,9 @@ TEST_F(ConfigurationWidgetButtons, ConfigureButtonsSitBesideWhatTheyConfigure) {
     ConfigurationDialog d = open(9);
     const auto buttons = d.widgetButtons();
     ASSERT_EQ(buttons.size(), 3u);  // the move button is drawn apart
-    const DialogButton* pa = widgetButton(d, "configureParallelAnalysis");
-    const DialogButton* hull = widgetButton(d, "configureHull");
-    const DialogButton* rotation = widgetButton(d, "configureRotation");
+    const auto pa = widgetButton(d, "configureParallelAnalysis");
+    const auto hull = widgetButton(d, "configureHull");
+    const auto rotation = widgetButton(d, "configureRotation");
     ASSERT_TRUE(pa && hull && rotation);
     EXPECT_EQ(pa->besideOption, ParallelAnalysis);
     EXPECT_EQ(hull->besideOption, Hull);

@@ -3,10 +3,11 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
-PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libgtest-dev libgmock-dev
+PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libgtest-dev libgmock-dev qt6-base-dev \
+  fonts-liberation2
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-asan demo bench fuzz clean
+.PHONY: all deps build test test-asan demo bench fuzz screenshots clean
 
 all: build
 
@@ -58,6 +59,12 @@ fuzz: deps
 bench: deps
 	$(MAKE) deps PACKAGES="libbenchmark-dev python3 time"
 	bash bench/run.sh
+
+# The desktop front end's screenshots under docs/, taken under Xvfb.
+screenshots: build
+	$(MAKE) deps PACKAGES="xvfb xauth"
+	cmake --build $(BUILD) -j $(JOBS) --target qt_screenshots
+	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/tests/qt_screenshots $(CURDIR) $(CURDIR)/docs
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -128,7 +128,58 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
     add(checkControl("detailedOutput", "Detailed output", s.detailedOutput));
     add(editControl("outputFileName", "File name:", s.outputFileName));
 
+    struct Group {
+        const char* caption;
+        std::vector<const char*> keys;
+    };
+    const Group groups[] = {
+        {"Variables in the analysis", {"included", "excluded"}},
+        {" Matrix analyzed ", {"dispersionType", "lowestScore", "highestScore"}},
+        {"Procedure for determining the number of factors/components", {"factorCountProcedure"}},
+        {" Factors && Components ",
+         {"factorCount", "extractionMethod", "irtParameterization", "saveFactorScores",
+          "personFit", "glbOmega", "secondOrderCount"}},
+        {" Rotation", {"rotationKind", "simplicityRotation", "targetRotation"}},
+        {" Output ", {"detailedOutput", "outputFileName"}},
+    };
+    for (const Group& g : groups)
+        for (const char* key : g.keys) control(key).group = g.caption;
+    for (const char* key : {"dispersionType", "factorCountProcedure", "extractionMethod",
+                            "rotationKind", "simplicityRotation", "targetRotation"})
+        control(key).labelled = false;
+    control("simplicityRotation").dropDown = true;
+    control("targetRotation").dropDown = true;
+    control("included").multiSelect = true;
+    control("excluded").multiSelect = true;
+
     applyRules();
+}
+
+std::vector<DialogButton> ConfigurationDialog::widgetButtons() const {
+    std::vector<DialogButton> all = buttons();
+    std::vector<DialogButton> shown;
+    for (DialogButton& b : all) {
+        if (b.name == "exclude" || b.name == "include") continue;  // the move button
+        if (b.name == "configureParallelAnalysis") {
+            b.caption = "Configure";
+            b.beside = "factorCountProcedure";
+            b.besideOption = ParallelAnalysis;
+        } else if (b.name == "configureHull") {
+            b.caption = "Configure";
+            b.beside = "factorCountProcedure";
+            b.besideOption = Hull;
+        } else {
+            b.caption = "Configure rotation";
+            b.beside = "targetRotation";
+        }
+        shown.push_back(std::move(b));
+    }
+    return shown;
+}
+
+std::optional<ListMove> ConfigurationDialog::listMove(const std::string& focusedList) const {
+    if (focusedList == "excluded") return ListMove{"include", "<"};
+    return ListMove{"exclude", ">"};
 }
 
 int ConfigurationDialog::includedCount() const {

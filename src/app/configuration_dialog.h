@@ -20,6 +20,12 @@ public:
                         RotationParameterTable& rotations);
 
     std::vector<DialogButton> buttons() const override;
+    // The three Configure buttons beside what they configure.
+    std::vector<DialogButton> widgetButtons() const override;
+    // ">" moves the selection of Included to Excluded, "<" back; Included
+    // until Excluded has had the focus.
+    std::optional<ListMove> listMove(const std::string& focusedList) const override;
+    int layoutColumns() const override { return 2; }
     // "exclude N...", "include N..." (1-based variable numbers, each in the
     // list it leaves), "configureParallelAnalysis", "configureHull",
     // "configureRotation"; false when refused.

@@ -3,6 +3,7 @@
 // and feed the user's input back into it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,15 @@ struct Control {
     bool highlighted = false;  // painted white on red after a failed check
     int maxLength = 0;         // width of an edit, checked on OK; 0: no limit
     std::vector<ControlOption> options;
+
+    // Presentation for a desktop front end; the terminal ignores these.
+    std::string group;        // caption of the group box holding the control
+    bool dropDown = false;    // a Choice shown as a combo box, not radio buttons
+    bool labelled = true;     // false: the caption is not drawn, the control sits
+                              // beside the radio button or check box before it
+    bool multiSelect = false; // a List whose lines can be selected to be moved
+    std::string selectButton; // a List: selecting a line presses this button
+                              // with the line's code
 };
 
 enum class SetResult { Ok, UnknownKey, Disabled, BadValue };
@@ -48,6 +58,20 @@ struct DialogButton {
     std::string name;
     std::string help;  // one line for the terminal's `help`
     bool enabled = true;  // a disabled button is shown but refuses press()
+    // For a desktop front end: the caption, the arguments the button passes,
+    // and the control (and option code of a radio choice, -1 none) it sits
+    // beside; without one it joins OK and Cancel.
+    std::string caption = {};
+    std::vector<std::string> args = {};
+    std::string beside = {};
+    int besideOption = -1;
+};
+
+// The button that moves the selected lines of a multiple-selection list to
+// the other list: what it presses (with the lines' codes) and its caption.
+struct ListMove {
+    std::string button;
+    std::string caption;
 };
 
 class DialogModel {
@@ -68,6 +92,19 @@ public:
     SetResult set(const std::string& key, const std::string& text);
 
     virtual std::vector<DialogButton> buttons() const { return {}; }
+    // The buttons a desktop front end draws, one per widget (four Browse
+    // buttons where the terminal has one "browse KEY").
+    virtual std::vector<DialogButton> widgetButtons() const { return buttons(); }
+    // The move button of the list that last had the focus; none when the
+    // dialog has no such lists.
+    virtual std::optional<ListMove> listMove(const std::string& focusedList) const {
+        (void)focusedList;
+        return std::nullopt;
+    }
+    // Columns a desktop front end spreads the group boxes over.
+    virtual int layoutColumns() const { return 1; }
+    // Point size of the dialog's font.
+    virtual int fontPoints() const { return 8; }
     // Presses a button with its arguments; false when there is no such
     // button. The window system serves sub-dialogs and file dialogs.
     virtual bool press(const std::string& button, const std::vector<std::string>& args,

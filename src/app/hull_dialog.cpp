@@ -27,6 +27,8 @@ HullDialog::HullDialog(const AnalysisSettings& settings) : DialogModel("The Hull
     Control description = listControl("description", "Short description of the method",
                                       {std::begin(kDescription), std::end(kDescription)});
     description.enabled = false;
+    description.group = description.caption;
+    description.labelled = false;
     add(std::move(description));
 
     add(choiceControl("hullIndexChoice", "Goodness-of-fit index",
@@ -37,6 +39,8 @@ HullDialog::HullDialog(const AnalysisSettings& settings) : DialogModel("The Hull
                           {RMSEA, "RMSEA", "RMSEA (Root Mean Square Error of Approximation)"},
                       },
                       settings.hullIndexChoice));
+    control("hullIndexChoice").group = "Goodness-of-fit index";
+    control("hullIndexChoice").labelled = false;
 }
 
 void HullDialog::commit(AnalysisSettings& settings) const {

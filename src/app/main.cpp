@@ -4,6 +4,9 @@
 
 #include "app/main_window.h"
 #include "app/terminal_window_system.h"
+#ifdef TALVEX_WITH_QT
+#include "app/qt/qt_window_system.h"
+#endif
 
 #ifndef TALVEX_VERSION
 #define TALVEX_VERSION "0.0.0"
@@ -21,7 +24,11 @@ void printHelp() {
         "(or a variance/covariance matrix) in plain text, one plain-text report out.\n"
         "\n"
         "Options:\n"
+#ifdef TALVEX_WITH_QT
+        "  --console   the terminal front end (the default without a display)\n"
+#else
         "  --console   the terminal front end (the default: no desktop front end is built)\n"
+#endif
         "  --help      this text\n"
         "  --version   the version\n"
         "\n"
@@ -41,6 +48,7 @@ void printHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool console = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printHelp();
@@ -50,13 +58,19 @@ int main(int argc, char** argv) {
             std::printf("talvex %s\n", TALVEX_VERSION);
             return 0;
         }
-        if (std::strcmp(argv[i], "--console") == 0) continue;
+        if (std::strcmp(argv[i], "--console") == 0) {
+            console = true;
+            continue;
+        }
         std::fprintf(stderr, "talvex: unknown option '%s'\n%s", argv[i], kUsage);
         return 2;
     }
 
-    // There is no desktop front end yet, so with or without a display the
-    // terminal front end runs.
+#ifdef TALVEX_WITH_QT
+    if (!console && talvex::displayAvailable()) return talvex::runDesktop(argc, argv, TALVEX_VERSION);
+#else
+    (void)console;
+#endif
     talvex::TerminalWindowSystem terminal(std::cin, std::cout, std::cerr,
                                           talvex::TerminalModes::detect());
     talvex::MainWindow window(terminal, TALVEX_VERSION);

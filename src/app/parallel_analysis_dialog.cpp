@@ -47,9 +47,12 @@ ParallelAnalysisDialog::ParallelAnalysisDialog(const AnalysisSettings& settings)
                           {1, "classical", "Classical implementation (Horn, 1965)"},
                       },
                       settings.paImplementation));
+    control("paImplementation").group = "Implementation of Parallel Analysis";
+    control("paImplementation").labelled = false;
 
     Control explanation = listControl("explanation", "");
     explanation.enabled = false;
+    explanation.group = "Implementation of Parallel Analysis";
     add(std::move(explanation));
 
     add(editControl("paRandomMatrices", "Number of random correlation matrices:",
@@ -62,7 +65,10 @@ ParallelAnalysisDialog::ParallelAnalysisDialog(const AnalysisSettings& settings)
                                        },
                                        userMatrix_ ? 0 : settings.paGeneration);
     generation.options[1].visible = !userMatrix_;
+    generation.dropDown = true;
     add(std::move(generation));
+    for (const char* key : {"paRandomMatrices", "paGeneration"})
+        control(key).group = "Configuration related to random correlation matrices";
 
     showImplementation();
 }

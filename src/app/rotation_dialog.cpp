@@ -52,6 +52,7 @@ RotationDialog::RotationDialog(const RotationParameters& parameters, float salie
         shown = info->initialCleverStart;
     Control clever = choiceControl("cleverStart", "Clever Start: ", std::move(starts), shown);
     clever.enabled = info != nullptr && info->cleverStart == CleverStartChoice::Yes;
+    clever.dropDown = true;
     add(std::move(clever));
 
     const CriterionParameter kind = info != nullptr ? info->parameter : CriterionParameter::None;
@@ -77,7 +78,9 @@ RotationDialog::RotationDialog(const RotationParameters& parameters, float salie
 }
 
 std::vector<DialogButton> RotationDialog::buttons() const {
-    return {{"default", "default: the initial values of this method"}};
+    DialogButton reset{"default", "default: the initial values of this method"};
+    reset.caption = "Default";
+    return {reset};
 }
 
 bool RotationDialog::press(const std::string& button, const std::vector<std::string>& args,

@@ -63,6 +63,15 @@ SampleDialog::SampleDialog(const DataSet& data, bool userMatrix) : DialogModel("
     code.maxLength = 5;
     add(std::move(code));
 
+    for (const char* key : {"participantCount", "variableCount"}) control(key).group = "Size of data matrices";
+    for (const char* key : {"dataKind", "scoresFileName", "matrixFileName", "labelsEnabled",
+                            "labelsFileName", "targetEnabled", "targetFileName"})
+        control(key).group = "File names";
+    // The file edits sit beside their radio button or check box.
+    for (const char* key : {"dataKind", "scoresFileName", "matrixFileName", "labelsFileName",
+                            "targetFileName", "missingCode"})
+        control(key).labelled = false;
+
     applyDataKind();
     applyCheckBoxes();
 }
@@ -90,6 +99,18 @@ void SampleDialog::onChanged(const std::string& key) {
 std::vector<DialogButton> SampleDialog::buttons() const {
     return {{"browse", "browse KEY: choose the file of KEY (scoresFileName, matrixFileName, "
                        "labelsFileName, targetFileName) in a file dialog"}};
+}
+
+std::vector<DialogButton> SampleDialog::widgetButtons() const {
+    std::vector<DialogButton> browse;
+    for (const BrowseTarget& target : kBrowseTargets) {
+        DialogButton b{"browse", "", find(target.key)->enabled};
+        b.caption = "Browse";
+        b.args = {target.key};
+        b.beside = target.key;
+        browse.push_back(std::move(b));
+    }
+    return browse;
 }
 
 bool SampleDialog::press(const std::string& button, const std::vector<std::string>& args,

@@ -36,9 +36,12 @@ public:
 
     // "browse KEY" with KEY one of the four file-name edits.
     std::vector<DialogButton> buttons() const override;
+    // One Browse button beside each file-name edit, enabled with it.
+    std::vector<DialogButton> widgetButtons() const override;
     bool press(const std::string& button, const std::vector<std::string>& args,
                WindowSystem& ws) override;
     bool accept(Messenger& messenger) override;
+    int fontPoints() const override { return 10; }
 
     SampleValues values() const;
 

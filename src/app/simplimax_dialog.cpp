@@ -60,7 +60,9 @@ SimplimaxDialog::SimplimaxDialog(const Matrix& loadings, const RotationParameter
     range.key = kRange;
     range.caption = "Number of zero loadings in the range: ";
     add(std::move(range));
-    add(listControl(kList, "Simplimax function values"));
+    Control values = listControl(kList, "Simplimax function values");
+    values.selectButton = "select";
+    add(std::move(values));
     Control selected;
     selected.kind = ControlKind::Display;
     selected.key = kSelected;
@@ -89,6 +91,13 @@ std::vector<DialogButton> SimplimaxDialog::buttons() const {
     return {{"compute", "compute       run Simplimax for every number of zeros in the range",
              !computed_},
             {"select Z", "select Z      choose the line with Z zero loadings", computed_}};
+}
+
+std::vector<DialogButton> SimplimaxDialog::widgetButtons() const {
+    DialogButton compute{"compute", "", !computed_};
+    compute.caption = "Compute";
+    compute.beside = kRange;
+    return {compute};
 }
 
 bool SimplimaxDialog::press(const std::string& button, const std::vector<std::string>& args,

@@ -47,6 +47,8 @@ public:
                     SimplimaxRoutines routines = simplimaxRoutines());
 
     std::vector<DialogButton> buttons() const override;
+    // Compute; a line is selected by clicking it in the list.
+    std::vector<DialogButton> widgetButtons() const override;
     // "compute" (before a computation) and "select Z" (after it).
     bool press(const std::string& button, const std::vector<std::string>& args,
                WindowSystem& ws) override;

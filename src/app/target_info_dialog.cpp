@@ -44,6 +44,8 @@ TargetInfoDialog::TargetInfoDialog(const TargetCounts& counts)
     Control explanation = listControl("explanation", "What is a semi-specified target matrix?",
                                       {std::begin(kExplanation), std::end(kExplanation)});
     explanation.enabled = false;
+    explanation.group = explanation.caption;
+    explanation.labelled = false;
     add(std::move(explanation));
 
     // Group "Your semi-specified target ".
@@ -54,6 +56,8 @@ TargetInfoDialog::TargetInfoDialog(const TargetCounts& counts)
     add(number("negativeFree", "Number of non-specified values expected to be lower than zero: ",
                counts.negativeFree));
     add(number("specified", "Number of specified values:", counts.specified));
+    for (const char* key : {"columns", "positiveFree", "negativeFree", "specified"})
+        control(key).group = "Your semi-specified target ";
 }
 
 }  // namespace talvex

@@ -1,0 +1,375 @@
+// The desktop front end driven through its real widgets on the offscreen
+// platform: a whole session, the red field and its focus, the enable rules,
+// the move button, Browse, and the window-system calls of a run.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "app/qt/qt_window_system.h"
+#include "app/terminal_window_system.h"
+#include "core/random.h"
+#include "qt/modal_driver.h"
+#include "report/settings.h"
+#include "support/temp_files.h"
+
+namespace talvex::testing {
+namespace {
+
+const std::string kSource = TALVEX_SOURCE_DIR;
+const std::string kScores = kSource + "/examples/items.dat";
+const std::string kLabels = kSource + "/examples/labels.txt";
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The lines that differ from run to run.
+std::string masked(const std::string& report) {
+    static const std::regex date(R"((^|\n)( *Date: )[^\n]*)");
+    static const std::regex time(R"((^|\n)( *Time: )[^\n]*)");
+    static const std::regex computing(R"((^|\n)(Computing time *: *)[^\n]*)");
+    std::string s = std::regex_replace(report, date, "$1$2(masked)");
+    s = std::regex_replace(s, time, "$1$2(masked)");
+    return std::regex_replace(s, computing, "$1$2(masked)");
+}
+
+bool painted(const QWidget* w) { return w->styleSheet().contains("255, 0, 0"); }
+
+struct Desktop {
+    std::vector<std::string> opened;  // reports handed to the viewer
+    std::vector<std::string> fileDialogs;
+    std::optional<std::string> chosenFile;
+    QtWindowSystem ws{
+        [this](const std::string& path) { opened.push_back(path); },
+        [this](QWidget*, const std::string& title, const std::string& filter) {
+            fileDialogs.push_back(title + "|" + filter);
+            return chosenFile;
+        }};
+    QtMainWindow window{ws, "test"};
+    ModalDriver driver;
+
+    Desktop() { window.show(); }
+    void press(MainCommand command) { click(window.commandButton(command)); }
+    std::string status(int i) const { return window.statusLine(i)->text().toStdString(); }
+
+    // Read Data on the bundled example, typed into the Sample dialog.
+    void readExample() {
+        driver.expect("Sample", [](QWidget& w) {
+            QtDialog& d = dialogOf(w);
+            typeInto(d, "participantCount", "300");
+            typeInto(d, "variableCount", "12");
+            typeInto(d, "scoresFileName", kScores);
+            click(qobject_cast<QCheckBox*>(d.widgetFor("labelsEnabled")));
+            typeInto(d, "labelsFileName", kLabels);
+            typeInto(d, "missingCode", "999");
+            click(d.okButton());
+        });
+        press(MainCommand::ReadData);
+    }
+};
+
+TEST(QtFrontEnd, WholeSessionGivesTheTerminalReport) {
+    TempDir dir;
+    const std::string terminalReport = dir.file("terminal.txt");
+    const std::string desktopReport = dir.file("desktop.txt");
+    const std::uint32_t seed = randomState();
+    {
+        std::istringstream in("read\nparticipantCount = 300\nvariableCount = 12\n"
+                              "scoresFileName = " + kScores + "\nlabelsEnabled = 1\n"
+                              "labelsFileName = " + kLabels + "\nmissingCode = 999\nok\n"
+                              "configure\nfactorCountProcedure = MAP\nfactorCount = 3\n"
+                              "outputFileName = " + terminalReport + "\nok\ncompute\nexit\n");
+        std::ostringstream out, progress;
+        TerminalWindowSystem terminal(in, out, progress, TerminalModes{});
+        MainWindow window(terminal, "test");
+        runMainWindow(window, terminal);
+    }
+    restoreRandomState(seed);
+
+    Desktop desktop;
+    desktop.readExample();
+    EXPECT_EQ(desktop.status(0), "Ready!");
+    desktop.driver.expect("Configuration", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        click(d.optionButton("factorCountProcedure", MAP));
+        typeInto(d, "factorCount", "3");
+        typeInto(d, "outputFileName", desktopReport);
+        click(d.okButton());
+    });
+    desktop.press(MainCommand::ConfigureAnalysis);
+    desktop.press(MainCommand::Compute);
+
+    EXPECT_TRUE(desktop.driver.finished());
+    EXPECT_TRUE(desktop.driver.unexpected.empty()) << desktop.driver.unexpected.front();
+    EXPECT_EQ(desktop.status(0), "Job done!");
+    EXPECT_EQ(desktop.opened, std::vector<std::string>{desktopReport});
+    EXPECT_EQ(desktop.ws.beeps(), 1);
+    EXPECT_FALSE(desktop.ws.waitCursor());
+    EXPECT_EQ(desktop.ws.progressWindow(), nullptr);
+    const std::string expected = masked(readFile(terminalReport));
+    ASSERT_NE(expected.find("TALVEX completed"), std::string::npos);
+    EXPECT_EQ(masked(readFile(desktopReport)), expected);
+}
+
+TEST(QtFrontEnd, FailedCheckPaintsTheFieldRedAndFocusesIt) {
+    Desktop desktop;
+    QWidget* participants = nullptr;
+    QWidget* variables = nullptr;
+    bool redAfterFirst = false, focusAfterFirst = false, redWhileTyping = false;
+    bool firstResetAfterSecond = false, secondRed = false, secondFocus = false;
+    desktop.driver.expect("Sample", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        participants = d.widgetFor("participantCount");
+        variables = d.widgetFor("variableCount");
+        typeInto(d, "participantCount", "");
+        d.cancelButton()->setFocus();
+        click(d.okButton());  // "Please, enter the number of participants"
+    });
+    desktop.driver.expectBox();
+    desktop.driver.expect("Sample", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        redAfterFirst = painted(participants) && !painted(variables);
+        focusAfterFirst = w.focusWidget() == participants;
+        typeInto(d, "participantCount", "300");
+        redWhileTyping = painted(participants);  // red until the next check
+        typeInto(d, "variableCount", "0");
+        click(d.okButton());  // "Please, enter the number of variables"
+    });
+    desktop.driver.expectBox();
+    desktop.driver.expect("Sample", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        firstResetAfterSecond = !painted(participants);
+        secondRed = painted(variables);
+        secondFocus = w.focusWidget() == variables;
+        click(d.cancelButton());
+    });
+    desktop.press(MainCommand::ReadData);
+
+    EXPECT_TRUE(desktop.driver.finished());
+    EXPECT_TRUE(redAfterFirst);
+    EXPECT_TRUE(focusAfterFirst);
+    EXPECT_TRUE(redWhileTyping);
+    EXPECT_TRUE(firstResetAfterSecond);
+    EXPECT_TRUE(secondRed);
+    EXPECT_TRUE(secondFocus);
+    ASSERT_EQ(desktop.driver.boxes.size(), 2u);
+    EXPECT_EQ(desktop.driver.boxes[0], "Please, enter the number of participants in the sample");
+    EXPECT_EQ(desktop.driver.icons[0], QMessageBox::Critical);
+}
+
+TEST(QtFrontEnd, ARadioChoiceInErrorGetsTheFocusOnItsChosenButton) {
+    // Polychoric correlations of 1-to-5 scores pass; scores of 0..20 would
+    // not, so a small file of wide scores is read.
+    TempDir dir;
+    std::string rows;
+    for (int i = 0; i < 12; ++i)
+        rows += std::to_string(i) + " " + std::to_string(20 - i) + " " + std::to_string(i % 7) +
+                " " + std::to_string((i * 5) % 13) + "\n";
+    const std::string file = dir.write("wide.dat", rows);
+    Desktop desktop;
+    desktop.driver.expect("Sample", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        typeInto(d, "participantCount", "12");
+        typeInto(d, "variableCount", "4");
+        typeInto(d, "scoresFileName", file);
+        click(qobject_cast<QCheckBox*>(d.widgetFor("missingCodeEnabled")));
+        click(d.okButton());
+    });
+    desktop.press(MainCommand::ReadData);
+    ASSERT_EQ(desktop.status(0), "Ready!");
+
+    bool red = false, focused = false;
+    desktop.driver.expect("Configuration", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        click(d.optionButton("dispersionType", PolychoricCorrelation));
+        typeInto(d, "factorCount", "1");
+        click(d.okButton());
+    });
+    desktop.driver.expectBox();
+    desktop.driver.expect("Configuration", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        red = painted(d.optionButton("dispersionType", PolychoricCorrelation)) &&
+              painted(d.optionButton("dispersionType", PearsonCorrelation));
+        focused = w.focusWidget() == d.optionButton("dispersionType", PolychoricCorrelation);
+        click(d.cancelButton());
+    });
+    desktop.press(MainCommand::ConfigureAnalysis);
+    EXPECT_TRUE(desktop.driver.finished());
+    EXPECT_TRUE(red);
+    EXPECT_TRUE(focused);
+}
+
+TEST(QtFrontEnd, NumberOfFactorsDrivesTheEnableRules) {
+    Desktop desktop;
+    desktop.readExample();
+    ASSERT_EQ(desktop.status(0), "Ready!");
+
+    struct State {
+        bool rotationRadio, simplicityCombo, configureRotation, uls, scores, personFit, irt;
+    };
+    std::vector<State> states;
+    auto record = [&states](QtDialog& d) {
+        states.push_back({d.optionButton("rotationKind", Simplicity)->isEnabled(),
+                          d.widgetFor("simplicityRotation")->isEnabled(),
+                          d.button("configureRotation")->isEnabled(),
+                          d.optionButton("extractionMethod", ULS)->isEnabled(),
+                          d.widgetFor("saveFactorScores")->isEnabled(),
+                          d.widgetFor("personFit")->isEnabled(),
+                          d.widgetFor("irtParameterization")->isEnabled()});
+    };
+    desktop.driver.expect("Configuration", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        typeInto(d, "factorCount", "1");
+        record(d);
+        typeInto(d, "factorCount", "2");
+        record(d);
+        typeInto(d, "factorCount", "0");
+        record(d);
+        // IRT follows polychoric correlations once factors are typed.
+        click(d.optionButton("dispersionType", PolychoricCorrelation));
+        typeInto(d, "factorCount", "3");
+        record(d);
+        click(d.cancelButton());
+    });
+    desktop.press(MainCommand::ConfigureAnalysis);
+    ASSERT_EQ(states.size(), 4u);
+    // 1 factor: every rotation control off, extraction and scores on.
+    EXPECT_FALSE(states[0].rotationRadio);
+    EXPECT_FALSE(states[0].simplicityCombo);
+    EXPECT_FALSE(states[0].configureRotation);
+    EXPECT_TRUE(states[0].uls);
+    EXPECT_TRUE(states[0].scores);
+    // 2 factors: rotation on again.
+    EXPECT_TRUE(states[1].rotationRadio);
+    EXPECT_TRUE(states[1].simplicityCombo);
+    EXPECT_TRUE(states[1].configureRotation);
+    // 0 factors: extraction, scores, person fit off.
+    EXPECT_FALSE(states[2].uls);
+    EXPECT_FALSE(states[2].scores);
+    EXPECT_FALSE(states[2].personFit);
+    EXPECT_FALSE(states[2].irt);
+    // Polychoric with 3 factors: IRT offered, ML not.
+    EXPECT_TRUE(states[3].irt);
+    EXPECT_TRUE(states[3].uls);
+}
+
+TEST(QtFrontEnd, ARuleThatChangesAChoiceMovesTheTick) {
+    Desktop desktop;
+    desktop.readExample();
+    bool hullBefore = false, hullAfter = true, paAfter = false, hullOffered = true;
+    desktop.driver.expect("Configuration", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        typeInto(d, "factorCount", "3");
+        click(d.optionButton("factorCountProcedure", Hull));
+        hullBefore = d.optionButton("factorCountProcedure", Hull)->isChecked();
+        // Components cannot go with the Hull method: parallel analysis instead.
+        click(d.optionButton("extractionMethod", PCA));
+        hullAfter = d.optionButton("factorCountProcedure", Hull)->isChecked();
+        paAfter = d.optionButton("factorCountProcedure", ParallelAnalysis)->isChecked();
+        hullOffered = d.optionButton("factorCountProcedure", Hull)->isEnabled();
+        click(d.cancelButton());
+    });
+    desktop.press(MainCommand::ConfigureAnalysis);
+    EXPECT_TRUE(hullBefore);
+    EXPECT_FALSE(hullAfter);
+    EXPECT_TRUE(paAfter);
+    EXPECT_FALSE(hullOffered);
+}
+
+TEST(QtFrontEnd, MoveButtonFollowsTheListThatLastHadTheFocus) {
+    Desktop desktop;
+    desktop.readExample();
+    std::vector<std::string> captions;
+    std::vector<int> excludedCounts;
+    desktop.driver.expect("Configuration", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        auto* included = qobject_cast<QListWidget*>(d.widgetFor("included"));
+        auto* excluded = qobject_cast<QListWidget*>(d.widgetFor("excluded"));
+        captions.push_back(d.moveButton()->text().toStdString());
+        included->setFocus();
+        included->item(1)->setSelected(true);
+        included->item(2)->setSelected(true);
+        click(d.moveButton());
+        excludedCounts.push_back(excluded->count());
+        captions.push_back(d.moveButton()->text().toStdString());
+        excluded->setFocus();
+        captions.push_back(d.moveButton()->text().toStdString());
+        excluded->item(0)->setSelected(true);
+        click(d.moveButton());
+        excludedCounts.push_back(excluded->count());
+        if (excluded->count() == 1) captions.push_back(excluded->item(0)->text().toStdString());
+        click(d.cancelButton());
+    });
+    desktop.press(MainCommand::ConfigureAnalysis);
+    EXPECT_EQ(captions, (std::vector<std::string>{">", ">", "<", "V3"}));
+    EXPECT_EQ(excludedCounts, (std::vector<int>{2, 1}));
+}
+
+TEST(QtFrontEnd, BrowseFillsTheEditBesideIt) {
+    Desktop desktop;
+    desktop.chosenFile = "/data/labels.txt";
+    bool browseOffWhileUnticked = false;
+    std::string typed;
+    desktop.driver.expect("Sample", [&](QWidget& w) {
+        QtDialog& d = dialogOf(w);
+        browseOffWhileUnticked = !d.button("browse", "labelsFileName")->isEnabled();
+        click(qobject_cast<QCheckBox*>(d.widgetFor("labelsEnabled")));
+        click(d.button("browse", "labelsFileName"));
+        typed = qobject_cast<QLineEdit*>(d.widgetFor("labelsFileName"))->text().toStdString();
+        click(d.cancelButton());
+    });
+    desktop.press(MainCommand::ReadData);
+    EXPECT_TRUE(browseOffWhileUnticked);
+    EXPECT_EQ(typed, "/data/labels.txt");
+    EXPECT_EQ(desktop.fileDialogs,
+              std::vector<std::string>{"VARIABLE LABELS: Choose your input file|*.txt"});
+}
+
+TEST(QtFrontEnd, MessageBoxesCarryTheirIconsAndQuestionsTheAnswer) {
+    Desktop desktop;
+    desktop.driver.expectBox();
+    desktop.driver.expect("TALVEX", [](QWidget& w) {
+        dynamic_cast<QMessageBox&>(w).button(QMessageBox::No)->click();
+    });
+    desktop.driver.expect("TALVEX", [](QWidget& w) {
+        dynamic_cast<QMessageBox&>(w).button(QMessageBox::Yes)->click();
+    });
+    desktop.ws.message("careful", MessageIcon::Exclamation);
+    EXPECT_FALSE(desktop.ws.askYesNo("go on?"));
+    EXPECT_TRUE(desktop.ws.askYesNo("go on?"));
+    EXPECT_EQ(desktop.driver.icons, std::vector<QMessageBox::Icon>{QMessageBox::Warning});
+}
+
+TEST(QtFrontEnd, ConfigureBeforeReadShowsOnlyTheMessage) {
+    Desktop desktop;
+    desktop.driver.expectBox();
+    desktop.press(MainCommand::ConfigureAnalysis);
+    EXPECT_TRUE(desktop.driver.unexpected.empty());
+    EXPECT_EQ(desktop.driver.boxes,
+              std::vector<std::string>{"Data must be read before the definition of the analysis"});
+}
+
+TEST(QtFrontEnd, ExitClosesTheWindow) {
+    Desktop desktop;
+    ASSERT_TRUE(desktop.window.isVisible());
+    desktop.press(MainCommand::Exit);
+    EXPECT_TRUE(desktop.window.model().closed());
+    EXPECT_FALSE(desktop.window.isVisible());
+}
+
+}  // namespace
+}  // namespace talvex::testing

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -129,88 +130,38 @@ TEST(QtFrontEnd, FailedCheckPaintsTheFieldRedAndFocusesIt) {
     Desktop desktop;
     QWidget* participants = nullptr;
     QWidget* variables = nullptr;
-    bool redAfterFirst = false, focusAfterFirst = false, redWhileTyping = false;
-    bool firstResetAfterSecond = false, secondRed = false, secondFocus = false;
+    // Per check: participants red, variables red, the focused field.
+    std::vector<std::tuple<bool, bool, QWidget*>> seen;
     desktop.driver.expect("Sample", [&](QWidget& w) {
         QtDialog& d = dialogOf(w);
         participants = d.widgetFor("participantCount");
         variables = d.widgetFor("variableCount");
         typeInto(d, "participantCount", "");
         d.cancelButton()->setFocus();
-        click(d.okButton());  // "Please, enter the number of participants"
+        click(d.okButton());
     });
     desktop.driver.expectBox();
     desktop.driver.expect("Sample", [&](QWidget& w) {
         QtDialog& d = dialogOf(w);
-        redAfterFirst = painted(participants) && !painted(variables);
-        focusAfterFirst = w.focusWidget() == participants;
-        typeInto(d, "participantCount", "300");
-        redWhileTyping = painted(participants);  // red until the next check
+        QWidget* focused = w.focusWidget();
+        typeInto(d, "participantCount", "300");  // stays red until the next check
+        seen.emplace_back(painted(participants), painted(variables), focused);
         typeInto(d, "variableCount", "0");
-        click(d.okButton());  // "Please, enter the number of variables"
+        click(d.okButton());
     });
     desktop.driver.expectBox();
     desktop.driver.expect("Sample", [&](QWidget& w) {
-        QtDialog& d = dialogOf(w);
-        firstResetAfterSecond = !painted(participants);
-        secondRed = painted(variables);
-        secondFocus = w.focusWidget() == variables;
-        click(d.cancelButton());
+        seen.emplace_back(painted(participants), painted(variables), w.focusWidget());
+        click(dialogOf(w).cancelButton());
     });
     desktop.press(MainCommand::ReadData);
 
     EXPECT_TRUE(desktop.driver.finished());
-    EXPECT_TRUE(redAfterFirst);
-    EXPECT_TRUE(focusAfterFirst);
-    EXPECT_TRUE(redWhileTyping);
-    EXPECT_TRUE(firstResetAfterSecond);
-    EXPECT_TRUE(secondRed);
-    EXPECT_TRUE(secondFocus);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], std::make_tuple(true, false, participants));
+    EXPECT_EQ(seen[1], std::make_tuple(false, true, variables));
     ASSERT_EQ(desktop.driver.boxes.size(), 2u);
-    EXPECT_EQ(desktop.driver.boxes[0], "Please, enter the number of participants in the sample");
     EXPECT_EQ(desktop.driver.icons[0], QMessageBox::Critical);
-}
-
-TEST(QtFrontEnd, ARadioChoiceInErrorGetsTheFocusOnItsChosenButton) {
-    // Polychoric correlations of 1-to-5 scores pass; scores of 0..20 would
-    // not, so a small file of wide scores is read.
-    TempDir dir;
-    std::string rows;
-    for (int i = 0; i < 12; ++i)
-        rows += std::to_string(i) + " " + std::to_string(20 - i) + " " + std::to_string(i % 7) +
-                " " + std::to_string((i * 5) % 13) + "\n";
-    const std::string file = dir.write("wide.dat", rows);
-    Desktop desktop;
-    desktop.driver.expect("Sample", [&](QWidget& w) {
-        QtDialog& d = dialogOf(w);
-        typeInto(d, "participantCount", "12");
-        typeInto(d, "variableCount", "4");
-        typeInto(d, "scoresFileName", file);
-        click(qobject_cast<QCheckBox*>(d.widgetFor("missingCodeEnabled")));
-        click(d.okButton());
-    });
-    desktop.press(MainCommand::ReadData);
-    ASSERT_EQ(desktop.status(0), "Ready!");
-
-    bool red = false, focused = false;
-    desktop.driver.expect("Configuration", [&](QWidget& w) {
-        QtDialog& d = dialogOf(w);
-        click(d.optionButton("dispersionType", PolychoricCorrelation));
-        typeInto(d, "factorCount", "1");
-        click(d.okButton());
-    });
-    desktop.driver.expectBox();
-    desktop.driver.expect("Configuration", [&](QWidget& w) {
-        QtDialog& d = dialogOf(w);
-        red = painted(d.optionButton("dispersionType", PolychoricCorrelation)) &&
-              painted(d.optionButton("dispersionType", PearsonCorrelation));
-        focused = w.focusWidget() == d.optionButton("dispersionType", PolychoricCorrelation);
-        click(d.cancelButton());
-    });
-    desktop.press(MainCommand::ConfigureAnalysis);
-    EXPECT_TRUE(desktop.driver.finished());
-    EXPECT_TRUE(red);
-    EXPECT_TRUE(focused);
 }
 
 TEST(QtFrontEnd, NumberOfFactorsDrivesTheEnableRules) {
@@ -352,15 +303,6 @@ TEST(QtFrontEnd, MessageBoxesCarryTheirIconsAndQuestionsTheAnswer) {
     EXPECT_FALSE(desktop.ws.askYesNo("go on?"));
     EXPECT_TRUE(desktop.ws.askYesNo("go on?"));
     EXPECT_EQ(desktop.driver.icons, std::vector<QMessageBox::Icon>{QMessageBox::Warning});
-}
-
-TEST(QtFrontEnd, ConfigureBeforeReadShowsOnlyTheMessage) {
-    Desktop desktop;
-    desktop.driver.expectBox();
-    desktop.press(MainCommand::ConfigureAnalysis);
-    EXPECT_TRUE(desktop.driver.unexpected.empty());
-    EXPECT_EQ(desktop.driver.boxes,
-              std::vector<std::string>{"Data must be read before the definition of the analysis"});
 }
 
 TEST(QtFrontEnd, ExitClosesTheWindow) {

@@ -87,17 +87,6 @@ TEST_F(QtSimplimaxTest, ComputeListsTheValuesAndOkFitsTheLineClicked) {
     ASSERT_TRUE(dialog.chosen().has_value());
 }
 
-TEST_F(QtSimplimaxTest, CancelLeavesNoSolution) {
-    SimplimaxDialog dialog(Matrix(9, 3), parameters, doubles());
-    driver.expect("Simplimax rotation", [](QWidget& w) {
-        QtDialog& d = dialogOf(w);
-        click(d.button("compute"));
-        click(d.cancelButton());
-    });
-    EXPECT_FALSE(ws.runDialog(dialog));
-    EXPECT_TRUE(stepped.empty());
-}
-
 TEST(QtProgress, StageTextAtOnceBarAtMostEveryInterval) {
     using namespace std::chrono;
     steady_clock::time_point now{};

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/dialog_model.h"
 #include "app/main_window.h"
 #include "app/qt/qt_window_system.h"
 #include "app/terminal_window_system.h"
@@ -164,58 +165,53 @@ TEST(QtFrontEnd, FailedCheckPaintsTheFieldRedAndFocusesIt) {
     EXPECT_EQ(desktop.driver.icons[0], QMessageBox::Critical);
 }
 
+// The controls whose widgets are not enabled as the model says (a radio
+// option is enabled when its choice and the option both are).
+std::vector<std::string> notMirrored(QtDialog& d) {
+    std::vector<std::string> wrong;
+    for (const Control& c : d.model().controls()) {
+        if (c.kind == ControlKind::Choice && !c.dropDown) {
+            for (const ControlOption& o : c.options)
+                if (QRadioButton* b = d.optionButton(c.key, o.code);
+                    b != nullptr && b->isEnabled() != (c.enabled && o.enabled))
+                    wrong.push_back(c.key + ":" + std::to_string(o.code));
+        } else if (QWidget* w = d.widgetFor(c.key); w != nullptr && w->isEnabled() != c.enabled) {
+            wrong.push_back(c.key);
+        }
+    }
+    for (const DialogButton& b : d.model().widgetButtons())
+        if (QPushButton* w = d.button(b.name, b.args.empty() ? "" : b.args[0]);
+            w != nullptr && w->isEnabled() != b.enabled)
+            wrong.push_back(b.name);
+    return wrong;
+}
+
 TEST(QtFrontEnd, NumberOfFactorsDrivesTheEnableRules) {
     Desktop desktop;
     desktop.readExample();
     ASSERT_EQ(desktop.status(0), "Ready!");
-
-    struct State {
-        bool rotationRadio, simplicityCombo, configureRotation, uls, scores, personFit, irt;
-    };
-    std::vector<State> states;
-    auto record = [&states](QtDialog& d) {
-        states.push_back({d.optionButton("rotationKind", Simplicity)->isEnabled(),
-                          d.widgetFor("simplicityRotation")->isEnabled(),
-                          d.button("configureRotation")->isEnabled(),
-                          d.optionButton("extractionMethod", ULS)->isEnabled(),
-                          d.widgetFor("saveFactorScores")->isEnabled(),
-                          d.widgetFor("personFit")->isEnabled(),
-                          d.widgetFor("irtParameterization")->isEnabled()});
-    };
+    std::vector<std::vector<std::string>> wrong;
+    std::vector<bool> rotation, irt;
     desktop.driver.expect("Configuration", [&](QWidget& w) {
         QtDialog& d = dialogOf(w);
-        typeInto(d, "factorCount", "1");
-        record(d);
-        typeInto(d, "factorCount", "2");
-        record(d);
-        typeInto(d, "factorCount", "0");
-        record(d);
-        // IRT follows polychoric correlations once factors are typed.
+        auto record = [&] {
+            wrong.push_back(notMirrored(d));
+            rotation.push_back(d.widgetFor("simplicityRotation")->isEnabled());
+            irt.push_back(d.widgetFor("irtParameterization")->isEnabled());
+        };
+        for (const char* factors : {"1", "2", "0"}) {
+            typeInto(d, "factorCount", factors);
+            record();
+        }
         click(d.optionButton("dispersionType", PolychoricCorrelation));
         typeInto(d, "factorCount", "3");
-        record(d);
+        record();
         click(d.cancelButton());
     });
     desktop.press(MainCommand::ConfigureAnalysis);
-    ASSERT_EQ(states.size(), 4u);
-    // 1 factor: every rotation control off, extraction and scores on.
-    EXPECT_FALSE(states[0].rotationRadio);
-    EXPECT_FALSE(states[0].simplicityCombo);
-    EXPECT_FALSE(states[0].configureRotation);
-    EXPECT_TRUE(states[0].uls);
-    EXPECT_TRUE(states[0].scores);
-    // 2 factors: rotation on again.
-    EXPECT_TRUE(states[1].rotationRadio);
-    EXPECT_TRUE(states[1].simplicityCombo);
-    EXPECT_TRUE(states[1].configureRotation);
-    // 0 factors: extraction, scores, person fit off.
-    EXPECT_FALSE(states[2].uls);
-    EXPECT_FALSE(states[2].scores);
-    EXPECT_FALSE(states[2].personFit);
-    EXPECT_FALSE(states[2].irt);
-    // Polychoric with 3 factors: IRT offered, ML not.
-    EXPECT_TRUE(states[3].irt);
-    EXPECT_TRUE(states[3].uls);
+    EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(4));
+    EXPECT_EQ(rotation, (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(irt, (std::vector<bool>{false, false, false, true}));
 }
 
 TEST(QtFrontEnd, ARuleThatChangesAChoiceMovesTheTick) {

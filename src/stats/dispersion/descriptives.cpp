@@ -301,7 +301,6 @@ void momentSquares(const std::vector<double>& z, int n, int p, int aBegin, int a
 }  // namespace
 
 MardiaSums mardiaPairSums(const Matrix& x) {
-    MatrixScope scope;
     const double n = x.rows();
     const Matrix xc = centreColumns(x);
     const Matrix s = covarianceOf(x).scale(n / (n - 1.0));

@@ -43,7 +43,8 @@ struct MardiaSums {
     double b2 = 0.0;
 };
 
-// The sums over pairs of participants, O(N²m).
+// The sums over pairs of participants, O(N²m); its matrices stay in the
+// caller's scope.
 MardiaSums mardiaPairSums(const Matrix& x);
 // The same through the third-order moments m_abc = (1/N) Σ_i z_ia z_ib z_ic
 // of the whitened scores z_i = L⁻¹(x_i - x̄), S = LLᵀ: b1 = Σ over all

@@ -6,6 +6,10 @@
 #include <new>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace talvex {
 
 // One allocation per matrix: the header, the row-pointer array and the
@@ -22,6 +26,15 @@ const char* const kProductMismatch = "MATRICES DESIGUALES EN PRODUCTO DE MATRICE
 const char* const kJoinMismatch = "MATRICES DESIGUALES EN LA CONSTRUCCION DE LA SUPERMATRIZ!!!";
 
 struct Pool {
+    Pool() {
+#ifdef __GLIBC__
+        // Scopes release and request blocks of the same large sizes over and
+        // over. Kept in the heap, a released block serves the next request;
+        // mapped afresh each time, it costs a page fault every 4 KB.
+        mallopt(M_MMAP_THRESHOLD, 256 << 20);
+        mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
+    }
     std::vector<MatrixStorage*> live;
     std::vector<MatrixStorage*> marks;
     ConstructionHook hook = nullptr;

@@ -9,6 +9,7 @@
 #include "report/report_writer.h"
 #include "core/distributions.h"
 #include "data/dataset.h"
+#include "core/parallel_for.h"
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/text_plots.h"
 
@@ -130,24 +131,19 @@ inline void tileProducts(const double* __restrict y, const double* __restrict x,
     std::memcpy(g, acc, sizeof acc);
 }
 
-struct PairSums {
-    double cubes = 0.0;            // Σ over all i, j of g_ij³
-    double diagonalSquares = 0.0;  // Σ over i of g_ii²
-};
-
 // g_ij = (x_i - x̄)ᵀ S⁻¹ (x_j - x̄) is symmetric in i and j, so each pair of
 // distinct participants is visited once and counted twice.
 // Cloned for wider vector units. Contraction into fused multiply-adds is
 // switched off and each element adds its products in the same order, so
 // every clone gives the same bits on every machine.
 __attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
-PairSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
+MardiaSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
     const int n = y.rows(), p = y.cols();
     const int panels = (n + kPanel - 1) / kPanel;
     const std::vector<double> yp = packPanels(y, panels);
     const std::vector<double> xp = packPanels(xc, panels);
     const std::size_t stride = static_cast<std::size_t>(p) * kPanel;
-    PairSums sums;
+    double cubes = 0.0, diagonalSquares = 0.0;
     double g[kPanel * kPanel];
     for (int jb = 0; jb < panels; jb += kBlockPanels) {
         const int jEnd = std::min(panels, jb + kBlockPanels);
@@ -165,7 +161,7 @@ PairSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
                 for (int r = 0; r < kPanel; ++r) {
                     const double d = g[r * kPanel + r];
                     tile += d * d * d;
-                    sums.diagonalSquares += d * d;
+                    diagonalSquares += d * d;
                     for (int c = r + 1; c < kPanel; ++c) {
                         const double v = g[r * kPanel + c];
                         tile += 2.0 * v * v * v;
@@ -174,25 +170,201 @@ PairSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
                 blockCubes += tile;
             }
         }
-        sums.cubes += blockCubes;
+        cubes += blockCubes;
     }
-    return sums;
+    return {cubes / (static_cast<double>(n) * n), diagonalSquares / n};
+}
+
+// Lower Cholesky factor of a symmetric p x p matrix, row-major; false when a
+// pivot is not positive (a singular or indefinite covariance).
+bool choleskyLower(const Matrix& s, std::vector<double>& l) {
+    const int p = s.rows();
+    l.assign(static_cast<std::size_t>(p) * p, 0.0);
+    for (int j = 0; j < p; ++j) {
+        double* lj = l.data() + static_cast<std::size_t>(j) * p;
+        double d = s[j][j];
+        for (int k = 0; k < j; ++k) d -= lj[k] * lj[k];
+        if (!(d > 0.0)) return false;
+        lj[j] = std::sqrt(d);
+        for (int i = j + 1; i < p; ++i) {
+            double* li = l.data() + static_cast<std::size_t>(i) * p;
+            double v = s[i][j];
+            for (int k = 0; k < j; ++k) v -= li[k] * lj[k];
+            li[j] = v / lj[j];
+        }
+    }
+    return true;
+}
+
+// Rows per block of the third-moment sums: a block of 100 variables is
+// 200 KB and stays in L2 while every variable a sweeps over it.
+constexpr int kMomentRows = 256;
+
+// Whitened scores z_i = L⁻¹(x_i - x̄) packed by blocks of kMomentRows rows,
+// then by panels of kPanel variables, row-major inside a panel:
+// element (i, v) sits at ((block·panels + v / kPanel)·kMomentRows + i % kMomentRows)·kPanel + v % kPanel.
+// Padding rows and variables are zero and add nothing to any moment.
+std::vector<double> packWhitened(const Matrix& xc, const std::vector<double>& l, int panels) {
+    const int n = xc.rows(), p = xc.cols();
+    const int blocks = (n + kMomentRows - 1) / kMomentRows;
+    std::vector<double> packed(static_cast<std::size_t>(blocks) * panels * kMomentRows * kPanel, 0.0);
+    std::vector<double> z(static_cast<std::size_t>(p));
+    for (int i = 0; i < n; ++i) {
+        const double* row = xc[i];
+        // Forward substitution L z = x_i - x̄.
+        for (int v = 0; v < p; ++v) {
+            const double* lv = l.data() + static_cast<std::size_t>(v) * p;
+            double t = row[v];
+            for (int k = 0; k < v; ++k) t -= lv[k] * z[static_cast<std::size_t>(k)];
+            z[static_cast<std::size_t>(v)] = t / lv[v];
+        }
+        double* block = packed.data() + static_cast<std::size_t>(i / kMomentRows) * panels * kMomentRows * kPanel;
+        for (int v = 0; v < p; ++v)
+            block[(static_cast<std::size_t>(v / kPanel) * kMomentRows + i % kMomentRows) * kPanel + v % kPanel] =
+                z[static_cast<std::size_t>(v)];
+    }
+    return packed;
+}
+
+// One kPanel x kPanel tile of Σ_k w_k y_k x_kᵀ over `rows` rows of two
+// panels, added to t.
+inline void weightedTileProducts(const double* __restrict y, const double* __restrict x,
+                                 const double* __restrict w, int rows, double* __restrict t) {
+    TileRow acc[kPanel] = {};
+    for (int k = 0; k < rows; ++k) {
+        TileRow xk;
+        std::memcpy(&xk, x + k * kPanel, sizeof xk);
+        xk *= w[k * kPanel];
+        const double* yk = y + k * kPanel;
+        for (int r = 0; r < kPanel; ++r) acc[r] += yk[r] * xk;
+    }
+    for (int r = 0; r < kPanel; ++r) {
+        TileRow sum;
+        std::memcpy(&sum, t + r * kPanel, sizeof sum);
+        sum += acc[r];
+        std::memcpy(t + r * kPanel, &sum, sizeof sum);
+    }
+}
+
+// Tiles (pb, pc), pa <= pb <= pc, of variable a's moments m_abc.
+inline int tilesFrom(int pa, int panels) { return (panels - pa) * (panels - pa + 1) / 2; }
+
+// For each variable a in [aBegin, aEnd): n² Σ over b, c of m_abc² restricted
+// to a <= b <= c and weighted by the number of orderings of (a, b, c), into
+// out[a]. Each a is summed by the same code in the same order whichever
+// thread runs it.
+__attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
+void momentSquares(const std::vector<double>& z, int n, int p, int aBegin, int aEnd, double* out) {
+    const int panels = (p + kPanel - 1) / kPanel;
+    const int blocks = (n + kMomentRows - 1) / kMomentRows;
+    const std::size_t panelSize = static_cast<std::size_t>(kMomentRows) * kPanel;
+    std::vector<std::size_t> offset(static_cast<std::size_t>(aEnd - aBegin) + 1, 0);
+    for (int a = aBegin; a < aEnd; ++a)
+        offset[static_cast<std::size_t>(a - aBegin) + 1] =
+            offset[static_cast<std::size_t>(a - aBegin)] +
+            static_cast<std::size_t>(tilesFrom(a / kPanel, panels)) * kPanel * kPanel;
+    std::vector<double> sums(offset.back(), 0.0);
+    for (int blk = 0; blk < blocks; ++blk) {
+        const double* block = z.data() + static_cast<std::size_t>(blk) * panels * panelSize;
+        const int rows = std::min(kMomentRows, n - blk * kMomentRows);
+        for (int a = aBegin; a < aEnd; ++a) {
+            const int pa = a / kPanel;
+            const double* w = block + pa * panelSize + a % kPanel;
+            double* t = sums.data() + offset[static_cast<std::size_t>(a - aBegin)];
+            for (int pb = pa; pb < panels; ++pb)
+                for (int pc = pb; pc < panels; ++pc, t += kPanel * kPanel)
+                    weightedTileProducts(block + pb * panelSize, block + pc * panelSize, w, rows, t);
+        }
+    }
+    for (int a = aBegin; a < aEnd; ++a) {
+        const int pa = a / kPanel;
+        const double* t = sums.data() + offset[static_cast<std::size_t>(a - aBegin)];
+        double total = 0.0;
+        for (int pb = pa; pb < panels; ++pb)
+            for (int pc = pb; pc < panels; ++pc, t += kPanel * kPanel)
+                for (int r = 0; r < kPanel; ++r) {
+                    const int b = pb * kPanel + r;
+                    if (b < a || b >= p) continue;
+                    for (int col = 0; col < kPanel; ++col) {
+                        const int c = pc * kPanel + col;
+                        if (c < b || c >= p) continue;
+                        // Orderings of the multiset {a, b, c}.
+                        const double orderings = a == c ? 1.0 : (a == b || b == c) ? 3.0 : 6.0;
+                        const double m = t[r * kPanel + col];
+                        total += orderings * m * m;
+                    }
+                }
+        out[a] = total;
+    }
 }
 
 }  // namespace
+
+MardiaSums mardiaPairSums(const Matrix& x) {
+    const double n = x.rows();
+    const Matrix xc = centreColumns(x);
+    const Matrix s = covarianceOf(x).scale(n / (n - 1.0));
+    return mahalanobisPairSums(xc.multiply(s.inverse()), xc);
+}
+
+bool mardiaMomentSums(const Matrix& x, MardiaSums& sums) {
+    MatrixScope scope;
+    const int n = x.rows(), p = x.cols();
+    const Matrix xc = centreColumns(x);
+    // covarianceOf(x) from the centred scores at hand.
+    const Matrix s = crossProduct(xc).scale(1.0 / n).scale(n / (n - 1.0));
+    std::vector<double> l;
+    if (!choleskyLower(s, l)) return false;
+    const int panels = (p + kPanel - 1) / kPanel;
+    const std::vector<double> z = packWhitened(xc, l, panels);
+
+    // Variable a owns tilesFrom(a / kPanel) tiles; the first thread takes
+    // the variables up to half of the work, the second the rest.
+    double work = 0.0, half = 0.0;
+    for (int a = 0; a < p; ++a) work += tilesFrom(a / kPanel, panels);
+    int split = 0;
+    while (split < p && half + tilesFrom(split / kPanel, panels) <= work / 2.0)
+        half += tilesFrom(split++ / kPanel, panels);
+    std::vector<double> perVariable(static_cast<std::size_t>(p), 0.0);
+    parallelFor(2, 2, [&](int begin, int end, int) {
+        for (int item = begin; item < end; ++item)
+            momentSquares(z, n, p, item == 0 ? 0 : split, item == 0 ? split : p, perVariable.data());
+    });
+    double cubes = 0.0;
+    for (double v : perVariable) cubes += v;
+
+    // g_ii = |z_i|².
+    const int blocks = (n + kMomentRows - 1) / kMomentRows;
+    double diagonalSquares = 0.0;
+    for (int blk = 0; blk < blocks; ++blk) {
+        const int rows = std::min(kMomentRows, n - blk * kMomentRows);
+        const double* block = z.data() + static_cast<std::size_t>(blk) * panels * kMomentRows * kPanel;
+        for (int i = 0; i < rows; ++i) {
+            double g = 0.0;
+            for (int pv = 0; pv < panels; ++pv)
+                for (int r = 0; r < kPanel; ++r) {
+                    const double v = block[(static_cast<std::size_t>(pv) * kMomentRows + i) * kPanel + r];
+                    g += v * v;
+                }
+            diagonalSquares += g * g;
+        }
+    }
+    const double nn = static_cast<double>(n);
+    sums = {cubes / (nn * nn), diagonalSquares / nn};
+    return true;
+}
 
 Matrix mardiaTest(const Matrix& x) {
     Matrix result(9, 1);
     MatrixScope scope;
     const double n = x.rows();
     const double p = x.cols();
-    const Matrix xc = centreColumns(x);
-    const Matrix s = covarianceOf(x).scale(n / (n - 1.0));
-    const Matrix y = xc.multiply(s.inverse());
-    const PairSums sums = mahalanobisPairSums(y, xc);
-
-    const double b1 = sums.cubes / (n * n);
-    const double b2 = sums.diagonalSquares / n;
+    // The pair sums cost N²p/2 products, the moments Np³/6 plus their
+    // partial tiles.
+    MardiaSums sums;
+    if (!(usesThirdMoments(x.rows(), x.cols()) && mardiaMomentSums(x, sums))) sums = mardiaPairSums(x);
+    const double b1 = sums.b1;
+    const double b2 = sums.b2;
     const double df = p * (p + 1.0) * (p + 2.0) / 6.0;
     const int dfInt = static_cast<int>(df);
     const double statistic = n * b1 / 6.0;

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
 #include <utility>
 #include <sstream>
 #include <string>
@@ -170,6 +172,53 @@ TEST_F(DescriptivesTest, AdviceFollowsEitherIndexAlone) {
                       .find("Polychoric correlation is advised") != std::string::npos,
                   advised)
             << x.rows() << " rows";
+}
+
+// The blocked cross products add each element's products in row order, so
+// they equal the general product bit for bit: partial panels and blocks.
+TEST_F(DescriptivesTest, CrossProductEqualsGeneralProduct) {
+    const std::pair<int, int> shapes[] = {{1, 1}, {5, 8}, {300, 13}, {600, 17}};
+    std::mt19937_64 engine(7);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    for (const auto& [n, m] : shapes) {
+        Matrix a(n, m);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < m; ++j) a[i][j] = normal(engine);
+        const Matrix fast = crossProduct(a), plain = a.transpose().multiply(a);
+        for (int r = 0; r < m; ++r)
+            for (int c = 0; c < m; ++c) ASSERT_EQ(fast[r][c], plain[r][c]) << n << " x " << m << " at " << r << "," << c;
+    }
+}
+
+// The third-moment path against the plain pair sums on skewed random scores:
+// one variable, partial variable panels, several row blocks, p² above and
+// below 2N. Whichever thread count runs it, the same bits.
+TEST_F(DescriptivesTest, MardiaMomentsMatchPairSums) {
+    const char* saved = std::getenv("TALVEX_THREADS");
+    const std::string old = saved != nullptr ? saved : "";
+    const std::pair<int, int> shapes[] = {{40, 1}, {9, 3}, {300, 9}, {700, 17}, {1100, 24}, {60, 30}};
+    std::mt19937_64 engine(20261207);
+    std::exponential_distribution<double> skewed(1.0);
+    for (const auto& [n, p] : shapes) {
+        Matrix x(n, p);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < p; ++j) x[i][j] = skewed(engine) + (j > 0 ? 0.5 * x[i][j - 1] : 0.0);
+        const MardiaSums plain = mardiaPairSums(x);
+        MardiaSums fast[2];
+        for (int threads : {1, 2}) {
+            setenv("TALVEX_THREADS", threads == 1 ? "1" : "2", 1);
+            ASSERT_TRUE(mardiaMomentSums(x, fast[threads - 1])) << n << " x " << p;
+        }
+        EXPECT_NEAR(fast[0].b1, plain.b1, 1e-10 * plain.b1) << n << " x " << p;
+        EXPECT_NEAR(fast[0].b2, plain.b2, 1e-10 * plain.b2) << n << " x " << p;
+        EXPECT_EQ(fast[0].b1, fast[1].b1) << n << " x " << p;
+        EXPECT_EQ(fast[0].b2, fast[1].b2) << n << " x " << p;
+    }
+    saved != nullptr ? setenv("TALVEX_THREADS", old.c_str(), 1) : unsetenv("TALVEX_THREADS");
+    // A column that repeats another has no Cholesky factor.
+    MardiaSums untouched{-1.0, -1.0};
+    EXPECT_FALSE(mardiaMomentSums(fromRows({{1, 1}, {2, 2}, {4, 4}, {3, 3}}), untouched));
+    EXPECT_EQ(untouched.b1, -1.0);
 }
 
 // Eigenvalues 1 ± 1.5: the smaller is negative and the matrix is flagged. A

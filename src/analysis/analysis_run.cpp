@@ -849,6 +849,7 @@ void endRun(RunState& s, RunEnding ending) {
         closeReport(s);
         s.host.openReport(path);
     }
+    s.host.runEnded(s, ending);
     releaseRun(s);
 }
 

@@ -94,6 +94,12 @@ void addSolution(json& doc, const RunState& s) {
             }
         }
     }
+    if (s.simplicity) {
+        doc["simplicity"] = {{"bentler", s.simplicity->bentler},
+                             {"bentler_percentile", s.simplicity->bentlerPercentile},
+                             {"loading", s.simplicity->loading},
+                             {"loading_percentile", s.simplicity->loadingPercentile}};
+    }
     if (settings.saveFactorScores && s.rawData()) {
         const std::string path = scoresFileName(settings.outputFileName);
         std::error_code error;

@@ -249,7 +249,8 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     };
     add("dataKind", o.inputMatrix ? "matrix" : "scores");
     add(o.inputMatrix ? "matrixFileName" : "scoresFileName", dataFile);
-    add("participantCount", std::to_string(o.participants.value_or(rows)));
+    // A matrix's rows are variables: its sample size is unknown unless given.
+    add("participantCount", std::to_string(o.participants.value_or(o.inputMatrix ? 0 : rows)));
     add("variableCount", std::to_string(o.variables.value_or(columns)));
     if (!labelsFile.empty()) {
         add("labelsEnabled", "on");

@@ -13,6 +13,7 @@
 #include "app/analyse_command.h"
 #include "app/main_window.h"
 #include "app/terminal_window_system.h"
+#include "core/format_text.h"
 #include "core/random.h"
 #include "support/temp_files.h"
 
@@ -90,6 +91,7 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
          "[error]\nAt least three variables for each Factor/Component should be included"},
         {{withNa, "--participants", "-3"}, 2, "It cannot be a negative number"},
         {{withNa, "--report", withNa}, 2, "The report cannot be written to"},
+        {{withNa, "--report", dir.file("no/r.txt")}, 1, "[error]\nThe report file could not be created"},
         {{constant, "--factors", "2"}, 1, "Variable    5 has the same score for every participant"},
     };
     for (const auto& c : cases) {
@@ -102,8 +104,17 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
     }
     // The header named the variables, and NA and the empty field became
     // missing values that the imputation stage counted.
-    EXPECT_EQ(analyse({withNa, "--factors", "2", "--report", report}).status, 0);
+    // Keys in any order: the rotation waits until the factors enable it.
+    EXPECT_EQ(analyse({withNa, "--set", "simplicityRotation=Promin", "--set", "factorCount=2", "--set",
+                       "saveFactorScores=on", "--report", report, "--json", dir.file("r.json")})
+                  .status,
+              0);
     const std::string again = slurp(report);
+    // Rows are numbered by their line in the file: the header is line 1.
+    const auto scores = lines(slurp(dir.file("out_scores.txt")));
+    ASSERT_GT(scores.size(), 2u);
+    EXPECT_EQ(scores[1].substr(0, 2), "2\t");
+    EXPECT_EQ(nlohmann::json::parse(slurp(dir.file("r.json")))["saved_scores"], dir.file("out_scores.txt"));
     EXPECT_NE(again.find("Variable labels file                                 : " + withNa),
               std::string::npos);
     EXPECT_NE(again.find("\ni10 "), std::string::npos);
@@ -201,6 +212,13 @@ TEST(AnalyseCommand, JsonHoldsTheNumbersTheReportPrinted) {
     compare(doc["rotated_loadings"], printedTable(text, "ROTATED LOADING MATRIX", 3));
     compare(doc["factor_correlations"], printedTable(text, "INTER-FACTORS CORRELATION MATRIX", 3, true));
     compare(doc["structure"], printedTable(text, "STRUCTURE MATRIX", 3));
+    const auto& simplicity = doc["simplicity"];
+    EXPECT_NE(text.find(formatText("(S) : %9.5f (Percentile %3.0f)", simplicity["bentler"].get<double>(),
+                                   simplicity["bentler_percentile"].get<double>())),
+              std::string::npos);
+    EXPECT_NE(text.find(formatText("(LS) : %9.5f (Percentile %3.0f)", simplicity["loading"].get<double>(),
+                                   simplicity["loading_percentile"].get<double>())),
+              std::string::npos);
     EXPECT_FALSE(doc.contains("saved_scores"));
 
     // A run without factors writes no solution.

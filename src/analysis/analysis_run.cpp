@@ -554,7 +554,8 @@ RunEnding rotation(RunState& s) {
                          settings.extractionMethod, method, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), solution.cappedStarts);
     stageText(s, "Computing simplicity indices");
-    writeSimplicityIndices(s.out(), simplicityIndices(s.pattern, s.phi));
+    s.simplicity = simplicityIndices(s.pattern, s.phi);
+    writeSimplicityIndices(s.out(), *s.simplicity);
     if (isOblique(method)) {
         writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
         if (s.detailed())
@@ -849,6 +850,7 @@ void endRun(RunState& s, RunEnding ending) {
         closeReport(s);
         s.host.openReport(path);
     }
+    s.host.runEnded(s, ending);
     releaseRun(s);
 }
 

@@ -10,6 +10,8 @@
 namespace talvex {
 
 class SimplimaxChooser;
+struct RunState;
+enum class RunEnding;
 
 class RunHost : public Messenger, public ProgressView {
 public:
@@ -24,6 +26,13 @@ public:
     // Who lets the user choose the Simplimax solution of the rotation
     // stage; a host that cannot ask gives none, and the run is halted.
     virtual SimplimaxChooser* simplimaxChooser() { return nullptr; }
+    // Called once when a run that opened its report ends, after the report
+    // is closed and before the run's matrices are released: what the report
+    // printed can still be read from the state.
+    virtual void runEnded(const RunState& state, RunEnding ending) {
+        (void)state;
+        (void)ending;
+    }
 };
 
 }  // namespace talvex

@@ -15,6 +15,7 @@
 #include "analysis/session.h"
 #include "core/matrix.h"
 #include "stats/imputation/imputed_analysis.h"
+#include "stats/interpretation/simplicity_indices.h"
 
 namespace talvex {
 
@@ -118,6 +119,8 @@ struct RunState {
     // IRT switched off for this run (the polychoric matrix fell back to Pearson).
     bool irtOff = false;
     std::string warning;      // the report text of a failure ending
+    // The simplicity indices of a simplicity rotation, as printed.
+    std::optional<SimplicityIndices> simplicity;
     // The analyses of the imputed data sets (missing count above 0), which
     // the scores and person-fit stages use.
     std::optional<ImputedAnalysis> imputed;

@@ -138,6 +138,23 @@ SetResult DialogModel::set(const std::string& key, const std::string& rawText) {
     return SetResult::BadValue;
 }
 
+std::string refusalText(const DialogModel& dialog, const std::string& key,
+                        const std::string& value, SetResult result) {
+    const Control* c = dialog.find(key);
+    if (result == SetResult::UnknownKey || c == nullptr)
+        return "no control \"" + key + "\" in this dialog";
+    if (result == SetResult::Disabled) {
+        if (c->kind == ControlKind::List || c->kind == ControlKind::Display)
+            return key + " is read-only";
+        if (!c->enabled) return key + " is disabled";
+        return "option \"" + value + "\" of " + key + " is disabled";
+    }
+    if (c->kind == ControlKind::Check) return key + " takes on/off, yes/no or 1/0";
+    if (c->kind == ControlKind::Choice)
+        return "\"" + value + "\" is not an option of " + key + " (show " + key + " lists them)";
+    return "bad value for " + key;
+}
+
 bool DialogModel::press(const std::string&, const std::vector<std::string>&, WindowSystem&) { return false; }
 
 }  // namespace talvex

@@ -148,6 +148,11 @@ private:
     std::string focus_;
 };
 
+// Why set(key, value) was refused, as a text front end says it after
+// "[refused] " (the dialog as it is after the refusal).
+std::string refusalText(const DialogModel& dialog, const std::string& key,
+                        const std::string& value, SetResult result);
+
 // Integer from the leading digits of text, as the dialogs convert numbers
 // ("12abc" gives 12, text that is not a number 0).
 int leadingInteger(const std::string& text);

@@ -1,6 +1,10 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/analyse_command.h"
 
 #include "app/main_window.h"
 #include "app/terminal_window_system.h"
@@ -14,7 +18,9 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: talvex [--console] [--help] [--version]\n";
+constexpr const char* kUsage =
+    "usage: talvex [--console] [--help] [--version]\n"
+    "       talvex analyse DATA [options]   (talvex analyse --help lists them)\n";
 
 void printHelp() {
     std::printf(
@@ -48,6 +54,9 @@ void printHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "analyse") == 0)
+        return talvex::runAnalyseCommand(std::vector<std::string>(argv + 2, argv + argc), std::cout,
+                                         std::cerr);
     bool console = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

@@ -71,17 +71,6 @@ std::string asParagraph(const std::string& text) {
     return t + "\n";
 }
 
-const char* iconTag(MessageIcon icon) {
-    switch (icon) {
-        case MessageIcon::Error: return "[error]";
-        case MessageIcon::Exclamation: return "[warning]";
-        case MessageIcon::Information: return "[information]";
-        case MessageIcon::Question: return "[question]";
-        case MessageIcon::None: break;
-    }
-    return "[message]";
-}
-
 const std::string kPercentPrefix = "Computing PA ... ";
 
 // Percentage of a parallel-analysis progress text, or -1 for a stage text.
@@ -166,12 +155,12 @@ void TerminalWindowSystem::printStatus(bool all) {
 
 void TerminalWindowSystem::message(const std::string& text, MessageIcon icon) {
     suspendProgressLine();
-    out_ << iconTag(icon) << '\n' << asParagraph(text) << std::flush;
+    out_ << messageTag(icon) << '\n' << asParagraph(text) << std::flush;
 }
 
 bool TerminalWindowSystem::askYesNo(const std::string& text) {
     suspendProgressLine();
-    out_ << iconTag(MessageIcon::Question) << '\n' << asParagraph(text);
+    out_ << messageTag(MessageIcon::Question) << '\n' << asParagraph(text);
     for (;;) {
         const auto line = readLine("yes/no> ");
         if (!line) return false;  // end of input closes the box: No
@@ -299,7 +288,6 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
         const std::string value = trim(line.substr(eq + 1));
         const std::vector<std::string> before = snapshot(dialog);
         const SetResult result = dialog.set(key, value);
-        const Control* c = dialog.find(key);  // after set(): its rules may add controls
         switch (result) {
             case SetResult::Ok: {
                 // Other controls that the change enabled, disabled or reset;
@@ -313,24 +301,9 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
                 break;
             }
             case SetResult::UnknownKey:
-                out_ << "[refused] no control \"" << key << "\" in this dialog\n";
-                break;
             case SetResult::Disabled:
-                if (c->kind == ControlKind::List || c->kind == ControlKind::Display)
-                    out_ << "[refused] " << key << " is read-only\n";
-                else if (!c->enabled)
-                    out_ << "[refused] " << key << " is disabled\n";
-                else
-                    out_ << "[refused] option \"" << value << "\" of " << key << " is disabled\n";
-                break;
             case SetResult::BadValue:
-                if (c->kind == ControlKind::Check)
-                    out_ << "[refused] " << key << " takes on/off, yes/no or 1/0\n";
-                else if (c->kind == ControlKind::Choice)
-                    out_ << "[refused] \"" << value << "\" is not an option of " << key
-                         << " (show " << key << " lists them)\n";
-                else
-                    out_ << "[refused] bad value for " << key << '\n';
+                out_ << "[refused] " << refusalText(dialog, key, value, result) << '\n';
                 break;
         }
         out_ << std::flush;

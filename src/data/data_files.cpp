@@ -188,33 +188,6 @@ std::vector<int> includedVariables(const DataSet& data, int m) {
     return included;
 }
 
-// The field texts of a line: an empty view for an empty field.
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    const std::size_t n = line.size();
-    std::size_t i = 0;
-    auto skipBlanks = [&] {
-        while (i < n && isBlank(line[i])) ++i;
-    };
-    skipBlanks();
-    while (i < n) {
-        if (isHardSeparator(line[i])) {
-            // Nothing before this separator: an empty field.
-            fields.emplace_back();
-            ++i;
-        } else {
-            std::size_t j = i;
-            while (j < n && !isBlank(line[j]) && !isHardSeparator(line[j])) ++j;
-            fields.push_back(line.substr(i, j - i));
-            i = j;
-            skipBlanks();
-            if (i < n && isHardSeparator(line[i])) ++i;
-        }
-        skipBlanks();
-    }
-    return fields;
-}
-
 // Whether two names reach the same file: the same file system object when
 // both exist (relative forms, symbolic and hard links alike), otherwise the
 // same resolved path.
@@ -263,6 +236,32 @@ std::optional<std::string> outputFileProblem(const DataSet& data,
         if (!input.name.empty() && sameFile(outputFileName, input.name))
             return formatText(kReportIsInput, outputFileName.c_str(), input.role, input.name.c_str());
     return std::nullopt;
+}
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < n && isBlank(line[i])) ++i;
+    };
+    skipBlanks();
+    while (i < n) {
+        if (isHardSeparator(line[i])) {
+            // Nothing before this separator: an empty field.
+            fields.emplace_back();
+            ++i;
+        } else {
+            std::size_t j = i;
+            while (j < n && !isBlank(line[j]) && !isHardSeparator(line[j])) ++j;
+            fields.push_back(line.substr(i, j - i));
+            i = j;
+            skipBlanks();
+            if (i < n && isHardSeparator(line[i])) ++i;
+        }
+        skipBlanks();
+    }
+    return fields;
 }
 
 std::vector<std::optional<double>> parseLine(std::string_view line) {

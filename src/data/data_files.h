@@ -25,6 +25,10 @@ namespace talvex {
 // floats and widened.
 std::vector<std::optional<double>> parseLine(std::string_view line);
 
+// The field texts of a line, split as parseLine splits it: an empty view
+// for an empty field.
+std::vector<std::string_view> splitFields(std::string_view line);
+
 // Number of leading fields that are numbers, at most limit: the values a
 // reader takes from the line.
 int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit);

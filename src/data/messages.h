@@ -8,6 +8,18 @@ namespace talvex {
 
 enum class MessageIcon { None, Error, Exclamation, Information, Question };
 
+// The tag a text front end prints before a message box's text.
+inline const char* messageTag(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error: return "[error]";
+        case MessageIcon::Exclamation: return "[warning]";
+        case MessageIcon::Information: return "[information]";
+        case MessageIcon::Question: return "[question]";
+        case MessageIcon::None: break;
+    }
+    return "[message]";
+}
+
 class Messenger {
 public:
     virtual ~Messenger() = default;

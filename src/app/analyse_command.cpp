@@ -1,0 +1,371 @@
+#include "app/analyse_command.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <system_error>
+
+#include <CLI/CLI.hpp>
+
+#include "analysis/analysis_run.h"
+#include "analysis/results_json.h"
+#include "analysis/run_state.h"
+#include "analysis/session.h"
+#include "app/commands.h"
+#include "app/dialog_model.h"
+#include "app/window_system.h"
+#include "core/matrix.h"
+#include "data/scores_table.h"
+
+namespace talvex {
+
+namespace {
+
+struct KeyValue {
+    std::string key;
+    std::string value;
+    bool applied = false;
+};
+
+// What the command line asks for.
+struct AnalyseOptions {
+    std::string data;
+    bool inputMatrix = false;
+    std::optional<int> participants;
+    std::optional<int> variables;
+    std::string labels;
+    std::string target;
+    std::optional<int> missingCode;
+    bool noMissing = false;
+    std::string missingToken = "NA";
+    std::optional<int> factors;
+    std::string procedure;
+    std::string matrix;
+    std::string extraction;
+    std::string rotation;
+    bool detailed = false;
+    std::string report;
+    std::string json;
+    bool progress = false;
+    std::vector<std::string> sets;
+};
+
+// A temporary folder removed with its files.
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::error_code error;
+        std::string pattern =
+            (std::filesystem::temp_directory_path(error) / "talvex-analyse-XXXXXX").string();
+        if (!error && ::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    bool ok() const { return !path_.empty(); }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// The window system of a script: dialogs take the pending keys that they
+// hold and are accepted; message boxes go to err; the one question (go on
+// reading after dropped rows) is answered yes; no file dialog opens.
+class ScriptWindowSystem : public WindowSystem {
+public:
+    ScriptWindowSystem(std::vector<KeyValue> pending, std::ostream& out, std::ostream& err,
+                       bool progress, std::string jsonPath)
+        : pending_(std::move(pending)), out_(out), err_(err), progress_(progress),
+          jsonPath_(std::move(jsonPath)) {}
+
+    bool refused() const { return refused_; }
+    void startRun() { running_ = true; }
+    const std::optional<RunEnding>& ending() const { return ending_; }
+    bool jsonFailed() const { return jsonFailed_; }
+
+    // Keys that no dialog took; each is reported.
+    bool reportUnused() {
+        bool any = false;
+        for (const KeyValue& p : pending_) {
+            if (p.applied) continue;
+            err_ << "[refused] no control \"" << p.key << "\" in the dialogs\n";
+            any = true;
+        }
+        return any;
+    }
+
+    void message(const std::string& text, MessageIcon icon) override {
+        std::string t = text;
+        while (!t.empty() && t.back() == '\n') t.pop_back();
+        err_ << messageTag(icon) << '\n' << t << '\n' << std::flush;
+    }
+    bool askYesNo(const std::string& text) override {
+        message(text, MessageIcon::Question);
+        err_ << "yes\n";
+        return true;
+    }
+    std::optional<std::string> openFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+
+    bool runDialog(DialogModel& dialog) override {
+        const bool sub = depth_ > 0;
+        ++depth_;
+        const bool accepted = fill(dialog, sub);
+        --depth_;
+        return accepted;
+    }
+
+    void showProgress() override {}
+    void hideProgress() override {}
+    void setProgressText(const std::string& text) override {
+        // Stages only: parallel analysis reports every random matrix.
+        if (!progress_ || text == lastStage_ || text.rfind("Computing PA ... ", 0) == 0) return;
+        lastStage_ = text;
+        err_ << text << '\n' << std::flush;
+    }
+    void setProgressBar(int, int) override {}
+    void repaintProgress() override {}
+    void setStatus(const std::string&, const std::string&, const std::string&) override {}
+    void setWaitCursor(bool) override {}
+    void beep() override {}
+    void openReport(const std::string& path) override {
+        out_ << "Report written to " << path << '\n' << std::flush;
+    }
+    void runEnded(const RunState& state, RunEnding ending) override {
+        ending_ = ending;
+        if (ending != RunEnding::Success) {
+            std::string text = ending == RunEnding::Halt ? kHaltWarning : state.warning;
+            while (!text.empty() && text.back() == '\n') text.pop_back();
+            err_ << text << '\n';
+        }
+        if (jsonPath_.empty()) return;
+        if (!writeTextFile(jsonPath_, resultsJson(state, ending, state.session.settings.outputFileName))) {
+            err_ << "[error]\nThe results could not be written to " << jsonPath_ << '\n';
+            jsonFailed_ = true;
+        }
+    }
+
+private:
+    // Sets the pending keys the dialog holds, passing over them until none
+    // more is taken (a key may be enabled by another); true when any was.
+    bool apply(DialogModel& dialog) {
+        bool any = false;
+        for (bool progress = true; progress;) {
+            progress = false;
+            for (KeyValue& p : pending_) {
+                if (p.applied || dialog.find(p.key) == nullptr) continue;
+                if (dialog.set(p.key, p.value) == SetResult::Ok) p.applied = progress = any = true;
+            }
+        }
+        for (KeyValue& p : pending_) {
+            const Control* c = dialog.find(p.key);
+            if (p.applied || c == nullptr || !c->visible) continue;
+            const SetResult result = dialog.set(p.key, p.value);
+            err_ << "[refused] " << refusalText(dialog, p.key, p.value, result) << '\n';
+            refused_ = true;
+        }
+        return any;
+    }
+
+    bool pendingLeft() const {
+        return std::any_of(pending_.begin(), pending_.end(), [](const KeyValue& p) { return !p.applied; });
+    }
+
+    bool fill(DialogModel& dialog, bool sub) {
+        const bool any = apply(dialog);
+        if (refused_) return false;
+        // Sub-dialogs open only for keys still waiting.
+        for (const DialogButton& b : dialog.buttons()) {
+            if (!pendingLeft() || refused_) break;
+            if (b.enabled && b.name.rfind("configure", 0) == 0) dialog.press(b.name, {}, *this);
+        }
+        if (refused_) return false;
+        // A sub-dialog that takes nothing is cancelled: its values stay.
+        if (sub && !any) return false;
+        if (!dialog.okEnabled()) {
+            err_ << "[refused] ok of " << dialog.title() << " is disabled\n";
+            if (!running_) refused_ = true;
+            return false;
+        }
+        if (dialog.accept(*this)) return true;
+        if (!running_) refused_ = true;
+        return false;
+    }
+
+    std::vector<KeyValue> pending_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool progress_;
+    std::string jsonPath_;
+    int depth_ = 0;
+    bool refused_ = false;
+    bool running_ = false;
+    std::string lastStage_;
+    std::optional<RunEnding> ending_;
+    bool jsonFailed_ = false;
+};
+
+void addOptions(CLI::App& app, AnalyseOptions& o) {
+    app.add_option("data", o.data, "the participants' scores (or, with --input-matrix, the "
+                                   "variance/covariance matrix)")
+        ->required();
+    app.add_flag("--input-matrix", o.inputMatrix, "DATA is a variance/covariance matrix");
+    app.add_option("--participants", o.participants, "participantCount (default: the rows of DATA)");
+    app.add_option("--variables", o.variables, "variableCount (default: the values of its first row)");
+    app.add_option("--labels", o.labels, "variable labels file (default: DATA's header line)");
+    app.add_option("--target", o.target, "rotation target matrix file");
+    app.add_option("--missing", o.missingCode, "missingCode (default 999)");
+    app.add_flag("--no-missing", o.noMissing, "no missing value code");
+    app.add_option("--na", o.missingToken, "token of a missing score in DATA (default NA)");
+    app.add_option("--factors", o.factors, "factorCount");
+    app.add_option("--procedure", o.procedure, "factorCountProcedure: MAP, PA or Hull");
+    app.add_option("--matrix", o.matrix, "dispersionType: pearson, polychoric or covariance");
+    app.add_option("--extraction", o.extraction, "extractionMethod: ULS, ML, MRFA or PCA");
+    app.add_option("--rotation", o.rotation, "simplicityRotation");
+    app.add_flag("--detailed", o.detailed, "detailedOutput = on");
+    app.add_option("--report", o.report, "outputFileName (default output.txt)");
+    app.add_option("--json", o.json, "write the results as JSON to this file");
+    app.add_flag("--progress", o.progress, "the stages of the run on standard error");
+    app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+// The keys in the order the dialogs are filled: short forms first, then
+// --set in the order given.
+std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int rows, int columns,
+                                                 const std::string& dataFile,
+                                                 const std::string& labelsFile, std::ostream& err) {
+    std::vector<KeyValue> keys;
+    const auto add = [&keys](const std::string& key, const std::string& value) {
+        keys.push_back({key, value});
+    };
+    add("dataKind", o.inputMatrix ? "matrix" : "scores");
+    add(o.inputMatrix ? "matrixFileName" : "scoresFileName", dataFile);
+    // A matrix's rows are variables: its sample size is unknown unless given.
+    add("participantCount", std::to_string(o.participants.value_or(o.inputMatrix ? 0 : rows)));
+    add("variableCount", std::to_string(o.variables.value_or(columns)));
+    if (!labelsFile.empty()) {
+        add("labelsEnabled", "on");
+        add("labelsFileName", labelsFile);
+    }
+    if (!o.target.empty()) {
+        add("targetEnabled", "on");
+        add("targetFileName", o.target);
+    }
+    if (!o.inputMatrix) {
+        add("missingCodeEnabled", o.noMissing ? "off" : "on");
+        if (o.missingCode) add("missingCode", std::to_string(*o.missingCode));
+    }
+    if (!o.matrix.empty()) add("dispersionType", o.matrix);
+    if (!o.procedure.empty()) add("factorCountProcedure", o.procedure);
+    if (o.factors) add("factorCount", std::to_string(*o.factors));
+    if (!o.extraction.empty()) add("extractionMethod", o.extraction);
+    if (!o.rotation.empty()) add("simplicityRotation", o.rotation);
+    if (o.detailed) add("detailedOutput", "on");
+    if (!o.report.empty()) add("outputFileName", o.report);
+    for (const std::string& set : o.sets) {
+        const auto eq = set.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            err << "talvex analyse: --set takes KEY=VALUE, not \"" << set << "\"\n";
+            return std::nullopt;
+        }
+        add(set.substr(0, eq), set.substr(eq + 1));
+    }
+    return keys;
+}
+
+int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
+    if (o.missingCode && o.noMissing) {
+        err << "talvex analyse: --missing and --no-missing exclude each other\n";
+        return kAnalyseRefused;
+    }
+    ScoresTableOptions tableOptions;
+    tableOptions.missingToken = o.missingToken;
+    if (!o.inputMatrix && !o.noMissing) tableOptions.missingCode = o.missingCode.value_or(DataSet{}.missingCode);
+    const ScoresTableResult read = readScoresTable(o.data, tableOptions);
+    if (!read.table) {
+        err << "talvex analyse: " << read.error << '\n';
+        return kAnalyseRefused;
+    }
+    const ScoresTable& table = *read.table;
+
+    // The reader takes the checked rows from a scratch copy; the header's
+    // labels become a labels file unless one is given.
+    ScratchDir scratch;
+    if (!scratch.ok()) {
+        err << "talvex analyse: no temporary folder\n";
+        return kAnalyseFailed;
+    }
+    std::string dataFile = o.data;
+    if (!o.inputMatrix) {
+        dataFile = scratch.file("scores.dat");
+        if (!writeTextFile(dataFile, table.text)) {
+            err << "talvex analyse: cannot write " << dataFile << '\n';
+            return kAnalyseFailed;
+        }
+    }
+    std::string labelsFile = o.labels;
+    const bool headerLabels = labelsFile.empty() && !table.labels.empty() && !o.inputMatrix;
+    if (headerLabels) {
+        std::string text;
+        for (const std::string& label : table.labels) text += label + '\n';
+        labelsFile = scratch.file("labels.txt");
+        if (!writeTextFile(labelsFile, text)) {
+            err << "talvex analyse: cannot write " << labelsFile << '\n';
+            return kAnalyseFailed;
+        }
+    }
+
+    const auto keys = pendingKeys(o, table.rows, table.columns, dataFile, labelsFile, err);
+    if (!keys) return kAnalyseRefused;
+    ScriptWindowSystem ws(*keys, out, err, o.progress, o.json);
+    AnalysisSession session;
+
+    readDataCommand(session, ws);
+    if (ws.refused() || !session.data.dataRead) return kAnalyseRefused;
+    // The report names the user's files, and the rows their lines in DATA.
+    DataSet& data = session.data;
+    if (!o.inputMatrix) data.scoresFileName = o.data;
+    if (headerLabels) data.labelsFileName = o.data;
+    for (int& line : data.rowNumbers) line += table.headerLines;
+
+    configureCommand(session, ws);
+    if (ws.refused() || !session.configured) return kAnalyseRefused;
+    if (ws.reportUnused()) return kAnalyseRefused;
+
+    ws.startRun();
+    runAnalysis(session, ws);
+    if (!ws.ending() || *ws.ending() != RunEnding::Success || ws.jsonFailed()) return kAnalyseFailed;
+    return kAnalyseCompleted;
+}
+
+}  // namespace
+
+int runAnalyseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CLI::App app("Reads DATA, configures and computes the analysis, and writes the report.\n"
+                 "Exit status: 0 completed, 1 the run failed or was halted, 2 bad options or "
+                 "unreadable input.",
+                 "talvex analyse");
+    AnalyseOptions options;
+    addOptions(app, options);
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e, out, err) == 0 ? kAnalyseCompleted : kAnalyseRefused;
+    }
+    const int status = analyse(options, out, err);
+    // The data set's matrices live outside every scope until here.
+    releaseAll();
+    return status;
+}
+
+}  // namespace talvex

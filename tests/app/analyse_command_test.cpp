@@ -1,0 +1,232 @@
+// `talvex analyse` end to end on the bundled example: exit statuses and
+// their messages, the report of the terminal session, the JSON results.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/analyse_command.h"
+#include "app/main_window.h"
+#include "app/terminal_window_system.h"
+#include "core/format_text.h"
+#include "core/random.h"
+#include "support/temp_files.h"
+
+namespace talvex {
+namespace {
+
+const std::string kExamples = std::string(TALVEX_SOURCE_DIR) + "/examples/";
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+// items.dat as a CSV file with a header; edit(row, fields) may change a row.
+template <typename Edit>
+std::string itemsCsv(Edit edit) {
+    std::string csv = "i1,i2,i3,i4,i5,i6,i7,i8,i9,i10,i11,i12\n";
+    int row = 0;
+    for (const std::string& line : lines(slurp(kExamples + "items.dat"))) {
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        for (std::string f; in >> f;) fields.push_back(f);
+        edit(++row, fields);
+        for (std::size_t j = 0; j < fields.size(); ++j) csv += (j ? "," : "") + fields[j];
+        csv += '\n';
+    }
+    return csv;
+}
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome analyse(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = runAnalyseCommand(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
+    testing::TempDir dir;
+    const std::string withNa = dir.write("na.csv", itemsCsv([](int row, auto& f) {
+        if (row == 5) f[1] = "NA";
+        if (row == 9) f[3] = "";
+    }));
+    const std::string shortRow =
+        dir.write("short.csv", itemsCsv([](int row, auto& f) { if (row == 7) f.pop_back(); }));
+    const std::string constant =
+        dir.write("const.csv", itemsCsv([](int, auto& f) { f[4] = "3"; }));
+    const std::string report = dir.file("out.txt");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* err;
+    } cases[] = {
+        {{withNa, "--factors", "2", "--rotation", "Normalized Varimax"}, 0, ""},
+        {{shortRow}, 2, "line 8: 11 values where line 2 has 12"},
+        {{dir.file("none.csv")}, 2, "cannot read the data file"},
+        {{withNa, "--bogus"}, 2, "--bogus"},
+        {{withNa, "--set", "factorCount"}, 2, "--set takes KEY=VALUE"},
+        {{withNa, "--set", "noSuchKey=1"}, 2, "[refused] no control \"noSuchKey\" in the dialogs"},
+        {{withNa, "--factors", "3", "--rotation", "Nonsense"}, 2,
+         "[refused] \"Nonsense\" is not an option of simplicityRotation"},
+        {{withNa, "--factors", "5"}, 2,
+         "[error]\nAt least three variables for each Factor/Component should be included"},
+        {{withNa, "--participants", "-3"}, 2, "It cannot be a negative number"},
+        {{withNa, "--report", withNa}, 2, "The report cannot be written to"},
+        {{withNa, "--report", dir.file("no/r.txt")}, 1, "[error]\nThe report file could not be created"},
+        {{constant, "--factors", "2"}, 1, "Variable    5 has the same score for every participant"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        if (c.args.size() < 2 || c.args[1] != "--report") args.insert(args.end(), {"--report", report});
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const Outcome o = analyse(args);
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+    }
+    // The header named the variables, and NA and the empty field became
+    // missing values that the imputation stage counted.
+    // Keys in any order: the rotation waits until the factors enable it.
+    EXPECT_EQ(analyse({withNa, "--set", "simplicityRotation=Promin", "--set", "factorCount=2", "--set",
+                       "saveFactorScores=on", "--report", report, "--json", dir.file("r.json")})
+                  .status,
+              0);
+    const std::string again = slurp(report);
+    // Rows are numbered by their line in the file: the header is line 1.
+    const auto scores = lines(slurp(dir.file("out_scores.txt")));
+    ASSERT_GT(scores.size(), 2u);
+    EXPECT_EQ(scores[1].substr(0, 2), "2\t");
+    EXPECT_EQ(nlohmann::json::parse(slurp(dir.file("r.json")))["saved_scores"], dir.file("out_scores.txt"));
+    EXPECT_NE(again.find("Variable labels file                                 : " + withNa),
+              std::string::npos);
+    EXPECT_NE(again.find("\ni10 "), std::string::npos);
+    EXPECT_NE(again.find(" Total number of missing data :     7\n"), std::string::npos);
+}
+
+// The report of a piped terminal session and of the command with the same
+// choices are the same but for the time of the run.
+TEST(AnalyseCommand, ReportEqualsTheTerminalSessions) {
+    testing::TempDir dir;
+    const std::string viaTerminal = dir.file("terminal.txt"), viaCommand = dir.file("command.txt");
+    std::istringstream session("read\nparticipantCount = 300\nvariableCount = 12\nscoresFileName = " +
+                               kExamples + "items.dat\nlabelsEnabled = 1\nlabelsFileName = " +
+                               kExamples + "labels.txt\nok\nconfigure\nfactorCount = 3\n"
+                               "simplicityRotation = Promin\noutputFileName = " + viaTerminal +
+                               "\nok\ncompute\nexit\n");
+    std::ostringstream out, progress;
+    const std::uint32_t stream = randomState();  // both runs draw the same random numbers
+    {
+        TerminalWindowSystem terminal(session, out, progress, TerminalModes{});
+        MainWindow window(terminal, "test");
+        runMainWindow(window, terminal);
+    }
+    restoreRandomState(stream);
+    ASSERT_EQ(analyse({kExamples + "items.dat", "--labels", kExamples + "labels.txt", "--factors",
+                       "3", "--rotation", "Promin", "--report", viaCommand})
+                  .status,
+              0);
+    const auto a = lines(slurp(viaTerminal)), b = lines(slurp(viaCommand));
+    ASSERT_EQ(a.size(), b.size());
+    ASSERT_GT(a.size(), 100u);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].find("Date:") != std::string::npos || a[i].find("Time:") != std::string::npos ||
+            a[i].find("Computing time") != std::string::npos)
+            continue;
+        EXPECT_EQ(a[i], b[i]) << "line " << i + 1;
+    }
+}
+
+// The rows of the table that follows heading: the last `columns` numbers of
+// each line up to the next empty line (a lower-triangular table gives
+// `row + 1` numbers in row `row` when triangular).
+std::vector<std::vector<double>> printedTable(const std::string& report, const std::string& heading,
+                                              std::size_t columns, bool triangular = false) {
+    std::vector<std::vector<double>> rows;
+    const auto all = lines(report);
+    std::size_t i = 0;
+    while (i < all.size() && all[i].rfind(heading, 0) != 0) ++i;
+    i += 4;  // heading, empty line, column header, empty line
+    for (; i < all.size() && !all[i].empty(); ++i) {
+        std::vector<std::string> words;
+        std::istringstream in(all[i]);
+        for (std::string w; in >> w;) words.push_back(w);
+        const std::size_t n = triangular ? rows.size() + 1 : columns;
+        std::vector<double> row;
+        for (std::size_t j = words.size() - n; j < words.size(); ++j) row.push_back(std::stod(words[j]));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(AnalyseCommand, JsonHoldsTheNumbersTheReportPrinted) {
+    testing::TempDir dir;
+    const std::string report = dir.file("r.txt"), results = dir.file("r.json");
+    ASSERT_EQ(analyse({kExamples + "items.dat", "--labels", kExamples + "labels.txt", "--factors",
+                       "3", "--rotation", "Promin", "--detailed", "--report", report, "--json",
+                       results})
+                  .status,
+              0);
+    const std::string text = slurp(report);
+    const nlohmann::json doc = nlohmann::json::parse(slurp(results));
+    EXPECT_EQ(doc["ending"], "completed");
+    EXPECT_EQ(doc["participants"], 295);  // five rows hold the missing code
+    const auto labels = lines(slurp(kExamples + "labels.txt"));
+    ASSERT_EQ(doc["variables"].size(), 12u);
+    EXPECT_EQ(doc["variables"][11]["label"], labels[11]);
+    EXPECT_EQ(doc["variables"][11]["number"], 12);
+
+    const auto compare = [](const nlohmann::json& values, const std::vector<std::vector<double>>& printed) {
+        ASSERT_EQ(values.size(), printed.size());
+        for (std::size_t i = 0; i < printed.size(); ++i)
+            for (std::size_t j = 0; j < printed[i].size(); ++j)
+                EXPECT_NEAR(values[i][j].get<double>(), printed[i][j], 0.0005 + 1e-9) << i << "," << j;
+    };
+    auto unrotated = printedTable(text, "UNROTATED LOADING MATRIX", 4);
+    std::vector<std::vector<double>> communalities;
+    for (auto& row : unrotated) {
+        communalities.push_back({row.back()});
+        row.pop_back();
+    }
+    compare(doc["unrotated_loadings"], unrotated);
+    nlohmann::json h = nlohmann::json::array();
+    for (const auto& v : doc["communalities"]) h.push_back({v});
+    compare(h, communalities);
+    compare(doc["rotated_loadings"], printedTable(text, "ROTATED LOADING MATRIX", 3));
+    compare(doc["factor_correlations"], printedTable(text, "INTER-FACTORS CORRELATION MATRIX", 3, true));
+    compare(doc["structure"], printedTable(text, "STRUCTURE MATRIX", 3));
+    const auto& simplicity = doc["simplicity"];
+    EXPECT_NE(text.find(formatText("(S) : %9.5f (Percentile %3.0f)", simplicity["bentler"].get<double>(),
+                                   simplicity["bentler_percentile"].get<double>())),
+              std::string::npos);
+    EXPECT_NE(text.find(formatText("(LS) : %9.5f (Percentile %3.0f)", simplicity["loading"].get<double>(),
+                                   simplicity["loading_percentile"].get<double>())),
+              std::string::npos);
+    EXPECT_FALSE(doc.contains("saved_scores"));
+
+    // A run without factors writes no solution.
+    ASSERT_EQ(analyse({kExamples + "items.dat", "--report", report, "--json", results}).status, 0);
+    const nlohmann::json none = nlohmann::json::parse(slurp(results));
+    EXPECT_EQ(none["factors"], 0);
+    EXPECT_FALSE(none.contains("rotated_loadings") || none.contains("unrotated_loadings"));
+}
+
+}  // namespace
+}  // namespace talvex

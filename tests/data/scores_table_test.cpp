@@ -1,0 +1,77 @@
+// A scores file checked whole for a script: header, missing tokens, rows of
+// equal length.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/scores_table.h"
+#include "support/temp_files.h"
+
+namespace talvex {
+namespace {
+
+TEST(ScoresTable, HeaderMissingTokensAndRows) {
+    using Labels = std::vector<std::string>;
+    const struct {
+        const char* content;
+        std::optional<int> code;
+        Labels labels;
+        int rows, columns;
+        const char* text;
+    } cases[] = {
+        // No header: numbers and blanks as the reader takes them.
+        {"1 2 3\n4 5 6\n", 999, {}, 2, 3, "1,2,3\n4,5,6\n"},
+        // A header (quotes dropped), CRLF, a byte-order mark, blank lines at the end.
+        {"\xEF\xBB\xBF\"a\",b,c\r\n1,2,3\r\n4,5,6\r\n\n  \n", 999, {"a", "b", "c"}, 2, 3,
+         "1,2,3\n4,5,6\n"},
+        // NA and an empty field take the code; without a code they stay.
+        {"x y\n1 NA\n", 999, {"x", "y"}, 1, 2, "1,999\n"},
+        {"1,,3\nNA,2,3\n", -9, {}, 2, 3, "1,-9,3\n-9,2,3\n"},
+        {"1,,3\n", std::nullopt, {}, 1, 3, "1,,3\n"},
+        // A first line of missing tokens only is a row, not a header.
+        {"NA NA\n1 2\n", 0, {}, 2, 2, "0,0\n1,2\n"},
+        // A label that looks partly like a number is still a label.
+        {"item1 2b\n1 2\n", 999, {"item1", "2b"}, 1, 2, "1,2\n"},
+    };
+    testing::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
+        ScoresTableOptions options;
+        options.missingCode = c.code;
+        const ScoresTableResult result = readScoresTable(dir.write("s.dat", c.content), options);
+        ASSERT_TRUE(result.table) << result.error;
+        EXPECT_EQ(result.table->labels, c.labels);
+        EXPECT_EQ(result.table->headerLines, c.labels.empty() ? 0 : 1);
+        EXPECT_EQ(result.table->rows, c.rows);
+        EXPECT_EQ(result.table->columns, c.columns);
+        EXPECT_EQ(result.table->text, c.text);
+    }
+}
+
+TEST(ScoresTable, ErrorsNameTheLine) {
+    const struct {
+        const char* content;
+        const char* error;
+    } cases[] = {
+        {"a b c\n1 2 3\n1 2\n", "line 3: 2 values where line 2 has 3"},
+        {"1 2 3\n1 2 3 4\n", "line 2: 4 values where line 1 has 3"},
+        {"1 2\n\n3 4\n", "line 2: an empty line among the rows"},
+        {"1 2\n3 x\n", "line 2: \"x\" is neither a number nor the missing-value token \"NA\""},
+        {"a b c\n1 2\n", "line 1: 3 labels where line 2 has 2 values"},
+        {"a b c\n", "holds no rows of scores"},
+        {"", "holds no rows of scores"},
+    };
+    testing::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
+        const ScoresTableResult result = readScoresTable(dir.write("s.dat", c.content), {});
+        EXPECT_FALSE(result.table);
+        EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
+    }
+    EXPECT_NE(readScoresTable(dir.file("none.dat"), {}).error.find("cannot read"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace talvex

@@ -18,7 +18,39 @@ int leadingInteger(const std::string& text) {
 const Control* DialogModel::find(const std::string& key) const {
     for (const Control& c : controls_)
         if (c.key == key) return &c;
+    const std::string typed = lower(key);
+    for (const Control& c : controls_)
+        if (lower(c.key) == typed) return &c;
     return nullptr;
+}
+
+std::vector<std::string> DialogModel::keys() const {
+    std::vector<std::string> keys;
+    for (const Control& c : controls_)
+        if (c.visible) keys.push_back(c.key);
+    return keys;
+}
+
+std::vector<std::string> DialogModel::valueWords(const std::string& key) const {
+    const Control* c = find(key);
+    std::vector<std::string> words;
+    if (c == nullptr || !c->visible) return words;
+    if (c->kind == ControlKind::Check) return {"on", "off"};
+    if (c->kind != ControlKind::Choice) return words;
+    for (const ControlOption& o : c->options)
+        if (o.visible && o.enabled) words.push_back(o.name.empty() ? o.caption : o.name);
+    return words;
+}
+
+std::vector<std::string> DialogModel::suggestKeys(const std::string& typed) const {
+    return closestMatches(typed, keys());
+}
+
+std::vector<std::string> DialogModel::suggestOptions(const std::string& key,
+                                                     const std::string& typed) const {
+    const Control* c = find(key);
+    if (c == nullptr || c->kind != ControlKind::Choice) return {};
+    return closestMatches(typed, valueWords(key));
 }
 
 Control& DialogModel::add(Control control) {
@@ -93,11 +125,11 @@ void DialogModel::clearFlags() {
     focus_.clear();
 }
 
-SetResult DialogModel::set(const std::string& key, const std::string& rawText) {
-    Control* c = nullptr;
-    for (Control& candidate : controls_)
-        if (candidate.key == key) c = &candidate;
-    if (c == nullptr || !c->visible) return SetResult::UnknownKey;
+SetResult DialogModel::set(const std::string& typedKey, const std::string& rawText) {
+    const Control* found = find(typedKey);
+    if (found == nullptr || !found->visible) return SetResult::UnknownKey;
+    Control* c = &control(found->key);
+    const std::string key = c->key;
     if (!c->enabled) return SetResult::Disabled;
     switch (c->kind) {
         case ControlKind::Edit: {
@@ -141,8 +173,10 @@ SetResult DialogModel::set(const std::string& key, const std::string& rawText) {
 std::string refusalText(const DialogModel& dialog, const std::string& key,
                         const std::string& value, SetResult result) {
     const Control* c = dialog.find(key);
-    if (result == SetResult::UnknownKey || c == nullptr)
-        return "no control \"" + key + "\" in this dialog";
+    if (result == SetResult::UnknownKey || c == nullptr) {
+        const std::string hint = didYouMean(dialog.suggestKeys(key));
+        return "no control \"" + key + "\" in this dialog" + (hint.empty() ? "" : " (" + hint + ")");
+    }
     if (result == SetResult::Disabled) {
         if (c->kind == ControlKind::List || c->kind == ControlKind::Display)
             return key + " is read-only";
@@ -150,9 +184,42 @@ std::string refusalText(const DialogModel& dialog, const std::string& key,
         return "option \"" + value + "\" of " + key + " is disabled";
     }
     if (c->kind == ControlKind::Check) return key + " takes on/off, yes/no or 1/0";
-    if (c->kind == ControlKind::Choice)
-        return "\"" + value + "\" is not an option of " + key + " (show " + key + " lists them)";
+    if (c->kind == ControlKind::Choice) {
+        const std::string hint = didYouMean(dialog.suggestOptions(key, value));
+        return "\"" + value + "\" is not an option of " + key + " (" +
+               (hint.empty() ? "show " + key + " lists them" : hint) + ")";
+    }
     return "bad value for " + key;
+}
+
+std::optional<std::vector<std::string>> completeDialogInput(const DialogModel& dialog,
+                                                            const std::string& before) {
+    const std::size_t start = inputWordStart(before);
+    const std::string word = trim(before.substr(start));
+    const auto eq = before.find('=');
+    if (eq != std::string::npos) {
+        const std::string key = trim(before.substr(0, eq));
+        const Control* c = dialog.find(key);
+        if (c == nullptr || c->kind == ControlKind::Edit) return std::nullopt;
+        return withPrefix(word, dialog.valueWords(key));
+    }
+    const std::string head = trim(before.substr(0, start));
+    if (head.empty()) {
+        std::vector<std::string> words = dialog.keys();
+        for (const char* command : {"ok", "cancel", "show", "help"}) words.emplace_back(command);
+        for (const DialogButton& b : dialog.buttons())
+            words.push_back(b.name.substr(0, b.name.find(' ')));
+        return withPrefix(word, words);
+    }
+    const std::string command = lower(head.substr(0, head.find_first_of(kWhiteSpace)));
+    if (command == "show") return withPrefix(word, dialog.keys());
+    std::vector<std::string> named;
+    for (const DialogButton& b : dialog.buttons()) {
+        if (lower(b.name.substr(0, b.name.find(' '))) != command) continue;
+        for (const std::string& key : dialog.keys())
+            if (b.help.find(key) != std::string::npos) named.push_back(key);
+    }
+    return withPrefix(word, named);
 }
 
 bool DialogModel::press(const std::string&, const std::vector<std::string>&, WindowSystem&) { return false; }

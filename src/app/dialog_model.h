@@ -81,7 +81,18 @@ public:
 
     const std::string& title() const { return title_; }
     const std::vector<Control>& controls() const { return controls_; }
+    // The control of a key; a typed key matches whatever its case.
     const Control* find(const std::string& key) const;
+    // The keys of the visible controls, in dialog order.
+    std::vector<std::string> keys() const;
+    // What a person may type as the value of a key: the names of the
+    // visible, enabled options of a choice, on/off for a check box; nothing
+    // for other controls.
+    std::vector<std::string> valueWords(const std::string& key) const;
+    // The keys, or the options of key, that a mistyped word probably meant
+    // (see closestMatches).
+    std::vector<std::string> suggestKeys(const std::string& typed) const;
+    std::vector<std::string> suggestOptions(const std::string& key, const std::string& typed) const;
     // Key of the control that has the focus after a failed check ("" none).
     const std::string& focus() const { return focus_; }
 
@@ -152,6 +163,15 @@ private:
 // "[refused] " (the dialog as it is after the refusal).
 std::string refusalText(const DialogModel& dialog, const std::string& key,
                         const std::string& value, SetResult result);
+
+// What Tab offers in a dialog for the word being typed at the end of
+// before (the input line up to the cursor; see inputWordStart): the first
+// word completes to a key, ok, cancel, show, help or a button; the value of
+// "key = " to the key's valueWords; the arguments of show to keys, those of
+// a button to the keys its help names. Nothing for the value of an edit (the
+// line editor then completes file names).
+std::optional<std::vector<std::string>> completeDialogInput(const DialogModel& dialog,
+                                                            const std::string& before);
 
 // Integer from the leading digits of text, as the dialogs convert numbers
 // ("12abc" gives 12, text that is not a number 0).

@@ -47,7 +47,11 @@ void printHelp() {
         "  browse KEY    choose a file; other buttons are listed by help\n"
         "Message boxes print [error], [warning], [information], [question] or [message]\n"
         "and their text; a question waits for yes or no. Progress goes to standard error.\n"
-        "A session file can be piped in:  talvex --console < session.txt\n",
+        "Keys and commands match in any case; blank lines and lines starting with # are\n"
+        "skipped. At a terminal, lines can be edited and recalled, and Tab completes.\n"
+        "A session file can be piped in:  talvex --console < session.txt\n"
+        "Its exit status is 0 only when its last compute completed and no [error] box\n"
+        "was shown since, 1 otherwise.\n",
         kUsage);
 }
 
@@ -80,9 +84,12 @@ int main(int argc, char** argv) {
 #else
     (void)console;
 #endif
-    talvex::TerminalWindowSystem terminal(std::cin, std::cout, std::cerr,
-                                          talvex::TerminalModes::detect());
+    const talvex::TerminalModes modes = talvex::TerminalModes::detect();
+    talvex::TerminalWindowSystem terminal(std::cin, std::cout, std::cerr, modes);
+    if (modes.inputIsTerminal && modes.outputIsTerminal)
+        terminal.useLineEditor(talvex::makeTerminalLineEditor());
     talvex::MainWindow window(terminal, TALVEX_VERSION);
-    talvex::runMainWindow(window, terminal);
-    return 0;
+    const bool completed = talvex::runMainWindow(window, terminal);
+    // A piped session tells a script whether its last run completed.
+    return modes.inputIsTerminal || completed ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "analysis/analysis_run.h"
 #include "app/about_dialog.h"
 #include "app/commands.h"
+#include "app/line_editor.h"
 #include "app/terminal_window_system.h"
 #include "app/text_util.h"
 #include "core/matrix.h"
@@ -14,6 +15,9 @@ namespace talvex {
 namespace {
 
 std::string normalized(const std::string& text) { return lower(trim(text)); }
+
+// Status line 1 after a run that completed.
+constexpr const char* kRunCompleted = "Job done!";
 
 }  // namespace
 
@@ -71,10 +75,18 @@ void printMainWindow(TerminalWindowSystem& terminal) {
     terminal.printStatus(true);
 }
 
-void runMainWindow(MainWindow& window, TerminalWindowSystem& terminal) {
+bool runMainWindow(MainWindow& window, TerminalWindowSystem& terminal) {
     printMainWindow(terminal);
+    const Completer completer = [](const std::string& before) {
+        const std::size_t start = inputWordStart(before);
+        std::vector<std::string> words{"help", "show"};
+        for (const MainCommandInfo& info : kMainCommands) words.emplace_back(info.key);
+        if (!trim(before.substr(0, start)).empty()) words.clear();  // commands take no arguments
+        return std::optional(withPrefix(before.substr(start), words));
+    };
+    bool completed = false;
     while (!window.closed()) {
-        const auto line = terminal.readLine("talvex> ");
+        const auto line = terminal.readLine("talvex> ", completer);
         if (!line) {  // end of input is Exit
             window.close();
             break;
@@ -86,12 +98,17 @@ void runMainWindow(MainWindow& window, TerminalWindowSystem& terminal) {
             continue;
         }
         if (const auto command = parseMainCommand(word)) {
+            if (*command == MainCommand::Compute) terminal.clearErrorShown();
             window.execute(*command);
+            // Only a completed run sets this status line; an earlier run's
+            // line left in place means the run did not start, with an error box.
+            if (*command == MainCommand::Compute) completed = terminal.status()[0] == kRunCompleted;
         } else {
             terminal.out() << "Unknown command \"" << *line
                            << "\"; the commands are read, configure, compute, about and exit.\n";
         }
     }
+    return completed && !terminal.errorShown();
 }
 
 }  // namespace talvex

@@ -63,6 +63,8 @@ void printMainWindow(TerminalWindowSystem& terminal);
 
 // The terminal loop: the window, then one command per line at "talvex> "
 // until exit or end of input; an unknown command gets a one-line hint.
-void runMainWindow(MainWindow& window, TerminalWindowSystem& terminal);
+// True when the session ended well: its last compute completed (the run
+// ended with "Job done!") and no error box was shown since.
+bool runMainWindow(MainWindow& window, TerminalWindowSystem& terminal);
 
 }  // namespace talvex

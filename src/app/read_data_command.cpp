@@ -1,8 +1,11 @@
+#include <fstream>
+
 #include "analysis/session.h"
 #include "app/commands.h"
 #include "app/sample_dialog.h"
 #include "app/target_info_dialog.h"
 #include "app/window_system.h"
+#include "core/format_text.h"
 #include "data/data_files.h"
 
 namespace talvex {
@@ -14,6 +17,33 @@ namespace {
 void fail(AnalysisSession& session, WindowSystem& ws, const ReadResult& result) {
     session.data.dataRead = false;
     ws.setStatus(result.status, "", "");
+}
+
+constexpr const char* kWideFirstRow =
+    "The first row of the data file holds %i values, but the number of variables is %i.\n\n"
+    "Only the first %i values of each row are read: please check the number of variables.";
+
+// Values (fields that are numbers) on the first line of a scores file; 0
+// when it cannot be read.
+int firstRowValues(const std::string& path) {
+    if (!isRegularFile(path)) return 0;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!std::getline(in, line)) return 0;
+    if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);  // UTF-8 byte-order mark
+    int values = 0;
+    for (const auto& field : parseLine(line))
+        if (field) ++values;
+    return values;
+}
+
+// Typing fewer variables than the file has columns is the commonest slip:
+// each row would be cut without a word, so say it once before reading.
+void noteWideFirstRow(const DataSet& data, Messenger& messenger) {
+    const int m = data.variableCount;
+    if (m <= 0) return;
+    const int values = firstRowValues(data.scoresFileName);
+    if (values > m) messenger.message(formatText(kWideFirstRow, values, m, m), MessageIcon::Information);
 }
 
 }  // namespace
@@ -54,6 +84,7 @@ void readDataCommand(AnalysisSession& session, WindowSystem& ws) {
 
     if (v.dataKind == ScoresFile) {
         settings.dispersionType = DispersionNotChosen;
+        noteWideFirstRow(data, ws);
         const ReadResult result = readScoresFile(data, ws);
         if (!result.ok) return fail(session, ws, result);
         settings.lowestScore = data.observedMin;

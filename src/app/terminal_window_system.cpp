@@ -127,17 +127,31 @@ TerminalWindowSystem::TerminalWindowSystem(std::istream& in, std::ostream& out,
     if (!clock_) clock_ = [] { return std::chrono::steady_clock::now(); };
 }
 
-std::optional<std::string> TerminalWindowSystem::readLine(const std::string& prompt) {
+std::optional<std::string> TerminalWindowSystem::readLine(const std::string& prompt,
+                                                          const Completer& completer) {
     suspendProgressLine();
-    out_ << prompt << std::flush;
-    std::string line;
-    if (!std::getline(in_, line)) {
-        out_ << '\n' << std::flush;
-        return std::nullopt;
+    for (;;) {
+        std::string line;
+        if (editor_) {
+            out_ << std::flush;
+            auto edited = editor_->read(prompt, completer);
+            if (!edited) {
+                out_ << '\n' << std::flush;
+                return std::nullopt;
+            }
+            line = std::move(*edited);
+        } else {
+            out_ << prompt << std::flush;
+            if (!std::getline(in_, line)) {
+                out_ << '\n' << std::flush;
+                return std::nullopt;
+            }
+        }
+        line = trimRight(line);
+        if (!modes_.inputIsTerminal) out_ << line << '\n' << std::flush;
+        const auto first = line.find_first_not_of(kWhiteSpace);
+        if (first == std::string::npos || line[first] != '#') return line;
     }
-    line = trimRight(line);
-    if (!modes_.inputIsTerminal) out_ << line << '\n' << std::flush;
-    return line;
 }
 
 void TerminalWindowSystem::printStatus(bool all) {
@@ -155,6 +169,7 @@ void TerminalWindowSystem::printStatus(bool all) {
 
 void TerminalWindowSystem::message(const std::string& text, MessageIcon icon) {
     suspendProgressLine();
+    if (icon == MessageIcon::Error) errorShown_ = true;
     out_ << messageTag(icon) << '\n' << asParagraph(text) << std::flush;
 }
 
@@ -162,9 +177,12 @@ bool TerminalWindowSystem::askYesNo(const std::string& text) {
     suspendProgressLine();
     out_ << messageTag(MessageIcon::Question) << '\n' << asParagraph(text);
     for (;;) {
-        const auto line = readLine("yes/no> ");
+        const auto line = readLine("yes/no> ", [](const std::string&) {
+            return std::optional<std::vector<std::string>>({"yes", "no"});
+        });
         if (!line) return false;  // end of input closes the box: No
         const std::string answer = lower(trim(*line));
+        if (answer.empty()) continue;
         if (answer == "yes" || answer == "y") return true;
         if (answer == "no" || answer == "n") return false;
         out_ << "[refused] answer yes or no\n";
@@ -251,10 +269,6 @@ void TerminalWindowSystem::printChanges(const DialogModel& dialog,
     out_ << std::flush;
 }
 
-namespace {
-
-}  // namespace
-
 bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::string& line,
                                             bool& accepted) {
     const std::string command = lower(line);
@@ -282,12 +296,21 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
         return false;
     }
 
+    if (command == "exit") {
+        out_ << "[refused] exit ends the session at the talvex> prompt; cancel closes this dialog "
+                "(ok keeps its changes)\n"
+             << std::flush;
+        return false;
+    }
+
     const auto eq = line.find('=');
     if (eq != std::string::npos) {
-        const std::string key = trim(line.substr(0, eq));
+        const std::string typed = trim(line.substr(0, eq));
         const std::string value = trim(line.substr(eq + 1));
         const std::vector<std::string> before = snapshot(dialog);
-        const SetResult result = dialog.set(key, value);
+        const SetResult result = dialog.set(typed, value);
+        const Control* c = dialog.find(typed);  // after set(): its rules may add controls
+        const std::string key = c != nullptr ? c->key : typed;
         switch (result) {
             case SetResult::Ok: {
                 // Other controls that the change enabled, disabled or reset;
@@ -319,7 +342,7 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
             for (std::size_t i = 1; i < words.size(); ++i) {
                 const Control* c = dialog.find(words[i]);
                 if (c == nullptr || !c->visible)
-                    out_ << "[refused] no control \"" << words[i] << "\" in this dialog\n";
+                    refuseUnknownKey(dialog, words[i]);
                 else
                     renderControl(*c, true);
             }
@@ -357,12 +380,19 @@ bool TerminalWindowSystem::handleDialogLine(DialogModel& dialog, const std::stri
     return false;
 }
 
+void TerminalWindowSystem::refuseUnknownKey(const DialogModel& dialog, const std::string& key) {
+    out_ << "[refused] " << refusalText(dialog, key, "", SetResult::UnknownKey) << '\n';
+}
+
 bool TerminalWindowSystem::runDialog(DialogModel& dialog) {
     suspendProgressLine();
     renderDialog(dialog, false);
     const std::string prompt = dialog.title() + "> ";
+    const Completer completer = [&dialog](const std::string& before) {
+        return completeDialogInput(dialog, before);
+    };
     for (;;) {
-        const auto line = readLine(prompt);
+        const auto line = readLine(prompt, completer);
         if (!line) return false;  // end of input inside a dialog is Cancel
         const std::string text = trim(*line);
         if (text.empty()) continue;

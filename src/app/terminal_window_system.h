@@ -7,16 +7,21 @@
 // or one of the dialog's buttons with blank-separated arguments; end of
 // input inside a dialog is cancel. When the input is not a terminal every
 // line read is echoed after its prompt, so a transcript reads like a session.
+// Lines whose first non-blank character is '#' are comments, skipped at
+// every prompt. At a terminal a line editor (when built with one) reads the
+// lines, with history and Tab completion.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/line_editor.h"
 #include "app/window_system.h"
 
 namespace talvex {
@@ -41,9 +46,17 @@ public:
     TerminalWindowSystem(std::istream& in, std::ostream& out, std::ostream& progress,
                          TerminalModes modes, Clock clock = nullptr);
 
+    // Reads the lines through editor from now on instead of the input
+    // stream (which it then leaves alone).
+    void useLineEditor(std::unique_ptr<LineEditor> editor) { editor_ = std::move(editor); }
+
     // Prints the prompt and reads one line (echoed when the input is not a
-    // terminal); nothing at end of input. Trailing CR/blanks are removed.
-    std::optional<std::string> readLine(const std::string& prompt);
+    // terminal), skipping comment lines; nothing at end of input. Trailing
+    // CR/blanks are removed. completer serves Tab in the line editor.
+    std::optional<std::string> readLine(const std::string& prompt, const Completer& completer = {});
+    // Whether an error box was shown since clearErrorShown().
+    bool errorShown() const { return errorShown_; }
+    void clearErrorShown() { errorShown_ = false; }
     std::ostream& out() { return out_; }
     // The three status lines as last set.
     const std::array<std::string, 3>& status() const { return status_; }
@@ -89,6 +102,8 @@ private:
     // Handles one non-empty input line of a dialog; true when it closes
     // the dialog, with accepted telling OK from Cancel.
     bool handleDialogLine(DialogModel& dialog, const std::string& line, bool& accepted);
+    // "[refused] no control ..." with the keys it may have meant.
+    void refuseUnknownKey(const DialogModel& dialog, const std::string& key);
     void printChanges(const DialogModel& dialog, const std::vector<std::string>& before);
     void drawProgressLine();
     void printProgressLine();
@@ -99,6 +114,8 @@ private:
     std::ostream& progress_;
     TerminalModes modes_;
     Clock clock_;
+    std::unique_ptr<LineEditor> editor_;
+    bool errorShown_ = false;
 
     std::array<std::string, 3> status_;
     bool streamedLines_ = false;  // a button printed list lines as they came

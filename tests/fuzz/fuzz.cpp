@@ -2,7 +2,8 @@
 // of seed S (input files and a terminal session) is the same bytes on every
 // machine; each case runs the built executable in its own scratch folder as a
 // child process with time, memory and file-size limits. A case fails when the
-// program is killed by a signal, exits with a status other than 0, prints a
+// program is killed by a signal, exits with a status other than 0 or 1 (1: the
+// session's last run did not complete), prints a
 // sanitizer report, does not end in time, writes a report with nan or inf
 // where a number belongs, or changes an input file, link or pipe.
 //
@@ -410,7 +411,7 @@ std::string judge(const Case& c, const fs::path& dir, bool timedOut, int status)
     for (const char* mark : {"runtime error:", "ERROR: AddressSanitizer", "ERROR: LeakSanitizer"})
         if (const std::size_t at = err.find(mark); at != std::string::npos)
             return "crash: " + err.substr(at, err.find('\n', at) - at);
-    if (WEXITSTATUS(status) != 0) return "crash: exit status " + std::to_string(WEXITSTATUS(status));
+    if (WEXITSTATUS(status) > 1) return "crash: exit status " + std::to_string(WEXITSTATUS(status));
     for (const CaseFile& f : c.files) {
         std::error_code e;
         const fs::path path = dir / f.name;

@@ -23,8 +23,9 @@ cp -R "$here/data" "$work/data"
 cd "$work" || exit 1
 "$talvex" --console < "$session" > actual.txt 2> progress.txt
 status=$?
-if [ "$status" -ne 0 ]; then
-    echo "talvex exited with status $status"
+wanted=$(sed -n 's/^# exit status \([0-9]*\)$/\1/p' "$session" | head -n 1)
+if [ "$status" -ne "${wanted:-0}" ]; then
+    echo "talvex exited with status $status instead of ${wanted:-0}"
     cat progress.txt
     exit 1
 fi

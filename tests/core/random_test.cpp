@@ -121,8 +121,12 @@ TEST(NormalSampler, AcceptanceTableIsTheBoundaryOfTheTestForEveryFirstDraw) {
     long long accepted = 0;
     for (int r1 = 0; r1 < 32768; ++r1) {
         const int limit = normalAcceptanceLimit(r1);
-        if (limit >= 0) ASSERT_TRUE(plainAccepts(r1, limit)) << r1;
-        if (limit < 32767) ASSERT_FALSE(plainAccepts(r1, limit + 1)) << r1;
+        if (limit >= 0) {
+            ASSERT_TRUE(plainAccepts(r1, limit)) << r1;
+        }
+        if (limit < 32767) {
+            ASSERT_FALSE(plainAccepts(r1, limit + 1)) << r1;
+        }
         accepted += limit + 1;
     }
     // The share of accepted pairs is the area under exp(-x²/2) on [-4, 4]

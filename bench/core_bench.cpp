@@ -1,10 +1,12 @@
-// Numerical core: the cost of the matrix pool and of the LAPACK eigen
-// decomposition.
+// Numerical core: the cost of the matrix pool, of the LAPACK eigen
+// decomposition and of the normal sampler.
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <vector>
 
 #include "core/matrix.h"
+#include "core/random.h"
 
 namespace talvex {
 namespace {
@@ -81,6 +83,24 @@ void multiply(benchmark::State& state) {
     }
 }
 BENCHMARK(multiply)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+// One normal sample of parallel analysis (2,500 x 25 values), without and
+// with a matrix.
+void normalSample(benchmark::State& state) {
+    const bool matrix = state.range(0) != 0;
+    std::vector<double> values(2500 * 25);
+    for (auto _ : state) {
+        if (matrix) {
+            MatrixScope scope;
+            benchmark::DoNotOptimize(randomNormalMatrix(2500, 25)[0][0]);
+        } else {
+            fillRandomNormal(values.data(), values.size());
+            benchmark::DoNotOptimize(values[0]);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 2500 * 25);
+}
+BENCHMARK(normalSample)->ArgName("matrix")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace talvex

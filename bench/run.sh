@@ -165,7 +165,7 @@ pa() {
     for which in optimal classical; do
         for threads in 1 2; do
             (cd "$work" && TALVEX_THREADS=$threads /usr/bin/time -o "$timing" \
-                -f "talvex $which PA, $threads thread(s): %e s wall" \
+                -f "talvex $which PA, $threads thread(s): %e s wall, %U s user" \
                 "$BUILD/talvex" --console <"$dir/$which.session" >/dev/null 2>&1)
             cat "$timing"
             grep -v "^ *Date:\|^ *Time:\|^Computing time" "$work/pa-$which-output.txt" >"$work/$which-$threads.txt"

@@ -84,6 +84,12 @@ void setConstructionHook(ConstructionHook hook, void* context) {
     pool().hookContext = context;
 }
 
+void countConstructions(int count) {
+    const Pool& p = pool();
+    if (p.hook == nullptr) return;
+    for (int i = 0; i < count; ++i) p.hook(p.hookContext);
+}
+
 Matrix::Matrix(int rows, int cols) {
     Pool& p = pool();
     s_ = allocateStorage(rows, cols);

@@ -137,6 +137,10 @@ public:
 // installs itself here while the progress window is shown.
 using ConstructionHook = void (*)(void* context);
 void setConstructionHook(ConstructionHook hook, void* context);
+// Calls the hook as `count` constructions would, for work that computes
+// what matrices would hold without creating them (so the count of
+// constructions does not depend on how the numbers were obtained).
+void countConstructions(int count);
 
 // Scalar helpers.
 double maxAbs(double a, double b);

@@ -56,24 +56,116 @@ Matrix randomStartMatrix(int rows, int cols) {
     return m;
 }
 
-Matrix randomNormalMatrix(int rows, int cols) {
-    Matrix m(rows, cols);
-    // Rejection from the uniform on [-4, 4]: the acceptance ratio is the
-    // unnormalised density exp(-x²/2), obtained through the scaled density.
-    const double scale = 0.0001 / std::sqrt(6.283185307179586);
-    for (int j = 0; j < cols; ++j) {
-        for (int i = 0; i < rows; ++i) {
-            for (;;) {
-                const double x = 8.0 * (randomNext() / 32767.0) - 4.0;
-                const double e = normalDensityScaled(x, 0.0001) / scale;
-                const double u = randomNext() / 32767.0;
-                if (u <= e) {
-                    m[i][j] = x;
-                    break;
-                }
-            }
+namespace {
+
+// The candidate 8·(r1/32767) - 4 of a first draw r1 is kept when the second
+// draw r2 satisfies r2/32767 <= exp(-x²/2), the unnormalised density
+// obtained through the scaled density. r2/32767 grows with r2, so the test
+// is r2 <= limit[r1]: the largest r2 passing it, -1 when none does.
+double normalCandidate(int r1) { return 8.0 * (r1 / 32767.0) - 4.0; }
+
+struct NormalTables {
+    std::int32_t limit[32768];
+    double candidate[32768];
+    NormalTables() {
+        const double scale = 0.0001 / std::sqrt(6.283185307179586);
+        for (int r1 = 0; r1 < 32768; ++r1) {
+            candidate[r1] = normalCandidate(r1);
+            const double e = normalDensityScaled(candidate[r1], 0.0001) / scale;
+            // Start near e·32767 and settle on the exact boundary of the test.
+            int r2 = static_cast<int>(std::min(32767.0, std::max(-1.0, std::floor(e * 32767.0))));
+            while (r2 >= 0 && !(r2 / 32767.0 <= e)) --r2;
+            while (r2 < 32767 && (r2 + 1) / 32767.0 <= e) ++r2;
+            limit[r1] = r2;
         }
     }
+};
+
+const NormalTables& normalTables() {
+    static const NormalTables tables;
+    return tables;
+}
+
+// Trials per block of the sampler, and trials advanced together: the
+// generator moved 2·kLanes steps at once is state_{n+2·kLanes} =
+// kLaneMultiplier·state_n + kLaneIncrement (mod 2^32).
+constexpr int kBlockTrials = 2048;
+constexpr int kLanes = 16;
+constexpr std::uint32_t laneMultiplier() {
+    std::uint32_t a = 1;
+    for (int k = 0; k < 2 * kLanes; ++k) a *= 214013u;
+    return a;
+}
+constexpr std::uint32_t laneIncrement() {
+    std::uint32_t c = 0;
+    for (int k = 0; k < 2 * kLanes; ++k) c = c * 214013u + 2531011u;
+    return c;
+}
+constexpr std::uint32_t kLaneMultiplier = laneMultiplier();
+constexpr std::uint32_t kLaneIncrement = laneIncrement();
+
+inline int drawOf(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
+
+// The trials of a block from `state` on: the states after each trial's
+// first and second draws, and whether the trial keeps its candidate. Plain
+// integer loops, built also for AVX2 where the processor has it (the same
+// numbers either way).
+struct TrialBlock {
+    std::uint32_t first[kBlockTrials];
+    std::uint32_t second[kBlockTrials];
+    std::uint8_t keep[kBlockTrials];
+};
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void runTrials(std::uint32_t state, TrialBlock& b, const std::int32_t* limit) {
+    for (int t = 0; t < kLanes; ++t) {
+        b.first[t] = state = state * 214013u + 2531011u;
+        b.second[t] = state = state * 214013u + 2531011u;
+    }
+    for (int base = kLanes; base < kBlockTrials; base += kLanes)
+        for (int t = base; t < base + kLanes; ++t) {
+            b.first[t] = b.first[t - kLanes] * kLaneMultiplier + kLaneIncrement;
+            b.second[t] = b.second[t - kLanes] * kLaneMultiplier + kLaneIncrement;
+        }
+    for (int t = 0; t < kBlockTrials; ++t) b.keep[t] = drawOf(b.second[t]) <= limit[drawOf(b.first[t])];
+}
+
+}  // namespace
+
+int normalAcceptanceLimit(int r1) { return normalTables().limit[r1]; }
+
+void fillRandomNormal(double* values, std::size_t count) {
+    // Every trial takes exactly two draws, so a block of trials is made at
+    // once; the state is left after the second draw of the trial that gave
+    // the last value.
+    const NormalTables& tables = normalTables();
+    TrialBlock block;
+    int kept[kBlockTrials];
+    std::size_t done = 0;
+    while (done < count) {
+        runTrials(generatorState, block, tables.limit);
+        int accepted = 0;
+        for (int t = 0; t < kBlockTrials; ++t) {
+            kept[accepted] = t;
+            accepted += block.keep[t];
+        }
+        const std::size_t take = std::min(static_cast<std::size_t>(accepted), count - done);
+        for (std::size_t k = 0; k < take; ++k) values[done + k] = tables.candidate[drawOf(block.first[kept[k]])];
+        done += take;
+        generatorState = done == count ? block.second[kept[take - 1]] : block.second[kBlockTrials - 1];
+    }
+}
+
+Matrix randomNormalMatrix(int rows, int cols) {
+    Matrix m(rows, cols);
+    if (rows <= 0 || cols <= 0) return m;
+    std::vector<double> values(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    fillRandomNormal(values.data(), values.size());
+    for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < rows; ++i)
+            m[i][j] = values[static_cast<std::size_t>(j) * static_cast<std::size_t>(rows) + static_cast<std::size_t>(i)];
     return m;
 }
 

@@ -4,6 +4,7 @@
 // program draws the same sequence.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/matrix.h"
@@ -28,6 +29,12 @@ void fillRandomStart(double* values, int rows, int cols);
 // Standard normal deviates restricted to [-4, 4] by rejection, filled
 // column by column.
 Matrix randomNormalMatrix(int rows, int cols);
+// The same deviates into count doubles in drawing order (a rows x cols
+// matrix column after column), without a matrix.
+void fillRandomNormal(double* values, std::size_t count);
+// The rejection test of the normal sampler as a table: a candidate from the
+// first draw r1 is kept when the second draw is at most this (-1: never).
+int normalAcceptanceLimit(int r1);
 // Each column of x randomly reordered, independently of the others; every
 // value of a column occurs exactly once in the result.
 Matrix permuteColumns(const Matrix& x);

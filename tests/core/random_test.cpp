@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
+
+#include "core/distributions.h"
 
 #include "support/matrix_testing.h"
 
@@ -106,6 +109,50 @@ TEST_F(RandomStream, NormalMatrixIsBoundedColumnMajorAndStandard) {
     int inside = 0;
     for (int i = 0; i < n; ++i) inside += std::fabs(big[i][0]) <= 1.0 ? 1 : 0;
     EXPECT_NEAR(inside / double(n), 0.6827, 4.0 * std::sqrt(0.6827 * 0.3173 / n));
+}
+
+// The acceptance test of the normal sampler written out directly.
+bool plainAccepts(int r1, int r2) {
+    const double x = 8.0 * (r1 / 32767.0) - 4.0;
+    return r2 / 32767.0 <= normalDensityScaled(x, 0.0001) / (0.0001 / std::sqrt(6.283185307179586));
+}
+
+TEST(NormalSampler, AcceptanceTableIsTheBoundaryOfTheTestForEveryFirstDraw) {
+    long long accepted = 0;
+    for (int r1 = 0; r1 < 32768; ++r1) {
+        const int limit = normalAcceptanceLimit(r1);
+        if (limit >= 0) {
+            ASSERT_TRUE(plainAccepts(r1, limit)) << r1;
+        }
+        if (limit < 32767) {
+            ASSERT_FALSE(plainAccepts(r1, limit + 1)) << r1;
+        }
+        accepted += limit + 1;
+    }
+    // The share of accepted pairs is the area under exp(-x²/2) on [-4, 4]
+    // over 8: √(2π)·(2Φ(4) - 1)/8 = 0.313309.
+    EXPECT_NEAR(accepted / (32768.0 * 32768.0), 0.313309, 2e-4);
+}
+
+TEST_F(RandomStream, NormalFillIsThePlainSamplerDrawForDrawAndLeavesTheSameState) {
+    // Counts around the size of a block of draws, from states spread over
+    // the stream; the plain sampler takes two draws per trial.
+    for (const std::uint32_t start : {1u, 0xFFFFFFFFu, 2316998u, 0x9E3779B9u}) {
+        for (const int count : {1, 2, 600, 700, 1300, 5000}) {
+            restoreRandomState(start);
+            std::vector<double> plain;
+            while (static_cast<int>(plain.size()) < count) {
+                const int r1 = randomNext(), r2 = randomNext();
+                if (plainAccepts(r1, r2)) plain.push_back(8.0 * (r1 / 32767.0) - 4.0);
+            }
+            const std::uint32_t after = randomState();
+            restoreRandomState(start);
+            std::vector<double> fast(static_cast<std::size_t>(count));
+            fillRandomNormal(fast.data(), fast.size());
+            ASSERT_EQ(fast, plain) << start << " " << count;
+            ASSERT_EQ(randomState(), after) << start << " " << count;
+        }
+    }
 }
 
 TEST_F(RandomStream, PermuteColumnsOrdersRowsByTheirUniformKeysStably) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/random.h"
 #include "report/report_writer.h"
@@ -9,6 +10,7 @@
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/polychoric.h"
 #include "stats/dispersion/smoothing.h"
+#include "stats/dimensionality/normal_replicates.h"
 #include "stats/extraction/mrfa.h"
 
 namespace talvex {
@@ -162,6 +164,39 @@ void reportProgress(const PaInput& in, int k) {
     if (in.progress) in.progress(static_cast<int>(100LL * k / in.randomMatrices));
 }
 
+// Matrices the plain computation of one normal sample's eigenvalues
+// creates when its correlation matrix needs no smoothing: a scope, the
+// sample, 16 for the correlations, 3 for the check of the smallest
+// eigenvalue and 3 for the eigenvalues. The matrix-free computation counts
+// them, so the report's count of matrices does not change.
+constexpr int kPlainReplicateMatrices = 24;
+
+// The K x p eigenvalues of normal samples with Pearson correlations. A
+// sample whose correlation matrix has a negative eigenvalue goes through
+// the plain computation again: smoothed, or kept as it is when the
+// smoothing fails.
+std::vector<double> normalPcaEigenvalues(const PaInput& in) {
+    const int n = in.n, p = in.r.rows();
+    NormalReplicates replicates = normalReplicateEigenvalues(
+        n, p, in.randomMatrices, [&in](int s) { reportProgress(in, s); },
+        [](int, bool indefinite) {
+            if (!indefinite) countConstructions(kPlainReplicateMatrices);
+        });
+    for (std::size_t i = 0; i < replicates.indefinite.size(); ++i) {
+        MatrixScope scope;
+        Matrix sample(n, p);
+        const std::vector<double>& x = replicates.indefiniteSamples[i];
+        for (int j = 0; j < p; ++j)
+            for (int row = 0; row < n; ++row)
+                sample[row][j] = x[static_cast<std::size_t>(j) * static_cast<std::size_t>(n) +
+                                   static_cast<std::size_t>(row)];
+        const Matrix c = correlationOf(sample);
+        const Matrix s = smoothedIfNeeded(c, n);
+        storeRow(replicates.eigenvalues, replicates.indefinite[i], eigenvaluesOf(s.valid() ? s : c));
+    }
+    return std::move(replicates.eigenvalues);
+}
+
 void summarize(PaResult& result, const std::vector<double>& e, const PaInput& in) {
     const int p = static_cast<int>(result.real.size());
     paColumnSummaries(e, in.randomMatrices, p, in.percentile, result.mean, result.percentile);
@@ -192,6 +227,12 @@ PaResult parallelAnalysisPcaValues(const PaInput& in) {
     }
     bool polychoric = paPolychoric(in.method);
     const bool permutation = paPermutation(in.method);
+    if (!polychoric && !permutation && !in.sampleCorrelation && in.n >= 1 && p >= 1) {
+        summarize(result, normalPcaEigenvalues(in), in);
+        result.countMean = paCountAbove(result.real, result.mean);
+        result.countPercentile = paCountAbove(result.real, result.percentile);
+        return result;
+    }
     std::vector<double> e(static_cast<std::size_t>(k) * static_cast<std::size_t>(p));
     PolychoricBuffers buffers;
     for (int replicate = 0; replicate < k; ++replicate) {

@@ -1,5 +1,5 @@
-// Temporary files for tests: a directory removed with everything in it when
-// the TempDir goes out of scope, and a single TempFile built on it.
+// A temporary directory for tests, removed with everything in it when the
+// TempDir goes out of scope.
 #pragma once
 
 #include <cstdlib>
@@ -40,17 +40,6 @@ public:
 
 private:
     std::filesystem::path path_;
-};
-
-class TempFile {
-public:
-    explicit TempFile(const std::string& content, const std::string& name = "file.dat")
-        : path_(dir_.write(name, content)) {}
-    const std::string& path() const { return path_; }
-
-private:
-    TempDir dir_;
-    std::string path_;
 };
 
 }  // namespace talvex::testing

@@ -68,18 +68,12 @@ Fixture readFixture() {
     return fx;
 }
 
+// Consecutive rows x cols numbers of v from `at`, which moves past them.
 Matrix take(const std::vector<double>& v, std::size_t& at, int rows, int cols) {
     Matrix m(rows, cols);
     for (int i = 0; i < rows; ++i)
         for (int j = 0; j < cols; ++j) m[i][j] = v.at(at++);
     return m;
-}
-
-const Record* find(const Fixture& fx, const std::string& kind, const std::string& set,
-                   const std::string& label) {
-    for (const Record& r : fx.records)
-        if (r.kind == kind && r.set == set && r.label == label) return &r;
-    return nullptr;
 }
 
 double residual(const Matrix& pattern, const Matrix& target) {
@@ -93,21 +87,37 @@ double residual(const Matrix& pattern, const Matrix& target) {
     return f;
 }
 
-using TargetReference = testing::PoolTest;
-
-TEST_F(TargetReference, UserTargetsReachGpaMinimumOrABetterOne) {
+// check(record, L, target of the record's set and label) for every record of
+// `kind`, each in its own matrix scope; returns how many there were.
+template <typename Check>
+int forEachRecord(const std::string& kind, Check check) {
     const Fixture fx = readFixture();
     int cases = 0;
     for (const Record& r : fx.records) {
-        if (r.kind != "fit") continue;
-        SCOPED_TRACE(r.set + " " + r.label + " oblique " + std::to_string(r.numbers[0]));
+        if (r.kind != kind) continue;
+        SCOPED_TRACE(r.set + " " + r.label + " first number " + std::to_string(r.numbers.at(0)));
         MatrixScope scope;
         const auto [p, m] = fx.shape.at(r.set);
         std::size_t at = 0;
         const Matrix l = take(fx.loadings.at(r.set), at, p, m);
-        at = 0;
-        const Matrix target = take(find(fx, "target", r.set, r.label)->numbers, at, p, m);
-        at = 0;
+        Matrix target;
+        for (const Record& t : fx.records)
+            if (t.kind == "target" && t.set == r.set && t.label == r.label) {
+                at = 0;
+                target = take(t.numbers, at, p, m);
+            }
+        check(r, l, target);
+        ++cases;
+    }
+    return cases;
+}
+
+using TargetReference = testing::PoolTest;
+
+TEST_F(TargetReference, UserTargetsReachGpaMinimumOrABetterOne) {
+    const int cases = forEachRecord("fit", [](const Record& r, const Matrix& l, const Matrix& target) {
+        const int p = l.rows(), m = l.cols();
+        std::size_t at = 0;
         const bool oblique = r.numbers[at++] == 1.0;
         const double gpaF = r.numbers[at++];
         const Matrix gpaPattern = take(r.numbers, at, p, m);
@@ -125,7 +135,6 @@ TEST_F(TargetReference, UserTargetsReachGpaMinimumOrABetterOne) {
         if (!oblique) {
             EXPECT_THAT(phi, MatrixNear(identity(m), 1e-9));
         }
-        ++cases;
         double weakest = 1.0;
         for (int j = 0; j < m; ++j) weakest = std::min(weakest, congruence(gpaPattern, j, pattern, j));
         if (std::fabs(f - gpaF) <= 1e-4 * gpaF + 1e-8) {
@@ -134,22 +143,13 @@ TEST_F(TargetReference, UserTargetsReachGpaMinimumOrABetterOne) {
         } else {
             EXPECT_LT(f, gpaF) << "ours " << f << " GPArotation " << gpaF;
         }
-    }
+    });
     // 2 sets x (full, semi) x (oblique, orthogonal).
     EXPECT_EQ(cases, 8);
 }
 
 TEST_F(TargetReference, SimplimaxIsNotWorseThanGpaAtTheSameNumberOfZeros) {
-    const Fixture fx = readFixture();
-    int cases = 0;
-    for (const Record& r : fx.records) {
-        if (r.kind != "simplimax") continue;
-        SCOPED_TRACE(r.set + " zeros " + r.label);
-        MatrixScope scope;
-        const auto [p, m] = fx.shape.at(r.set);
-        std::size_t at = 0;
-        const Matrix l = take(fx.loadings.at(r.set), at, p, m);
-        const int zeros = std::stoi(r.label);
+    const int cases = forEachRecord("simplimax", [](const Record& r, const Matrix& l, const Matrix&) {
         // Simplimax's defaults: 100 iterations, 1e-5, 100 random starts, a
         // Promin clever start. The criterion has many local minima and the
         // random starts (positive elements before orthonormalisation) reach
@@ -158,53 +158,35 @@ TEST_F(TargetReference, SimplimaxIsNotWorseThanGpaAtTheSameNumberOfZeros) {
         // tests run before it.
         restoreRandomState(20261207u);
         const SimplimaxSolution s =
-            simplimaxRotation(l, zeros, 100, static_cast<double>(1e-5f), 100, 28);
+            simplimaxRotation(l, std::stoi(r.label), 100, static_cast<double>(1e-5f), 100, 28);
         EXPECT_LE(s.criterion, r.numbers[0] + 1e-4) << "GPArotation " << r.numbers[0];
-        ++cases;
-    }
+    });
     EXPECT_EQ(cases, 6);
 }
 
 TEST_F(TargetReference, PromaxMatchesTheTranscribedAlgorithm) {
-    const Fixture fx = readFixture();
-    int cases = 0;
-    for (const Record& r : fx.records) {
-        if (r.kind != "promax") continue;
-        const double k = std::stod(r.label);
-        const bool normalize = r.numbers[0] == 1.0;
-        SCOPED_TRACE(r.set + " k " + r.label + " norm " + std::to_string(normalize));
-        MatrixScope scope;
-        const auto [p, m] = fx.shape.at(r.set);
-        std::size_t at = 0;
-        const Matrix l = take(fx.loadings.at(r.set), at, p, m);
-        at = 1;
+    const int cases = forEachRecord("promax", [](const Record& r, const Matrix& l, const Matrix&) {
+        const int p = l.rows(), m = l.cols();
+        std::size_t at = 1;  // after the normalisation flag
         const Matrix expected = take(r.numbers, at, p, m);
         const Matrix expectedPhi = take(r.numbers, at, m, m);
         const Matrix expectedTarget = take(r.numbers, at, p, m);
-        const RoutineResult ours = promaxRotation(l, k, 1e-10, 10, normalize);
+        const RoutineResult ours = promaxRotation(l, std::stod(r.label), 1e-10, 10, r.numbers[0] == 1.0);
         const Matrix pattern = l.multiply(ours.transformation);
         const auto match = matchColumns(expected, pattern);
         EXPECT_THAT(aligned(pattern, match), MatrixNear(expected, 1e-5));
         EXPECT_THAT(alignedCorrelations(ours.factorCorrelations, match),
                     MatrixNear(expectedPhi, 1e-5));
         EXPECT_THAT(aligned(ours.target, match), MatrixNear(expectedTarget, 1e-5));
-        ++cases;
-    }
+    });
     // 3 sets x k = 4, 2 x raw and normalised.
     EXPECT_EQ(cases, 12);
 }
 
 TEST_F(TargetReference, ProminMatchesTheTranscribedTargetAndGpaFit) {
-    const Fixture fx = readFixture();
-    int cases = 0;
-    for (const Record& r : fx.records) {
-        if (r.kind != "promin") continue;
-        SCOPED_TRACE(r.set);
-        MatrixScope scope;
-        const auto [p, m] = fx.shape.at(r.set);
-        std::size_t at = 0;
-        const Matrix l = take(fx.loadings.at(r.set), at, p, m);
-        at = 1;
+    const int cases = forEachRecord("promin", [](const Record& r, const Matrix& l, const Matrix&) {
+        const int p = l.rows(), m = l.cols();
+        std::size_t at = 1;  // after GPArotation's criterion
         const double gpaF = r.numbers[0];
         const Matrix expected = take(r.numbers, at, p, m);
         const Matrix expectedPhi = take(r.numbers, at, m, m);
@@ -224,8 +206,7 @@ TEST_F(TargetReference, ProminMatchesTheTranscribedTargetAndGpaFit) {
         } else {
             EXPECT_LT(f, gpaF);
         }
-        ++cases;
-    }
+    });
     EXPECT_EQ(cases, 3);
 }
 

@@ -353,7 +353,7 @@ void adequacy(RunState& s) {
 
 // Eigenvalues of R and the variance they explain (detailed output).
 void explainedVariance(RunState& s) {
-    if (s.detailed()) writeEigenvalueVariance(s.out(), s.R, s.k);
+    if (s.detailed()) s.eigenvalues = writeEigenvalueVariance(s.out(), s.R, s.k);
 }
 
 // Parallel analysis by paVariant, on the correlation form of R. The
@@ -383,10 +383,18 @@ void parallelAnalysis(RunState& s) {
     }
     ProgressTicker& ticker = s.session.ticker;
     input.progress = [&ticker](int percent) { ticker.reportPercent(percent); };
-    if (paUsesMrfa(method))
-        parallelAnalysisMrfa(s.out(), input);
-    else
-        parallelAnalysisPca(s.out(), input);
+    PaShown shown;
+    shown.percentile = input.percentile;
+    shown.mrfa = paUsesMrfa(method);
+    if (shown.mrfa) {
+        const std::optional<PaResult> values = parallelAnalysisMrfa(s.out(), input);
+        // A section that says MRFA did not converge shows no values.
+        if (!values || !values->converged) return;
+        shown.values = *values;
+    } else {
+        shown.values = parallelAnalysisPca(s.out(), input);
+    }
+    s.parallel = std::move(shown);
 }
 
 // MAP, Hull or parallel analysis (by paVariant).
@@ -394,12 +402,13 @@ void numberOfFactors(RunState& s) {
     switch (s.settings().factorCountProcedure) {
         case MAP:
             stageText(s, "Computing MAP...");
-            writeMapTest(s.out(), s.R);
+            if (s.R.rows() >= kMapFewestVariables) s.map.emplace();
+            writeMapTest(s.out(), s.R, s.map ? &*s.map : nullptr);
             break;
         case Hull:
             stageText(s, "Computing HULL...");
-            hullMethod(s.data().analysedScores, s.R, s.n, s.settings().extractionMethod,
-                       s.settings().dispersionType, s.settings().hullIndex, s.out());
+            s.hull = hullMethod(s.data().analysedScores, s.R, s.n, s.settings().extractionMethod,
+                                s.settings().dispersionType, s.settings().hullIndex, s.out());
             break;
         case ParallelAnalysis:
             stageText(s, "Computing PA...");
@@ -409,7 +418,9 @@ void numberOfFactors(RunState& s) {
 }
 
 // Greatest lower bound and omega when no factors are extracted.
-void reliabilityWithoutFactors(RunState& s) { writeReliability(s.out(), s.data(), s.R, s.n); }
+void reliabilityWithoutFactors(RunState& s) {
+    s.reliability = writeReliability(s.out(), s.data(), s.R, s.n);
+}
 
 // The common part, the reproduced matrix and the uniquenesses of L (of
 // MRFA's reduced matrix for MRFA).
@@ -469,13 +480,14 @@ void singleFactorSign(RunState& s) { s.L = reflectSingleFactor(s.L); }
 void goodnessOfFit(RunState& s) {
     switch (s.settings().extractionMethod) {
         case ULS:
-            writeFitStatisticsUls(s.out(), s.L, s.R, s.reproduced, s.n, s.settings().dispersionType);
+            s.fit = writeFitStatisticsUls(s.out(), s.L, s.R, s.reproduced, s.n,
+                                          s.settings().dispersionType);
             break;
         case ML:
-            writeFitStatisticsMl(s.out(), s.L, s.R, s.reproduced, s.n);
+            s.fit = writeFitStatisticsMl(s.out(), s.L, s.R, s.reproduced, s.n);
             break;
         case MRFA:
-            writeMrfaOverallStatistics(s.out(), s.L, s.M);
+            s.fit = writeMrfaOverallStatistics(s.out(), s.L, s.M);
             break;
         case PCA:
             break;
@@ -596,7 +608,7 @@ void reliability(RunState& s) {
     if (!settings.glbOmega || s.irt()) return;
     if (s.k == 1 || obliqueSolution(settings, s.k)) {
         stageText(s, "Computing the greatest lower bound to reliability");
-        writeReliability(s.out(), s.data(), s.R, s.n);
+        s.reliability = writeReliability(s.out(), s.data(), s.R, s.n);
     }
 }
 

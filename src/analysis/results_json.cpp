@@ -75,6 +75,98 @@ json variablesOf(const DataSet& data, int m) {
     return variables;
 }
 
+const char* hullIndexName(HullIndex index) {
+    switch (index) {
+        case CAF: return "CAF";
+        case CFI: return "CFI";
+        case RMSEA: return "RMSEA";
+        case Optimal: return "optimal";
+    }
+    return "";
+}
+
+json mapOf(const MapAdvice& map) {
+    return {{"dimensions", map.dimensions}, {"averages", map.averages}, {"advised", map.advised}};
+}
+
+json parallelOf(const PaShown& pa) {
+    const PaResult& v = pa.values;
+    return {{"based_on", pa.mrfa ? "MRFA" : "PCA"},
+            {"values", pa.mrfa ? "percentages" : "eigenvalues"},
+            {"percentile", pa.percentile},
+            {"real", v.real},
+            {"random_mean", v.mean},
+            {"random_percentile", v.percentile},
+            {"advised_mean", v.countMean},
+            {"advised_percentile", v.countPercentile},
+            {"switched_to_pearson", v.switchedToPearson}};
+}
+
+json hullOf(const HullAdvice& hull) {
+    json factors = json::array(), fit = json::array(), parameters = json::array();
+    for (const HullPoint& point : hull.hull) {
+        factors.push_back(point.factors);
+        fit.push_back(point.fit);
+        parameters.push_back(point.parameters);
+    }
+    return {{"index", hullIndexName(hull.index)}, {"fell_back_to_uls", hull.fellBack},
+            {"factors", factors}, {"fit", fit}, {"parameters", parameters},
+            {"scree", hull.scree}, {"advised", hull.advised}};
+}
+
+// The groups of lines the fit section printed; an index it printed as not
+// defined is null.
+json fitOf(const PrintedFit& printed) {
+    const FitStatistics& f = printed.statistics;
+    json fit = json::object();
+    if (printed.rmsea) {
+        fit["rmsea"] = f.rmsea;
+        fit["ncp"] = f.nonCentrality;
+        fit["approximate_fit_p"] = f.approximateFitP;
+    }
+    if (printed.chiSquares) {
+        fit["df"] = f.df;
+        fit["chi_square"] = f.chiSquare;
+        fit["chi_square_p"] = f.chiSquareP;
+        fit["independence_df"] = f.df0;
+        fit["independence_chi_square"] = f.independenceChiSquare;
+        fit["nnfi"] = f.nnfi;
+        fit["cfi"] = f.cfi;
+    }
+    if (printed.gfi) fit["gfi"] = f.gfi;
+    if (printed.adjusted) {
+        fit["agfi"] = f.agfi;
+        fit["gfi_without_diagonal"] = f.gfiOffDiagonal;
+        fit["agfi_without_diagonal"] = f.agfiOffDiagonal;
+    }
+    if (printed.commonVariance) fit["total_common_variance"] = *printed.commonVariance;
+    if (printed.explainedCommonVariance)
+        fit["explained_common_variance"] = *printed.explainedCommonVariance;
+    fit["reduced_eigenvalues"] = printed.reducedEigenvalues;
+    return fit;
+}
+
+json reliabilityOf(const ReliabilityEstimates& r) {
+    json doc = {{"omega", r.omega}, {"alpha", r.alpha}};
+    if (r.glb) {
+        doc["glb"] = *r.glb;
+        doc["total_observed_variance"] = r.observedVariance;
+        doc["total_common_variance"] = r.commonVariance;
+        doc["communalities"] = r.communalities;
+    }
+    return doc;
+}
+
+// The sections before the solution whose numbers their writers computed.
+void addPrintedSections(json& doc, const RunState& s) {
+    if (!s.eigenvalues.empty()) doc["eigenvalues"] = s.eigenvalues;
+    if (s.map) doc["map"] = mapOf(*s.map);
+    if (s.parallel) doc["parallel_analysis"] = parallelOf(*s.parallel);
+    if (s.hull) doc["hull"] = hullOf(*s.hull);
+    if (s.fit) doc["fit"] = fitOf(*s.fit);
+    if (s.reliability) doc["reliability"] = reliabilityOf(*s.reliability);
+}
+
 // The factor solution, section by section as the report printed it.
 void addSolution(json& doc, const RunState& s) {
     const AnalysisSettings& settings = s.session.settings;
@@ -122,6 +214,7 @@ std::string resultsJson(const RunState& s, RunEnding ending, const std::string& 
     doc["matrix_analysed"] = dispersionName(settings.dispersionType);
     doc["extraction"] = extractionName(settings.extractionMethod);
     if (s.m > 0 && s.session.data.includedIndex.valid()) doc["variables"] = variablesOf(s.session.data, s.m);
+    addPrintedSections(doc, s);
     if (ending == RunEnding::Success && s.k > 0) addSolution(doc, s);
     return doc.dump(2) + "\n";
 }

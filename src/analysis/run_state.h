@@ -14,7 +14,12 @@
 #include "report/report_writer.h"
 #include "analysis/session.h"
 #include "core/matrix.h"
+#include "stats/dimensionality/hull.h"
+#include "stats/dimensionality/map.h"
+#include "stats/dimensionality/parallel_analysis.h"
+#include "stats/extraction/fit.h"
 #include "stats/imputation/imputed_analysis.h"
+#include "stats/interpretation/reliability.h"
 #include "stats/interpretation/simplicity_indices.h"
 
 namespace talvex {
@@ -80,6 +85,13 @@ inline constexpr const char* kSmoothingFailed =
 // Shown (with the file name) when the report cannot be opened for writing.
 inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
 
+// Parallel analysis as its section showed it.
+struct PaShown {
+    PaResult values;
+    bool mrfa = false;  // percentages of common variance rather than eigenvalues
+    int percentile = 95;
+};
+
 struct RunState {
     RunState(AnalysisSession& session, RunHost& host, RunClock& clock)
         : session(session), host(host), clock(clock) {}
@@ -128,6 +140,16 @@ struct RunState {
     // DataSet handles as they were before the run: those replaced during the
     // run refer to matrices of the run's scope and are cleared when it closes.
     std::vector<std::pair<Matrix*, Matrix>> dataHandles;
+
+    // The numbers of sections that the writers compute for themselves, as
+    // printed, for the results file; each is set by the stage that writes
+    // the section and stays empty when the run skipped it.
+    std::vector<double> eigenvalues;  // explained variance (detailed output)
+    std::optional<MapAdvice> map;
+    std::optional<PaShown> parallel;
+    std::optional<HullAdvice> hull;
+    std::optional<PrintedFit> fit;
+    std::optional<ReliabilityEstimates> reliability;
 
     ReportWriter& out() { return *report; }
     AnalysisSettings& settings() { return session.settings; }

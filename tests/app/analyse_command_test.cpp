@@ -2,6 +2,7 @@
 // their messages, the report of the terminal session, the JSON results.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -226,6 +227,111 @@ TEST(AnalyseCommand, JsonHoldsTheNumbersTheReportPrinted) {
     const nlohmann::json none = nlohmann::json::parse(slurp(results));
     EXPECT_EQ(none["factors"], 0);
     EXPECT_FALSE(none.contains("rotated_loadings") || none.contains("unrotated_loadings"));
+}
+
+// The rows of the first table after heading: lines that start with a row
+// number (or "V" and a number), split into numbers (a trailing mark such as
+// "*" is ignored).
+std::vector<std::vector<double>> numberedRows(const std::string& report, const std::string& heading) {
+    std::vector<std::vector<double>> rows;
+    const auto all = lines(report.substr(report.find(heading)));
+    for (const std::string& line : all) {
+        std::istringstream in(line);
+        std::string first;
+        if ((in >> first) && first == "V") in >> first;
+        const bool numbered = !first.empty() && std::isdigit(static_cast<unsigned char>(first[0])) &&
+                              first.find('.') == std::string::npos;
+        if (!numbered && !rows.empty()) break;
+        if (!numbered) continue;
+        std::vector<double> row{std::stod(first)};
+        for (std::string w; in >> w;) row.push_back(std::stod(w));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The number after "label ... =" or "label ... :" in the report; NaN when
+// the label is not there.
+double printedValue(const std::string& report, const std::string& label) {
+    const std::size_t at = report.find(label);
+    if (at == std::string::npos) return std::nan("");
+    return std::stod(report.substr(report.find_first_of("=:", at + label.size()) + 1));
+}
+
+// A JSON array against a column of printed rows, to the printed decimals.
+void expectColumn(const nlohmann::json& values, const std::vector<std::vector<double>>& rows,
+                  std::size_t column, double halfUnit) {
+    ASSERT_FALSE(rows.empty());
+    ASSERT_EQ(values.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_NEAR(values[i].get<double>(), rows[i][column], halfUnit + 1e-9) << "row " << i;
+}
+
+TEST(AnalyseCommand, JsonHoldsTheAdviceFitAndReliabilityPrinted) {
+    testing::TempDir dir;
+    const std::string report = dir.file("r.txt"), results = dir.file("r.json");
+    const std::string items = kExamples + "items.dat";
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), items);
+        args.insert(args.end(), {"--set", "glbOmega=on", "--report", report, "--json", results});
+        EXPECT_EQ(analyse(args).status, 0);
+        return std::make_pair(slurp(report), nlohmann::json::parse(slurp(results)));
+    };
+
+    // Parallel analysis on MRFA, ULS fit, reliability after an oblique rotation.
+    auto [pa, paDoc] = run({"--factors", "3", "--rotation", "Promin"});
+    expectColumn(paDoc["eigenvalues"], numberedRows(pa, "EXPLAINED VARIANCE BASED ON EIGENVALUES"), 1,
+                 5e-6);
+    const auto paRows = numberedRows(pa, "PARALLEL ANALYSIS (PA)");
+    const nlohmann::json& p = paDoc["parallel_analysis"];
+    EXPECT_EQ(p["based_on"], "MRFA");
+    expectColumn(p["real"], paRows, 1, 0.05);
+    expectColumn(p["random_mean"], paRows, 2, 0.05);
+    expectColumn(p["random_percentile"], paRows, 3, 0.05);
+    // One advice line when the mean and the percentile agree.
+    const bool agree = pa.find("percentile is considered") == std::string::npos;
+    EXPECT_EQ(p["advised_percentile"].get<double>(),
+              printedValue(pa, agree ? "Advised number of dimensions" : "percentile is considered"));
+    EXPECT_EQ(p["advised_mean"].get<double>(),
+              printedValue(pa, agree ? "Advised number of dimensions" : "mean is considered"));
+    const nlohmann::json& fit = paDoc["fit"];
+    EXPECT_NEAR(fit["chi_square"].get<double>(), printedValue(pa, "Chi-Square with"), 5e-4);
+    EXPECT_NEAR(fit["cfi"].get<double>(), printedValue(pa, "(CFI)"), 5e-3);
+    EXPECT_NEAR(fit["agfi"].get<double>(), printedValue(pa, "(AGFI)"), 5e-3);
+    EXPECT_FALSE(fit.contains("rmsea"));  // ULS prints none
+    expectColumn(fit["reduced_eigenvalues"], numberedRows(pa, "EIGENVALUES OF THE REDUCED"), 1,
+                 5e-10);
+    const nlohmann::json& rel = paDoc["reliability"];
+    EXPECT_NEAR(rel["omega"].get<double>(), printedValue(pa, "McDonald's Omega"), 5e-7);
+    EXPECT_NEAR(rel["alpha"].get<double>(), printedValue(pa, "Cronbach's alpha"), 5e-7);
+    EXPECT_NEAR(rel["glb"].get<double>(), printedValue(pa, "Greatest Lower Bound to Reliability"), 5e-7);
+    expectColumn(rel["communalities"], numberedRows(pa, "ASSOCIATED COMMUNALITIES"), 1, 5e-7);
+    EXPECT_FALSE(paDoc.contains("map") || paDoc.contains("hull"));
+
+    // Hull with ML: the hull's points and the ML fit.
+    auto [hull, hullDoc] =
+        run({"--factors", "3", "--extraction", "ML", "--set", "factorCountProcedure=Hull"});
+    const auto hullRows = numberedRows(hull, "Number of   Goodness-of-fit");
+    const nlohmann::json& h = hullDoc["hull"];
+    expectColumn(h["factors"], hullRows, 0, 0);
+    expectColumn(h["fit"], hullRows, 1, 5e-4);
+    expectColumn(h["parameters"], hullRows, 2, 0.5);
+    expectColumn(h["scree"], hullRows, 3, 5e-4);
+    EXPECT_EQ(h["advised"].get<double>(), printedValue(hull, "Advised number of common factors"));
+    EXPECT_NEAR(hullDoc["fit"]["rmsea"].get<double>(), printedValue(hull, "(RMSEA)"), 5e-4);
+    EXPECT_NEAR(hullDoc["fit"]["approximate_fit_p"].get<double>(),
+                printedValue(hull, "RMSEA < 0.05;  P"), 5e-4);
+    EXPECT_FALSE(hullDoc.contains("map") || hullDoc.contains("parallel_analysis"));
+
+    // MAP without factors or detail: no fit, no eigenvalues, the reliability
+    // of the total score.
+    auto [map, mapDoc] = run({"--set", "factorCountProcedure=MAP", "--set", "detailedOutput=off"});
+    const auto mapRows = numberedRows(map, "MINIMUM AVERAGE PARTIAL TEST");
+    expectColumn(mapDoc["map"]["dimensions"], mapRows, 0, 0);
+    expectColumn(mapDoc["map"]["averages"], mapRows, 1, 5e-6);
+    EXPECT_EQ(mapDoc["map"]["advised"].get<double>(), printedValue(map, "Advised number of dimensions"));
+    EXPECT_NEAR(mapDoc["reliability"]["omega"].get<double>(), printedValue(map, "McDonald's Omega"), 5e-7);
+    EXPECT_FALSE(mapDoc.contains("fit") || mapDoc.contains("eigenvalues"));
 }
 
 }  // namespace

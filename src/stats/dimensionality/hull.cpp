@@ -241,7 +241,8 @@ int hullAdvisedFactors(const std::vector<HullPoint>& hull, const std::vector<dou
     return advised < 1 ? 1 : advised;
 }
 
-int writeHullSection(ReportWriter& report, const HullCurve& curve, HullIndex index, ExtractionMethod method) {
+HullAdvice writeHullSection(ReportWriter& report, const HullCurve& curve, HullIndex index,
+                            ExtractionMethod method) {
     writeTitle(report);
     report.write("Implementation details:\n\n");
     report.write(indexLine(index));
@@ -253,26 +254,30 @@ int writeHullSection(ReportWriter& report, const HullCurve& curve, HullIndex ind
     }
     report.write("Number of   Goodness-of-fit      Degrees of      Scree test   \n");
     report.write("factors     values               freedom         values       \n\n");
-    const std::vector<HullPoint> hull = upperHull(curve.points);
-    const std::vector<double> scree = screeTestValues(hull);
-    const int advised = hullAdvisedFactors(hull, scree);
-    for (std::size_t i = 0; i < hull.size(); ++i) {
-        const HullPoint& point = hull[i];
+    HullAdvice advice;
+    advice.hull = upperHull(curve.points);
+    advice.scree = screeTestValues(advice.hull);
+    advice.advised = hullAdvisedFactors(advice.hull, advice.scree);
+    advice.index = curve.index;
+    advice.fellBack = curve.fellBack;
+    const int advised = advice.advised;
+    for (std::size_t i = 0; i < advice.hull.size(); ++i) {
+        HullPoint& point = advice.hull[i];
         // The fit column shows the index itself, so the RMSEA, not 1 − RMSEA.
-        const double shown = curve.index == RMSEA ? 1.0 - point.fit : point.fit;
+        if (curve.index == RMSEA) point.fit = 1.0 - point.fit;
         report.printf(point.factors == advised ? "%4.0f         %4.3f               %4.0f              %6.3f*\n"
                                                : "%4.0f         %4.3f               %4.0f              %6.3f\n",
-                      double(point.factors), shown, point.parameters, scree[i]);
+                      double(point.factors), point.fit, point.parameters, advice.scree[i]);
     }
     report.write("       \n");
     report.printf("\n*  Advised number of common factors: %4i", advised);
     report.write("\n\n");
     report.separator();
-    return advised;
+    return advice;
 }
 
-void hullMethod(const Matrix& x, const Matrix& r, int n, ExtractionMethod method, DispersionType type,
-                HullIndex index, ReportWriter& report) {
+std::optional<HullAdvice> hullMethod(const Matrix& x, const Matrix& r, int n, ExtractionMethod method,
+                                     DispersionType type, HullIndex index, ReportWriter& report) {
     const int p = r.rows();
     if (p < kHullFewestVariables) {
         // One factor is then already the saturated model: there is no curve
@@ -281,7 +286,7 @@ void hullMethod(const Matrix& x, const Matrix& r, int n, ExtractionMethod method
         report.printf("Not computed: the method needs at least %i variables, and %i %s analysed.\n\n",
                       kHullFewestVariables, p, p == 1 ? "is" : "are");
         report.separator();
-        return;
+        return std::nullopt;
     }
     if (n < 2) {
         // Neither the random samples of the bound nor the chi-squares exist.
@@ -290,7 +295,7 @@ void hullMethod(const Matrix& x, const Matrix& r, int n, ExtractionMethod method
                       "sample size is %i.\n\n",
                       n);
         report.separator();
-        return;
+        return std::nullopt;
     }
     MatrixScope scope;
     // Every index compares R with the identity as its null model, so a
@@ -299,7 +304,7 @@ void hullMethod(const Matrix& x, const Matrix& r, int n, ExtractionMethod method
     const Matrix q = type == UserMatrix ? correlations : correlationOf(x);
     const int bound = hullUpperBound(q, n);
     const HullCurve curve = hullCurve(correlations, q, n, method, index, bound);
-    writeHullSection(report, curve, index, method);
+    return writeHullSection(report, curve, index, method);
 }
 
 }  // namespace talvex

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/matrix.h"
@@ -95,15 +96,26 @@ std::vector<double> screeTestValues(const std::vector<HullPoint>& hull);
 // value (the first on ties); 1 when there is none.
 int hullAdvisedFactors(const std::vector<HullPoint>& hull, const std::vector<double>& scree);
 
+// What the section shows: the hull points (fit in the index itself, so
+// the RMSEA rather than 1 − RMSEA), their scree test values and the advice.
+struct HullAdvice {
+    std::vector<HullPoint> hull;
+    std::vector<double> scree;
+    int advised = 0;
+    HullIndex index = CFI;  // the index of the points (CFI after a fallback)
+    bool fellBack = false;
+};
+
 // The section of a computed curve; `index` and `method` are those configured.
-// Returns the advised number of factors.
-int writeHullSection(ReportWriter& report, const HullCurve& curve, HullIndex index, ExtractionMethod method);
+HullAdvice writeHullSection(ReportWriter& report, const HullCurve& curve, HullIndex index,
+                            ExtractionMethod method);
 
 // The Hull method for the analysed matrix r (a covariance matrix is taken in
 // its correlation form) of the raw scores x (unused for a user's matrix) of
 // N participants; writes its section. Fewer than kHullFewestVariables
-// variables, or a sample size below 2, leave a line that says why.
-void hullMethod(const Matrix& x, const Matrix& r, int n, ExtractionMethod method, DispersionType type,
-                HullIndex index, ReportWriter& report);
+// variables, or a sample size below 2, leave a line that says why (and no
+// advice is returned).
+std::optional<HullAdvice> hullMethod(const Matrix& x, const Matrix& r, int n, ExtractionMethod method,
+                                     DispersionType type, HullIndex index, ReportWriter& report);
 
 }  // namespace talvex

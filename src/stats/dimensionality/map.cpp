@@ -1,6 +1,7 @@
 #include "stats/dimensionality/map.h"
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "report/report_writer.h"
@@ -76,14 +77,17 @@ int mapAdvisedDimensions(const Matrix& averages) {
     return advised;
 }
 
-int writeMapAverages(ReportWriter& report, const Matrix& averages) {
+int writeMapAverages(ReportWriter& report, const Matrix& averages, MapAdvice* shown) {
     report.write("MINIMUM AVERAGE PARTIAL TEST (MAP)\n");
     report.write("Velicer (1976)\n\n");
     report.write("Dimensions    Averaged Partial\n\n");
     const double smallest = averages.minElement();
+    MapAdvice advice;
     for (int m = 1; m <= averages.rows(); ++m) {
         const double a = averages[m - 1][0];
         if (!(a > 0)) continue;
+        advice.dimensions.push_back(m);
+        advice.averages.push_back(a);
         if (a == smallest)
             report.printf("%4i      %7.5f* \n", m, a);
         else
@@ -93,10 +97,12 @@ int writeMapAverages(ReportWriter& report, const Matrix& averages) {
     report.printf("\n* Advised number of dimensions: %4i", advised);
     report.write("\n\n");
     report.separator();
+    advice.advised = advised;
+    if (shown) *shown = std::move(advice);
     return advised;
 }
 
-int writeMapTest(ReportWriter& report, const Matrix& r) {
+int writeMapTest(ReportWriter& report, const Matrix& r, MapAdvice* shown) {
     if (r.rows() < kMapFewestVariables) {
         // With two variables the one partial correlation left by the first
         // component is always ±1, and with one there is none: the test
@@ -109,7 +115,7 @@ int writeMapTest(ReportWriter& report, const Matrix& r) {
         return 0;
     }
     MatrixScope scope;
-    return writeMapAverages(report, mapTest(r));
+    return writeMapAverages(report, mapTest(r), shown);
 }
 
 }  // namespace talvex

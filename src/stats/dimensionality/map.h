@@ -3,6 +3,8 @@
 // correlation.
 #pragma once
 
+#include <vector>
+
 #include "core/matrix.h"
 
 namespace talvex {
@@ -32,15 +34,23 @@ Matrix mapTest(const Matrix& r);
 // smallest is not positive.
 int mapAdvisedDimensions(const Matrix& averages);
 
+// The rows of the section (the averages above 0 with their numbers of
+// dimensions) and its advice.
+struct MapAdvice {
+    std::vector<int> dimensions;
+    std::vector<double> averages;
+    int advised = 0;
+};
+
 // The section MINIMUM AVERAGE PARTIAL TEST (MAP) for a column of averages;
-// returns the advised number of dimensions.
-int writeMapAverages(ReportWriter& report, const Matrix& averages);
+// returns the advised number of dimensions, and what it showed in `shown`.
+int writeMapAverages(ReportWriter& report, const Matrix& averages, MapAdvice* shown = nullptr);
 // Fewest variables the test is computed for.
 inline constexpr int kMapFewestVariables = 3;
 
 // Runs mapTest on r and writes its section; returns the advised number. For
 // fewer than kMapFewestVariables variables the section says that the test is
-// not computed, and 0 is returned.
-int writeMapTest(ReportWriter& report, const Matrix& r);
+// not computed, 0 is returned and `shown` is left alone.
+int writeMapTest(ReportWriter& report, const Matrix& r, MapAdvice* shown = nullptr);
 
 }  // namespace talvex

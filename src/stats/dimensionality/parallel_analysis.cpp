@@ -449,16 +449,20 @@ void writeParallelAnalysisMrfa(ReportWriter& report, const PaInput& in, const Pa
     report.separator();
 }
 
-void parallelAnalysisPca(ReportWriter& report, const PaInput& input) {
-    writeParallelAnalysisPca(report, input, parallelAnalysisPcaValues(input));
+PaResult parallelAnalysisPca(ReportWriter& report, const PaInput& input) {
+    PaResult result = parallelAnalysisPcaValues(input);
+    writeParallelAnalysisPca(report, input, result);
+    return result;
 }
 
-void parallelAnalysisMrfa(ReportWriter& report, const PaInput& input) {
+std::optional<PaResult> parallelAnalysisMrfa(ReportWriter& report, const PaInput& input) {
     if (input.r.rows() < kPaFewestMrfaVariables) {
         writePaTooFewVariables(report, input.r.rows());
-        return;
+        return std::nullopt;
     }
-    writeParallelAnalysisMrfa(report, input, parallelAnalysisMrfaValues(input));
+    PaResult result = parallelAnalysisMrfaValues(input);
+    writeParallelAnalysisMrfa(report, input, result);
+    return result;
 }
 
 void writePaTooFewVariables(ReportWriter& report, int variables) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/matrix.h"
@@ -100,9 +101,10 @@ PaResult parallelAnalysisMrfaValues(const PaInput& input);
 void writeParallelAnalysisPca(ReportWriter& report, const PaInput& input, const PaResult& result);
 void writeParallelAnalysisMrfa(ReportWriter& report, const PaInput& input, const PaResult& result);
 
-// Computes and writes the section.
-void parallelAnalysisPca(ReportWriter& report, const PaInput& input);
-void parallelAnalysisMrfa(ReportWriter& report, const PaInput& input);
+// Computes and writes the section; returns the values it shows, none when
+// there are too few variables for the MRFA-based analysis.
+PaResult parallelAnalysisPca(ReportWriter& report, const PaInput& input);
+std::optional<PaResult> parallelAnalysisMrfa(ReportWriter& report, const PaInput& input);
 
 // Written instead of the MRFA-based section for fewer than
 // kPaFewestMrfaVariables variables, and instead of any section when the

@@ -120,6 +120,19 @@ void writeReducedEigenvalues(ReportWriter& report, const Matrix& values) {
     report.separator();
 }
 
+std::vector<double> columnValues(const Matrix& column) {
+    std::vector<double> values;
+    for (int i = 0; i < column.rows(); ++i) values.push_back(column[i][0]);
+    return values;
+}
+
+// The statistics without their matrix, which lives in the writer's scope.
+void keepStatistics(PrintedFit& printed, const FitStatistics& s) {
+    printed.statistics = s;
+    printed.statistics.reducedEigenvalues = Matrix();
+    printed.reducedEigenvalues = columnValues(s.reducedEigenvalues);
+}
+
 }  // namespace
 
 FitStatistics mlFitStatistics(const Matrix& loadings, const Matrix& r, const Matrix& sigma,
@@ -162,8 +175,11 @@ FitStatistics ulsFitStatistics(const Matrix& loadings, const Matrix& r, const Ma
     return s;
 }
 
-void writeFitStatisticsMl(ReportWriter& report, const Matrix& loadings, const Matrix& r,
-                          const Matrix& sigma, double sampleSize) {
+PrintedFit writeFitStatisticsMl(ReportWriter& report, const Matrix& loadings, const Matrix& r,
+                                const Matrix& sigma, double sampleSize) {
+    PrintedFit printed;
+    printed.rmsea = printed.chiSquares = sampleSize > 0;
+    printed.gfi = printed.adjusted = true;
     MatrixScope scope;
     const FitStatistics s = mlFitStatistics(loadings, r, sigma, sampleSize);
     report.printf("GOODNESS OF FIT STATISTICS \n\n");
@@ -177,10 +193,16 @@ void writeFitStatisticsMl(ReportWriter& report, const Matrix& loadings, const Ma
     }
     writeGfiLines(report, s);
     writeReducedEigenvalues(report, s.reducedEigenvalues);
+    keepStatistics(printed, s);
+    return printed;
 }
 
-void writeFitStatisticsUls(ReportWriter& report, const Matrix& loadings, const Matrix& r,
-                           const Matrix& sigma, double sampleSize, DispersionType type) {
+PrintedFit writeFitStatisticsUls(ReportWriter& report, const Matrix& loadings, const Matrix& r,
+                                 const Matrix& sigma, double sampleSize, DispersionType type) {
+    PrintedFit printed;
+    printed.gfi = true;
+    printed.chiSquares = type != PolychoricCorrelation && sampleSize > 0;
+    printed.adjusted = type != PolychoricCorrelation;
     MatrixScope scope;
     const FitStatistics s = ulsFitStatistics(loadings, r, sigma, sampleSize);
     report.printf("GOODNESS OF FIT STATISTICS \n\n");
@@ -192,9 +214,12 @@ void writeFitStatisticsUls(ReportWriter& report, const Matrix& loadings, const M
         writeGfiLines(report, s);
     }
     writeReducedEigenvalues(report, s.reducedEigenvalues);
+    keepStatistics(printed, s);
+    return printed;
 }
 
-void writeMrfaOverallStatistics(ReportWriter& report, const Matrix& loadings, const Matrix& reduced) {
+PrintedFit writeMrfaOverallStatistics(ReportWriter& report, const Matrix& loadings,
+                                      const Matrix& reduced) {
     const int p = reduced.rows(), k = loadings.cols();
     MatrixScope scope;
     const double total = reduced.trace();
@@ -224,6 +249,11 @@ void writeMrfaOverallStatistics(ReportWriter& report, const Matrix& loadings, co
     }
     report.printf("       \n");
     report.separator();
+    PrintedFit printed;
+    printed.commonVariance = total;
+    printed.explainedCommonVariance = explained;
+    printed.reducedEigenvalues = columnValues(values);
+    return printed;
 }
 
 ResidualSummary summarizeResiduals(const Matrix& r, const Matrix& sigma, int sampleSize) {

@@ -2,6 +2,9 @@
 // the MRFA summary of common variance, and the distribution of residuals.
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include "report/report_writer.h"
 #include "report/settings.h"
 #include "core/matrix.h"
@@ -41,16 +44,29 @@ FitStatistics mlFitStatistics(const Matrix& loadings, const Matrix& r, const Mat
 FitStatistics ulsFitStatistics(const Matrix& loadings, const Matrix& r, const Matrix& sigma,
                                double sampleSize);
 
+// The numbers a fit section shows: which groups of lines it printed, and
+// for MRFA its common variance. Indices that are not defined are not finite.
+struct PrintedFit {
+    FitStatistics statistics;  // its matrix left empty: the values are below
+    std::vector<double> reducedEigenvalues;
+    bool rmsea = false;       // RMSEA, NCP, df and the test of approximate fit
+    bool chiSquares = false;  // the two chi-squares, NNFI and CFI
+    bool gfi = false;         // GFI
+    bool adjusted = false;    // AGFI and both indices without the diagonal
+    // MRFA: total and explained common variance (the eigenvalues are M's).
+    std::optional<double> commonVariance, explainedCommonVariance;
+};
+
 // GOODNESS OF FIT STATISTICS for an ML solution.
-void writeFitStatisticsMl(ReportWriter& report, const Matrix& loadings, const Matrix& r,
+PrintedFit writeFitStatisticsMl(ReportWriter& report, const Matrix& loadings, const Matrix& r,
                           const Matrix& sigma, double sampleSize);
 // GOODNESS OF FIT STATISTICS for a ULS solution (a polychoric matrix gets the
 // GFI alone).
-void writeFitStatisticsUls(ReportWriter& report, const Matrix& loadings, const Matrix& r,
+PrintedFit writeFitStatisticsUls(ReportWriter& report, const Matrix& loadings, const Matrix& r,
                            const Matrix& sigma, double sampleSize, DispersionType type);
 // OVERALL FACTOR ANALYSIS STATISTICS for an MRFA solution with reduced
 // matrix M.
-void writeMrfaOverallStatistics(ReportWriter& report, const Matrix& loadings,
+PrintedFit writeMrfaOverallStatistics(ReportWriter& report, const Matrix& loadings,
                                 const Matrix& reduced);
 
 // Fitted residuals R_ij - Sigma_ij below the diagonal, column by column, with

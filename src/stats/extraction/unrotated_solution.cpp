@@ -42,7 +42,7 @@ Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Mat
     return result;
 }
 
-void writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors) {
+std::vector<double> writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors) {
     const int p = r.rows();
     MatrixScope scope;
     Matrix values(p, 1), vectors(p, p);
@@ -52,7 +52,9 @@ void writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors)
     report.printf("Variable  Eigenvalue   Proportion of   Cumulative Proportion\n");
     report.printf("                       Variance        of Variance\n\n");
     double cumulative = 0.0;
+    std::vector<double> eigenvalues;
     for (int i = 0; i < p; ++i) {
+        eigenvalues.push_back(values[i][0]);
         const double proportion = total > 0 ? values[i][0] / total : 0.0;
         cumulative += proportion;
         report.printf("%4i    %9.5f    %9.5f  ", i + 1, values[i][0], proportion);
@@ -63,6 +65,7 @@ void writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors)
     }
     report.printf("       \n");
     report.separator();
+    return eigenvalues;
 }
 
 void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,

@@ -2,6 +2,8 @@
 // describe it: the eigenvalue table and the unrotated loading matrix.
 #pragma once
 
+#include <vector>
+
 #include "report/report_writer.h"
 #include "report/settings.h"
 #include "core/matrix.h"
@@ -21,8 +23,8 @@ Matrix componentReliability(const Matrix& r, const Matrix& loadings);
 Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Matrix& loadings);
 
 // EXPLAINED VARIANCE BASED ON EIGENVALUES of R; the cumulative proportion is
-// printed for the first `factors` rows.
-void writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors);
+// printed for the first `factors` rows. Returns the eigenvalues, decreasing.
+std::vector<double> writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors);
 
 // UNROTATED LOADING MATRIX, followed by EXPLAINED VARIANCE AND RELIABILITY
 // unless a rotation of more than one factor follows. `mrfaReduced` is the

@@ -98,7 +98,8 @@ double standardizedAlpha(const Matrix& s, const Matrix& loadings) {
     return p * mean / ((p - 1) * mean + 1.0);
 }
 
-void writeReliability(ReportWriter& report, const DataSet& data, const Matrix& s, int n) {
+std::optional<ReliabilityEstimates> writeReliability(ReportWriter& report, const DataSet& data,
+                                                     const Matrix& s, int n) {
     MatrixScope scope;
     report.printf("GREATEST LOWER BOUND (GLB) TO RELIABILITY \n");
     report.printf("Woodhouse & Jackson (1977)\n\n");
@@ -106,7 +107,7 @@ void writeReliability(ReportWriter& report, const DataSet& data, const Matrix& s
     if (p < kReliabilityMinimumVariables) {
         writeTooFewVariables(report, p);
         report.separator();
-        return;
+        return std::nullopt;
     }
     if (n < kGlbTrustedSample) {
         report.printf(
@@ -153,6 +154,16 @@ void writeReliability(ReportWriter& report, const DataSet& data, const Matrix& s
         "the scale");
     report.printf("\nindicators are a subset (McDonald, 1999, page 89).\n\n");
     report.separator();
+    ReliabilityEstimates estimates;
+    estimates.omega = omega;
+    estimates.alpha = alpha;
+    if (glbComputed) {
+        estimates.glb = glb;
+        estimates.observedVariance = s.trace();
+        estimates.commonVariance = bound.reduced.trace();
+        for (int i = 0; i < p; ++i) estimates.communalities.push_back(bound.reduced[i][i]);
+    }
+    return estimates;
 }
 
 }  // namespace talvex

@@ -3,6 +3,9 @@
 // 1981), McDonald's omega and the standardized Cronbach's alpha.
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include "core/matrix.h"
 #include "report/report_writer.h"
 
@@ -46,7 +49,18 @@ double standardizedAlpha(const Matrix& s, const Matrix& loadings);
 // GREATEST LOWER BOUND (GLB) TO RELIABILITY of S for n participants: the
 // GLB with its communalities (left out when MRFA or the GLB search fails),
 // omega and alpha. With fewer than three variables a line says why
-// nothing is computed.
-void writeReliability(ReportWriter& report, const DataSet& data, const Matrix& s, int n);
+// nothing is computed, and nothing is returned.
+struct ReliabilityEstimates {
+    std::optional<double> glb;  // when the GLB search succeeded
+    double omega = 0.0;
+    double alpha = 0.0;
+    // With the GLB: the traces of S and of the GLB's reduced matrix, and its
+    // communalities (the diagonal of that matrix).
+    double observedVariance = 0.0;
+    double commonVariance = 0.0;
+    std::vector<double> communalities;
+};
+std::optional<ReliabilityEstimates> writeReliability(ReportWriter& report, const DataSet& data,
+                                                     const Matrix& s, int n);
 
 }  // namespace talvex

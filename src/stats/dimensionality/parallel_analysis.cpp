@@ -202,6 +202,14 @@ void summarize(PaResult& result, const std::vector<double>& e, const PaInput& in
     paColumnSummaries(e, in.randomMatrices, p, in.percentile, result.mean, result.percentile);
 }
 
+// Principal components count every real eigenvalue above its random one.
+PaResult countedOverAll(PaResult result, const std::vector<double>& e, const PaInput& in) {
+    summarize(result, e, in);
+    result.countMean = paCountAbove(result.real, result.mean);
+    result.countPercentile = paCountAbove(result.real, result.percentile);
+    return result;
+}
+
 }  // namespace
 
 void paClampLastPercentages(PaResult& result) {
@@ -228,10 +236,7 @@ PaResult parallelAnalysisPcaValues(const PaInput& in) {
     bool polychoric = paPolychoric(in.method);
     const bool permutation = paPermutation(in.method);
     if (!polychoric && !permutation && !in.sampleCorrelation && in.n >= 1 && p >= 1) {
-        summarize(result, normalPcaEigenvalues(in), in);
-        result.countMean = paCountAbove(result.real, result.mean);
-        result.countPercentile = paCountAbove(result.real, result.percentile);
-        return result;
+        return countedOverAll(std::move(result), normalPcaEigenvalues(in), in);
     }
     std::vector<double> e(static_cast<std::size_t>(k) * static_cast<std::size_t>(p));
     PolychoricBuffers buffers;
@@ -270,10 +275,7 @@ PaResult parallelAnalysisPcaValues(const PaInput& in) {
             break;
         }
     }
-    summarize(result, e, in);
-    result.countMean = paCountAbove(result.real, result.mean);
-    result.countPercentile = paCountAbove(result.real, result.percentile);
-    return result;
+    return countedOverAll(std::move(result), e, in);
 }
 
 namespace {

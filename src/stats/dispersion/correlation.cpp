@@ -8,6 +8,7 @@
 #include "report/report_writer.h"
 #include "data/dataset.h"
 #include "stats/dispersion/descriptives.h"
+#include "stats/dispersion/tile_products.h"
 
 namespace talvex {
 
@@ -15,9 +16,8 @@ namespace {
 
 // Columns per panel and rows per block of the cross products: a block of
 // 100 columns is 200 KB and stays in L2 while every pair of panels sweeps it.
-constexpr int kLanes = 8;
+constexpr int kLanes = kTileLanes;
 constexpr int kBlockRows = 256;
-using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
 
 // Tile (pb, pc) of AᵀA over one packed block of `rows` rows, added to
 // out[r][c] in row order. Contraction into fused multiply-adds is switched
@@ -28,17 +28,7 @@ void blockCrossProducts(const double* block, int rows, int panels, double* tiles
     for (int pb = 0; pb < panels; ++pb)
         for (int pc = pb; pc < panels; ++pc) {
             double* tile = tiles + (static_cast<std::size_t>(pb) * panels + pc) * kLanes * kLanes;
-            const double* y = block + pb * panelSize;
-            const double* x = block + pc * panelSize;
-            Lanes acc[kLanes];
-            std::memcpy(acc, tile, sizeof acc);
-            for (int k = 0; k < rows; ++k) {
-                Lanes xk;
-                std::memcpy(&xk, x + k * kLanes, sizeof xk);
-                const double* yk = y + k * kLanes;
-                for (int r = 0; r < kLanes; ++r) acc[r] += yk[r] * xk;
-            }
-            std::memcpy(tile, acc, sizeof acc);
+            addTileProducts(block + pb * panelSize, block + pc * panelSize, rows, tile);
         }
 }
 

@@ -1,6 +1,7 @@
 #include "stats/dispersion/descriptives.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "core/parallel_for.h"
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/text_plots.h"
+#include "stats/dispersion/tile_products.h"
 
 namespace talvex {
 
@@ -98,7 +100,7 @@ namespace {
 // Rows per micro-panel of the pair sums, and micro-panels per cache block:
 // a block of 128 panels of 100 variables is 400 KB and stays in L2 while
 // every earlier row panel streams past it.
-constexpr int kPanel = 8;
+constexpr int kPanel = kTileLanes;
 constexpr int kBlockPanels = 64;
 
 // Rows of a (n x p) packed in panels of kPanel rows, variable-major inside a
@@ -113,22 +115,6 @@ std::vector<double> packPanels(const Matrix& a, int panels) {
         for (int k = 0; k < p; ++k) panel[k * kPanel + i % kPanel] = row[k];
     }
     return packed;
-}
-
-// One kPanel x kPanel tile of G = Y·Xcᵀ: row r of the tile is one vector
-// accumulator, so the tile stays in registers for the whole sum over k.
-using TileRow = double __attribute__((vector_size(kPanel * sizeof(double))));
-
-inline void tileProducts(const double* __restrict y, const double* __restrict x, int p,
-                         double* __restrict g) {
-    TileRow acc[kPanel] = {};
-    for (int k = 0; k < p; ++k) {
-        TileRow xk;
-        std::memcpy(&xk, x + k * kPanel, sizeof xk);
-        const double* yk = y + k * kPanel;
-        for (int r = 0; r < kPanel; ++r) acc[r] += yk[r] * xk;
-    }
-    std::memcpy(g, acc, sizeof acc);
 }
 
 // g_ij = (x_i - x̄)ᵀ S⁻¹ (x_j - x̄) is symmetric in i and j, so each pair of
@@ -151,7 +137,8 @@ MardiaSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
         for (int ip = 0; ip < jEnd; ++ip) {
             const double* yPanel = yp.data() + ip * stride;
             for (int jp = std::max(jb, ip); jp < jEnd; ++jp) {
-                tileProducts(yPanel, xp.data() + jp * stride, p, g);
+                std::fill(std::begin(g), std::end(g), 0.0);
+                addTileProducts(yPanel, xp.data() + jp * stride, p, g);
                 double tile = 0.0;
                 if (jp != ip) {
                     for (double v : g) tile += v * v * v;

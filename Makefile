@@ -3,7 +3,7 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
-PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libgtest-dev libgmock-dev qt6-base-dev \
+PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libopenblas-serial-dev libgtest-dev libgmock-dev qt6-base-dev \
   fonts-liberation2 libcli11-dev nlohmann-json3-dev libreadline-dev
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -3,10 +3,11 @@
 1..5 scale, generated from three correlated factors (items 1-4, 5-8 and 9-12),
 with five scores replaced by the missing code 999.
 
-Run from the repository root: python3 examples/make_items.py
+Run from the repository root: python3 examples/make_items.py [DIR]
 It rewrites examples/items.dat (blank-separated scores, 999 for a missing
 one) and examples/items.csv (the same scores with a header line i1..i12 and
-NA for a missing one); the same constants always give the same files.
+NA for a missing one), or writes them to DIR; the same constants always give
+the same files (a test compares them with the committed ones).
 
 Seed 20261294; loadings 0.75, 0.70, 0.65, 0.60 (items 1-4), 0.72, 0.68, 0.62,
 0.55 (items 5-8) and 0.70, 0.66, 0.60, 0.58 (items 9-12) on the item's own
@@ -19,6 +20,7 @@ which MAP advises one.
 import math
 import os
 import random
+import sys
 
 SEED = 20261294
 PARTICIPANTS = 300
@@ -80,13 +82,13 @@ def simulate():
 
 def main():
     rows = simulate()
-    here = os.path.dirname(os.path.abspath(__file__))
-    with open(os.path.join(here, "items.dat"), "w", newline="\n") as out:
+    directory = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(directory, "items.dat"), "w", newline="\n") as out:
         for row in rows:
             out.write(" ".join(str(v) for v in row) + "\n")
     # The labels in examples/labels.txt hold blanks, which separate fields in
     # a scores file: the CSV header names the items i1..i12 instead.
-    with open(os.path.join(here, "items.csv"), "w", newline="\n") as out:
+    with open(os.path.join(directory, "items.csv"), "w", newline="\n") as out:
         out.write(",".join("i%d" % (j + 1) for j in range(len(LOADINGS))) + "\n")
         for row in rows:
             out.write(",".join("NA" if v == MISSING_CODE else str(v) for v in row) + "\n")

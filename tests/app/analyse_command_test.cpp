@@ -37,16 +37,18 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
-// items.dat as a CSV file with a header; edit(row, fields) may change a row.
+// examples/items.csv (header i1..i12, NA where items.dat holds 999);
+// edit(row, fields) may change a row, numbered from 1 after the header.
 template <typename Edit>
 std::string itemsCsv(Edit edit) {
-    std::string csv = "i1,i2,i3,i4,i5,i6,i7,i8,i9,i10,i11,i12\n";
-    int row = 0;
-    for (const std::string& line : lines(slurp(kExamples + "items.dat"))) {
+    const auto all = lines(slurp(kExamples + "items.csv"));
+    EXPECT_EQ(all.size(), 301u);
+    std::string csv;
+    for (std::size_t row = 0; row < all.size(); ++row) {
         std::vector<std::string> fields;
-        std::istringstream in(line);
-        for (std::string f; in >> f;) fields.push_back(f);
-        edit(++row, fields);
+        std::istringstream in(all[row]);
+        for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
+        if (row > 0) edit(static_cast<int>(row), fields);
         for (std::size_t j = 0; j < fields.size(); ++j) csv += (j ? "," : "") + fields[j];
         csv += '\n';
     }

@@ -15,7 +15,7 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 CONFIGURE_ALL = $(CONFIGURE) -DTALVEX_TESTS=ON -DTALVEX_QT=ON
 CONFIGURE_DEMO = $(CONFIGURE) -DTALVEX_TESTS=OFF -DTALVEX_QT=OFF
 
-.PHONY: all deps build test test-asan demo install package bench fuzz screenshots clean
+.PHONY: all deps build test test-asan demo program install package bench fuzz screenshots clean
 
 all: build
 
@@ -52,11 +52,16 @@ demo:
 	  $(BUILD)/talvex --version; \
 	fi
 
-# The program with the desktop front end, its manual page and the bundled
-# example under $(PREFIX) (make install PREFIX=$$HOME/.local needs no root).
-install: deps
+# The program with the desktop front end and its manual page.
+program: deps
 	$(CONFIGURE_ALL)
 	cmake --build $(BUILD) -j $(JOBS) --target talvex talvex_man
+
+# The program, its manual page and the bundled example under $(PREFIX)
+# (make install PREFIX=$$HOME/.local needs no root). Under sudo the build
+# runs as the calling user, so that $(BUILD) gets no files owned by root.
+install:
+	$(if $(SUDO_USER),sudo -u $(SUDO_USER)) $(MAKE) --no-print-directory program
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # $(BUILD)/talvex_VERSION_ARCH.deb; dpkg-shlibdeps (dpkg-dev) finds its Depends.

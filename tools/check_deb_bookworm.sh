@@ -13,6 +13,7 @@ deb=${1:-$(ls build/talvex_*_amd64.deb | tail -n 1)}
 command -v debootstrap > /dev/null || { echo "install debootstrap first"; exit 2; }
 
 root=$(mktemp -d /tmp/talvex-bookworm.XXXXXX)
+chmod 755 "$root"  # apt downloads as _apt, which must reach the chroot
 cleanup() {
     umount "$root/proc" 2> /dev/null || true
     rm -rf "$root"
@@ -38,13 +39,17 @@ in_root sh -ec '
     mkdir /tmp/run && cd /tmp/run
     cp -R /usr/share/doc/talvex/examples examples
     echo "== talvex analyse"
+    status=0
     talvex analyse examples/items.dat --labels examples/labels.txt --factors 3 \
-        --report analyse.txt --json analyse.json
-    echo "exit status $?"
+        --report analyse.txt --json analyse.json || status=$?
+    echo "exit status $status"
+    [ "$status" = 0 ]
     grep -c . analyse.txt analyse.json
     echo "== talvex --console < examples/demo.session"
-    talvex --console < examples/demo.session > transcript.txt 2> progress.txt
-    echo "exit status $?"
+    status=0
+    talvex --console < examples/demo.session > transcript.txt 2> progress.txt || status=$?
+    echo "exit status $status"
+    [ "$status" = 0 ]
     tail -n 3 transcript.txt
     grep -c . demo-output.txt
 '

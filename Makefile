@@ -3,11 +3,19 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
-PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libopenblas-serial-dev libgtest-dev libgmock-dev qt6-base-dev \
-  fonts-liberation2 libcli11-dev nlohmann-json3-dev libreadline-dev
+PREFIX ?= /usr/local
+# What the terminal program needs; the tests and the desktop front end add the rest.
+DEMO_PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libopenblas-serial-dev \
+  libcli11-dev nlohmann-json3-dev libreadline-dev
+PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev qt6-base-dev fonts-liberation2 man-db
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+# Both configurations share $(BUILD) and name every option, so that switching
+# between them rebuilds only the program's main file, not the libraries.
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+CONFIGURE_ALL = $(CONFIGURE) -DTALVEX_TESTS=ON -DTALVEX_QT=ON
+CONFIGURE_DEMO = $(CONFIGURE) -DTALVEX_TESTS=OFF -DTALVEX_QT=OFF
 
-.PHONY: all deps build test test-asan demo bench fuzz screenshots clean
+.PHONY: all deps build test test-asan demo program install package bench fuzz screenshots clean
 
 all: build
 
@@ -20,10 +28,8 @@ deps:
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
-
-build: deps $(BUILD)/CMakeCache.txt
+build: deps
+	$(CONFIGURE_ALL)
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
@@ -34,13 +40,35 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+# Only the terminal program: no tests, no desktop front end.
+demo:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(DEMO_PACKAGES)"
+	$(CONFIGURE_DEMO)
+	cmake --build $(BUILD) -j $(JOBS) --target talvex
 	@if [ -f examples/demo.session ]; then \
 	  $(BUILD)/talvex --console < examples/demo.session && \
 	  echo "The report of the bundled example is $(CURDIR)/demo-output.txt"; \
 	else \
 	  $(BUILD)/talvex --version; \
 	fi
+
+# The program with the desktop front end and its manual page.
+program: deps
+	$(CONFIGURE_ALL)
+	cmake --build $(BUILD) -j $(JOBS) --target talvex talvex_man
+
+# The program, its manual page and the bundled example under $(PREFIX)
+# (make install PREFIX=$$HOME/.local needs no root). Under sudo the build
+# runs as the calling user, so that $(BUILD) gets no files owned by root.
+install:
+	$(if $(SUDO_USER),sudo -u $(SUDO_USER)) $(MAKE) --no-print-directory program
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# $(BUILD)/talvex_VERSION_ARCH.deb; dpkg-shlibdeps (dpkg-dev) finds its Depends.
+# CPack installs from a complete build, tests included.
+package: build
+	@$(MAKE) --no-print-directory deps PACKAGES="dpkg-dev"
+	cd $(BUILD) && cpack
 
 # The long fuzz campaign on the sanitizer build. Failing cases are saved
 # under $(ASAN_BUILD)/fuzz-failures/ with a replay script.

@@ -334,7 +334,7 @@ TEST_F(ConfigurationTest, JsonFileIsNeitherAnInputNorTheReport) {
          refusal(dir.file("./sub/../scores.dat"), "Participants' Scores file " + scores), ""},
         {labels, refusal(labels, "Variable Labels file " + labels), ""},
         {target, refusal(target, "Rotation Target Matrix file " + target), ""},
-        {report, refusal(report, "report"), ""},
+        {dir.file("./r.txt"), refusal(dir.file("./r.txt"), "report"), ""},
         {" \t ", "", ""},
         {dir.file("r.json"), "", dir.file("r.json")},
     };

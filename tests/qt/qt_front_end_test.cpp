@@ -137,30 +137,6 @@ TEST(QtFrontEnd, WholeSessionGivesTheTerminalReport) {
     EXPECT_EQ(desktopDoc.replace(path + 1, desktopReport.size(), terminalReport), terminalDoc);
 }
 
-// A JSON file that cannot be written: an error box once the report is shown.
-TEST(QtFrontEnd, UnwritableJsonFileIsAnErrorBoxAfterTheReport) {
-    TempDir dir;
-    const std::string report = dir.file("r.txt"), json = dir.file("none/r.json");
-    Desktop desktop;
-    desktop.readExample();
-    desktop.driver.expect("Configuration", [&](QWidget& w) {
-        QtDialog& d = dialogOf(w);
-        click(d.optionButton("factorCountProcedure", MAP));
-        typeInto(d, "outputFileName", report);
-        typeInto(d, "jsonFileName", json);
-        click(d.okButton());
-    });
-    desktop.driver.expectBox();  // no factors
-    desktop.press(MainCommand::ConfigureAnalysis);
-    desktop.driver.expectBox();
-    desktop.press(MainCommand::Compute);
-    EXPECT_TRUE(desktop.driver.finished());
-    EXPECT_EQ(desktop.opened, std::vector<std::string>{report});
-    ASSERT_EQ(desktop.driver.boxes.size(), 2u);
-    EXPECT_EQ(desktop.driver.boxes[1], "The results could not be written to " + json);
-    EXPECT_EQ(desktop.driver.icons[1], QMessageBox::Critical);
-}
-
 TEST(QtFrontEnd, FailedCheckPaintsTheFieldRedAndFocusesIt) {
     Desktop desktop;
     QWidget* participants = nullptr;

@@ -5,10 +5,12 @@
 #include <system_error>
 
 #include "analysis/report_frame.h"
+#include "analysis/results_json.h"
 #include "core/format_text.h"
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
 #include "data/data_files.h"
+#include "data/scores_table.h"
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
 #include "stats/dimensionality/parallel_analysis.h"
@@ -812,6 +814,12 @@ bool startRun(RunState& s) {
         s.host.message(*problem, MessageIcon::Error);
         return false;
     }
+    // Nor the JSON results: the data may have been read again since OK.
+    if (const auto problem =
+            jsonFileProblem(s.data(), s.settings().jsonFileName, s.settings().outputFileName)) {
+        s.host.message(*problem, MessageIcon::Error);
+        return false;
+    }
 
     s.savedDispersionType = s.settings().dispersionType;
     s.host.setWaitCursor(true);
@@ -839,6 +847,20 @@ bool startRun(RunState& s) {
     return true;
 }
 
+namespace {
+
+// The results as JSON when a file is named, read from the state before its
+// matrices are released. The report is written by now, so a file that
+// cannot be written is only shown.
+void writeResultsJson(RunState& s, RunEnding ending) {
+    const std::string& path = s.settings().jsonFileName;
+    if (path.empty()) return;
+    if (!writeTextFile(path, resultsJson(s, ending, s.settings().outputFileName)))
+        s.host.message(formatText(kJsonNotWritten, path.c_str()), MessageIcon::Error);
+}
+
+}  // namespace
+
 void endRun(RunState& s, RunEnding ending) {
     const std::int64_t elapsed = s.clock.calendarSeconds() - s.startSeconds;
     const std::string path = s.settings().outputFileName;
@@ -863,6 +885,7 @@ void endRun(RunState& s, RunEnding ending) {
         s.host.openReport(path);
     }
     s.host.runEnded(s, ending);
+    writeResultsJson(s, ending);
     releaseRun(s);
 }
 

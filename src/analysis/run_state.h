@@ -84,6 +84,8 @@ inline constexpr const char* kSmoothingFailed =
 // printf into a string, for the run's texts with numbers.
 // Shown (with the file name) when the report cannot be opened for writing.
 inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
+// Shown (with the file name) when the JSON results cannot be written.
+inline constexpr const char* kJsonNotWritten = "The results could not be written to %s";
 
 // Parallel analysis as its section showed it.
 struct PaShown {

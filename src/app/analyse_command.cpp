@@ -10,7 +10,6 @@
 #include <CLI/CLI.hpp>
 
 #include "analysis/analysis_run.h"
-#include "analysis/results_json.h"
 #include "analysis/run_state.h"
 #include "analysis/session.h"
 #include "app/commands.h"
@@ -80,14 +79,15 @@ private:
 class ScriptWindowSystem : public WindowSystem {
 public:
     ScriptWindowSystem(std::vector<KeyValue> pending, std::ostream& out, std::ostream& err,
-                       bool progress, std::string jsonPath)
-        : pending_(std::move(pending)), out_(out), err_(err), progress_(progress),
-          jsonPath_(std::move(jsonPath)) {}
+                       bool progress)
+        : pending_(std::move(pending)), out_(out), err_(err), progress_(progress) {}
 
     bool refused() const { return refused_; }
     void startRun() { running_ = true; }
     const std::optional<RunEnding>& ending() const { return ending_; }
-    bool jsonFailed() const { return jsonFailed_; }
+    // An error box since the run started: one after the report (the JSON
+    // results not written) fails the command as the run's own failure does.
+    bool errorInRun() const { return errorInRun_; }
 
     // Keys that no dialog took; each is reported.
     bool reportUnused() {
@@ -104,6 +104,7 @@ public:
         std::string t = text;
         while (!t.empty() && t.back() == '\n') t.pop_back();
         err_ << messageTag(icon) << '\n' << t << '\n' << std::flush;
+        if (running_ && icon == MessageIcon::Error) errorInRun_ = true;
     }
     bool askYesNo(const std::string& text) override {
         message(text, MessageIcon::Question);
@@ -144,11 +145,6 @@ public:
             std::string text = ending == RunEnding::Halt ? kHaltWarning : state.warning;
             while (!text.empty() && text.back() == '\n') text.pop_back();
             err_ << text << '\n';
-        }
-        if (jsonPath_.empty()) return;
-        if (!writeTextFile(jsonPath_, resultsJson(state, ending, state.session.settings.outputFileName))) {
-            err_ << "[error]\nThe results could not be written to " << jsonPath_ << '\n';
-            jsonFailed_ = true;
         }
     }
 
@@ -203,13 +199,12 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool progress_;
-    std::string jsonPath_;
     int depth_ = 0;
     bool refused_ = false;
     bool running_ = false;
     std::string lastStage_;
     std::optional<RunEnding> ending_;
-    bool jsonFailed_ = false;
+    bool errorInRun_ = false;
 };
 
 void addOptions(CLI::App& app, AnalyseOptions& o) {
@@ -231,7 +226,7 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_option("--rotation", o.rotation, "simplicityRotation");
     app.add_flag("--detailed", o.detailed, "detailedOutput = on");
     app.add_option("--report", o.report, "outputFileName (default output.txt)");
-    app.add_option("--json", o.json, "write the results as JSON to this file");
+    app.add_option("--json", o.json, "jsonFileName: write the results as JSON to this file");
     app.add_flag("--progress", o.progress, "the stages of the run on standard error");
     app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
         ->expected(1)
@@ -271,6 +266,7 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     if (!o.rotation.empty()) add("simplicityRotation", o.rotation);
     if (o.detailed) add("detailedOutput", "on");
     if (!o.report.empty()) add("outputFileName", o.report);
+    if (!o.json.empty()) add("jsonFileName", o.json);
     for (const std::string& set : o.sets) {
         const auto eq = set.find('=');
         if (eq == std::string::npos || eq == 0) {
@@ -326,7 +322,7 @@ int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
 
     const auto keys = pendingKeys(o, table.rows, table.columns, dataFile, labelsFile, err);
     if (!keys) return kAnalyseRefused;
-    ScriptWindowSystem ws(*keys, out, err, o.progress, o.json);
+    ScriptWindowSystem ws(*keys, out, err, o.progress);
     AnalysisSession session;
 
     readDataCommand(session, ws);
@@ -343,7 +339,7 @@ int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
 
     ws.startRun();
     runAnalysis(session, ws);
-    if (!ws.ending() || *ws.ending() != RunEnding::Success || ws.jsonFailed()) return kAnalyseFailed;
+    if (!ws.ending() || *ws.ending() != RunEnding::Success || ws.errorInRun()) return kAnalyseFailed;
     return kAnalyseCompleted;
 }
 

@@ -127,6 +127,7 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
 
     add(checkControl("detailedOutput", "Detailed output", s.detailedOutput));
     add(editControl("outputFileName", "File name:", s.outputFileName));
+    add(editControl("jsonFileName", "JSON results file:", s.jsonFileName));
 
     struct Group {
         const char* caption;
@@ -140,7 +141,7 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
          {"factorCount", "extractionMethod", "irtParameterization", "saveFactorScores",
           "personFit", "glbOmega", "secondOrderCount"}},
         {" Rotation", {"rotationKind", "simplicityRotation", "targetRotation"}},
-        {" Output ", {"detailedOutput", "outputFileName"}},
+        {" Output ", {"detailedOutput", "outputFileName", "jsonFileName"}},
     };
     for (const Group& g : groups)
         for (const char* key : g.keys) control(key).group = g.caption;
@@ -391,6 +392,14 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
     if (const auto problem = outputFileProblem(data_, s.outputFileName)) {
         messenger.message(*problem, MessageIcon::Error);
         flag("outputFileName");
+        return false;
+    }
+    // Blanks ask for no JSON file, as an empty name does.
+    const std::string& json = find("jsonFileName")->value;
+    s.jsonFileName = json.find_first_not_of(" \t") == std::string::npos ? "" : json;
+    if (const auto problem = jsonFileProblem(data_, s.jsonFileName, s.outputFileName)) {
+        messenger.message(*problem, MessageIcon::Error);
+        flag("jsonFileName");
         return false;
     }
 

@@ -66,6 +66,12 @@ const char* const kNoReportName = "Please, enter a file name for the report.";
 const char* const kReportIsInput =
     "The report cannot be written to %s: it is the %s file %s.\n\nPlease, choose another file "
     "name for the report.";
+const char* const kJsonIsInput =
+    "The JSON results cannot be written to %s: it is the %s file %s.\n\nPlease, choose another "
+    "file name for the JSON results.";
+const char* const kJsonIsReport =
+    "The JSON results cannot be written to %s: it is the report.\n\nPlease, choose another file "
+    "name for the JSON results.";
 
 const char* const kStatusData = "Error in data file!";
 const char* const kStatusTooManyMissing = "Too many missing values!";
@@ -205,6 +211,24 @@ bool sameFile(const std::string& a, const std::string& b) {
     return !error && resolvedA == resolvedB;
 }
 
+// The text of `format` (the output name, the input's role and its name)
+// for the first of the four input files named in data that `output`
+// reaches; nothing when it reaches none.
+std::optional<std::string> inputReached(const DataSet& data, const std::string& output,
+                                        const char* format) {
+    const struct {
+        const std::string& name;
+        const char* role;
+    } inputs[] = {{data.scoresFileName, "Participants' Scores"},
+                  {data.matrixFileName, "Variance/Covariance matrix"},
+                  {data.labelsFileName, "Variable Labels"},
+                  {data.targetFileName, "Rotation Target Matrix"}};
+    for (const auto& input : inputs)
+        if (!input.name.empty() && sameFile(output, input.name))
+            return formatText(format, output.c_str(), input.role, input.name.c_str());
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool isRegularFile(const std::string& name) {
@@ -225,16 +249,14 @@ std::optional<SizeProblem> checkDataSize(int participants, int variables, bool s
 std::optional<std::string> outputFileProblem(const DataSet& data,
                                              const std::string& outputFileName) {
     if (outputFileName.find_first_not_of(" \t") == std::string::npos) return kNoReportName;
-    const struct {
-        const std::string& name;
-        const char* role;
-    } inputs[] = {{data.scoresFileName, "Participants' Scores"},
-                  {data.matrixFileName, "Variance/Covariance matrix"},
-                  {data.labelsFileName, "Variable Labels"},
-                  {data.targetFileName, "Rotation Target Matrix"}};
-    for (const auto& input : inputs)
-        if (!input.name.empty() && sameFile(outputFileName, input.name))
-            return formatText(kReportIsInput, outputFileName.c_str(), input.role, input.name.c_str());
+    return inputReached(data, outputFileName, kReportIsInput);
+}
+
+std::optional<std::string> jsonFileProblem(const DataSet& data, const std::string& jsonFileName,
+                                           const std::string& outputFileName) {
+    if (jsonFileName.empty()) return std::nullopt;
+    if (const auto problem = inputReached(data, jsonFileName, kJsonIsInput)) return problem;
+    if (sameFile(jsonFileName, outputFileName)) return formatText(kJsonIsReport, jsonFileName.c_str());
     return std::nullopt;
 }
 

@@ -117,6 +117,7 @@ struct AnalysisSettings {
     bool glbOmega = false;
     bool irtParameterization = false;
     std::string outputFileName = "output.txt";
+    std::string jsonFileName;  // the results as JSON; empty: none
 };
 
 // The values derived when the configuration is accepted: paVariant (only

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "analysis/run_state.h"
 #include "analysis/session.h"
 #include "support/matrix_testing.h"
@@ -115,10 +117,11 @@ TEST_F(RunTest, FailureAndHaltEndings) {
     const struct {
         RunEnding ending;
         std::int64_t seconds;
-        std::string warning, minutes;
+        std::string warning, minutes, json;
     } cases[] = {
-        {RunEnding::Failure, 59, ml, "0.98333333"},
-        {RunEnding::Halt, 150, "WARNING: Analisys was halted by the user.\n\n", "2.50000000"}};
+        {RunEnding::Failure, 59, ml, "0.98333333", "failed"},
+        {RunEnding::Halt, 150, "WARNING: Analisys was halted by the user.\n\n", "2.50000000", "halted"}};
+    session.settings.jsonFileName = dir.file("r.json");
     for (const auto& c : cases) {
         FakeRunHost view;
         clock.step = c.seconds;
@@ -141,7 +144,31 @@ TEST_F(RunTest, FailureAndHaltEndings) {
         EXPECT_EQ(view.openedReports, Lines{reportPath});
         expectReleased(view);
         EXPECT_EQ(session.settings.dispersionType, PolychoricCorrelation);
+        EXPECT_EQ(nlohmann::json::parse(readWholeFile(dir.file("r.json")))["ending"], c.json);
     }
+}
+
+// A JSON file that cannot be written is an error box after a report that
+// is complete; one that names an input file (read again since OK) stops
+// the run before the report.
+TEST_F(RunTest, JsonResultsFileProblems) {
+    readAndConfigure();
+    const std::string unwritable = dir.file("none/r.json");
+    session.settings.jsonFileName = unwritable;
+    runAnalysis(session, host, clock);
+    EXPECT_EQ(host.messageTexts(), Lines{"The results could not be written to " + unwritable});
+    EXPECT_EQ(host.messages.front().icon, MessageIcon::Error);
+    EXPECT_EQ(host.statusHistory.back(), "Job done!");
+    EXPECT_EQ(host.openedReports, Lines{reportPath});
+    EXPECT_NE(readWholeFile(reportPath).find("TALVEX completed"), std::string::npos);
+
+    FakeRunHost second;
+    session.data.labelsFileName = session.settings.jsonFileName = dir.file("labels.txt");
+    runAnalysis(session, second, clock);
+    EXPECT_EQ(second.messageTexts().size(), 1u);
+    EXPECT_NE(second.messageTexts().front().find("it is the Variable Labels file"), std::string::npos);
+    EXPECT_TRUE(second.openedReports.empty());
+    EXPECT_TRUE(second.statusHistory.empty());
 }
 
 TEST(ComputingTime, EightDecimalsBelowOneMinuteTwoFromOneMinute) {

@@ -80,7 +80,7 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
     const struct {
         std::vector<std::string> args;
         int status;
-        const char* err;
+        std::string err;  // before "|": on standard output
     } cases[] = {
         {{withNa, "--factors", "2", "--rotation", "Normalized Varimax"}, 0, ""},
         {{shortRow}, 2, "line 8: 11 values where line 2 has 12"},
@@ -95,6 +95,9 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         {{withNa, "--participants", "-3"}, 2, "It cannot be a negative number"},
         {{withNa, "--report", withNa}, 2, "The report cannot be written to"},
         {{withNa, "--report", dir.file("no/r.txt")}, 1, "[error]\nThe report file could not be created"},
+        {{withNa, "--json", withNa}, 2, "The JSON results cannot be written to " + withNa},
+        {{withNa, "--json", dir.file("no/r.json")}, 1,
+         "Report written to|[error]\nThe results could not be written to " + dir.file("no/r.json")},
         {{constant, "--factors", "2"}, 1, "Variable    5 has the same score for every participant"},
     };
     for (const auto& c : cases) {
@@ -103,7 +106,11 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         SCOPED_TRACE(::testing::PrintToString(args));
         const Outcome o = analyse(args);
         EXPECT_EQ(o.status, c.status) << o.err;
-        EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+        const auto bar = c.err.find('|');
+        if (bar != std::string::npos) {
+            EXPECT_NE(o.out.find(c.err.substr(0, bar)), std::string::npos) << o.out;
+        }
+        EXPECT_NE(o.err.find(c.err.substr(bar + 1)), std::string::npos) << o.err;
     }
     // The header named the variables, and NA and the empty field became
     // missing values that the imputation stage counted.
@@ -122,39 +129,6 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
               std::string::npos);
     EXPECT_NE(again.find("\ni10 "), std::string::npos);
     EXPECT_NE(again.find(" Total number of missing data :     7\n"), std::string::npos);
-}
-
-// The report of a piped terminal session and of the command with the same
-// choices are the same but for the time of the run.
-TEST(AnalyseCommand, ReportEqualsTheTerminalSessions) {
-    testing::TempDir dir;
-    const std::string viaTerminal = dir.file("terminal.txt"), viaCommand = dir.file("command.txt");
-    std::istringstream session("read\nparticipantCount = 300\nvariableCount = 12\nscoresFileName = " +
-                               kExamples + "items.dat\nlabelsEnabled = 1\nlabelsFileName = " +
-                               kExamples + "labels.txt\nok\nconfigure\nfactorCount = 3\n"
-                               "simplicityRotation = Promin\noutputFileName = " + viaTerminal +
-                               "\nok\ncompute\nexit\n");
-    std::ostringstream out, progress;
-    const std::uint32_t stream = randomState();  // both runs draw the same random numbers
-    {
-        TerminalWindowSystem terminal(session, out, progress, TerminalModes{});
-        MainWindow window(terminal, "test");
-        runMainWindow(window, terminal);
-    }
-    restoreRandomState(stream);
-    ASSERT_EQ(analyse({kExamples + "items.dat", "--labels", kExamples + "labels.txt", "--factors",
-                       "3", "--rotation", "Promin", "--report", viaCommand})
-                  .status,
-              0);
-    const auto a = lines(slurp(viaTerminal)), b = lines(slurp(viaCommand));
-    ASSERT_EQ(a.size(), b.size());
-    ASSERT_GT(a.size(), 100u);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].find("Date:") != std::string::npos || a[i].find("Time:") != std::string::npos ||
-            a[i].find("Computing time") != std::string::npos)
-            continue;
-        EXPECT_EQ(a[i], b[i]) << "line " << i + 1;
-    }
 }
 
 // The rows of the table that follows heading: the last `columns` numbers of
@@ -179,6 +153,56 @@ std::vector<std::vector<double>> printedTable(const std::string& report, const s
     return rows;
 }
 
+// A JSON matrix against the printed table, to the printed three decimals.
+void expectPrinted(const nlohmann::json& values, const std::vector<std::vector<double>>& printed) {
+    ASSERT_EQ(values.size(), printed.size());
+    for (std::size_t i = 0; i < printed.size(); ++i)
+        for (std::size_t j = 0; j < printed[i].size(); ++j)
+            EXPECT_NEAR(values[i][j].get<double>(), printed[i][j], 0.0005 + 1e-9) << i << "," << j;
+}
+
+// The report and the JSON results of a piped terminal session and of the
+// command with the same choices are the same but for the time of the run
+// and the report's path; the JSON holds the numbers the report printed.
+TEST(AnalyseCommand, ReportAndJsonEqualTheTerminalSessions) {
+    testing::TempDir dir;
+    const std::string viaTerminal = dir.file("terminal.txt"), viaCommand = dir.file("command.txt");
+    const std::string jsonTerminal = dir.file("terminal.json"), jsonCommand = dir.file("command.json");
+    std::istringstream session("read\nparticipantCount = 300\nvariableCount = 12\nscoresFileName = " +
+                               kExamples + "items.dat\nlabelsEnabled = 1\nlabelsFileName = " +
+                               kExamples + "labels.txt\nok\nconfigure\nfactorCount = 3\n"
+                               "simplicityRotation = Promin\noutputFileName = " + viaTerminal +
+                               "\njsonFileName = " + jsonTerminal + "\nok\ncompute\nexit\n");
+    std::ostringstream out, progress;
+    const std::uint32_t stream = randomState();  // both runs draw the same random numbers
+    {
+        TerminalWindowSystem terminal(session, out, progress, TerminalModes{});
+        MainWindow window(terminal, "test");
+        runMainWindow(window, terminal);
+    }
+    restoreRandomState(stream);
+    ASSERT_EQ(analyse({kExamples + "items.dat", "--labels", kExamples + "labels.txt", "--factors",
+                       "3", "--rotation", "Promin", "--report", viaCommand, "--json", jsonCommand})
+                  .status,
+              0);
+    nlohmann::json terminalDoc = nlohmann::json::parse(slurp(jsonTerminal));
+    nlohmann::json commandDoc = nlohmann::json::parse(slurp(jsonCommand));
+    EXPECT_EQ(terminalDoc["report"], viaTerminal);
+    expectPrinted(terminalDoc["rotated_loadings"], printedTable(slurp(viaTerminal), "ROTATED LOADING MATRIX", 3));
+    terminalDoc.erase("report");
+    commandDoc.erase("report");
+    EXPECT_EQ(terminalDoc, commandDoc);
+    const auto a = lines(slurp(viaTerminal)), b = lines(slurp(viaCommand));
+    ASSERT_EQ(a.size(), b.size());
+    ASSERT_GT(a.size(), 100u);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].find("Date:") != std::string::npos || a[i].find("Time:") != std::string::npos ||
+            a[i].find("Computing time") != std::string::npos)
+            continue;
+        EXPECT_EQ(a[i], b[i]) << "line " << i + 1;
+    }
+}
+
 TEST(AnalyseCommand, JsonHoldsTheNumbersTheReportPrinted) {
     testing::TempDir dir;
     const std::string report = dir.file("r.txt"), results = dir.file("r.json");
@@ -196,25 +220,19 @@ TEST(AnalyseCommand, JsonHoldsTheNumbersTheReportPrinted) {
     EXPECT_EQ(doc["variables"][11]["label"], labels[11]);
     EXPECT_EQ(doc["variables"][11]["number"], 12);
 
-    const auto compare = [](const nlohmann::json& values, const std::vector<std::vector<double>>& printed) {
-        ASSERT_EQ(values.size(), printed.size());
-        for (std::size_t i = 0; i < printed.size(); ++i)
-            for (std::size_t j = 0; j < printed[i].size(); ++j)
-                EXPECT_NEAR(values[i][j].get<double>(), printed[i][j], 0.0005 + 1e-9) << i << "," << j;
-    };
     auto unrotated = printedTable(text, "UNROTATED LOADING MATRIX", 4);
     std::vector<std::vector<double>> communalities;
     for (auto& row : unrotated) {
         communalities.push_back({row.back()});
         row.pop_back();
     }
-    compare(doc["unrotated_loadings"], unrotated);
+    expectPrinted(doc["unrotated_loadings"], unrotated);
     nlohmann::json h = nlohmann::json::array();
     for (const auto& v : doc["communalities"]) h.push_back({v});
-    compare(h, communalities);
-    compare(doc["rotated_loadings"], printedTable(text, "ROTATED LOADING MATRIX", 3));
-    compare(doc["factor_correlations"], printedTable(text, "INTER-FACTORS CORRELATION MATRIX", 3, true));
-    compare(doc["structure"], printedTable(text, "STRUCTURE MATRIX", 3));
+    expectPrinted(h, communalities);
+    expectPrinted(doc["rotated_loadings"], printedTable(text, "ROTATED LOADING MATRIX", 3));
+    expectPrinted(doc["factor_correlations"], printedTable(text, "INTER-FACTORS CORRELATION MATRIX", 3, true));
+    expectPrinted(doc["structure"], printedTable(text, "STRUCTURE MATRIX", 3));
     const auto& simplicity = doc["simplicity"];
     EXPECT_NE(text.find(formatText("(S) : %9.5f (Percentile %3.0f)", simplicity["bentler"].get<double>(),
                                    simplicity["bentler_percentile"].get<double>())),

@@ -10,6 +10,7 @@
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
 #include "support/scripted_window_system.h"
+#include "support/temp_files.h"
 
 namespace talvex::testing {
 namespace {
@@ -311,6 +312,55 @@ TEST_F(ConfigurationTest, DerivedParallelAnalysisVariantAndHullIndex) {
             EXPECT_EQ(out.paVariant, -1);
         }
     }
+}
+
+// The JSON results file may replace neither an input file (through any form
+// of its name) nor the report; blanks ask for none. Tab offers the key
+// from the model like any other.
+TEST_F(ConfigurationTest, JsonFileIsNeitherAnInputNorTheReport) {
+    TempDir dir;
+    const std::string scores = dir.write("scores.dat", "1 2 3\n"), labels = dir.file("labels.txt");
+    const std::string target = dir.file("target.txt"), report = dir.file("r.txt");
+    const auto refusal = [](const std::string& name, const std::string& what) {
+        return "The JSON results cannot be written to " + name + ": it is the " + what +
+               ".\n\nPlease, choose another file name for the JSON results.";
+    };
+    const struct {
+        std::string json;
+        std::string message;  // empty: accepted
+        std::string committed;
+    } cases[] = {
+        {dir.file("./sub/../scores.dat"),
+         refusal(dir.file("./sub/../scores.dat"), "Participants' Scores file " + scores), ""},
+        {labels, refusal(labels, "Variable Labels file " + labels), ""},
+        {target, refusal(target, "Rotation Target Matrix file " + target), ""},
+        {dir.file("./r.txt"), refusal(dir.file("./r.txt"), "report"), ""},
+        {" \t ", "", ""},
+        {dir.file("r.json"), "", dir.file("r.json")},
+    };
+    for (const auto& c : cases) {
+        ConfigurationDialog dialog = open(6);
+        data.scoresFileName = scores;
+        data.labelsFileName = labels;
+        data.targetFileName = target;
+        ASSERT_EQ(dialog.set("outputFileName", report), SetResult::Ok);
+        ASSERT_EQ(dialog.set("jsonFileName", c.json), SetResult::Ok);
+        ws.messages.clear();
+        const bool accepted = dialog.accept(ws);
+        EXPECT_EQ(accepted, c.message.empty()) << c.json;
+        if (!accepted) {
+            EXPECT_EQ(ws.messageTexts(), Messages{c.message});
+            EXPECT_EQ(ws.messages.front().icon, MessageIcon::Error);
+            EXPECT_EQ(dialog.focus(), "jsonFileName");
+            continue;
+        }
+        AnalysisSettings out;
+        dialog.commit(out, data);
+        EXPECT_EQ(out.jsonFileName, c.committed);
+    }
+    const ConfigurationDialog dialog = open(6);
+    EXPECT_EQ(completeDialogInput(dialog, "JS"), std::vector<std::string>{"jsonFileName"});
+    EXPECT_EQ(completeDialogInput(dialog, "jsonFileName = r"), std::nullopt);  // file names
 }
 
 }  // namespace

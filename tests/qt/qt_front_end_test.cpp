@@ -88,13 +88,15 @@ TEST(QtFrontEnd, WholeSessionGivesTheTerminalReport) {
     TempDir dir;
     const std::string terminalReport = dir.file("terminal.txt");
     const std::string desktopReport = dir.file("desktop.txt");
+    const std::string terminalJson = dir.file("terminal.json"), desktopJson = dir.file("desktop.json");
     const std::uint32_t seed = randomState();
     {
         std::istringstream in("read\nparticipantCount = 300\nvariableCount = 12\n"
                               "scoresFileName = " + kScores + "\nlabelsEnabled = 1\n"
                               "labelsFileName = " + kLabels + "\nmissingCode = 999\nok\n"
                               "configure\nfactorCountProcedure = MAP\nfactorCount = 3\n"
-                              "outputFileName = " + terminalReport + "\nok\ncompute\nexit\n");
+                              "outputFileName = " + terminalReport + "\njsonFileName = " +
+                              terminalJson + "\nok\ncompute\nexit\n");
         std::ostringstream out, progress;
         TerminalWindowSystem terminal(in, out, progress, TerminalModes{});
         MainWindow window(terminal, "test");
@@ -110,6 +112,7 @@ TEST(QtFrontEnd, WholeSessionGivesTheTerminalReport) {
         click(d.optionButton("factorCountProcedure", MAP));
         typeInto(d, "factorCount", "3");
         typeInto(d, "outputFileName", desktopReport);
+        typeInto(d, "jsonFileName", desktopJson);
         click(d.okButton());
     });
     desktop.press(MainCommand::ConfigureAnalysis);
@@ -125,6 +128,13 @@ TEST(QtFrontEnd, WholeSessionGivesTheTerminalReport) {
     const std::string expected = masked(readFile(terminalReport));
     ASSERT_NE(expected.find("TALVEX completed"), std::string::npos);
     EXPECT_EQ(masked(readFile(desktopReport)), expected);
+    // The same JSON results but for the report's path.
+    const std::string terminalDoc = readFile(terminalJson);
+    std::string desktopDoc = readFile(desktopJson);
+    ASSERT_NE(terminalDoc.find("\"rotated_loadings\""), std::string::npos);
+    const auto path = desktopDoc.find("\"" + desktopReport + "\"");
+    ASSERT_NE(path, std::string::npos);
+    EXPECT_EQ(desktopDoc.replace(path + 1, desktopReport.size(), terminalReport), terminalDoc);
 }
 
 TEST(QtFrontEnd, FailedCheckPaintsTheFieldRedAndFocusesIt) {

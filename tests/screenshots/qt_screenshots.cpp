@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
             d->optionButton("factorCountProcedure", talvex::ParallelAnalysis)->click();
             type(*d, "factorCount", "3");
             type(*d, "outputFileName", "screenshot-report.txt");
+            type(*d, "jsonFileName", "screenshot-results.json");
             d->button("configureParallelAnalysis")->click();
             d->okButton()->setFocus();
             QApplication::processEvents();

@@ -216,7 +216,8 @@ RunEnding checkAnalysedData(RunState& s) {
 // output, raw data).
 void univariateDescriptives(RunState& s) {
     if (!s.detailed() || !s.rawData()) return;
-    writeDescriptives(s.out(), s.data(), s.data().analysedScores, s.settings().dispersionType);
+    s.descriptives =
+        writeDescriptives(s.out(), s.data(), s.data().analysedScores, s.settings().dispersionType);
 }
 
 // The polychoric matrix with its thresholds and tables (kept in the DataSet),
@@ -343,12 +344,12 @@ void dispersionSection(RunState& s) {
 void adequacy(RunState& s) {
     stageText(s, "Computing indices...");
     if (!s.rawData()) {
-        writeAdequacy(s.out(), s.R, s.n);
+        s.adequacy = writeAdequacy(s.out(), s.R, s.n);
         return;
     }
     // The Pearson matrix of the data, before any smoothing of R.
     if (!s.pearson.valid()) s.pearson = correlationOf(s.data().analysedScores);
-    writeAdequacy(s.out(), s.pearson, s.n);
+    s.adequacy = writeAdequacy(s.out(), s.pearson, s.n);
 }
 
 // Eigenvalues of R and the variance they explain (detailed output).
@@ -496,8 +497,8 @@ void goodnessOfFit(RunState& s) {
 
 // The unrotated loading matrix (detailed output or one factor).
 void unrotatedLoadings(RunState& s) {
-    writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
-                           solutionRotated(s.settings(), s.k) ? 1 : 0, s.M);
+    s.explained = writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
+                                         solutionRotated(s.settings(), s.k) ? 1 : 0, s.M);
 }
 
 // Rotation to the user's target: orthogonal or oblique Procrustean
@@ -519,8 +520,8 @@ void targetRotation(RunState& s) {
         else
             writeFullTarget(s.out(), s.data(), target, kUserTarget);
     }
-    writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
-                         settings.extractionMethod, 1, settings.salientThreshold);
+    s.explained = writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
+                                       settings.extractionMethod, 1, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), fit.cappedStarts);
     if (oblique) {
         writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
@@ -562,8 +563,8 @@ RunEnding rotation(RunState& s) {
     s.pattern = solution.pattern;
     s.phi = solution.factorCorrelations;
     if (s.detailed()) builtTarget(s, method, solution.target);
-    writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
-                         settings.extractionMethod, method, settings.salientThreshold);
+    s.explained = writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
+                                       settings.extractionMethod, method, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), solution.cappedStarts);
     stageText(s, "Computing simplicity indices");
     s.simplicity = simplicityIndices(s.pattern, s.phi);
@@ -590,14 +591,16 @@ void irtParameterization(RunState& s) {
     }
     stageText(s, "Computing TRI parameterization");
     const Matrix& thresholds = s.data().thresholds;
+    // The parameters stay in the run's scope for the results file.
     if (s.k == 1) {
-        writeIrtUnidimensional(s.out(), s.data(), irtUnidimensional(s.L, thresholds));
+        s.unidimensionalIrt = irtUnidimensional(s.L, thresholds);
+        writeIrtUnidimensional(s.out(), s.data(), *s.unidimensionalIrt);
         return;
     }
-    MatrixScope scope;
     Matrix psi(s.m, 1);
     for (int i = 0; i < s.m; ++i) psi[i][0] = s.uniqueness[i][i];
-    writeIrtMultidimensional(s.out(), s.data(), irtMultidimensional(s.pattern, thresholds, psi));
+    s.multidimensionalIrt = irtMultidimensional(s.pattern, thresholds, psi);
+    writeIrtMultidimensional(s.out(), s.data(), *s.multidimensionalIrt);
 }
 
 // Greatest lower bound and omega when the IRT parameterization is off: for
@@ -616,13 +619,13 @@ void reliability(RunState& s) {
 // solution, for the correlated factors of an oblique rotation.
 void schmidLeimanSolution(RunState& s) {
     const int g = s.settings().secondOrderCount;
-    const SchmidLeimanSolution solution = computeSchmidLeiman(s.pattern, s.phi, g, s.n);
-    writeSchmidLeiman(s.out(), s.data(), solution, s.k, g);
+    s.schmidLeiman = computeSchmidLeiman(s.pattern, s.phi, g, s.n);
+    writeSchmidLeiman(s.out(), s.data(), *s.schmidLeiman, s.k, g);
 }
 
 // Distribution of the residuals (detailed output).
 void residuals(RunState& s) {
-    writeResidualDistribution(s.out(), s.data(), s.R, s.reproduced, s.n);
+    s.residuals = writeResidualDistribution(s.out(), s.data(), s.R, s.reproduced, s.n);
 }
 
 // Missing-data descriptives; with missing values, the five hot-deck
@@ -632,8 +635,8 @@ void multipleImputation(RunState& s) {
     DataSet& data = s.data();
     if (!data.missingCodeEnabled || !s.rawData() || !data.imputationMask.valid()) return;
     stageText(s, "Computing Multiple Imputation of missing data");
-    s.missingCount =
-        writeMissingDescriptives(s.out(), data, data.imputationMask, data.missingCode);
+    s.missing = writeMissingDescriptives(s.out(), data, data.imputationMask, data.missingCode);
+    s.missingCount = s.missing->total;
     if (s.missingCount == 0) return;
     stageText(s, "Hot-Deck multiple imputation of missing data");
     const std::vector<Matrix> sets = imputeHotDeck(data.imputationScores, data.imputationMask);

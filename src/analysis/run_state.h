@@ -17,9 +17,15 @@
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
 #include "stats/dimensionality/parallel_analysis.h"
+#include "stats/dispersion/adequacy.h"
+#include "stats/dispersion/descriptives.h"
 #include "stats/extraction/fit.h"
+#include "stats/extraction/unrotated_solution.h"
+#include "stats/imputation/hot_deck.h"
 #include "stats/imputation/imputed_analysis.h"
+#include "stats/interpretation/irt.h"
 #include "stats/interpretation/reliability.h"
+#include "stats/interpretation/second_order.h"
 #include "stats/interpretation/simplicity_indices.h"
 
 namespace talvex {
@@ -150,6 +156,16 @@ struct RunState {
     std::optional<HullAdvice> hull;
     std::optional<PrintedFit> fit;
     std::optional<ReliabilityEstimates> reliability;
+    std::optional<PrintedDescriptives> descriptives;
+    std::optional<PrintedAdequacy> adequacy;
+    // Of the unrotated solution, or of the rotated one when it was rotated.
+    std::optional<FactorVarianceTable> explained;
+    // The IRT parameters as printed, their matrices in the run's scope.
+    std::optional<IrtUnidimensional> unidimensionalIrt;
+    std::optional<IrtMultidimensional> multidimensionalIrt;
+    std::optional<SchmidLeimanSolution> schmidLeiman;
+    std::optional<PrintedResiduals> residuals;
+    std::optional<MissingSummary> missing;
 
     ReportWriter& out() { return *report; }
     AnalysisSettings& settings() { return session.settings; }

@@ -35,7 +35,9 @@ json columnOf(const Matrix& a) {
 }
 
 // A statistic the report printed as not defined or not computed is null.
-json numberOrNull(const std::optional<double>& value) { return value ? json(*value) : json(nullptr); }
+json numberOrNull(const std::optional<double>& value) {
+    return value ? json(*value) : json(nullptr);
+}
 
 json diagonalOf(const Matrix& a) {
     json values = json::array();
@@ -184,7 +186,8 @@ json descriptivesOf(const PrintedDescriptives& d) {
               {"skewness_statistic", t[MardiaSkewnessStatistic]},
               {"df", t[MardiaDf]},
               {"skewness_p", t[MardiaSkewnessP]},
-              {"corrected_skewness_statistic", corrected ? json(t[MardiaCorrectedStatistic]) : json(nullptr)},
+              {"corrected_skewness_statistic",
+               corrected ? json(t[MardiaCorrectedStatistic]) : json(nullptr)},
               {"corrected_skewness_p", corrected ? json(t[MardiaCorrectedP]) : json(nullptr)},
               {"kurtosis", t[MardiaKurtosis]},
               {"kurtosis_statistic", t[MardiaKurtosisZ]},
@@ -272,8 +275,10 @@ json residualsOf(const PrintedResiduals& r) {
         json large = json::array();
         for (const LargeResidual& e : r.large)
             large.push_back({{"variables", {e.first, e.second}}, {"value", e.value}});
-        doc["standardized"] = {{"smallest", f.zSmallest}, {"median", f.zMedian},
-                               {"largest", f.zLargest},   {"mean", f.zMean},
+        doc["standardized"] = {{"smallest", f.zSmallest},
+                               {"median", f.zMedian},
+                               {"largest", f.zLargest},
+                               {"mean", f.zMean},
                                {"large", large}};
     }
     return doc;
@@ -312,7 +317,8 @@ void addAnalysisSections(json& doc, const RunState& s) {
         doc["explained_variance"] = explainedOf(*s.explained, solutionRotated(settings, s.k),
                                                 settings.extractionMethod == MRFA);
     if (s.unidimensionalIrt || s.multidimensionalIrt) doc["irt"] = irtOf(s);
-    if (s.schmidLeiman) doc["schmid_leiman"] = schmidLeimanOf(*s.schmidLeiman, settings.secondOrderCount);
+    if (s.schmidLeiman)
+        doc["schmid_leiman"] = schmidLeimanOf(*s.schmidLeiman, settings.secondOrderCount);
     if (s.residuals) doc["residuals"] = residualsOf(*s.residuals);
     if (s.missing) doc["missing_data"] = missingOf(*s.missing, s.session.data.missingCode);
     if (s.imputed) doc["multiple_imputation"] = imputationOf(*s.imputed);

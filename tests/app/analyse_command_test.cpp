@@ -263,7 +263,8 @@ double printedValue(const std::string& report, const std::string& label) {
 std::vector<double> numbersOn(const std::string& report, const std::string& label) {
     const std::size_t at = report.find(label);
     if (at == std::string::npos) return {};
-    std::istringstream in(report.substr(at + label.size(), report.find('\n', at) - at - label.size()));
+    std::istringstream in(
+        report.substr(at + label.size(), report.find('\n', at) - at - label.size()));
     std::vector<double> values;
     for (std::string w; in >> w;) values.push_back(std::stod(w));
     return values;
@@ -272,7 +273,8 @@ std::vector<double> numbersOn(const std::string& report, const std::string& labe
 // The report with the marks that split table rows blanked: parentheses,
 // the "(95%)" of a heading and the bar before a second block of columns.
 std::string tableText(std::string report) {
-    for (std::size_t at; (at = report.find("(95%)")) != std::string::npos;) report.replace(at, 5, "     ");
+    for (std::size_t at; (at = report.find("(95%)")) != std::string::npos;)
+        report.replace(at, 5, "     ");
     for (char& c : report)
         if (c == '(' || c == ')' || c == '|') c = ' ';
     return report;
@@ -353,8 +355,8 @@ TEST(AnalyseCommand, JsonHoldsTheAdviceFitAndReliabilityPrinted) {
     EXPECT_NEAR(mapDoc["reliability"]["omega"].get<double>(), printedValue(map, "McDonald's Omega"), 5e-7);
     EXPECT_FALSE(mapDoc.contains("fit") || mapDoc.contains("eigenvalues"));
     // Skipped sections: no detail, no factors, no IRT or second order.
-    for (const char* skipped : {"descriptives", "residuals", "explained_variance", "irt", "schmid_leiman",
-                                "missing_data", "multiple_imputation"})
+    for (const char* skipped : {"descriptives", "residuals", "explained_variance", "irt",
+                                "schmid_leiman", "missing_data", "multiple_imputation"})
         EXPECT_FALSE(mapDoc.contains(skipped)) << skipped;
     EXPECT_NEAR(mapDoc["adequacy"]["kmo"].get<double>(), printedValue(map, "(KMO) test"), 5e-6);
 
@@ -372,9 +374,9 @@ TEST(AnalyseCommand, JsonHoldsTheAdviceFitAndReliabilityPrinted) {
 TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
     testing::TempDir dir;
     const std::string report = dir.file("r.txt"), results = dir.file("r.json");
-    ASSERT_EQ(analyse({kExamples + "items.dat", "--factors", "2", "--matrix", "polychoric", "--rotation",
-                       "Promin", "--detailed", "--set", "irtParameterization=on", "--set",
-                       "secondOrderCount=1", "--report", report, "--json", results})
+    ASSERT_EQ(analyse({kExamples + "items.dat", "--factors", "2", "--matrix", "polychoric",
+                       "--rotation", "Promin", "--detailed", "--set", "irtParameterization=on",
+                       "--set", "secondOrderCount=1", "--report", report, "--json", results})
                   .status,
               0);
     const std::string text = slurp(report), table = tableText(text);
@@ -382,9 +384,12 @@ TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
 
     const nlohmann::json& d = doc.at("descriptives");
     const auto univariate = numberedRows(table, "UNIVARIATE DESCRIPTIVES");
-    for (const auto& [name, column, half] : {std::tuple{"mean", 1, 5e-4}, {"mean_lower_95", 2, 5e-3},
-                                             {"mean_upper_95", 3, 5e-3}, {"variance", 4, 5e-4},
-                                             {"skewness", 5, 5e-4}, {"kurtosis", 6, 5e-4}})
+    for (const auto& [name, column, half] : {std::tuple{"mean", 1, 5e-4},
+                                             {"mean_lower_95", 2, 5e-3},
+                                             {"mean_upper_95", 3, 5e-3},
+                                             {"variance", 4, 5e-4},
+                                             {"skewness", 5, 5e-4},
+                                             {"kurtosis", 6, 5e-4}})
         expectColumn(d[name], univariate, static_cast<std::size_t>(column), half);
     const auto skewness = numbersOn(text, "\nSkewness "), kurtosis = numbersOn(text, "\nKurtosis ");
     ASSERT_EQ(skewness.size(), 4u);
@@ -397,8 +402,10 @@ TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
     EXPECT_NEAR(d["mardia"]["kurtosis_statistic"].get<double>(), kurtosis[1], 5e-4);
 
     const nlohmann::json& a = doc.at("adequacy");
-    EXPECT_NEAR(a["determinant"].get<double>(), printedValue(text, "Determinant of the matrix"), 1e-15);
-    EXPECT_NEAR(a.at("bartlett")["statistic"].get<double>(), printedValue(text, "Bartlett's statistic"), 0.05);
+    EXPECT_NEAR(a["determinant"].get<double>(), printedValue(text, "Determinant of the matrix"),
+                1e-15);
+    EXPECT_NEAR(a.at("bartlett")["statistic"].get<double>(),
+                printedValue(text, "Bartlett's statistic"), 0.05);
     EXPECT_NE(text.find(formatText("= %7.5f (%s)", a["kmo"].get<double>(),
                                    a["kmo_label"].get<std::string>().c_str())),
               std::string::npos);
@@ -440,8 +447,8 @@ TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
 
     const nlohmann::json& missing = doc.at("missing_data");
     EXPECT_EQ(missing["total"].get<double>(), printedValue(text, "Total number of missing data"));
-    expectColumn(missing["missing_per_variable"], numberedRows(text, "NUMBER OF CASES MISSING PER VARIABLE"),
-                 1, 0);
+    expectColumn(missing["missing_per_variable"],
+                 numberedRows(text, "NUMBER OF CASES MISSING PER VARIABLE"), 1, 0);
     const auto perCase = numberedRows(table, "NUMBER OF VARIABLES MISSING PER CASE");
     ASSERT_EQ(missing["missing_per_case"].size(), perCase.size());
     EXPECT_EQ(missing["missing_per_case"][1]["missing"].get<double>(), perCase[1][0]);

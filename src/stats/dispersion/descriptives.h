@@ -81,6 +81,7 @@ struct PrintedDescriptives {
 
 // UNIVARIATE DESCRIPTIVES, the ordinal bar charts when `type` is polychoric,
 // and MULTIVARIATE DESCRIPTIVES of the analysed scores x (N x m).
-PrintedDescriptives writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x, DispersionType type);
+PrintedDescriptives writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x,
+                                      DispersionType type);
 
 }  // namespace talvex

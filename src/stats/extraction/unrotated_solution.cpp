@@ -68,9 +68,11 @@ std::vector<double> writeEigenvalueVariance(ReportWriter& report, const Matrix& 
     return eigenvalues;
 }
 
-std::optional<FactorVarianceTable> writeUnrotatedLoadings(
-    ReportWriter& report, const DataSet& data, const Matrix& r, const Matrix& loadings,
-    ExtractionMethod method, RotationMethod rotation, const Matrix& mrfaReduced) {
+std::optional<FactorVarianceTable> writeUnrotatedLoadings(ReportWriter& report, const DataSet& data,
+                                                          const Matrix& r, const Matrix& loadings,
+                                                          ExtractionMethod method,
+                                                          RotationMethod rotation,
+                                                          const Matrix& mrfaReduced) {
     const int p = loadings.rows(), k = loadings.cols();
     MatrixScope scope;
     const Matrix common = loadings.multiply(loadings.transpose());

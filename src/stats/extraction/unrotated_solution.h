@@ -42,8 +42,10 @@ struct FactorVarianceTable {
 // unless a rotation of more than one factor follows. `mrfaReduced` is the
 // reduced matrix of an MRFA solution (its diagonal holds the communalities);
 // the other methods leave it empty. Returns the variance table when printed.
-std::optional<FactorVarianceTable> writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
-                            const Matrix& loadings, ExtractionMethod method,
-                            RotationMethod rotation, const Matrix& mrfaReduced = Matrix());
+std::optional<FactorVarianceTable> writeUnrotatedLoadings(ReportWriter& report, const DataSet& data,
+                                                          const Matrix& r, const Matrix& loadings,
+                                                          ExtractionMethod method,
+                                                          RotationMethod rotation,
+                                                          const Matrix& mrfaReduced = Matrix());
 
 }  // namespace talvex

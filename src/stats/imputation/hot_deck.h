@@ -31,8 +31,8 @@ struct MissingSummary {
 // The missing-data section for the mask of the analysed variables; the
 // tables are printed, and returned, when a cell is missing (otherwise only
 // `total` is set). `data` names the variables.
-MissingSummary writeMissingDescriptives(ReportWriter& report, const DataSet& data, const Matrix& mask,
-                             int missingCode);
+MissingSummary writeMissingDescriptives(ReportWriter& report, const DataSet& data,
+                                        const Matrix& mask, int missingCode);
 
 // The most frequent observed value of each column of x (1 x p), the smallest
 // among equally frequent ones; cells marked in the mask do not count. A

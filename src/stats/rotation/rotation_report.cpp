@@ -35,9 +35,10 @@ void writeLoadingRows(ReportWriter& report, const DataSet& data, const Matrix& a
 }  // namespace
 
 FactorVarianceTable writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
-                          const Matrix& commonMatrix, const Matrix& pattern,
-                          const Matrix& factorCorrelations, ExtractionMethod extractionMethod,
-                          RotationMethod method, float salientThreshold) {
+                                         const Matrix& commonMatrix, const Matrix& pattern,
+                                         const Matrix& factorCorrelations,
+                                         ExtractionMethod extractionMethod, RotationMethod method,
+                                         float salientThreshold) {
     const int k = pattern.cols();
     const bool pca = extractionMethod == PCA;
     MatrixScope scope;

@@ -17,9 +17,10 @@ struct DataSet;
 // analysed matrix; commonMatrix gives the common variance for MRFA. Returns
 // the variance table as printed.
 FactorVarianceTable writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
-                          const Matrix& commonMatrix, const Matrix& pattern,
-                          const Matrix& factorCorrelations, ExtractionMethod extractionMethod,
-                          RotationMethod method, float salientThreshold);
+                                         const Matrix& commonMatrix, const Matrix& pattern,
+                                         const Matrix& factorCorrelations,
+                                         ExtractionMethod extractionMethod, RotationMethod method,
+                                         float salientThreshold);
 
 // STRUCTURE MATRIX: pattern · factor correlations.
 void writeStructureMatrix(ReportWriter& report, const DataSet& data, const Matrix& structure,

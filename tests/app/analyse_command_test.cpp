@@ -263,8 +263,8 @@ double printedValue(const std::string& report, const std::string& label) {
 std::vector<double> numbersOn(const std::string& report, const std::string& label) {
     const std::size_t at = report.find(label);
     if (at == std::string::npos) return {};
-    std::istringstream in(
-        report.substr(at + label.size(), report.find('\n', at) - at - label.size()));
+    const std::size_t from = at + label.size();
+    std::istringstream in(report.substr(from, report.find('\n', from) - from));
     std::vector<double> values;
     for (std::string w; in >> w;) values.push_back(std::stod(w));
     return values;
@@ -424,7 +424,7 @@ TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
     EXPECT_NEAR(irt["discrimination"][11][1].get<double>(), discriminations[11][2], 5e-4);
     const auto intercepts = numberedRows(text, "CATEGORY INTERCEPTS");
     ASSERT_EQ(irt["intercepts"].size(), intercepts.size());
-    EXPECT_NEAR(irt["intercepts"][0][4].get<double>(), intercepts[0][5], 5e-4);
+    EXPECT_NEAR(irt["intercepts"][0][3].get<double>(), intercepts[0][4], 5e-4);
 
     const nlohmann::json& sl = doc.at("schmid_leiman");
     EXPECT_TRUE(sl["identified"].get<bool>() && sl["equal_loadings"].get<bool>());

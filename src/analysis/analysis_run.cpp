@@ -578,6 +578,13 @@ RunEnding rotation(RunState& s) {
     return RunEnding::Continue;
 }
 
+// The rows of a matrix as plain numbers, which outlive its scope.
+std::vector<std::vector<double>> rowsOf(const Matrix& a) {
+    std::vector<std::vector<double>> rows(static_cast<std::size_t>(a.rows()));
+    for (int i = 0; i < a.rows(); ++i) rows[static_cast<std::size_t>(i)].assign(a[i], a[i] + a.cols());
+    return rows;
+}
+
 // IRT parameterization (polychoric correlations only): the unidimensional
 // one from L, the multidimensional one from the solution (the rotated
 // pattern under a simplicity or target rotation) with the uniquenesses of
@@ -591,16 +598,29 @@ void irtParameterization(RunState& s) {
     }
     stageText(s, "Computing TRI parameterization");
     const Matrix& thresholds = s.data().thresholds;
-    // The parameters stay in the run's scope for the results file.
+    IrtShown shown;
+    shown.dichotomous = thresholds.cols() == 1;
     if (s.k == 1) {
-        s.unidimensionalIrt = irtUnidimensional(s.L, thresholds);
-        writeIrtUnidimensional(s.out(), s.data(), *s.unidimensionalIrt);
+        const IrtUnidimensional irt = irtUnidimensional(s.L, thresholds);
+        writeIrtUnidimensional(s.out(), s.data(), irt);
+        shown.a = rowsOf(irt.a);
+        shown.steps = rowsOf(irt.b);
+        s.irtShown = std::move(shown);
         return;
     }
+    MatrixScope scope;
     Matrix psi(s.m, 1);
     for (int i = 0; i < s.m; ++i) psi[i][0] = s.uniqueness[i][i];
-    s.multidimensionalIrt = irtMultidimensional(s.pattern, thresholds, psi);
-    writeIrtMultidimensional(s.out(), s.data(), *s.multidimensionalIrt);
+    const IrtMultidimensional irt = irtMultidimensional(s.pattern, thresholds, psi);
+    writeIrtMultidimensional(s.out(), s.data(), irt);
+    shown.dimensions = s.k;
+    shown.a = rowsOf(irt.a);
+    shown.steps = rowsOf(irt.d);
+    for (const auto& row : rowsOf(irt.mdisc)) shown.mdisc.push_back(row[0]);
+    if (irt.mdiff.valid())
+        for (const auto& row : rowsOf(irt.mdiff)) shown.mdiff.push_back(row[0]);
+    shown.flooredItems = irt.flooredItems;
+    s.irtShown = std::move(shown);
 }
 
 // Greatest lower bound and omega when the IRT parameterization is off: for

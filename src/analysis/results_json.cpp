@@ -28,12 +28,6 @@ json rowsOf(const Matrix& a) {
     return rows;
 }
 
-json columnOf(const Matrix& a) {
-    json values = json::array();
-    for (int i = 0; i < a.rows(); ++i) values.push_back(a[i][0]);
-    return values;
-}
-
 // A statistic the report printed as not defined or not computed is null.
 json numberOrNull(const std::optional<double>& value) {
     return value ? json(*value) : json(nullptr);
@@ -232,21 +226,21 @@ json fileNumbersOf(const DataSet& data, const std::vector<int>& items) {
     return numbers;
 }
 
-json irtOf(const RunState& s) {
-    if (const auto& one = s.unidimensionalIrt) {
-        return {{"model", one->b.cols() == 1 ? "two_parameter" : "graded_response"},
-                {"dimensions", 1},
-                {"discrimination", columnOf(one->a)},
-                {"difficulties", rowsOf(one->b)}};
+json irtOf(const IrtShown& irt, const DataSet& data) {
+    json doc = {{"model", irt.dichotomous ? "two_parameter" : "graded_response"},
+                {"dimensions", irt.dimensions}};
+    if (irt.dimensions == 1) {
+        json a = json::array();
+        for (const auto& row : irt.a) a.push_back(row[0]);
+        doc["discrimination"] = a;
+        doc["difficulties"] = irt.steps;
+        return doc;
     }
-    const IrtMultidimensional& irt = *s.multidimensionalIrt;
-    json doc = {{"model", irt.d.cols() == 1 ? "two_parameter" : "graded_response"},
-                {"dimensions", irt.a.cols()},
-                {"discrimination", rowsOf(irt.a)},
-                {"mdisc", columnOf(irt.mdisc)},
-                {"intercepts", rowsOf(irt.d)},
-                {"floored_items", fileNumbersOf(s.session.data, irt.flooredItems)}};
-    if (irt.mdiff.valid()) doc["mdiff"] = columnOf(irt.mdiff);
+    doc["discrimination"] = irt.a;
+    doc["mdisc"] = irt.mdisc;
+    doc["intercepts"] = irt.steps;
+    doc["floored_items"] = fileNumbersOf(data, irt.flooredItems);
+    if (irt.dichotomous) doc["mdiff"] = irt.mdiff;
     return doc;
 }
 
@@ -316,7 +310,7 @@ void addAnalysisSections(json& doc, const RunState& s) {
     if (s.explained)
         doc["explained_variance"] = explainedOf(*s.explained, solutionRotated(settings, s.k),
                                                 settings.extractionMethod == MRFA);
-    if (s.unidimensionalIrt || s.multidimensionalIrt) doc["irt"] = irtOf(s);
+    if (s.irtShown) doc["irt"] = irtOf(*s.irtShown, s.session.data);
     if (s.schmidLeiman)
         doc["schmid_leiman"] = schmidLeimanOf(*s.schmidLeiman, settings.secondOrderCount);
     if (s.residuals) doc["residuals"] = residualsOf(*s.residuals);

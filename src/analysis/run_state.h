@@ -91,6 +91,18 @@ inline constexpr const char* kSmoothingFailed =
 // Shown (with the file name) when the report cannot be opened for writing.
 inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
 
+// The IRT parameters as printed, copied out of the stage's matrix scope;
+// one row per item.
+struct IrtShown {
+    int dimensions = 1;
+    bool dichotomous = false;
+    std::vector<std::vector<double>> a;      // discriminations, one column per dimension
+    std::vector<std::vector<double>> steps;  // difficulties (one dimension) or intercepts
+    std::vector<double> mdisc;               // several dimensions only
+    std::vector<double> mdiff;               // several dimensions, dichotomous items only
+    std::vector<int> flooredItems;           // 0-based items whose uniqueness was floored
+};
+
 // Parallel analysis as its section showed it.
 struct PaShown {
     PaResult values;
@@ -160,9 +172,7 @@ struct RunState {
     std::optional<PrintedAdequacy> adequacy;
     // Of the unrotated solution, or of the rotated one when it was rotated.
     std::optional<FactorVarianceTable> explained;
-    // The IRT parameters as printed, their matrices in the run's scope.
-    std::optional<IrtUnidimensional> unidimensionalIrt;
-    std::optional<IrtMultidimensional> multidimensionalIrt;
+    std::optional<IrtShown> irtShown;
     std::optional<SchmidLeimanSolution> schmidLeiman;
     std::optional<PrintedResiduals> residuals;
     std::optional<MissingSummary> missing;

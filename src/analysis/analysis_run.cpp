@@ -218,7 +218,8 @@ RunEnding checkAnalysedData(RunState& s) {
 // output, raw data).
 void univariateDescriptives(RunState& s) {
     if (!s.detailed() || !s.rawData()) return;
-    writeDescriptives(s.out(), s.data(), s.data().analysedScores, s.settings().dispersionType);
+    s.descriptives =
+        writeDescriptives(s.out(), s.data(), s.data().analysedScores, s.settings().dispersionType);
 }
 
 // The polychoric matrix with its thresholds and tables (kept in the DataSet),
@@ -345,12 +346,12 @@ void dispersionSection(RunState& s) {
 void adequacy(RunState& s) {
     stageText(s, "Computing indices...");
     if (!s.rawData()) {
-        writeAdequacy(s.out(), s.R, s.n);
+        s.adequacy = writeAdequacy(s.out(), s.R, s.n);
         return;
     }
     // The Pearson matrix of the data, before any smoothing of R.
     if (!s.pearson.valid()) s.pearson = correlationOf(s.data().analysedScores);
-    writeAdequacy(s.out(), s.pearson, s.n);
+    s.adequacy = writeAdequacy(s.out(), s.pearson, s.n);
 }
 
 // Eigenvalues of R and the variance they explain (detailed output).
@@ -498,8 +499,8 @@ void goodnessOfFit(RunState& s) {
 
 // The unrotated loading matrix (detailed output or one factor).
 void unrotatedLoadings(RunState& s) {
-    writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
-                           solutionRotated(s.settings(), s.k) ? 1 : 0, s.M);
+    s.explained = writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
+                                         solutionRotated(s.settings(), s.k) ? 1 : 0, s.M);
 }
 
 // Rotation to the user's target: orthogonal or oblique Procrustean
@@ -521,8 +522,8 @@ void targetRotation(RunState& s) {
         else
             writeFullTarget(s.out(), s.data(), target, kUserTarget);
     }
-    writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
-                         settings.extractionMethod, 1, settings.salientThreshold);
+    s.explained = writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
+                                       settings.extractionMethod, 1, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), fit.cappedStarts);
     if (oblique) {
         writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
@@ -564,8 +565,8 @@ RunEnding rotation(RunState& s) {
     s.pattern = solution.pattern;
     s.phi = solution.factorCorrelations;
     if (s.detailed()) builtTarget(s, method, solution.target);
-    writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
-                         settings.extractionMethod, method, settings.salientThreshold);
+    s.explained = writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
+                                       settings.extractionMethod, method, settings.salientThreshold);
     writeSweepLimitWarning(s.out(), solution.cappedStarts);
     stageText(s, "Computing simplicity indices");
     s.simplicity = simplicityIndices(s.pattern, s.phi);
@@ -577,6 +578,13 @@ RunEnding rotation(RunState& s) {
                                  settings.extractionMethod);
     }
     return RunEnding::Continue;
+}
+
+// The rows of a matrix as plain numbers, which outlive its scope.
+std::vector<std::vector<double>> rowsOf(const Matrix& a) {
+    std::vector<std::vector<double>> rows(static_cast<std::size_t>(a.rows()));
+    for (int i = 0; i < a.rows(); ++i) rows[static_cast<std::size_t>(i)].assign(a[i], a[i] + a.cols());
+    return rows;
 }
 
 // IRT parameterization (polychoric correlations only): the unidimensional
@@ -592,14 +600,29 @@ void irtParameterization(RunState& s) {
     }
     stageText(s, "Computing TRI parameterization");
     const Matrix& thresholds = s.data().thresholds;
+    IrtShown shown;
+    shown.dichotomous = thresholds.cols() == 1;
     if (s.k == 1) {
-        writeIrtUnidimensional(s.out(), s.data(), irtUnidimensional(s.L, thresholds));
+        const IrtUnidimensional irt = irtUnidimensional(s.L, thresholds);
+        writeIrtUnidimensional(s.out(), s.data(), irt);
+        shown.a = rowsOf(irt.a);
+        shown.steps = rowsOf(irt.b);
+        s.irtShown = std::move(shown);
         return;
     }
     MatrixScope scope;
     Matrix psi(s.m, 1);
     for (int i = 0; i < s.m; ++i) psi[i][0] = s.uniqueness[i][i];
-    writeIrtMultidimensional(s.out(), s.data(), irtMultidimensional(s.pattern, thresholds, psi));
+    const IrtMultidimensional irt = irtMultidimensional(s.pattern, thresholds, psi);
+    writeIrtMultidimensional(s.out(), s.data(), irt);
+    shown.dimensions = s.k;
+    shown.a = rowsOf(irt.a);
+    shown.steps = rowsOf(irt.d);
+    for (const auto& row : rowsOf(irt.mdisc)) shown.mdisc.push_back(row[0]);
+    if (irt.mdiff.valid())
+        for (const auto& row : rowsOf(irt.mdiff)) shown.mdiff.push_back(row[0]);
+    shown.flooredItems = irt.flooredItems;
+    s.irtShown = std::move(shown);
 }
 
 // Greatest lower bound and omega when the IRT parameterization is off: for
@@ -618,13 +641,13 @@ void reliability(RunState& s) {
 // solution, for the correlated factors of an oblique rotation.
 void schmidLeimanSolution(RunState& s) {
     const int g = s.settings().secondOrderCount;
-    const SchmidLeimanSolution solution = computeSchmidLeiman(s.pattern, s.phi, g, s.n);
-    writeSchmidLeiman(s.out(), s.data(), solution, s.k, g);
+    s.schmidLeiman = computeSchmidLeiman(s.pattern, s.phi, g, s.n);
+    writeSchmidLeiman(s.out(), s.data(), *s.schmidLeiman, s.k, g);
 }
 
 // Distribution of the residuals (detailed output).
 void residuals(RunState& s) {
-    writeResidualDistribution(s.out(), s.data(), s.R, s.reproduced, s.n);
+    s.residuals = writeResidualDistribution(s.out(), s.data(), s.R, s.reproduced, s.n);
 }
 
 // Missing-data descriptives; with missing values, the five hot-deck
@@ -634,8 +657,8 @@ void multipleImputation(RunState& s) {
     DataSet& data = s.data();
     if (!data.missingCodeEnabled || !s.rawData() || !data.imputationMask.valid()) return;
     stageText(s, "Computing Multiple Imputation of missing data");
-    s.missingCount =
-        writeMissingDescriptives(s.out(), data, data.imputationMask, data.missingCode);
+    s.missing = writeMissingDescriptives(s.out(), data, data.imputationMask, data.missingCode);
+    s.missingCount = s.missing->total;
     if (s.missingCount == 0) return;
     stageText(s, "Hot-Deck multiple imputation of missing data");
     const std::vector<Matrix> sets = imputeHotDeck(data.imputationScores, data.imputationMask);

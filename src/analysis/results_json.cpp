@@ -1,7 +1,10 @@
 #include "analysis/results_json.h"
 
+#include <cmath>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -23,6 +26,11 @@ json rowsOf(const Matrix& a) {
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+// A statistic the report printed as not defined or not computed is null.
+json numberOrNull(const std::optional<double>& value) {
+    return value ? json(*value) : json(nullptr);
 }
 
 json diagonalOf(const Matrix& a) {
@@ -157,8 +165,163 @@ json reliabilityOf(const ReliabilityEstimates& r) {
     return doc;
 }
 
+json descriptivesOf(const PrintedDescriptives& d) {
+    const std::vector<double>& t = d.mardia;
+    // Where the small-sample correction is not defined its line says so.
+    const bool corrected = std::isfinite(t[MardiaCorrectedStatistic]);
+    return {{"mean", d.means},
+            {"mean_lower_95", d.lowerLimits},
+            {"mean_upper_95", d.upperLimits},
+            {"variance", d.variances},
+            {"skewness", d.skewness},
+            {"kurtosis", d.kurtosis},
+            {"mardia",
+             {{"skewness", t[MardiaSkewness]},
+              {"skewness_statistic", t[MardiaSkewnessStatistic]},
+              {"df", t[MardiaDf]},
+              {"skewness_p", t[MardiaSkewnessP]},
+              {"corrected_skewness_statistic",
+               corrected ? json(t[MardiaCorrectedStatistic]) : json(nullptr)},
+              {"corrected_skewness_p", corrected ? json(t[MardiaCorrectedP]) : json(nullptr)},
+              {"kurtosis", t[MardiaKurtosis]},
+              {"kurtosis_statistic", t[MardiaKurtosisZ]},
+              {"kurtosis_p", t[MardiaKurtosisP]}}}};
+}
+
+// kmoLabel's word without its parentheses and line end.
+std::string kmoWord(double kmo) {
+    const std::string label = kmoLabel(kmo);
+    const std::size_t open = label.find('(');
+    return label.substr(open + 1, label.find(')') - open - 1);
+}
+
+json adequacyOf(const PrintedAdequacy& a) {
+    json doc = {{"determinant", numberOrNull(a.determinant)}, {"kmo", numberOrNull(a.kmo)}};
+    if (a.kmo) doc["kmo_label"] = kmoWord(*a.kmo);
+    if (a.bartlettShown) {
+        doc["bartlett"] = nullptr;
+        if (a.bartlett)
+            doc["bartlett"] = {{"statistic", a.bartlett->statistic},
+                               {"df", a.bartlett->degreesOfFreedom},
+                               {"p", a.bartlett->p}};
+    }
+    return doc;
+}
+
+json explainedOf(const FactorVarianceTable& t, bool rotated, bool mrfa) {
+    json doc = {{"solution", rotated ? "rotated" : "unrotated"},
+                {"reliability_method", t.tenBerge ? "ten_berge_hofstee" : "mislevy_bock"},
+                {"variance", t.variance},
+                {"reliability", t.reliability}};
+    if (!t.proportion.empty()) {
+        doc["proportion"] = t.proportion;
+        doc["proportion_of"] = mrfa ? "common_variance" : "total_variance";
+    }
+    return doc;
+}
+
+json fileNumbersOf(const DataSet& data, const std::vector<int>& items) {
+    json numbers = json::array();
+    for (const int i : items) numbers.push_back(data.fileNumber(i));
+    return numbers;
+}
+
+json irtOf(const IrtShown& irt, const DataSet& data) {
+    json doc = {{"model", irt.dichotomous ? "two_parameter" : "graded_response"},
+                {"dimensions", irt.dimensions}};
+    if (irt.dimensions == 1) {
+        json a = json::array();
+        for (const auto& row : irt.a) a.push_back(row[0]);
+        doc["discrimination"] = a;
+        doc["difficulties"] = irt.steps;
+        return doc;
+    }
+    doc["discrimination"] = irt.a;
+    doc["mdisc"] = irt.mdisc;
+    doc["intercepts"] = irt.steps;
+    doc["floored_items"] = fileNumbersOf(data, irt.flooredItems);
+    if (irt.dichotomous) doc["mdiff"] = irt.mdiff;
+    return doc;
+}
+
+json schmidLeimanOf(const SchmidLeimanSolution& sl, int g) {
+    json doc = {{"second_order_factors", g}, {"identified", sl.identified}};
+    if (!sl.identified) return doc;
+    doc["equal_loadings"] = sl.equalLoadings;
+    doc["second_order_loadings"] = rowsOf(sl.secondOrder);
+    doc["first_order"] = rowsOf(sl.residualized);
+    doc["second_order"] = rowsOf(sl.general);
+    return doc;
+}
+
+json residualsOf(const PrintedResiduals& r) {
+    json doc = {{"count", r.count}};
+    if (!r.fitted) return doc;
+    const ResidualSummary& f = *r.fitted;
+    doc["smallest"] = f.smallest;
+    doc["median"] = f.median;
+    doc["largest"] = f.largest;
+    doc["mean"] = f.mean;
+    doc["variance"] = f.variance;
+    doc["rmsr"] = f.rmsr;
+    doc["expected_rmsr"] = f.kelley;
+    if (r.standardizedShown) {
+        json large = json::array();
+        for (const LargeResidual& e : r.large)
+            large.push_back({{"variables", {e.first, e.second}}, {"value", e.value}});
+        doc["standardized"] = {{"smallest", f.zSmallest},
+                               {"median", f.zMedian},
+                               {"largest", f.zLargest},
+                               {"mean", f.zMean},
+                               {"large", large}};
+    }
+    return doc;
+}
+
+json missingOf(const MissingSummary& m, int code) {
+    json doc = {{"missing_code", code}, {"total", m.total}};
+    if (m.total == 0) return doc;
+    json perCase = json::array();
+    for (const auto& [missing, cases] : m.perCase)
+        perCase.push_back({{"missing", missing}, {"cases", cases}});
+    doc["complete_cases"] = m.complete;
+    doc["missing_per_case"] = perCase;
+    doc["missing_per_variable"] = m.perVariable;
+    return doc;
+}
+
+json imputationOf(const ImputedAnalysis& imputed) {
+    json fallbacks = json::array();
+    for (std::size_t i = 0; i < imputed.sets.size(); ++i)
+        if (imputed.sets[i].pearsonFallback) fallbacks.push_back(i + 1);
+    json doc = {{"imputed_sets", imputed.sets.size()},
+                {"pearson_fallback_sets", fallbacks},
+                {"consensus_loadings", rowsOf(imputed.consensusPattern)}};
+    // The consensus factor correlations are printed for two or more factors.
+    if (imputed.consensusPattern.cols() > 1)
+        doc["consensus_factor_correlations"] = rowsOf(imputed.consensusFactorCorrelations);
+    return doc;
+}
+
+// The sections of the analysis that their writers computed while printing;
+// each is there exactly when its stage printed it.
+void addAnalysisSections(json& doc, const RunState& s) {
+    const AnalysisSettings& settings = s.session.settings;
+    if (s.explained)
+        doc["explained_variance"] = explainedOf(*s.explained, solutionRotated(settings, s.k),
+                                                settings.extractionMethod == MRFA);
+    if (s.irtShown) doc["irt"] = irtOf(*s.irtShown, s.session.data);
+    if (s.schmidLeiman)
+        doc["schmid_leiman"] = schmidLeimanOf(*s.schmidLeiman, settings.secondOrderCount);
+    if (s.residuals) doc["residuals"] = residualsOf(*s.residuals);
+    if (s.missing) doc["missing_data"] = missingOf(*s.missing, s.session.data.missingCode);
+    if (s.imputed) doc["multiple_imputation"] = imputationOf(*s.imputed);
+}
+
 // The sections before the solution whose numbers their writers computed.
 void addPrintedSections(json& doc, const RunState& s) {
+    if (s.descriptives) doc["descriptives"] = descriptivesOf(*s.descriptives);
+    if (s.adequacy) doc["adequacy"] = adequacyOf(*s.adequacy);
     if (!s.eigenvalues.empty()) doc["eigenvalues"] = s.eigenvalues;
     if (s.map) doc["map"] = mapOf(*s.map);
     if (s.parallel) doc["parallel_analysis"] = parallelOf(*s.parallel);
@@ -216,6 +379,7 @@ std::string resultsJson(const RunState& s, RunEnding ending, const std::string& 
     if (s.m > 0 && s.session.data.includedIndex.valid()) doc["variables"] = variablesOf(s.session.data, s.m);
     addPrintedSections(doc, s);
     if (ending == RunEnding::Success && s.k > 0) addSolution(doc, s);
+    addAnalysisSections(doc, s);
     return doc.dump(2) + "\n";
 }
 

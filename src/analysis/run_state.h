@@ -17,9 +17,15 @@
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
 #include "stats/dimensionality/parallel_analysis.h"
+#include "stats/dispersion/adequacy.h"
+#include "stats/dispersion/descriptives.h"
 #include "stats/extraction/fit.h"
+#include "stats/extraction/unrotated_solution.h"
+#include "stats/imputation/hot_deck.h"
 #include "stats/imputation/imputed_analysis.h"
+#include "stats/interpretation/irt.h"
 #include "stats/interpretation/reliability.h"
+#include "stats/interpretation/second_order.h"
 #include "stats/interpretation/simplicity_indices.h"
 
 namespace talvex {
@@ -87,6 +93,18 @@ inline constexpr const char* kReportNotCreated = "The report file could not be c
 // Shown (with the file name) when the JSON results cannot be written.
 inline constexpr const char* kJsonNotWritten = "The results could not be written to %s";
 
+// The IRT parameters as printed, copied out of the stage's matrix scope;
+// one row per item.
+struct IrtShown {
+    int dimensions = 1;
+    bool dichotomous = false;
+    std::vector<std::vector<double>> a;      // discriminations, one column per dimension
+    std::vector<std::vector<double>> steps;  // difficulties (one dimension) or intercepts
+    std::vector<double> mdisc;               // several dimensions only
+    std::vector<double> mdiff;               // several dimensions, dichotomous items only
+    std::vector<int> flooredItems;           // 0-based items whose uniqueness was floored
+};
+
 // Parallel analysis as its section showed it.
 struct PaShown {
     PaResult values;
@@ -152,6 +170,14 @@ struct RunState {
     std::optional<HullAdvice> hull;
     std::optional<PrintedFit> fit;
     std::optional<ReliabilityEstimates> reliability;
+    std::optional<PrintedDescriptives> descriptives;
+    std::optional<PrintedAdequacy> adequacy;
+    // Of the unrotated solution, or of the rotated one when it was rotated.
+    std::optional<FactorVarianceTable> explained;
+    std::optional<IrtShown> irtShown;
+    std::optional<SchmidLeimanSolution> schmidLeiman;
+    std::optional<PrintedResiduals> residuals;
+    std::optional<MissingSummary> missing;
 
     ReportWriter& out() { return *report; }
     AnalysisSettings& settings() { return session.settings; }

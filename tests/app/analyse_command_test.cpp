@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -278,6 +279,27 @@ double printedValue(const std::string& report, const std::string& label) {
     return std::stod(report.substr(report.find_first_of("=:", at + label.size()) + 1));
 }
 
+// The numbers after label on its line ("0.0000**" reads as 0).
+std::vector<double> numbersOn(const std::string& report, const std::string& label) {
+    const std::size_t at = report.find(label);
+    if (at == std::string::npos) return {};
+    const std::size_t from = at + label.size();
+    std::istringstream in(report.substr(from, report.find('\n', from) - from));
+    std::vector<double> values;
+    for (std::string w; in >> w;) values.push_back(std::stod(w));
+    return values;
+}
+
+// The report with the marks that split table rows blanked: parentheses,
+// the "(95%)" of a heading and the bar before a second block of columns.
+std::string tableText(std::string report) {
+    for (std::size_t at; (at = report.find("(95%)")) != std::string::npos;)
+        report.replace(at, 5, "     ");
+    for (char& c : report)
+        if (c == '(' || c == ')' || c == '|') c = ' ';
+    return report;
+}
+
 // A JSON array against a column of printed rows, to the printed decimals.
 void expectColumn(const nlohmann::json& values, const std::vector<std::vector<double>>& rows,
                   std::size_t column, double halfUnit) {
@@ -352,6 +374,114 @@ TEST(AnalyseCommand, JsonHoldsTheAdviceFitAndReliabilityPrinted) {
     EXPECT_EQ(mapDoc["map"]["advised"].get<double>(), printedValue(map, "Advised number of dimensions"));
     EXPECT_NEAR(mapDoc["reliability"]["omega"].get<double>(), printedValue(map, "McDonald's Omega"), 5e-7);
     EXPECT_FALSE(mapDoc.contains("fit") || mapDoc.contains("eigenvalues"));
+    // Skipped sections: no detail, no factors, no IRT or second order.
+    for (const char* skipped : {"descriptives", "residuals", "explained_variance", "irt",
+                                "schmid_leiman", "missing_data", "multiple_imputation"})
+        EXPECT_FALSE(mapDoc.contains(skipped)) << skipped;
+    EXPECT_NEAR(mapDoc["adequacy"]["kmo"].get<double>(), printedValue(map, "(KMO) test"), 5e-6);
+
+    // One principal component: its unrotated variance table.
+    auto [pca, pcaDoc] = run({"--factors", "1", "--extraction", "PCA"});
+    const nlohmann::json& pv = pcaDoc.at("explained_variance");
+    const auto pcaRows = numberedRows(pca, "ten Berge & Hofstee");
+    EXPECT_EQ(pv["solution"], "unrotated");
+    EXPECT_EQ(pv["proportion_of"], "total_variance");
+    expectColumn(pv["variance"], pcaRows, 1, 5e-4);
+    expectColumn(pv["proportion"], pcaRows, 2, 5e-4);
+    expectColumn(pv["reliability"], pcaRows, 3, 5e-4);
+}
+
+TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
+    testing::TempDir dir;
+    const std::string report = dir.file("r.txt"), results = dir.file("r.json");
+    ASSERT_EQ(analyse({kExamples + "items.dat", "--factors", "2", "--matrix", "polychoric",
+                       "--rotation", "Promin", "--detailed", "--set", "irtParameterization=on",
+                       "--set", "secondOrderCount=1", "--report", report, "--json", results})
+                  .status,
+              0);
+    const std::string text = slurp(report), table = tableText(text);
+    const nlohmann::json doc = nlohmann::json::parse(slurp(results));
+
+    const nlohmann::json& d = doc.at("descriptives");
+    const auto univariate = numberedRows(table, "UNIVARIATE DESCRIPTIVES");
+    for (const auto& [name, column, half] : {std::tuple{"mean", 1, 5e-4},
+                                             {"mean_lower_95", 2, 5e-3},
+                                             {"mean_upper_95", 3, 5e-3},
+                                             {"variance", 4, 5e-4},
+                                             {"skewness", 5, 5e-4},
+                                             {"kurtosis", 6, 5e-4}})
+        expectColumn(d[name], univariate, static_cast<std::size_t>(column), half);
+    const auto skewness = numbersOn(text, "\nSkewness "), kurtosis = numbersOn(text, "\nKurtosis ");
+    ASSERT_EQ(skewness.size(), 4u);
+    ASSERT_EQ(kurtosis.size(), 3u);
+    EXPECT_NEAR(d["mardia"]["skewness_statistic"].get<double>(), skewness[1], 5e-4);
+    EXPECT_EQ(d["mardia"]["df"].get<double>(), skewness[2]);
+    EXPECT_NEAR(d["mardia"]["corrected_skewness_statistic"].get<double>(),
+                numbersOn(text, "small sample ").at(1), 5e-4);
+    EXPECT_NEAR(d["mardia"]["kurtosis"].get<double>(), kurtosis[0], 5e-4);
+    EXPECT_NEAR(d["mardia"]["kurtosis_statistic"].get<double>(), kurtosis[1], 5e-4);
+
+    const nlohmann::json& a = doc.at("adequacy");
+    EXPECT_NEAR(a["determinant"].get<double>(), printedValue(text, "Determinant of the matrix"),
+                1e-15);
+    EXPECT_NEAR(a.at("bartlett")["statistic"].get<double>(),
+                printedValue(text, "Bartlett's statistic"), 0.05);
+    EXPECT_NE(text.find(formatText("= %7.5f (%s)", a["kmo"].get<double>(),
+                                   a["kmo_label"].get<std::string>().c_str())),
+              std::string::npos);
+
+    const nlohmann::json& v = doc.at("explained_variance");
+    const auto varianceRows = numberedRows(text, "RELIABILITY OF ROTATED FACTORS");
+    EXPECT_EQ(v["solution"], "rotated");
+    EXPECT_FALSE(v.contains("proportion"));  // ULS prints none
+    expectColumn(v["variance"], varianceRows, 1, 5e-4);
+    expectColumn(v["reliability"], varianceRows, 2, 5e-4);
+
+    const nlohmann::json& irt = doc.at("irt");
+    EXPECT_EQ(irt["model"], "graded_response");
+    const auto discriminations = numberedRows(text, "PATTERN OF ITEM DISCRIMINATIONS");
+    expectColumn(irt["mdisc"], discriminations, 3, 5e-4);
+    EXPECT_NEAR(irt["discrimination"][11][1].get<double>(), discriminations[11][2], 5e-4);
+    const auto intercepts = numberedRows(text, "CATEGORY INTERCEPTS");
+    ASSERT_EQ(irt["intercepts"].size(), intercepts.size());
+    EXPECT_NEAR(irt["intercepts"][0][3].get<double>(), intercepts[0][4], 5e-4);
+
+    const nlohmann::json& sl = doc.at("schmid_leiman");
+    EXPECT_TRUE(sl["identified"].get<bool>() && sl["equal_loadings"].get<bool>());
+    const auto slRows = numberedRows(table, "Schmid-Leiman solution");
+    nlohmann::json first = nlohmann::json::array(), second = nlohmann::json::array();
+    for (std::size_t i = 0; i < sl["first_order"].size(); ++i) {
+        first.push_back(sl["first_order"][i][1]);
+        second.push_back(sl["second_order"][i][0]);
+    }
+    expectColumn(first, slRows, 2, 5e-4);
+    expectColumn(second, slRows, 3, 5e-4);
+
+    const nlohmann::json& res = doc.at("residuals");
+    EXPECT_EQ(res["count"].get<double>(), printedValue(text, "Number of Residuals"));
+    EXPECT_NEAR(res["rmsr"].get<double>(), printedValue(text, "(RMSR)"), 5e-5);
+    EXPECT_NEAR(res["expected_rmsr"].get<double>(), printedValue(text, "acceptable model"), 5e-5);
+    EXPECT_NEAR(res["median"].get<double>(), printedValue(text, "Median Fitted Residual"), 5e-5);
+    EXPECT_NEAR(res.at("standardized")["largest"].get<double>(),
+                printedValue(text, "Largest Standardized Residual"), 5e-3);
+
+    const nlohmann::json& missing = doc.at("missing_data");
+    EXPECT_EQ(missing["total"].get<double>(), printedValue(text, "Total number of missing data"));
+    expectColumn(missing["missing_per_variable"],
+                 numberedRows(text, "NUMBER OF CASES MISSING PER VARIABLE"), 1, 0);
+    const auto perCase = numberedRows(table, "NUMBER OF VARIABLES MISSING PER CASE");
+    ASSERT_EQ(missing["missing_per_case"].size(), perCase.size());
+    EXPECT_EQ(missing["missing_per_case"][1]["missing"].get<double>(), perCase[1][0]);
+    EXPECT_EQ(missing["missing_per_case"][1]["cases"].get<double>(), perCase[1][1]);
+    EXPECT_EQ(missing["complete_cases"], doc["participants"]);
+
+    const nlohmann::json& mi = doc.at("multiple_imputation");
+    const auto consensus = numberedRows(text, "CONSENSUS LOADING MATRIX");
+    nlohmann::json column = nlohmann::json::array();
+    for (const auto& row : mi["consensus_loadings"]) column.push_back(row[1]);
+    expectColumn(column, consensus, 2, 5e-4);
+    EXPECT_NEAR(mi.at("consensus_factor_correlations")[1][0].get<double>(),
+                numbersOn(text, "\n F   2").at(0), 5e-4);
 }
 
 }  // namespace

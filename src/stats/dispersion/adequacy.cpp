@@ -84,8 +84,10 @@ const char* kmoLabel(double kmo) {
     return "(inaceptable)\n";
 }
 
-void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
+PrintedAdequacy writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
     MatrixScope scope;
+    PrintedAdequacy printed;
+    printed.bartlettShown = n > 0;
     report.write("ADEQUACY OF THE CORRELATION MATRIX \n\n");
     if (!nonPositiveVariances(m).empty()) {
         // No correlation form exists.
@@ -95,7 +97,7 @@ void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
         report.printf("Kaiser-Meyer-Olkin (KMO) test = %s", why);
         report.write("\n");
         report.separator();
-        return;
+        return printed;
     }
     // Every statistic of the section is taken on the correlation form, so
     // that none depends on the units of measurement.
@@ -111,10 +113,12 @@ void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
     // A single variable has no correlation to test.
     const bool alone = c.rows() < 2;
     const char* aloneWhy = "not computed: a single variable has no correlations\n";
-    if (finite)
+    if (finite) {
         report.printf("Determinant of the matrix     = %17.15f\n", determinant);
-    else
+        printed.determinant = determinant;
+    } else {
         report.write("Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n");
+    }
     if (n > 0) {
         const double dimension = c.rows();
         if (alone) {
@@ -129,20 +133,24 @@ void writeAdequacy(ReportWriter& report, const Matrix& m, int n) {
                          "of variables\n");
         } else {
             const BartlettTest t = bartlettTest(c, n);
+            printed.bartlett = t;
             report.printf("Bartlett's statistic          = %7.1f (df = %5.0f; P = %7.6f)\n", t.statistic,
                           t.degreesOfFreedom, t.p);
         }
     }
-    if (alone)
+    if (alone) {
         report.printf("Kaiser-Meyer-Olkin (KMO) test = %s", aloneWhy);
-    else if (singular)
+    } else if (singular) {
         report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the matrix is singular\n");
-    else if (std::isfinite(kmo))
+    } else if (std::isfinite(kmo)) {
         report.printf("Kaiser-Meyer-Olkin (KMO) test = %7.5f %s", kmo, kmoLabel(kmo));
-    else
+        printed.kmo = kmo;
+    } else {
         report.write("Kaiser-Meyer-Olkin (KMO) test = not computed: the partial correlations are not numbers\n");
+    }
     report.write("\n");
     report.separator();
+    return printed;
 }
 
 }  // namespace talvex

@@ -2,6 +2,8 @@
 // Bartlett's sphericity statistic and the Kaiser-Meyer-Olkin index.
 #pragma once
 
+#include <optional>
+
 #include "core/matrix.h"
 
 namespace talvex {
@@ -42,6 +44,13 @@ const char* kmoLabel(double kmo);
 // correlation form of m. A statistic that does not exist (Bartlett's and the
 // KMO of a singular matrix, Bartlett's for a sample too small for its
 // multiplier) is reported in words.
-void writeAdequacy(ReportWriter& report, const Matrix& m, int n);
+// Returns the statistics as printed; one printed as not computed is empty.
+struct PrintedAdequacy {
+    std::optional<double> determinant;
+    bool bartlettShown = false;  // its line printed (n > 0)
+    std::optional<BartlettTest> bartlett;
+    std::optional<double> kmo;
+};
+PrintedAdequacy writeAdequacy(ReportWriter& report, const Matrix& m, int n);
 
 }  // namespace talvex

@@ -374,7 +374,8 @@ Matrix mardiaTest(const Matrix& x) {
 
 namespace {
 
-void writeUnivariate(ReportWriter& report, const DataSet& data, const Matrix& x) {
+void writeUnivariate(ReportWriter& report, const DataSet& data, const Matrix& x,
+                     PrintedDescriptives& printed) {
     MatrixScope scope;
     const int n = x.rows(), m = x.cols();
     const Matrix means = columnMeans(x);
@@ -408,6 +409,12 @@ void writeUnivariate(ReportWriter& report, const DataSet& data, const Matrix& x)
         report.printf("     % 7.3f", variance);
         report.printf("    % 7.3f      % 7.3f", skewness[0][j], kurtosis[0][j]);
         report.printf("\n");
+        printed.means.push_back(mean);
+        printed.lowerLimits.push_back(mean - half);
+        printed.upperLimits.push_back(mean + half);
+        printed.variances.push_back(variance);
+        printed.skewness.push_back(skewness[0][j]);
+        printed.kurtosis.push_back(kurtosis[0][j]);
         if (std::fabs(skewness[0][j]) > 1.0 || std::fabs(kurtosis[0][j]) > 1.0) advise = true;
     }
 
@@ -467,8 +474,10 @@ void writeMultivariateDescriptives(ReportWriter& report, const Matrix& t) {
     report.separator();
 }
 
-void writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x, DispersionType type) {
-    writeUnivariate(report, data, x);
+PrintedDescriptives writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x,
+                                      DispersionType type) {
+    PrintedDescriptives printed;
+    writeUnivariate(report, data, x, printed);
     if (type == PolychoricCorrelation) {
         report.printf("\n\n");
         writeOrdinalBarCharts(report, data, x);
@@ -476,7 +485,10 @@ void writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& 
         report.separator();
     }
     MatrixScope scope;
-    writeMultivariateDescriptives(report, mardiaTest(x));
+    const Matrix mardia = mardiaTest(x);
+    writeMultivariateDescriptives(report, mardia);
+    for (int row = 0; row < mardia.rows(); ++row) printed.mardia.push_back(mardia[row][0]);
+    return printed;
 }
 
 }  // namespace talvex

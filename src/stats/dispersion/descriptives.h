@@ -2,6 +2,8 @@
 // multivariate tests, and the descriptive sections of the report.
 #pragma once
 
+#include <vector>
+
 #include "report/settings.h"
 #include "core/matrix.h"
 
@@ -68,8 +70,18 @@ Matrix mardiaTest(const Matrix& x);
 // MULTIVARIATE DESCRIPTIVES from a mardiaTest result.
 void writeMultivariateDescriptives(ReportWriter& report, const Matrix& mardia);
 
+// The numbers the descriptive sections printed, unrounded.
+struct PrintedDescriptives {
+    // One per analysed variable: the mean with its 95% confidence limits,
+    // the variance (divisor N), skewness and zero-centred kurtosis.
+    std::vector<double> means, lowerLimits, upperLimits, variances, skewness, kurtosis;
+    // The mardiaTest result, laid out as MardiaRow.
+    std::vector<double> mardia;
+};
+
 // UNIVARIATE DESCRIPTIVES, the ordinal bar charts when `type` is polychoric,
 // and MULTIVARIATE DESCRIPTIVES of the analysed scores x (N x m).
-void writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x, DispersionType type);
+PrintedDescriptives writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x,
+                                      DispersionType type);
 
 }  // namespace talvex

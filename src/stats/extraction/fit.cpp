@@ -294,18 +294,24 @@ ResidualSummary summarizeResiduals(const Matrix& r, const Matrix& sigma, int sam
     return s;
 }
 
-void writeResidualDistribution(ReportWriter& report, const DataSet& data, const Matrix& r,
-                               const Matrix& sigma, int sampleSize) {
+PrintedResiduals writeResidualDistribution(ReportWriter& report, const DataSet& data,
+                                           const Matrix& r, const Matrix& sigma, int sampleSize) {
     MatrixScope scope;
     const ResidualSummary s = summarizeResiduals(r, sigma, sampleSize);
     const int n = s.residuals.rows();
+    PrintedResiduals printed;
+    printed.count = n;
     report.printf("DISTRIBUTION OF RESIDUALS \n\n");
     report.printf("Number of Residuals = %i\n", n);
     if (n == 0) {
         report.printf("       \n");
         report.separator();
-        return;
+        return printed;
     }
+    // The matrices belong to this scope.
+    printed.fitted = s;
+    printed.fitted->residuals = Matrix();
+    printed.fitted->standardized = Matrix();
     report.printf("\nSummary Statistics for Fitted Residuals\n\n");
     report.printf("Smallest Fitted Residual = % 7.4f\n", s.smallest);
     report.printf("  Median Fitted Residual = % 7.4f\n", s.median);
@@ -325,6 +331,7 @@ void writeResidualDistribution(ReportWriter& report, const DataSet& data, const 
     residualHistogram(report, s.residuals);
 
     if (sampleSize >= 1) {
+        printed.standardizedShown = true;
         report.printf("\nSummary Statistics for Standardized Residuals\n\n");
         report.printf("Smallest Standardized Residual = % 5.2f\n", s.zSmallest);
         report.printf("  Median Standardized Residual = % 5.2f\n", s.zMedian);
@@ -349,11 +356,13 @@ void writeResidualDistribution(ReportWriter& report, const DataSet& data, const 
                     }
                     report.printf("Residual for Var %3i and Var %3i    % 5.2f\n", data.fileNumber(i),
                                   data.fileNumber(j), z);
+                    printed.large.push_back({data.fileNumber(i), data.fileNumber(j), z});
                 }
         }
     }
     report.printf("       \n");
     report.separator();
+    return printed;
 }
 
 }  // namespace talvex

@@ -82,9 +82,26 @@ struct ResidualSummary {
 
 ResidualSummary summarizeResiduals(const Matrix& r, const Matrix& sigma, int sampleSize);
 
+// A standardized residual the report lists (beyond ±2.5): the file numbers
+// of its two variables and its value.
+struct LargeResidual {
+    int first = 0, second = 0;
+    double value = 0.0;
+};
+
+// The numbers the residual section printed: the summaries of the fitted
+// residuals when there are any, of the standardized ones when there is a
+// sample as well.
+struct PrintedResiduals {
+    int count = 0;
+    std::optional<ResidualSummary> fitted;  // its matrices left empty
+    bool standardizedShown = false;
+    std::vector<LargeResidual> large;
+};
+
 // DISTRIBUTION OF RESIDUALS; variables are named by their numbers in the data
 // file (data.includedIndex).
-void writeResidualDistribution(ReportWriter& report, const DataSet& data, const Matrix& r,
-                               const Matrix& sigma, int sampleSize);
+PrintedResiduals writeResidualDistribution(ReportWriter& report, const DataSet& data,
+                                           const Matrix& r, const Matrix& sigma, int sampleSize);
 
 }  // namespace talvex

@@ -68,9 +68,11 @@ std::vector<double> writeEigenvalueVariance(ReportWriter& report, const Matrix& 
     return eigenvalues;
 }
 
-void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
-                            const Matrix& loadings, ExtractionMethod method,
-                            RotationMethod rotation, const Matrix& mrfaReduced) {
+std::optional<FactorVarianceTable> writeUnrotatedLoadings(ReportWriter& report, const DataSet& data,
+                                                          const Matrix& r, const Matrix& loadings,
+                                                          ExtractionMethod method,
+                                                          RotationMethod rotation,
+                                                          const Matrix& mrfaReduced) {
     const int p = loadings.rows(), k = loadings.cols();
     MatrixScope scope;
     const Matrix common = loadings.multiply(loadings.transpose());
@@ -90,8 +92,10 @@ void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Mat
     report.printf("\n");
     if (k > 1 && rotation != 0) {
         report.separator();
-        return;
+        return std::nullopt;
     }
+    FactorVarianceTable table;
+    table.tenBerge = method == PCA;
 
     report.printf("EXPLAINED VARIANCE AND RELIABILITY\n\n");
     const Matrix variance = loadings.columnSumsOfSquares();
@@ -105,6 +109,8 @@ void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Mat
             report.printf("%4i       ", c + 1);
             report.printf("%7.3f       %4.3f             %4.3f\n", variance[0][c], variance[0][c] / total,
                           reliability[c][0]);
+            table.proportion.push_back(variance[0][c] / total);
+            table.reliability.push_back(reliability[c][0]);
         }
     } else if (method == MRFA) {
         const Matrix reliability = factorReliability(r, mrfaReduced, loadings);
@@ -116,6 +122,8 @@ void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Mat
             report.printf("%4i       ", c + 1);
             report.printf("%7.3f       %4.3f             %4.3f\n", variance[0][c], variance[0][c] / total,
                           reliability[c][0]);
+            table.proportion.push_back(variance[0][c] / total);
+            table.reliability.push_back(reliability[c][0]);
         }
     } else {
         const Matrix reliability = factorReliability(r, common, loadings);
@@ -125,10 +133,13 @@ void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Mat
         for (int c = 0; c < k; ++c) {
             report.printf("%4i       ", c + 1);
             report.printf("%7.3f                          %4.3f\n", variance[0][c], reliability[c][0]);
+            table.reliability.push_back(reliability[c][0]);
         }
     }
+    for (int c = 0; c < k; ++c) table.variance.push_back(variance[0][c]);
     report.printf("\n");
     report.separator();
+    return table;
 }
 
 }  // namespace talvex

@@ -2,6 +2,7 @@
 // describe it: the eigenvalue table and the unrotated loading matrix.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "report/report_writer.h"
@@ -26,12 +27,25 @@ Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Mat
 // printed for the first `factors` rows. Returns the eigenvalues, decreasing.
 std::vector<double> writeEigenvalueVariance(ReportWriter& report, const Matrix& r, int factors);
 
+// A table of explained variance and reliability, one entry per factor or
+// component, as printed.
+struct FactorVarianceTable {
+    bool tenBerge = false;  // component alphas (ten Berge & Hofstee), else Mislevy & Bock
+    std::vector<double> variance;
+    // Of the total variance (PCA) or of the common variance (MRFA); the
+    // other methods print no proportion and leave it empty.
+    std::vector<double> proportion;
+    std::vector<double> reliability;
+};
+
 // UNROTATED LOADING MATRIX, followed by EXPLAINED VARIANCE AND RELIABILITY
 // unless a rotation of more than one factor follows. `mrfaReduced` is the
 // reduced matrix of an MRFA solution (its diagonal holds the communalities);
-// the other methods leave it empty.
-void writeUnrotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
-                            const Matrix& loadings, ExtractionMethod method,
-                            RotationMethod rotation, const Matrix& mrfaReduced = Matrix());
+// the other methods leave it empty. Returns the variance table when printed.
+std::optional<FactorVarianceTable> writeUnrotatedLoadings(ReportWriter& report, const DataSet& data,
+                                                          const Matrix& r, const Matrix& loadings,
+                                                          ExtractionMethod method,
+                                                          RotationMethod rotation,
+                                                          const Matrix& mrfaReduced = Matrix());
 
 }  // namespace talvex

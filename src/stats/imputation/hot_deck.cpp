@@ -29,8 +29,8 @@ int completeRowCount(const Matrix& mask) {
     return count;
 }
 
-int writeMissingDescriptives(ReportWriter& report, const DataSet& data, const Matrix& mask,
-                             int missingCode) {
+MissingSummary writeMissingDescriptives(ReportWriter& report, const DataSet& data,
+                                        const Matrix& mask, int missingCode) {
     const int n = mask.rows();
     const int p = mask.cols();
     std::map<int, int> perCase;  // missing variables -> participants
@@ -49,7 +49,7 @@ int writeMissingDescriptives(ReportWriter& report, const DataSet& data, const Ma
         report.printf(" Missing value code           :     % 5.2i\n\n", missingCode);
         report.printf(" No missing data was observed in your data\n\n");
         report.separator();
-        return 0;
+        return {};
     }
     report.printf(" Missing value code           :     %i\n", missingCode);
     report.printf(" Total number of missing data :     %i\n", total);
@@ -90,7 +90,12 @@ int writeMissingDescriptives(ReportWriter& report, const DataSet& data, const Ma
         report.printf("% 6i     \n", perVariable[static_cast<std::size_t>(j)]);
     }
     report.separator();
-    return total;
+    MissingSummary summary;
+    summary.total = total;
+    summary.complete = complete;
+    summary.perCase.assign(perCase.begin(), perCase.end());
+    summary.perVariable = std::move(perVariable);
+    return summary;
 }
 
 Matrix columnModes(const Matrix& x, const Matrix& mask) {

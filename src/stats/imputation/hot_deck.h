@@ -3,6 +3,7 @@
 // participants missing more than half of the variables get the modes).
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "core/matrix.h"
@@ -18,10 +19,20 @@ inline constexpr int kImputedSets = 5;
 // Rows of a 0/1 missing mask (N x p) without any missing cell.
 int completeRowCount(const Matrix& mask);
 
-// The missing-data section for the mask of the analysed variables; returns
-// the total number of missing cells. `data` names the variables.
-int writeMissingDescriptives(ReportWriter& report, const DataSet& data, const Matrix& mask,
-                             int missingCode);
+// The counts the missing-data section printed.
+struct MissingSummary {
+    int total = 0;     // missing cells
+    int complete = 0;  // participants without a missing value
+    // (variables missing, participants) for each count that occurs, ascending.
+    std::vector<std::pair<int, int>> perCase;
+    std::vector<int> perVariable;  // participants missing each variable
+};
+
+// The missing-data section for the mask of the analysed variables; the
+// tables are printed, and returned, when a cell is missing (otherwise only
+// `total` is set). `data` names the variables.
+MissingSummary writeMissingDescriptives(ReportWriter& report, const DataSet& data,
+                                        const Matrix& mask, int missingCode);
 
 // The most frequent observed value of each column of x (1 x p), the smallest
 // among equally frequent ones; cells marked in the mask do not count. A

@@ -34,10 +34,11 @@ void writeLoadingRows(ReportWriter& report, const DataSet& data, const Matrix& a
 
 }  // namespace
 
-void writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
-                          const Matrix& commonMatrix, const Matrix& pattern,
-                          const Matrix& factorCorrelations, ExtractionMethod extractionMethod,
-                          RotationMethod method, float salientThreshold) {
+FactorVarianceTable writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
+                                         const Matrix& commonMatrix, const Matrix& pattern,
+                                         const Matrix& factorCorrelations,
+                                         ExtractionMethod extractionMethod, RotationMethod method,
+                                         float salientThreshold) {
     const int k = pattern.cols();
     const bool pca = extractionMethod == PCA;
     MatrixScope scope;
@@ -56,7 +57,9 @@ void writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matri
                       : "EXPLAINED VARIANCE AND RELIABILITY OF ROTATED FACTORS\n");
     const Matrix structure = pattern.multiply(factorCorrelations);
     Matrix reliability;
-    if (pca && !isOblique(method)) {
+    FactorVarianceTable table;
+    table.tenBerge = pca && !isOblique(method);
+    if (table.tenBerge) {
         reliability = componentReliability(r, pattern);
         report.printf("ten Berge & Hofstee (1999)\n\n");
     } else {
@@ -87,11 +90,17 @@ void writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matri
                 report.printf("%4i      ", c + 1);
                 report.printf("%7.3f       %4.3f             %4.3f\n", variance[c][c],
                               variance[c][c] / total, reliability[c][0]);
+                table.proportion.push_back(variance[c][c] / total);
             }
             break;
     }
+    for (int c = 0; c < k; ++c) {
+        table.variance.push_back(variance[c][c]);
+        table.reliability.push_back(reliability[c][0]);
+    }
     report.printf("\n");
     report.separator();
+    return table;
 }
 
 void writeStructureMatrix(ReportWriter& report, const DataSet& data, const Matrix& structure,

@@ -6,6 +6,7 @@
 #include "core/matrix.h"
 #include "report/report_writer.h"
 #include "report/settings.h"
+#include "stats/extraction/unrotated_solution.h"
 
 namespace talvex {
 
@@ -13,11 +14,13 @@ struct DataSet;
 
 // ROTATED LOADING MATRIX (and the salient-only table when salientThreshold
 // > 0), then EXPLAINED VARIANCE AND RELIABILITY OF ROTATED FACTORS. R is the
-// analysed matrix; commonMatrix gives the common variance for MRFA.
-void writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
-                          const Matrix& commonMatrix, const Matrix& pattern,
-                          const Matrix& factorCorrelations, ExtractionMethod extractionMethod,
-                          RotationMethod method, float salientThreshold);
+// analysed matrix; commonMatrix gives the common variance for MRFA. Returns
+// the variance table as printed.
+FactorVarianceTable writeRotatedLoadings(ReportWriter& report, const DataSet& data, const Matrix& r,
+                                         const Matrix& commonMatrix, const Matrix& pattern,
+                                         const Matrix& factorCorrelations,
+                                         ExtractionMethod extractionMethod, RotationMethod method,
+                                         float salientThreshold);
 
 // STRUCTURE MATRIX: pattern · factor correlations.
 void writeStructureMatrix(ReportWriter& report, const DataSet& data, const Matrix& structure,

@@ -76,7 +76,7 @@ TEST_F(HotDeckTest, TotalCountsCellsAndFewDonorsAreSaid) {
     testing::numberVariables(data, 2);
     int total = 0;
     const std::string text = testing::captureReport([&](ReportWriter& r) {
-        total = writeMissingDescriptives(r, data, fromRows({{0, 0}, {1, 0}, {1, 1}}), -9);
+        total = writeMissingDescriptives(r, data, fromRows({{0, 0}, {1, 0}, {1, 1}}), -9).total;
     });
     EXPECT_EQ(total, 3);
     EXPECT_NE(text.find("Participants without missing data: 1"), std::string::npos) << text;

@@ -339,6 +339,10 @@ void dispersionSection(RunState& s) {
         if (title != UserMatrix) title = Covariance;
     }
     writeDispersionMatrix(s.out(), s.data(), s.R, title);
+    RunState::PrintedDispersion printed{title, {}};
+    for (int i = 0; i < s.R.rows(); ++i)
+        printed.rows.emplace_back(s.R[i], s.R[i] + s.R.cols());
+    s.dispersion = std::move(printed);
 }
 
 // Determinant, Bartlett's statistic and KMO: on the Pearson correlations of
@@ -766,8 +770,11 @@ void personFit(RunState& s) {
     const PersonFit fit =
         imputed ? imputedPersonFit(*s.imputed) : personFitWithFloors(data.analysedScores);
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, fit.flooredItems));
-    writePersonFit(s.out(), imputed ? data.rowNumbers : data.completeRowNumbers, fit.lc,
-                   s.settings().dispersionType == Covariance, s.detailed());
+    const std::vector<int>& cases = imputed ? data.rowNumbers : data.completeRowNumbers;
+    writePersonFit(s.out(), cases, fit.lc, s.settings().dispersionType == Covariance, s.detailed());
+    RunState::PrintedPersonFit printed{cases, {}, s.detailed()};
+    for (int i = 0; i < fit.lc.rows(); ++i) printed.lc.push_back(fit.lc[i][0]);
+    s.personFit = std::move(printed);
 }
 
 void references(RunState& s) {

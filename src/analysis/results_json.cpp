@@ -1,5 +1,6 @@
 #include "analysis/results_json.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -303,6 +304,26 @@ json imputationOf(const ImputedAnalysis& imputed) {
     return doc;
 }
 
+// Every index, or with brief output the cases listed beyond the cut, with
+// the range the summary prints.
+json personFitOf(const RunState::PrintedPersonFit& fit) {
+    json doc;
+    if (!fit.lc.empty()) {
+        doc["smallest"] = *std::min_element(fit.lc.begin(), fit.lc.end());
+        doc["largest"] = *std::max_element(fit.lc.begin(), fit.lc.end());
+    }
+    json cases = json::array(), lc = json::array();
+    for (std::size_t i = 0; i < fit.lc.size(); ++i) {
+        if (!fit.individuals && std::fabs(fit.lc[i]) <= kLargePersonFit) continue;
+        cases.push_back(fit.cases[i]);
+        lc.push_back(fit.lc[i]);
+    }
+    doc["all_cases"] = fit.individuals;
+    doc["cases"] = cases;
+    doc["lc"] = lc;
+    return doc;
+}
+
 // The sections of the analysis that their writers computed while printing;
 // each is there exactly when its stage printed it.
 void addAnalysisSections(json& doc, const RunState& s) {
@@ -316,11 +337,15 @@ void addAnalysisSections(json& doc, const RunState& s) {
     if (s.residuals) doc["residuals"] = residualsOf(*s.residuals);
     if (s.missing) doc["missing_data"] = missingOf(*s.missing, s.session.data.missingCode);
     if (s.imputed) doc["multiple_imputation"] = imputationOf(*s.imputed);
+    if (s.personFit) doc["person_fit"] = personFitOf(*s.personFit);
 }
 
 // The sections before the solution whose numbers their writers computed.
 void addPrintedSections(json& doc, const RunState& s) {
     if (s.descriptives) doc["descriptives"] = descriptivesOf(*s.descriptives);
+    if (s.dispersion)
+        doc["dispersion_matrix"] = {{"title", dispersionName(s.dispersion->title)},
+                                    {"rows", s.dispersion->rows}};
     if (s.adequacy) doc["adequacy"] = adequacyOf(*s.adequacy);
     if (!s.eigenvalues.empty()) doc["eigenvalues"] = s.eigenvalues;
     if (s.map) doc["map"] = mapOf(*s.map);

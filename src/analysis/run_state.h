@@ -178,6 +178,21 @@ struct RunState {
     std::optional<SchmidLeimanSolution> schmidLeiman;
     std::optional<PrintedResiduals> residuals;
     std::optional<MissingSummary> missing;
+    // The dispersion matrix section (detailed output): its title and rows.
+    struct PrintedDispersion {
+        DispersionType title;
+        std::vector<std::vector<double>> rows;
+    };
+    std::optional<PrintedDispersion> dispersion;
+    // The person-fit section: one index per participant listed, and whether
+    // the report listed every participant (detailed output) or only those
+    // beyond ±2.99.
+    struct PrintedPersonFit {
+        std::vector<int> cases;
+        std::vector<double> lc;
+        bool individuals = false;
+    };
+    std::optional<PrintedPersonFit> personFit;
 
     ReportWriter& out() { return *report; }
     AnalysisSettings& settings() { return session.settings; }

@@ -396,7 +396,8 @@ TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
     const std::string report = dir.file("r.txt"), results = dir.file("r.json");
     ASSERT_EQ(analyse({kExamples + "items.dat", "--factors", "2", "--matrix", "polychoric",
                        "--rotation", "Promin", "--detailed", "--set", "irtParameterization=on",
-                       "--set", "secondOrderCount=1", "--report", report, "--json", results})
+                       "--set", "secondOrderCount=1", "--set", "personFit=on", "--report", report,
+                       "--json", results})
                   .status,
               0);
     const std::string text = slurp(report), table = tableText(text);
@@ -482,6 +483,36 @@ TEST(AnalyseCommand, JsonHoldsTheDetailedSectionsPrinted) {
     expectColumn(column, consensus, 2, 5e-4);
     EXPECT_NEAR(mi.at("consensus_factor_correlations")[1][0].get<double>(),
                 numbersOn(text, "\n F   2").at(0), 5e-4);
+
+    const nlohmann::json& r = doc.at("dispersion_matrix");
+    EXPECT_EQ(r["title"], "polychoric");
+    const auto matrix = numberedRows(text, "STANDARIZED VARIANCE / COVARIANCE MATRIX");
+    ASSERT_EQ(matrix.size(), 12u);
+    for (std::size_t i = 0; i < matrix.size(); ++i)
+        for (std::size_t j = 0; j <= i; ++j)
+            EXPECT_NEAR(r["rows"][i][j].get<double>(), matrix[i][j + 1], 5e-4) << i << "," << j;
+
+    // Every participant with detailed output; only those beyond the cut
+    // without it.
+    const auto personFit = [](const nlohmann::json& fit, const std::vector<std::vector<double>>& rows) {
+        ASSERT_EQ(fit["cases"].size(), rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(fit["cases"][i].get<double>(), rows[i][0]);
+            EXPECT_NEAR(fit["lc"][i].get<double>(), rows[i][1], 5e-4);
+        }
+    };
+    const nlohmann::json& fit = doc.at("person_fit");
+    EXPECT_TRUE(fit["all_cases"].get<bool>());
+    personFit(fit, numberedRows(text, "Person-Fit Indices for individuals"));
+    EXPECT_NEAR(fit["smallest"].get<double>(), numbersOn(text, "\nSmallest = ").at(0), 5e-5);
+    ASSERT_EQ(analyse({kExamples + "items.dat", "--factors", "2", "--set", "personFit=on", "--set",
+                       "detailedOutput=off", "--report", report, "--json", results})
+                  .status,
+              0);
+    const nlohmann::json brief = nlohmann::json::parse(slurp(results));
+    EXPECT_FALSE(brief.contains("dispersion_matrix"));
+    EXPECT_FALSE(brief.at("person_fit")["all_cases"].get<bool>());
+    personFit(brief["person_fit"], numberedRows(slurp(report), "Cases with large Person-Fit"));
 }
 
 }  // namespace

@@ -414,7 +414,6 @@ void writeEapScores(ReportWriter& report, const std::vector<int>& caseNumbers,
 
 void writePersonFit(ReportWriter& report, const std::vector<int>& caseNumbers, const Matrix& lc,
                     bool covariance, bool detailed) {
-    constexpr double kLarge = 2.99;
     report.printf("PERSON-FIT INDICES FOR THE UNI-DIMENSIONAL FACTOR SOLUTION\n");
     if (covariance) {
         report.printf("\n\n");
@@ -434,8 +433,8 @@ void writePersonFit(ReportWriter& report, const std::vector<int>& caseNumbers, c
     report.printf("\nSummary Statistics for Person Fit Indices\n\n");
     report.printf("Smallest = % 7.4f\n", smallest);
     report.printf(" Largest = % 7.4f\n\n", largest);
-    const auto large = [&](double v) { return v > kLarge || v < -kLarge; };
-    if (smallest < -kLarge || largest > kLarge) {
+    const auto large = [&](double v) { return v > kLargePersonFit || v < -kLargePersonFit; };
+    if (smallest < -kLargePersonFit || largest > kLargePersonFit) {
         report.printf("\nCases with large Person-Fit Indices (Absolute value larger than 2.99)\n\n");
         report.printf("Case           Lc\n\n");
         for (int i = 0; i < n; ++i)

@@ -99,6 +99,9 @@ struct PersonFit {
 };
 PersonFit personFitWithFloors(const Matrix& x);
 
+// Person-fit indices beyond ±kLargePersonFit are listed as large.
+constexpr double kLargePersonFit = 2.99;
+
 // The report sections. caseNumbers are the participants' line numbers in the
 // data file, one per row of the scores. `imputed` selects the texts of the
 // sections written from the means over the imputed data sets.

@@ -339,10 +339,7 @@ void dispersionSection(RunState& s) {
         if (title != UserMatrix) title = Covariance;
     }
     writeDispersionMatrix(s.out(), s.data(), s.R, title);
-    RunState::PrintedDispersion printed{title, {}};
-    for (int i = 0; i < s.R.rows(); ++i)
-        printed.rows.emplace_back(s.R[i], s.R[i] + s.R.cols());
-    s.dispersion = std::move(printed);
+    s.dispersion = RunState::PrintedDispersion{title, rowsOf(s.R)};
 }
 
 // Determinant, Bartlett's statistic and KMO: on the Pearson correlations of
@@ -584,13 +581,6 @@ RunEnding rotation(RunState& s) {
     return RunEnding::Continue;
 }
 
-// The rows of a matrix as plain numbers, which outlive its scope.
-std::vector<std::vector<double>> rowsOf(const Matrix& a) {
-    std::vector<std::vector<double>> rows(static_cast<std::size_t>(a.rows()));
-    for (int i = 0; i < a.rows(); ++i) rows[static_cast<std::size_t>(i)].assign(a[i], a[i] + a.cols());
-    return rows;
-}
-
 // IRT parameterization (polychoric correlations only): the unidimensional
 // one from L, the multidimensional one from the solution (the rotated
 // pattern under a simplicity or target rotation) with the uniquenesses of
@@ -622,9 +612,8 @@ void irtParameterization(RunState& s) {
     shown.dimensions = s.k;
     shown.a = rowsOf(irt.a);
     shown.steps = rowsOf(irt.d);
-    for (const auto& row : rowsOf(irt.mdisc)) shown.mdisc.push_back(row[0]);
-    if (irt.mdiff.valid())
-        for (const auto& row : rowsOf(irt.mdiff)) shown.mdiff.push_back(row[0]);
+    shown.mdisc = firstColumnOf(irt.mdisc);
+    if (irt.mdiff.valid()) shown.mdiff = firstColumnOf(irt.mdiff);
     shown.flooredItems = irt.flooredItems;
     s.irtShown = std::move(shown);
 }
@@ -772,9 +761,7 @@ void personFit(RunState& s) {
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, fit.flooredItems));
     const std::vector<int>& cases = imputed ? data.rowNumbers : data.completeRowNumbers;
     writePersonFit(s.out(), cases, fit.lc, s.settings().dispersionType == Covariance, s.detailed());
-    RunState::PrintedPersonFit printed{cases, {}, s.detailed()};
-    for (int i = 0; i < fit.lc.rows(); ++i) printed.lc.push_back(fit.lc[i][0]);
-    s.personFit = std::move(printed);
+    s.personFit = RunState::PrintedPersonFit{cases, firstColumnOf(fit.lc), s.detailed()};
 }
 
 void references(RunState& s) {

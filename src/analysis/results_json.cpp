@@ -19,16 +19,6 @@ namespace {
 
 using nlohmann::json;
 
-json rowsOf(const Matrix& a) {
-    json rows = json::array();
-    for (int i = 0; i < a.rows(); ++i) {
-        json row = json::array();
-        for (int j = 0; j < a.cols(); ++j) row.push_back(a[i][j]);
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
 // A statistic the report printed as not defined or not computed is null.
 json numberOrNull(const std::optional<double>& value) {
     return value ? json(*value) : json(nullptr);

@@ -93,6 +93,19 @@ inline constexpr const char* kReportNotCreated = "The report file could not be c
 // Shown (with the file name) when the JSON results cannot be written.
 inline constexpr const char* kJsonNotWritten = "The results could not be written to %s";
 
+// The numbers of a matrix as plain vectors, which outlive its scope: the
+// printed sections kept for the results file.
+inline std::vector<std::vector<double>> rowsOf(const Matrix& a) {
+    std::vector<std::vector<double>> rows(static_cast<std::size_t>(a.rows()));
+    for (int i = 0; i < a.rows(); ++i) rows[static_cast<std::size_t>(i)].assign(a[i], a[i] + a.cols());
+    return rows;
+}
+inline std::vector<double> firstColumnOf(const Matrix& a) {
+    std::vector<double> column(static_cast<std::size_t>(a.rows()));
+    for (int i = 0; i < a.rows(); ++i) column[static_cast<std::size_t>(i)] = a[i][0];
+    return column;
+}
+
 // The IRT parameters as printed, copied out of the stage's matrix scope;
 // one row per item.
 struct IrtShown {

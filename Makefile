@@ -92,7 +92,7 @@ bench: deps
 screenshots: build
 	$(MAKE) deps PACKAGES="xvfb xauth"
 	cmake --build $(BUILD) -j $(JOBS) --target qt_screenshots
-	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/tests/qt_screenshots $(CURDIR) $(CURDIR)/docs
+	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/qt_screenshots $(CURDIR) $(CURDIR)/docs
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -141,8 +141,8 @@ TEST_F(FitTest, ResidualSectionLines) {
 // df, so the section says they do not exist.
 TEST_F(FitTest, IndicesThatDivideByZeroDegreesOfFreedomAreNamed) {
     // One factor with loadings .8, .7, .6 reproduces .56, .48, .42 exactly.
-    const Matrix r = testing::fromRows({{1, 0.56, 0.48}, {0.56, 1, 0.42}, {0.48, 0.42, 1}});
-    const Matrix loadings = testing::fromRows({{0.8}, {0.7}, {0.6}});
+    const Matrix r = fromRows({{1, 0.56, 0.48}, {0.56, 1, 0.42}, {0.48, 0.42, 1}});
+    const Matrix loadings = fromRows({{0.8}, {0.7}, {0.6}});
     const std::string none = "not defined: the model has no degrees of freedom\n";
     for (double n : {200.0, 0.0}) {
         const std::string text = captureReport([&](ReportWriter& w) {

@@ -6,36 +6,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/random.h"
 #include "stats/dimensionality/parallel_analysis.h"
 #include "stats/dispersion/correlation.h"
-#include "support/matrix_testing.h"
+#include "stats/dispersion/reference_inputs.h"
 
 namespace talvex {
 namespace {
 
 using Values = std::vector<double>;
 using NormalReplicatesTest = testing::PoolTest;
-
-// TALVEX_THREADS set for the life of the object.
-class ThreadCount {
-   public:
-    explicit ThreadCount(const char* threads) {
-        const char* old = std::getenv("TALVEX_THREADS");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        setenv("TALVEX_THREADS", threads, 1);
-    }
-    ~ThreadCount() { had_ ? setenv("TALVEX_THREADS", old_.c_str(), 1) : unsetenv("TALVEX_THREADS"); }
-
-   private:
-    bool had_ = false;
-    std::string old_;
-};
 
 Values eigenvaluesOf(const Matrix& c) {
     const int p = c.rows();
@@ -80,7 +63,7 @@ TEST_F(NormalReplicatesTest, ReplicatesAreThePlainLoopWithOneAndTwoThreads) {
         int n, p, k;
     } cases[] = {{30, 5, 7}, {4, 6, 9}, {1, 3, 1}};
     for (const char* threads : {"1", "2"}) {
-        const ThreadCount count(threads);
+        const testing::ThreadCount count(threads);
         for (const auto& c : cases) {
             const std::uint32_t start = randomState();
             Values plain;
@@ -126,7 +109,7 @@ TEST_F(NormalReplicatesTest, ParallelAnalysisGivesTheResultsOfThePlainPath) {
     long long constructions = 0;
     setConstructionHook([](void* count) { ++*static_cast<long long*>(count); }, &constructions);
     for (const char* threads : {"1", "2"}) {
-        const ThreadCount count(threads);
+        const testing::ThreadCount count(threads);
         for (const int n : {5, 60}) {
             PaInput in{Matrix(), identity(8), PaPcaPearsonNormal, n, 40, 95, {}, {}, {}, {}};
             const std::uint32_t start = randomState();

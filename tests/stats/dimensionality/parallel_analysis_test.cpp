@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -114,16 +113,13 @@ TEST_F(ParallelAnalysisTest, ClassicalMeansAgreeWithPsychWithinSamplingError) {
 // The polychoric pairs of the random data sets are shared between two threads.
 TEST_F(ParallelAnalysisTest, OneAndTwoThreadsGiveTheSamePolychoricMatrix) {
     const Matrix x = ordinalData(200, 10, 4);
-    const char* saved = std::getenv("TALVEX_THREADS");
-    const std::string old = saved != nullptr ? saved : "";
     std::vector<Matrix> matrices;
     for (const char* threads : {"1", "2"}) {
-        setenv("TALVEX_THREADS", threads, 1);
+        const testing::ThreadCount count(threads);
         PolychoricBuffers buffers;
         matrices.push_back(
             polychoricMatrixOnly(x, constant(10, 1, 1), constant(10, 1, 4), buffers));
     }
-    saved != nullptr ? setenv("TALVEX_THREADS", old.c_str(), 1) : unsetenv("TALVEX_THREADS");
     EXPECT_THAT(matrices[1], testing::MatrixNear(matrices[0], 0.0));
 }
 

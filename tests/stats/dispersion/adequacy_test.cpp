@@ -1,21 +1,31 @@
+// Partial correlations, KMO and Bartlett's test against closed forms and R,
+// the checks that find matrices that cannot be analysed as they are, and the
+// words of the adequacy section for statistics that do not exist.
 #include "stats/dispersion/adequacy.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "stats/dispersion/degeneracy.h"
 #include "stats/dispersion/reference_inputs.h"
+#include "support/nonfinite_text.h"
 
 namespace talvex {
 namespace {
 
 using testing::captureReport;
+using testing::firstNonFiniteNumber;
+using testing::fromRows;
 using testing::kSectionEnd;
 using testing::symmetric;
 using AdequacyTest = testing::PoolTest;
+using Indices = std::vector<int>;
 
 // Partials from r12·3 = (r12 − r13·r23)/√((1 − r13²)(1 − r23²)), worked out by
 // hand; a data matrix (not square) stands for its Pearson correlations, and
@@ -58,24 +68,6 @@ TEST_F(AdequacyTest, KmoLabelBoundaries) {
     for (const auto& [kmo, label] : cases) EXPECT_STREQ(kmoLabel(kmo), label) << kmo;
 }
 
-// Statistics worked out by hand from −(N − 1 − (2m + 5)/6)·ln|R|; P from the
-// closed-form upper tails erfc(√(x/2)) (1 df) and erfc(√(x/2)) + √(2x/π)·e^(−x/2)
-// (3 df). Our tail is a 199-step integral, good to about two decimals with 3 df.
-TEST_F(AdequacyTest, BartlettStatisticClosedForms) {
-    const struct {
-        Matrix r;
-        int n;
-        double statistic, df, p, pTolerance;
-    } cases[] = {{symmetric(2, {0.5}), 50, 13.664898441459593, 1, 0.0002185007570082538, 1e-6},
-                 {symmetric(3, {0.2, 0.1, 0.15}), 60, 3.9338850646872325, 3, 0.26869241914587866, 5e-3}};
-    for (const auto& c : cases) {
-        const BartlettTest t = bartlettTest(c.r, c.n);
-        EXPECT_NEAR(t.statistic, c.statistic, 1e-12) << c.df;
-        EXPECT_EQ(t.degreesOfFreedom, c.df);
-        EXPECT_NEAR(t.p, c.p, c.pTolerance) << c.df;
-    }
-}
-
 // Without a sample size the Bartlett line is left out; two variables give
 // KMO = 2r²/(4r² + 0.000001), printed as 0.50000 but below 0.5. The rest of
 // the section is pinned by the golden reports.
@@ -86,23 +78,6 @@ TEST_F(AdequacyTest, SectionWithoutSampleAndAKmoJustBelowItsLabelBound) {
                   "Determinant of the matrix     = 0.750000000000000\n"
                   "Kaiser-Meyer-Olkin (KMO) test = 0.50000 (inaceptable)\n\n" +
                       kSectionEnd);
-}
-
-// A covariance matrix prints the determinant of its correlations C, |C| =
-// 0.246 (not its own, |D|·|C| = 9·|C| = 2.214), and the KMO of C,
-// Σr²/(Σr² + Σq²) = 0.253301 by hand.
-TEST_F(AdequacyTest, CovarianceKmoIsThatOfItsCorrelationForm) {
-    const Matrix c = symmetric(3, {0.6, 0.4, -0.3});
-    const double sd[3] = {2.0, 0.5, 3.0};
-    Matrix cov(3, 3);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) cov[i][j] = c[i][j] * sd[i] * sd[j];
-    EXPECT_THAT(correlationForm(cov), testing::MatrixNear(c, 1e-15));
-    EXPECT_NEAR(kmoIndex(c), 0.25330126623743043, 1e-5);
-    const std::string text = captureReport([&cov](ReportWriter& w) { writeAdequacy(w, cov, 0); });
-    EXPECT_NE(text.find("= 0.246000000000000\nKaiser-Meyer-Olkin (KMO) test = 0.25330 (inaceptable)\n"),
-              std::string::npos)
-        << text;
 }
 
 // bfi25 and harman74 against tests/reference/adequacy_reference.R
@@ -130,6 +105,67 @@ TEST_F(AdequacyTest, MatchesPsychOnReferenceMatrices) {
         ++checked;
     }
     EXPECT_EQ(checked, 2);
+}
+
+TEST_F(AdequacyTest, ConstantColumnsAndNonPositiveVariances) {
+    EXPECT_EQ(constantColumns(fromRows({{1, 3, 2, 5}, {2, 3, 2, 5}, {3, 3, 2, 5.0000001}})), (Indices{1, 2}));
+    const double nan = std::nan("");
+    EXPECT_EQ(nonPositiveVariances(fromRows({{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, -2, 0}, {0, 0, 0, nan}})),
+              (Indices{1, 2, 3}));
+}
+
+TEST_F(AdequacyTest, FirstPairAtOrBeyondOne) {
+    const struct {
+        Matrix r;
+        std::optional<std::pair<int, int>> pair;
+    } cases[] = {
+        {symmetric(3, {0.5, 0.999999, 0.2}), std::nullopt},
+        {symmetric(3, {0.5, 0.2, 1.0000001}), std::make_pair(1, 2)},
+        {symmetric(3, {0.5, -1.0, -1.0}), std::make_pair(0, 2)},
+        {symmetric(3, {std::nan(""), 0.1, 0.1}), std::make_pair(0, 1)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pairAtOrBeyondOne(c.r), c.pair);
+}
+
+// Statistics that do not exist are said in words, never printed as nan/inf.
+TEST_F(AdequacyTest, AdequacyWordsForStatisticsThatDoNotExist) {
+    const std::string singular = "Bartlett's statistic          = not computed: the matrix is singular\n";
+    const std::string noKmo = "Kaiser-Meyer-Olkin (KMO) test = not computed: the matrix is singular\n";
+    const std::string tooFew =
+        "Bartlett's statistic          = not computed: too few participants for the number of variables\n";
+    const double a = 1.0 / std::sqrt(2.0);
+    const struct {
+        const char* name;
+        Matrix m;
+        int n;
+        std::string line;  // expected in the section
+    } cases[] = {
+        // Its KMO would be 1, "very good", from partial correlations of ±1.
+        {"singular", symmetric(3, {0.0, a, a}), 100, singular + noKmo},
+        {"indefinite", symmetric(3, {0.9, 0.9, -0.9}), 100, singular},
+        {"zero variance", fromRows({{1, 0, 0}, {0, 0, 0}, {0, 0, 1}}), 100,
+         "Bartlett's statistic          = not computed: a variance is not positive\n"},
+        {"negative variance", fromRows({{1, 0}, {0, -1}}), 0,
+         "Determinant of the matrix     = not computed: a variance is not positive\n"
+         "Kaiser-Meyer-Olkin (KMO) test = not computed: a variance is not positive\n"},
+        // Multiplier N − 1 − (2·5 + 5)/6 = 2 − 2.5 is negative for N = 3.
+        {"three participants, five variables", identity(5), 3, tooFew},
+        {"one variable", identity(1), 100,
+         "Bartlett's statistic          = not computed: a single variable has no correlations\n"
+         "Kaiser-Meyer-Olkin (KMO) test = not computed: a single variable has no correlations\n"},
+        {"not a number", symmetric(3, {std::nan(""), 0.1, 0.1}), 100,
+         "Determinant of the matrix     = not computed: the matrix holds values that are not numbers\n"
+         "Bartlett's statistic          = not computed: the matrix holds values that are not numbers\n"
+         "Kaiser-Meyer-Olkin (KMO) test = not computed: the partial correlations are not numbers\n"},
+        // Four participants are enough for five variables: 3 − 2.5 > 0.
+        {"four participants, five variables", identity(5), 4,
+         "Bartlett's statistic          =     0.0 (df =    10; P = 1.000000)\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = captureReport([&](ReportWriter& w) { writeAdequacy(w, c.m, c.n); });
+        EXPECT_NE(text.find(c.line), std::string::npos) << c.name << "\n" << text;
+        EXPECT_EQ(firstNonFiniteNumber(text), "") << c.name << "\n" << text;
+    }
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
-// Reference inputs shared by the adequacy, smoothing and MAP tests: the
-// committed data sets under tests/reference/, read with the shared helpers.
+// Reference inputs shared by the dispersion and dimensionality tests: the
+// committed data sets under tests/reference/, read with the shared helpers,
+// and a thread count set for the life of an object.
 #pragma once
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -48,5 +50,23 @@ inline ReferenceMatrix referenceCorrelation(const std::string& name) {
     const auto data = readRows(referencePath("bfi25.dat"));
     return {pearson(data), static_cast<int>(data.size())};
 }
+
+// TALVEX_THREADS set for the life of the object.
+class ThreadCount {
+public:
+    explicit ThreadCount(const char* threads) {
+        const char* old = std::getenv("TALVEX_THREADS");
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        setenv("TALVEX_THREADS", threads, 1);
+    }
+    ~ThreadCount() { had_ ? setenv("TALVEX_THREADS", old_.c_str(), 1) : unsetenv("TALVEX_THREADS"); }
+    ThreadCount(const ThreadCount&) = delete;
+    ThreadCount& operator=(const ThreadCount&) = delete;
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
 
 }  // namespace talvex::testing

@@ -6,32 +6,19 @@
 #include <fstream>
 #include <string>
 
+#include "stats/dispersion/degeneracy.h"
 #include "stats/dispersion/reference_inputs.h"
 
 namespace talvex {
 namespace {
 
-using testing::captureReport;
-using testing::kSectionEnd;
 using testing::symmetric;
 using SmoothingTest = testing::PoolTest;
-
-TEST_F(SmoothingTest, FisherZAndItsInverse) {
-    for (double r : {-0.99, -0.02, 0.0, 0.8, 0.999999}) {
-        EXPECT_NEAR(fisherZ(r), std::atanh(r), 1e-12) << r;
-        EXPECT_NEAR(fisherZInverse(std::atanh(r)), r, 1e-14) << r;
-    }
-    // Where e^(2z) overflows the value stays ±1 rather than inf/inf.
-    EXPECT_EQ(fisherZInverse(400.0), 1.0);
-    EXPECT_EQ(fisherZInverse(-400.0), -1.0);
-}
 
 // Shrinks without flipping signs until no eigenvalue is negative, also when
 // correlations of ±1 have no finite z; a zero variance leaves no correlation
 // form to smooth.
 TEST_F(SmoothingTest, ShrinksTowardZeroUntilPositiveSemiDefinite) {
-    EXPECT_NEAR(smallestEigenvalue(symmetric(2, {-0.6})), 0.4, 1e-14);  // 1 ± r
-    EXPECT_FALSE(needsSmoothing(symmetric(3, {0.3, 0.2, 0.1})));
     const Matrix cases[] = {symmetric(5, {0.9, 0.9, 0.9, -0.3, 0.9, 0.2, 0.7, -0.8, 0.5, 0.95}),
                             symmetric(3, {1.0, 1.0, -1.0})};
     for (const Matrix& r : cases) {
@@ -89,19 +76,6 @@ TEST_F(SmoothingTest, MatchesReferenceCases) {
     EXPECT_EQ(cases, 7);
 }
 
-// Only elements at or beyond ±1 are held at ±0.999999; one just inside keeps
-// its own z: 0.9999999 at N = 1 becomes tanh(atanh(0.9999999) − 0.25) =
-// 0.99999983512787838, not tanh(atanh(0.999999) − 0.25) = 0.99999835127926406.
-TEST_F(SmoothingTest, CorrelationNearOneKeepsItsOwnZ) {
-    for (double sign : {1.0, -1.0}) {
-        const Matrix s = smoothDispersion(symmetric(3, {sign * 0.9999999, 0.2, -sign * 0.2}), 1);
-        ASSERT_TRUE(s.valid());
-        EXPECT_NEAR(s[0][1], sign * 0.99999983512787838, 1e-12) << sign;
-        EXPECT_EQ(s[0][2], 0.0);
-        EXPECT_EQ(s[1][2], 0.0);
-    }
-}
-
 // 2/(√2·√2) = 0.9999999999999998: a step of delta on its z (≈ 18.4) rounds
 // back to the same double. The element restarts from 0.999999 instead, so
 // the passes end (they used to run forever) and it comes out below that bound.
@@ -112,12 +86,38 @@ TEST_F(SmoothingTest, CorrelationARoundingBelowOneStillShrinks) {
     EXPECT_GE(smallestEigenvalue(s), 0.0);
 }
 
-TEST_F(SmoothingTest, WarningParagraphs) {
-    EXPECT_EQ(captureReport([](ReportWriter& r) { writeSmoothingApplied(r); }),
-              "\nWARNING: Correlation matrix is not positive-definite,\n"
-              "         Smothing algorithm was applied \n"
-              "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & "
-              "Kettenring, 1981)\n\n\n" + kSectionEnd);
+// Singular: v3 = v1 + v2, v1 and v2 uncorrelated, r13 = r23 = 1/√2 and
+// eigenvalues 0, 1, 2. With the floor, one pass of δ = 0.25/√100 on Fisher's
+// z makes the smallest 1 − √2·tanh(atanh(1/√2) − 0.025) = 0.017991977591213.
+// Contradictory: variables 4 and 5 correlate .999 but relate differently to
+// variable 1; the first pass (δ = 0.25/√200) lowers the smallest eigenvalue
+// from −0.046143365265 to −0.046350342387, so smoothing fails whatever the
+// floor (R: eigen of the matrix and of its elementwise tanh(atanh(r) − sign(r)·δ)).
+TEST_F(SmoothingTest, SmoothingBelowAFloor) {
+    const double a = 1.0 / std::sqrt(2.0);
+    const Matrix singular = symmetric(3, {0.0, a, a});
+    const Matrix contradictory = symmetric(5, {0.30, 0.42, 0.35, 0.44, 0.45, 0.23, 0.21, 0.53, 0.30, 0.999});
+    const struct {
+        Matrix r;
+        int n;
+        double floor;
+        bool smoothed;
+        double before, after;
+    } cases[] = {
+        {singular, 100, kSingularEigenvalue, true, 0.0, 0.017991977591213},
+        {contradictory, 200, 0.0, false, -0.046143365265, -0.046350342387},
+        {contradictory, 200, kSingularEigenvalue, false, -0.046143365265, -0.046350342387},
+    };
+    for (const auto& c : cases) {
+        const SmoothingResult s = smoothBelow(c.r, c.n, c.floor);
+        EXPECT_EQ(s.matrix.valid(), c.smoothed);
+        EXPECT_EQ(s.passes, 1);
+        EXPECT_NEAR(s.before, c.before, 1e-11);
+        EXPECT_NEAR(s.after, c.after, 1e-11);
+        if (c.smoothed) {
+            EXPECT_NEAR(smallestEigenvalue(s.matrix), c.after, 1e-12);
+        }
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "extraction_fixture.h"
 #include "stats/dispersion/text_plots.h"
 #include "stats/extraction/fit.h"
+#include "support/nonfinite_text.h"
 
 namespace talvex {
 namespace {
@@ -55,21 +56,6 @@ TEST_F(FitTest, MaximumLikelihoodStatisticsMatchR) {
     }
 }
 
-// Without a sample ML and ULS print the same fit indices; a polychoric matrix
-// gets the GFI alone (2.2592/2.5 for R = [[1, .5], [.5, 1]] and loadings .6).
-TEST_F(FitTest, WithoutSampleOnlyTheFitIndicesAndEigenvalues) {
-    const Matrix r = fromRows({{1.0, 0.5}, {0.5, 1.0}}), l = fromRows({{0.6}, {0.6}});
-    const Matrix sigma = fittedMatrix(r, l);
-    const std::string ml = captureReport([&](ReportWriter& w) { writeFitStatisticsMl(w, l, r, sigma, 0); });
-    EXPECT_EQ(captureReport([&](ReportWriter& w) { writeFitStatisticsUls(w, l, r, sigma, 0, PearsonCorrelation); }),
-              ml);
-    EXPECT_EQ(ml.find("Chi-Square"), std::string::npos);
-    const std::string polychoric =
-        captureReport([&](ReportWriter& w) { writeFitStatisticsUls(w, l, r, sigma, 200, PolychoricCorrelation); });
-    EXPECT_EQ(polychoric.rfind("GOODNESS OF FIT STATISTICS \n\nGoodness of Fit Index (GFI) =   0.90\n\n"
-                               "\nEIGENVALUES OF THE REDUCED CORRELATION MATRIX\n\n", 0), 0u) << polychoric;
-}
-
 // A fitted determinant below that of R would give a negative ULS chi-square:
 // it is printed as 0 with P = 1 (closed form for 2 degrees of freedom: e^0).
 TEST_F(FitTest, NegativeUlsChiSquareIsZero) {
@@ -86,22 +72,6 @@ TEST_F(FitTest, NegativeUlsChiSquareIsZero) {
               std::string::npos) << text;
     EXPECT_NE(text.find("Chi-Square for independence model with 6 degrees of freedom ="), std::string::npos);
     EXPECT_EQ(text.find("RMSEA"), std::string::npos);
-}
-
-// M = [[.6, .6], [.6, .6]]: T = 1.2, E = .98 (81.67 %), eigenvalues 1.2 and 0.
-TEST_F(FitTest, MrfaOverallStatistics) {
-    const Matrix l = fromRows({{0.7}, {0.7}}), m = fromRows({{0.6, 0.6}, {0.6, 0.6}});
-    EXPECT_EQ(captureReport([&](ReportWriter& w) { writeMrfaOverallStatistics(w, l, m); }),
-              "OVERALL FACTOR ANALYSIS STATISTICS \n\n"
-              "    Total observed variance =      2\n"
-              "      Total common variance =     1.200\n"
-              "  Explained common variance =     0.980 ( 81.67%)\n"
-              "Unexplained common variance =     0.220\n"
-              "\nEIGENVALUES OF THE REDUCED CORRELATION MATRIX\n\n"
-              "Variable  Eigenvalue   Proportion of     Cumulative Proportion\n"
-              "                       Common Variance   of Variance\n\n"
-              "   1      1.20000      1.00000           1.00000  \n"
-              "   2      0.00000      0.00000  \n" + kEnd);
 }
 
 // R with the residuals themselves off the diagonal (column order) and Sigma = I.
@@ -137,8 +107,7 @@ TEST_F(FitTest, ResidualSummaries) {
 
 // Residuals of ±0.625 standardize to exactly ±2.5 with N = 17, which are not
 // listed (the rest of the section is pinned by the golden reports); the note
-// follows an RMSR above the criterion; without a sample
-// nothing is standardized and the criterion prints as 0. Pairs in column
+// follows an RMSR above the criterion. Pairs in column
 // order: (2,1) .625, (3,1) -.7, (4,1) -.625, (3,2) .25, (4,2) .75, (4,3) -.1.
 TEST_F(FitTest, ResidualSectionLines) {
     DataSet data;
@@ -157,7 +126,6 @@ TEST_F(FitTest, ResidualSectionLines) {
           "\nLargest Positive Standardized Residuals\n\nResidual for Var   8 and Var   6     3.00\n" + kEnd},
          {}},
         {flat, 17, {"Stemleaf Plot for Standardized Residuals\n"}, {note}},
-        {flat, 0, {"=  0.0000 (Kelley's criterion)"}, {note, "Standardized"}},
     };
     for (const auto& row : rows) {
         const std::string text =
@@ -165,6 +133,37 @@ TEST_F(FitTest, ResidualSectionLines) {
         for (const std::string& piece : row.present) EXPECT_NE(text.find(piece), std::string::npos) << piece << text;
         for (const std::string& piece : row.absent) EXPECT_EQ(text.find(piece), std::string::npos) << piece;
         EXPECT_EQ(text.substr(text.size() - kEnd.size()), kEnd);
+    }
+}
+
+// Three variables and one factor leave no degrees of freedom, ((3 − 1)² − 4)/2
+// = 0: the adjusted indices multiply by p(p − 1)/(2·df) and NNFI divides by
+// df, so the section says they do not exist.
+TEST_F(FitTest, IndicesThatDivideByZeroDegreesOfFreedomAreNamed) {
+    // One factor with loadings .8, .7, .6 reproduces .56, .48, .42 exactly.
+    const Matrix r = fromRows({{1, 0.56, 0.48}, {0.56, 1, 0.42}, {0.48, 0.42, 1}});
+    const Matrix loadings = fromRows({{0.8}, {0.7}, {0.6}});
+    const std::string none = "not defined: the model has no degrees of freedom\n";
+    for (double n : {200.0, 0.0}) {
+        const std::string text = captureReport([&](ReportWriter& w) {
+            writeFitStatisticsUls(w, loadings, r, fittedMatrix(r, loadings), n, PearsonCorrelation);
+        });
+        EXPECT_EQ(testing::firstNonFiniteNumber(text), "") << text;
+        const struct {
+            const char* label;
+            bool withSample;
+        } words[] = {{"                 Non-Normed Fit Index (NNFI; Tucker & Lewis) = ", true},
+                     {"                       Adjusted Goodness of Fit Index (AGFI) = ", false},
+                     {"Adjusted Goodness of Fit Index without diagonal values(AGFI) = ", false}};
+        for (const auto& w : words) {
+            const bool expected = n > 0 || !w.withSample;
+            EXPECT_EQ(text.find(std::string(w.label) + none) != std::string::npos, expected) << w.label << text;
+        }
+        if (n > 0) {
+            EXPECT_NE(text.find("                       Chi-Square with 0 degrees of freedom =   0.000"),
+                      std::string::npos)
+                << text;
+        }
     }
 }
 

@@ -95,28 +95,6 @@ TEST_F(UlsPcaTest, UlsCommunalitiesAndCommonPartMatchPsych) {
     }
 }
 
-TEST_F(UlsPcaTest, UlsChiSquareNeedsASampleAndSweepsStopAtTheLimit) {
-    const Matrix r = ReferenceFixture::instance().matrix("harman74");
-    EXPECT_FALSE(extractUls(r, 2, 1e-8, 0).chiSquare.has_value());
-    EXPECT_TRUE(extractUls(r, 2, 1e-8, 1).chiSquare.has_value());
-    // A negative tolerance is never reached: only the limit can stop it.
-    EXPECT_EQ(extractUls(r, 2, -1.0, 0).sweeps, kUlsSweepLimit + 1);
-}
-
-// A start that already fits the off-diagonal elements is returned without a
-// sweep, as the principal-axes form of the components.
-TEST_F(UlsPcaTest, UlsFittedStartNeedsNoSweep) {
-    const UlsSolution uls = extractUls(fromRows({{1.0, 0.6}, {0.6, 1.0}}), 2, 1e-8, 100);
-    EXPECT_EQ(uls.sweeps, 0);
-    // Closed form: components sqrt(1.6)(1, 1)/sqrt 2 and sqrt(0.4)(1, -1)/sqrt 2.
-    const double a = std::sqrt(0.8), b = std::sqrt(0.2);
-    EXPECT_LT(columnSignDistance(uls.loadings, fromRows({{a, b}, {a, -b}})), 1e-12);
-    // Identity: any one component fits the zero off-diagonal elements.
-    const UlsSolution single = extractUls(identity(3), 1, 1e-8, 0);
-    EXPECT_EQ(single.sweeps, 0);
-    EXPECT_NEAR(single.loadings.sumOfSquares(), 1.0, 1e-12);
-}
-
 // Reference: bounded optimisation in R (L-BFGS-B) of the same loss with
 // |l_i| <= sqrt(R_ii); variable 1 is a Heywood case held at the bound.
 TEST_F(UlsPcaTest, UlsOneFactorHeywoodRowIsHeldAtTheVariance) {

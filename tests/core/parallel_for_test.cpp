@@ -18,7 +18,6 @@ TEST(ParallelFor, EveryItemOnceInTwoFixedHalves) {
         std::vector<int> slots;
     } cases[] = {
         {5, "2", 1, {0, 0, 0, 1, 1}},
-        {1, "2", 1, {0}},
         {4, "1", 1, {0, 0, 0, 0}},
         {4, "2", 5, {0, 0, 0, 0}},  // fewer than `least`: one thread
         {0, "2", 1, {}},

@@ -65,6 +65,14 @@ TEST_F(DataPreparationTest, CompleteCasesThenTheIncludedColumnsOfRawData) {
     EXPECT_EQ(data.observedMax, 5);
 }
 
+TEST_F(DataPreparationTest, AMissingScoreOfAnExcludedVariableCostsNothing) {
+    exclude(2);  // the variable holding the code
+    buildCompleteCases(data);
+    EXPECT_EQ(data.completeRowNumbers, (std::vector<int>{1, 2, 4, 6}));
+    // Nor does the code count in the range of the analysed columns.
+    EXPECT_EQ(std::tuple(data.observedMin, data.observedMax), std::tuple(0, 5));
+}
+
 TEST_F(DataPreparationTest, PolychoricGivesEveryItemTheRangeOfTheAnalysedData) {
     buildCompleteCases(data);
     exclude(1);  // variables 1 and 3 remain: {1,3}, {2,4}, {0,2}
@@ -76,21 +84,6 @@ TEST_F(DataPreparationTest, PolychoricGivesEveryItemTheRangeOfTheAnalysedData) {
         EXPECT_EQ(data.variableMaxima[j][0], 4.0);
         EXPECT_EQ(data.variableMinima[j][0], 0.0);
     }
-}
-
-TEST_F(DataPreparationTest, NothingIsBuiltWithoutScoresNorImputationDataWithoutACode) {
-    DataSet matrixOnly;
-    matrixOnly.participantCount = 200;
-    buildCompleteCases(matrixOnly);
-    EXPECT_EQ(matrixOnly.participantCount, 200);
-    EXPECT_FALSE(matrixOnly.completeScores.valid());
-
-    data.missingCodeEnabled = false;
-    data.missingMask = Matrix(4, 4);
-    buildCompleteCases(data);
-    selectVariables(data, true, false);
-    EXPECT_FALSE(data.imputationScores.valid());
-    EXPECT_EQ(data.analysedScores.rows(), 4);
 }
 
 TEST_F(DataPreparationTest, UserMatrixAndTargetAreCutToTheIncludedVariables) {

@@ -141,16 +141,5 @@ inline Matrix randomSymmetric(int n, std::mt19937& gen) {
     return m;
 }
 
-// Symmetric positive definite: B·Bᵀ + n·I.
-inline Matrix randomPositiveDefinite(int n, std::mt19937& gen) {
-    Matrix result(n, n);
-    MatrixScope scope;
-    const Matrix b = randomMatrix(n, n, gen);
-    const Matrix s = b.multiply(b.transpose()).add(identity(n).scale(n));
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) result[i][j] = s[i][j];
-    return result;
-}
-
 }  // namespace testing
 }  // namespace talvex

@@ -1,7 +1,6 @@
 // Target rotations on constructed cases whose answers are known without our
-// code: targets worked by hand and a planted pattern turned by a known
-// angle. Oblique and full targets are checked against GPArotation in
-// target_reference_test.cpp.
+// code: targets worked by hand and planted patterns. Other targets are
+// checked against GPArotation in target_reference_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,6 +40,22 @@ TEST_F(TargetRotation, ProminFreesOnlyTheCellsAboveTheColumnCut) {
     // a column of zeros stays specified (below 1e-4).
     const Matrix flat = fromRows({{0.6, 0.0}, {0.6, 0.0}, {-0.6, 0.0}});
     EXPECT_THAT(prominTarget(flat), MatrixNear(fromRows({{9, 0}, {9, 0}, {9, 0}}), 0.0));
+}
+
+// A full target equal to a planted pattern P of unit-variance factors, from
+// loadings L = P·M (M with unit rows, so the factor correlations are M·Mᵀ).
+TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsFullTarget) {
+    const Matrix planted = fromRows({{0.8, 0, 0}, {0.7, 0.1, 0}, {0, 0.75, 0}, {0, 0.65, -0.15},
+                                     {0, 0, 0.7}, {0.2, 0, 0.6}, {0.4, 0.45, 0}, {0, -0.3, 0.5}});
+    const Matrix mixing =
+        fromRows({{0.9, 0.3, -0.2}, {0.2, 0.8, 0.4}, {-0.3, 0.1, 0.85}}).normalizeRows();
+    const Matrix l = planted.multiply(mixing);
+    const RoutineResult r = rotateToTarget(l, planted, true, 100, 0, 1e-8);
+    // The sweeps stop once no step turns a factor by more than about
+    // √(2·1e-8) radians, which leaves a residual of this order.
+    EXPECT_LT(r.criterion, 1e-5);
+    EXPECT_THAT(l.multiply(r.transformation), MatrixNear(planted, 1e-4));
+    EXPECT_THAT(r.factorCorrelations, MatrixNear(mixing.multiply(mixing.transpose()), 1e-4));
 }
 
 TEST_F(TargetRotation, OrthogonalRotationTreatsCellsBeyondOneAsFree) {

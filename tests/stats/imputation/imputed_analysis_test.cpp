@@ -11,12 +11,14 @@
 #include "stats/imputation/consensus.h"
 #include "stats/imputation/hot_deck.h"
 #include "stats/rotation/rotation.h"
+#include "stats/rotation/rotation_testing.h"
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
 
 namespace talvex {
 namespace {
 
+using rotation_testing::congruence;
 using testing::fromRows;
 using testing::MatrixNear;
 
@@ -40,14 +42,6 @@ protected:
     }
     RotationParameterTable table;
 };
-
-// Absolute Tucker congruence of column j of a and b.
-double congruence(const Matrix& a, const Matrix& b, int j) {
-    double ab = 0, aa = 0, bb = 0;
-    for (int i = 0; i < a.rows(); ++i)
-        ab += a[i][j] * b[i][j], aa += a[i][j] * a[i][j], bb += b[i][j] * b[i][j];
-    return std::fabs(ab) / std::sqrt(aa * bb);
-}
 
 // The first 1000 participants of the 25 personality items, five factors,
 // ULS and normalized varimax: the consensus over the imputed data sets of a
@@ -75,8 +69,10 @@ TEST_F(ImputedAnalysisTest, ConsensusIsCloseToTheCompleteDataSolution) {
         const ImputedAnalysis analysis = analyseImputed(imputeHotDeck(x, mask), input);
         const Matrix fromPsych = matchFactors(reference, psych(block), identity(5)).pattern;
         for (int j = 0; j < 5; ++j) {
-            EXPECT_GT(congruence(analysis.consensusPattern, reference, j), 0.98) << block << j;
-            EXPECT_GT(congruence(analysis.consensusPattern, fromPsych, j), 0.98) << block << j;
+            EXPECT_GT(std::fabs(congruence(analysis.consensusPattern, j, reference, j)), 0.98)
+                << block << j;
+            EXPECT_GT(std::fabs(congruence(analysis.consensusPattern, j, fromPsych, j)), 0.98)
+                << block << j;
         }
         EXPECT_THAT(analysis.consensusFactorCorrelations, MatrixNear(identity(5), 1e-10));
     }

@@ -1,6 +1,5 @@
-// The score and person-fit texts the golden reports do not reach (bounds of
-// the large-index rule, the floor warning), and the scores file saved next
-// to the report.
+// The bound of the large person-fit rule, which the golden reports do not
+// reach, and the scores file saved next to the report.
 #include <string>
 #include <vector>
 
@@ -27,20 +26,9 @@ TEST_F(ScoresReportTest, OnlyIndicesBeyondTwoPointNineNineAreLargeAndStarred) {
     }
 }
 
-TEST_F(ScoresReportTest, FloorWarningNamesEveryItem) {
-    const auto warning = [](std::vector<int> items) {
-        return captureReport([&](ReportWriter& r) { writeUniquenessFloorWarning(r, items); });
-    };
-    EXPECT_EQ(warning({7}).rfind("WARNING: The unique variance of variable 7 is", 0), 0u);
-    EXPECT_EQ(
-        warning({2, 5, 11}).rfind("WARNING: The unique variance of variables 2, 5 and 11 is", 0),
-        0u);
-}
-
 TEST_F(ScoresReportTest, ScoresFileSitsNextToTheReportWithOneRowPerLineOfTheDataFile) {
     EXPECT_EQ(scoresFileName("runs/a.b/report.out"), "runs/a.b/report_scores.out");
     EXPECT_EQ(scoresFileName("runs/a.b/report"), "runs/a.b/report_scores.txt");
-    EXPECT_EQ(scoresFileName("dir/.hidden"), "dir/.hidden_scores.txt");
     testing::TempDir dir;
     const std::string path = dir.file("out_scores.txt");
     // Lines 2 and 5 of the data file were not analysed; participant on line

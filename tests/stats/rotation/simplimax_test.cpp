@@ -1,14 +1,16 @@
 // Simplimax on loadings built from an exact oblique simple structure: the
 // planted zeros are reachable, so the criterion must come down to (nearly)
 // zero and the planted pattern must come back up to column order and sign.
+// rotateSolution asks its chooser for Simplimax and applies the common final
+// steps to the choice.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <vector>
+#include <optional>
 
 #include "stats/rotation/rotation.h"
 #include "stats/rotation/rotation_testing.h"
 #include "stats/rotation/simplimax.h"
+#include "stats/rotation/simplimax_chooser.h"
 #include "support/matrix_testing.h"
 
 namespace talvex {
@@ -20,6 +22,7 @@ using testing::fromRows;
 using testing::MatrixNear;
 
 using Simplimax = testing::PoolTest;
+using SimplimaxChoice = testing::PoolTest;
 
 // Pattern with 13 exact zeros (of 21 cells) and one complex variable.
 Matrix plantedPattern() {
@@ -47,10 +50,9 @@ TEST_F(Simplimax, StepFromTheIdentityReachesAPlantedZeroPattern) {
     const SimplimaxSolution s = simplimaxStep(l, w, identity(3), identity(3), 1e-12);
     EXPECT_LT(s.criterion, 1e-8);
     // With the zero cells fixed the pattern is determined up to column scale,
-    // and unit factor variances fix the scale: the planted pattern comes back.
+    // and unit factor variances fix the scale: the planted pattern comes back,
+    // its columns not reflected.
     EXPECT_THAT(s.pattern, MatrixNear(planted, 1e-4));
-    EXPECT_THAT(s.weights, MatrixNear(w, 0.0));
-    EXPECT_THAT(l.multiply(s.transformation), MatrixNear(s.pattern, 1e-12));
 }
 
 TEST_F(Simplimax, RotationFindsThePlantedZerosFromEveryCleverStart) {
@@ -66,6 +68,39 @@ TEST_F(Simplimax, RotationFindsThePlantedZerosFromEveryCleverStart) {
         EXPECT_THAT(aligned(s.pattern, match), MatrixNear(planted, 1e-3));
         EXPECT_EQ(s.weights.sumOfSquares(), 21 - zeros);  // 0/1 weights
     }
+}
+
+struct FixedChooser : SimplimaxChooser {
+    std::optional<SimplimaxSolution> answer;
+    int calls = 0;
+    RotationParameters seen;
+    std::optional<SimplimaxSolution> choose(const Matrix&, const RotationParameters& p) override {
+        ++calls;
+        seen = p;
+        return answer;
+    }
+};
+
+TEST_F(SimplimaxChoice, TheChoiceIsReflectedLikeAnyRotation) {
+    // T = [[1, 0.2], [0, -1]]: the second factor's loadings sum below zero,
+    // so it is reflected with its column of T and of the 0/1 target.
+    const Matrix l = fromRows({{0.8, 0.1}, {0.7, 0.2}, {0.1, 0.6}, {0.0, 0.7}});
+    FixedChooser chooser;
+    chooser.answer = SimplimaxSolution{};
+    chooser.answer->transformation = fromRows({{1.0, 0.2}, {0.0, -1.0}});
+    chooser.answer->weights = fromRows({{1, 0}, {1, 0}, {0, 1}, {0, 1}});
+    RotationParameterTable table;
+    table.simplicity[kSimplimax].randomStarts = 7;
+    const RotatedSolution s = rotateWithCleverStart(l, kSimplimax, table, &chooser);
+    ASSERT_FALSE(s.halted);
+    EXPECT_EQ(chooser.calls, 1);
+    EXPECT_EQ(chooser.seen.randomStarts, 7);
+    const Matrix t = fromRows({{1.0, -0.2}, {0.0, 1.0}});
+    EXPECT_THAT(s.transformation, MatrixNear(t, 1e-15));
+    EXPECT_THAT(s.pattern, MatrixNear(l.multiply(t), 1e-15));
+    EXPECT_THAT(s.target, MatrixNear(fromRows({{1, 0}, {1, 0}, {0, -1}, {0, -1}}), 0.0));
+    // T⁻¹ = [[1, 0.2], [0, 1]]: Φ = T⁻¹T⁻ᵀ = [[1.04, 0.2], [0.2, 1]].
+    EXPECT_THAT(s.factorCorrelations, MatrixNear(fromRows({{1.04, 0.2}, {0.2, 1.0}}), 1e-15));
 }
 
 }  // namespace

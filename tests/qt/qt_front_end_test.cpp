@@ -195,7 +195,7 @@ TEST(QtFrontEnd, ConfigurationWidgetsFollowTheModel) {
         captions.push_back(d.moveButton()->text().toStdString());
         excluded->setFocus();
         captions.push_back(d.moveButton()->text().toStdString());
-        excluded->item(0)->setSelected(true);
+        if (excluded->count() > 0) excluded->item(0)->setSelected(true);
         click(d.moveButton());
         excludedCounts.push_back(excluded->count());
         if (excluded->count() == 1) captions.push_back(excluded->item(0)->text().toStdString());

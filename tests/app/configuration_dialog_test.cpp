@@ -1,11 +1,16 @@
 // The Configuration dialog's checks and rules on a DataSet filled by hand
-// (as Read Data would leave it), and its derived values.
+// (as Read Data would leave it), its derived values, and the two dialogs it
+// opens: Rotation and Parallel Analysis.
 #include "app/configuration_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "app/parallel_analysis_dialog.h"
+#include "app/rotation_dialog.h"
 
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
@@ -55,6 +60,10 @@ protected:
             if (b.name == name) return b.enabled;
         ADD_FAILURE() << "no button " << name;
         return false;
+    }
+    RotationDialog rotationDialog(int method, bool target) {
+        RotationParameters* records = target ? rotations.target.data() : rotations.simplicity.data();
+        return RotationDialog(records[method], 0.2f, method, target);
     }
     static std::vector<std::string> listItems(const DialogModel& dialog, const std::string& key) {
         std::vector<std::string> items;
@@ -157,12 +166,10 @@ TEST_F(ConfigurationTest, PolychoricNeedsWholeScoresInAtMostTenCategories) {
         std::string refusal;                      // empty: accepted
     } cases[] = {
         {{{1, 2, 3}, {10, 9, 8}, {4, 5, 6}}, -1, false, "polychoric", ""},  // exactly 10
-        {{{-3, 0, 1}, {3, 2, -1}, {0, 1, 2}}, -1, false, "polychoric", ""},
         {{{1, 2, 3}, {11, 9, 8}, {4, 5, 6}}, -1, false, "polychoric", eleven},
         {{{1, 2, 3}, {2, 2.5, 3}, {4, 5, 6}}, -1, false, "polychoric", notWhole},
         {{{1, 2, 3}, {2, 2.5, 3}, {4, 5, 6}}, 1, false, "polychoric", ""},
         {{{1, 2, 3}, {2, 2.5, 3}, {4, 5, 6}}, -1, false, "pearson", ""},
-        {{{1, 2, 3}, {11, 9, 8}, {4, 5, 6}}, -1, false, "covariance", ""},
         {{{1, 2, 3}, {4, 5, 6}, {999, 5, 6}}, -1, true, "polychoric", ""},
         {{{1, 2, 3}, {4, 5, 6}, {999, 5, 6}}, -1, false, "polychoric",
          "Polychoric correlations treat the item scores as ordered categories, but the scores "
@@ -205,17 +212,15 @@ TEST_F(ConfigurationTest, PolychoricWidensANarrowScoreRangeOnly) {
     ConfigurationDialog dialog = open(9);  // observed 1..5
     dialog.set("factorCount", "1");
     ASSERT_EQ(dialog.set("dispersionType", "Polychoric"), SetResult::Ok);
-    AnalysisSettings out = acceptAndCommit(dialog);
-    EXPECT_EQ(ws.messageTexts(), (Messages{kHighestAdjusted, kLowestAdjusted}));
-    EXPECT_EQ(out.lowestScore, 1);
-    EXPECT_EQ(out.highestScore, 5);
-    for (const auto& [low, high] : {std::pair{1, 5}, std::pair{0, 7}}) {
+    // Typed low and high, then committed (the two messages: ChecksOnOkInTheirOrder).
+    const std::tuple<int, int, int, int> ranges[] = {{2, 4, 1, 5}, {1, 5, 1, 5}, {0, 7, 0, 7}};
+    for (const auto& [low, high, lowAfter, highAfter] : ranges) {
         ws.messages.clear();
         dialog.set("lowestScore", std::to_string(low));
         dialog.set("highestScore", std::to_string(high));
-        out = acceptAndCommit(dialog);
-        EXPECT_TRUE(ws.messages.empty()) << low << ".." << high;
-        EXPECT_EQ(out.highestScore, high);
+        const AnalysisSettings out = acceptAndCommit(dialog);
+        EXPECT_EQ(ws.messages.size(), low == 2 ? 2u : 0u) << low << ".." << high;
+        EXPECT_EQ(std::pair(out.lowestScore, out.highestScore), std::pair(lowAfter, highAfter));
     }
 }
 
@@ -230,7 +235,6 @@ TEST_F(ConfigurationTest, FactorCountGatesExtractionAndRotationControls) {
         for (const char* key : extractionKeys) EXPECT_EQ(enabled(dialog, key), factors >= 1) << key;
         for (const char* key : rotationKeys) EXPECT_EQ(enabled(dialog, key), factors >= 2) << key;
         EXPECT_EQ(buttonEnabled(dialog, "configureRotation"), factors >= 2);
-        EXPECT_TRUE(enabled(dialog, "glbOmega"));
     }
     EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Disabled);  // still polychoric
     dialog.set("factorCount", "1");
@@ -315,28 +319,21 @@ TEST_F(ConfigurationTest, DerivedParallelAnalysisVariantAndHullIndex) {
 }
 
 // The JSON results file may replace neither an input file (through any form
-// of its name) nor the report; blanks ask for none. Tab offers the key
-// from the model like any other.
+// of its name) nor the report; blanks ask for none. (The refusal's text is
+// pinned by the analyse command's tests.)
 TEST_F(ConfigurationTest, JsonFileIsNeitherAnInputNorTheReport) {
     TempDir dir;
     const std::string scores = dir.write("scores.dat", "1 2 3\n"), labels = dir.file("labels.txt");
     const std::string target = dir.file("target.txt"), report = dir.file("r.txt");
-    const auto refusal = [](const std::string& name, const std::string& what) {
-        return "The JSON results cannot be written to " + name + ": it is the " + what +
-               ".\n\nPlease, choose another file name for the JSON results.";
-    };
     const struct {
         std::string json;
-        std::string message;  // empty: accepted
+        bool accepted;
         std::string committed;
     } cases[] = {
-        {dir.file("./sub/../scores.dat"),
-         refusal(dir.file("./sub/../scores.dat"), "Participants' Scores file " + scores), ""},
-        {labels, refusal(labels, "Variable Labels file " + labels), ""},
-        {target, refusal(target, "Rotation Target Matrix file " + target), ""},
-        {dir.file("./r.txt"), refusal(dir.file("./r.txt"), "report"), ""},
-        {" \t ", "", ""},
-        {dir.file("r.json"), "", dir.file("r.json")},
+        {dir.file("./sub/../scores.dat"), false, ""},
+        {dir.file("./r.txt"), false, ""},
+        {" \t ", true, ""},
+        {dir.file("r.json"), true, dir.file("r.json")},
     };
     for (const auto& c : cases) {
         ConfigurationDialog dialog = open(6);
@@ -347,9 +344,9 @@ TEST_F(ConfigurationTest, JsonFileIsNeitherAnInputNorTheReport) {
         ASSERT_EQ(dialog.set("jsonFileName", c.json), SetResult::Ok);
         ws.messages.clear();
         const bool accepted = dialog.accept(ws);
-        EXPECT_EQ(accepted, c.message.empty()) << c.json;
+        EXPECT_EQ(accepted, c.accepted) << c.json;
         if (!accepted) {
-            EXPECT_EQ(ws.messageTexts(), Messages{c.message});
+            ASSERT_EQ(ws.messages.size(), 1u);
             EXPECT_EQ(ws.messages.front().icon, MessageIcon::Error);
             EXPECT_EQ(dialog.focus(), "jsonFileName");
             continue;
@@ -358,9 +355,82 @@ TEST_F(ConfigurationTest, JsonFileIsNeitherAnInputNorTheReport) {
         dialog.commit(out, data);
         EXPECT_EQ(out.jsonFileName, c.committed);
     }
-    const ConfigurationDialog dialog = open(6);
-    EXPECT_EQ(completeDialogInput(dialog, "JS"), std::vector<std::string>{"jsonFileName"});
-    EXPECT_EQ(completeDialogInput(dialog, "jsonFileName = r"), std::nullopt);  // file names
+}
+
+// Rotation: values below a minimum or above a maximum are adjusted with a
+// message (a salient threshold outside 0..1 silently); bounds are kept.
+TEST_F(ConfigurationTest, RotationValuesAreAdjustedToTheirRange) {
+    const std::tuple<int, bool, const char*, const char*, float, const char*> cases[] = {
+        {28, false, "convergence", "0", 0.000001f, "The convergence value is ajusted to 0.000001"},
+        {28, false, "convergence", "0.01", 0.001f, "The convergence value is ajusted to 0.001"},
+        {28, false, "convergence", "0.001", 0.001f, nullptr},
+        {kSimplimax, false, "randomStarts", "20", 50, "The number of random starts is ajusted to 50"},
+        {1, true, "randomStarts", "5", 10, "The number of random starts is ajusted to 10"},
+        {28, false, "maxIterations", "24", 25, "The number of iterations is ajusted to 25"},
+        {28, false, "salientThreshold", "1.01", 0.3f, nullptr},
+        {28, false, "salientThreshold", "1", 1.0f, nullptr},
+    };
+    for (const auto& [method, target, key, text, committed, message] : cases) {
+        SCOPED_TRACE(std::string(key) + " = " + text);
+        ws.messages.clear();
+        RotationDialog dialog = rotationDialog(method, target);
+        ASSERT_EQ(dialog.set(key, text), SetResult::Ok);
+        ASSERT_TRUE(dialog.accept(ws));
+        RotationParameters p;
+        float threshold = -1;
+        dialog.commit(p, threshold);
+        const std::string k = key;
+        EXPECT_FLOAT_EQ(k == "salientThreshold" ? threshold
+                        : k == "convergence"    ? p.convergence
+                        : k == "randomStarts"   ? static_cast<float>(p.randomStarts)
+                                                : static_cast<float>(p.maxIterations),
+                        committed);
+        EXPECT_EQ(ws.messageTexts(), message ? Messages{message} : Messages{});
+        for (const auto& m : ws.messages) EXPECT_EQ(m.icon, MessageIcon::Information);
+    }
+}
+
+// Rotation, shown after Default: starts, iterations, convergence, parameter,
+// clever start and the salient threshold, which Default leaves alone.
+TEST_F(ConfigurationTest, RotationDefaultRestoresTheInitialValuesButNotTheThreshold) {
+    for (auto& p : rotations.simplicity) p = {33, 0.0002f, 1.5f, 77, 1};  // all edited
+    for (auto& p : rotations.target) p = {33, 0.0002f, 1.5f, 77, 0};
+    const std::tuple<int, bool, const char*> cases[] = {
+        {10, false, "10 100 1e-05 0 6 0.6"},  // Raw Orthomax: Weighted Varimax, not its initial 12
+        {22, false, "10 100 1e-05 4 4 0.6"},  // Promax
+        {kSimplimax, false, "100 100 1e-05 0 28 0.6"},
+        {1, true, "10 100 1e-08 0 0 0.6"},  // a target method
+    };
+    for (const auto& [method, target, expected] : cases) {
+        RotationDialog dialog = rotationDialog(method, target);
+        dialog.set("salientThreshold", "0.6");
+        ASSERT_TRUE(dialog.press("default", {}, ws));
+        std::string shown;
+        for (const char* key : {"randomStarts", "maxIterations", "convergence", "parameter",
+                                "cleverStart", "salientThreshold"})
+            shown += (shown.empty() ? "" : " ") + dialog.find(key)->value;
+        EXPECT_EQ(shown, expected) << method;
+        EXPECT_TRUE(dialog.accept(ws));  // the initial values pass their own checks silently
+    }
+    EXPECT_TRUE(ws.messages.empty());
+}
+
+// The Parallel Analysis dialog asks for at least 100 random matrices.
+TEST_F(ConfigurationTest, ParallelAnalysisNeedsOneHundredIntegerMatrices) {
+    ParallelAnalysisDialog dialog(settings);
+    for (const char* typed : {"99", "100"}) {  // 99 is raised with a warning
+        ws.messages.clear();
+        dialog.set("paRandomMatrices", typed);
+        ASSERT_TRUE(dialog.accept(ws));
+        settings.paRandomMatrices = 0;
+        dialog.commit(settings);
+        EXPECT_EQ(settings.paRandomMatrices, 100);
+        EXPECT_EQ(ws.messages.size(), typed == std::string("99") ? 1u : 0u);
+        for (const auto& m : ws.messages) EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+    }
+    dialog.set("paRandomMatrices", "1e3");
+    EXPECT_FALSE(dialog.accept(ws));
+    EXPECT_EQ(dialog.focus(), "paRandomMatrices");
 }
 
 }  // namespace

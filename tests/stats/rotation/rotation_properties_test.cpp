@@ -84,6 +84,9 @@ TEST_F(RotationProperties, ArgumentsFollowTheMethodTable) {
         {22, 0.25}};
     for (const auto& [method, expected] : rows)
         EXPECT_DOUBLE_EQ(rotationArgument(method, p, 6), expected) << method;
+    // Methods 1 to 15 keep the factors uncorrelated; 16 to 29 correlate them.
+    for (RotationMethod method = 1; method <= 29; ++method)
+        EXPECT_EQ(isOblique(method), method >= 16) << method;
 }
 
 TEST_F(RotationProperties, WeightsOfThePrincipalAxes) {

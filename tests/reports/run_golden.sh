@@ -3,13 +3,13 @@
 # compares its report byte for byte with the expected one, after masking the
 # lines that change from run to run (date, time, computing time).
 #
-# usage: run_golden.sh TALVEX SOURCE_DIR SESSION REPORT EXPECTED [JSON]
-# With JSON, the session also writes the results file JSON, compared byte for
-# byte with EXPECTED's .json sibling (it holds no date or time).
+# usage: run_golden.sh TALVEX SOURCE_DIR SESSION REPORT EXPECTED
+# A session that also writes the JSON results (REPORT's .json sibling) has
+# them compared byte for byte with EXPECTED's .json sibling (no date or time).
 # With TALVEX_UPDATE_GOLDEN=1 the masked report replaces EXPECTED instead.
 set -eu
-talvex=$1 source_dir=$2 session=$3 report=$4 expected=$5 json=${6:-}
-expected_json=${expected%.txt}.json
+talvex=$1 source_dir=$2 session=$3 report=$4 expected=$5
+json=${report%.txt}.json expected_json=${expected%.txt}.json
 export LC_ALL=C
 
 work=$(mktemp -d)
@@ -33,13 +33,13 @@ sed -e 's/^\( *Date: \).*$/\1(masked)/' \
     -e 's/^\( *Time: \).*$/\1(masked)/' \
     -e 's/^\(Computing time *: *\).*$/\1(masked)/' "$work/$report" >"$work/masked.txt"
 
-if [ -n "$json" ] && [ ! -f "$work/$json" ]; then
+if [ -f "$expected_json" ] && [ ! -f "$work/$json" ]; then
     echo "no results file $json was written"; cat "$work/transcript.txt"; exit 1
 fi
 
 if [ "${TALVEX_UPDATE_GOLDEN:-0}" = 1 ]; then
     cp "$work/masked.txt" "$expected"; echo "updated $expected"
-    if [ -n "$json" ]; then cp "$work/$json" "$expected_json"; echo "updated $expected_json"; fi
+    if [ -f "$work/$json" ]; then cp "$work/$json" "$expected_json"; echo "updated $expected_json"; fi
     exit 0
 fi
 if [ ! -f "$expected" ]; then
@@ -50,7 +50,7 @@ if ! cmp -s "$expected" "$work/masked.txt"; then
     cmp "$expected" "$work/masked.txt" || true
     exit 1
 fi
-if [ -n "$json" ] && ! cmp -s "$expected_json" "$work/$json"; then
+if [ -f "$work/$json" ] && ! cmp -s "$expected_json" "$work/$json"; then
     diff -u "$expected_json" "$work/$json" || true
     echo "the results file differs from $expected_json"
     exit 1

@@ -35,8 +35,6 @@ Matrix componentReliability(const Matrix& r, const Matrix& loadings) {
         const Matrix a = loadings.columnBlock(c, 1);
         const double own = a.transpose().multiply(a)[0][0];
         const double shared = a.transpose().multiply(standard).multiply(a)[0][0];
-        // A component without loadings has no alpha.
-        if (!(shared > 0)) continue;
         const double alpha = static_cast<double>(p) / (p - 1) * (1.0 - own / shared);
         result[c][0] = clampReliability(alpha);
     }

@@ -522,7 +522,8 @@ RoutineResult rotateToTarget(const Matrix& loadings, const Matrix& target, bool 
     // others are rotated to the other target columns.
     RoutineResult result =
         onFactorsWithLoadings(loadings, [&](const Matrix& live, const std::vector<int>& columns) {
-            return rotateAllToTarget(live, selectColumns(target, columns), oblique,
+            const bool all = static_cast<int>(columns.size()) == target.cols();
+            return rotateAllToTarget(live, all ? target : selectColumns(target, columns), oblique,
                                      maxIterations, randomStarts, convergence);
         });
     copyElements(result.target, target);

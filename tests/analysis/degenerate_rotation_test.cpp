@@ -151,6 +151,8 @@ TEST_F(DegenerateRotationTest, EveryMethodKeepsTheEmptyFactorAndTheEmptyRowsAtZe
                                   "   3         0.000                          0.000\n"),
                       std::string::npos)
                 << name << "\n" << report;
+            // Disjoint squared columns: a cosine matrix of I, determinant 1.
+            EXPECT_NE(report.find("Bentler's simplicity index (S) :   1.00000"), std::string::npos) << name;
         }
         if (oblique) {
             const auto phi = table("INTER-FACTORS CORRELATION MATRIX", 3, 3);

@@ -1,11 +1,10 @@
-// Rotations of solutions with a factor that has no loadings and variables
-// without common variance, run from end to end over every method and both
-// target rotations: no number of the report or of the results file is lost,
-// and the rotation treats the two blocks of the matrix as they are.
+// Solutions with a factor that has no loadings and variables without common
+// variance, run from end to end over every method and both target
+// rotations: no number of the report or of the results file is lost, and
+// the reliability and simplicity of the two blocks are those of the blocks
+// alone. (The rotations themselves are checked in the rotation tests.)
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -75,31 +74,9 @@ class DegenerateRotationTest : public testing::PoolTest {
         report = testing::readWholeFile(s.outputFileName);
         results = testing::readWholeFile(s.jsonFileName);
     }
-
-    // The rows of a table that starts after `heading`, one number per
-    // column after the row label.
-    std::vector<std::vector<double>> table(const std::string& heading, int rows, int cols) {
-        std::vector<std::vector<double>> t;
-        std::size_t at = report.find(heading);
-        if (at == std::string::npos) return t;
-        at = report.find("\n\n", report.find("F   1", at)) + 2;
-        for (int i = 0; i < rows; ++i) {
-            const std::size_t end = report.find('\n', at);
-            std::vector<double> row;
-            const char* p = report.c_str() + at + 10;  // past the row label
-            for (int j = 0; j < cols; ++j) {
-                char* next = nullptr;
-                row.push_back(std::strtod(p, &next));
-                p = next;
-            }
-            t.push_back(row);
-            at = end + 1;
-        }
-        return t;
-    }
 };
 
-TEST_F(DegenerateRotationTest, EveryMethodKeepsTheEmptyFactorAndTheEmptyRowsAtZero) {
+TEST_F(DegenerateRotationTest, EveryMethodPrintsNumbersAndMeasuresTheTwoBlocks) {
     struct Run {
         const char* matrix;
         int factors;
@@ -120,32 +97,10 @@ TEST_F(DegenerateRotationTest, EveryMethodKeepsTheEmptyFactorAndTheEmptyRowsAtZe
         EXPECT_EQ(testing::firstNonFiniteNumber(report), "") << name << "\n" << report;
         EXPECT_EQ(testing::firstNonFiniteNumber(results), "") << name;
         EXPECT_EQ(results.find("null"), std::string::npos) << name << "\n" << results;
-        const int p = r.matrix == kBlocks ? 9 : 6;
-        const auto loadings = table("ROTATED LOADING MATRIX", p, r.factors);
-        ASSERT_EQ(loadings.size(), static_cast<std::size_t>(p)) << name;
-        const bool oblique = r.kind == Target ? r.method == 1 : r.method > 15;
-        for (int i = 0; i < p; ++i) {
-            double ss = 0.0;
-            for (double x : loadings[i]) ss += x * x;
-            // Rows without common variance stay zero; an orthogonal
-            // rotation keeps the communality of the others.
-            if (i >= p - 3) {
-                EXPECT_EQ(ss, 0.0) << name << " row " << i;
-            } else if (!oblique) {
-                EXPECT_NEAR(ss, r.matrix == kBlocks ? 0.5 : 1.0, 0.01) << name << " row " << i;
-            }
-            if (r.matrix == kBlocks) {
-                EXPECT_EQ(loadings[i][2], 0.0) << name << " row " << i;
-            }
-        }
         if (r.matrix != kBlocks) continue;
-        // Each block on one factor of loadings 1/√2 (.707), and each such
-        // factor of reliability 1/(1 + 1/3) = .75: information 3·.5/.5.
-        for (int i = 0; i < 6; ++i)
-            EXPECT_NEAR(std::fmax(std::fabs(loadings[i][0]), std::fabs(loadings[i][1])), 0.707,
-                        r.kind == Target ? 0.04 : 0.002)
-                << name << " row " << i;
         if (r.kind == Simplicity) {
+            // Each block's factor has loadings 1/√2: information 3·.5/.5 = 3
+            // and reliability 1/(1 + 1/3) = .75.
             EXPECT_NE(report.find("   1         1.500                          0.750\n"
                                   "   2         1.500                          0.750\n"
                                   "   3         0.000                          0.000\n"),
@@ -153,13 +108,6 @@ TEST_F(DegenerateRotationTest, EveryMethodKeepsTheEmptyFactorAndTheEmptyRowsAtZe
                 << name << "\n" << report;
             // Disjoint squared columns: a cosine matrix of I, determinant 1.
             EXPECT_NE(report.find("Bentler's simplicity index (S) :   1.00000"), std::string::npos) << name;
-        }
-        if (oblique) {
-            const auto phi = table("INTER-FACTORS CORRELATION MATRIX", 3, 3);
-            ASSERT_EQ(phi.size(), 3u) << name;
-            EXPECT_EQ(phi[2][0], 0.0) << name;
-            EXPECT_EQ(phi[2][1], 0.0) << name;
-            EXPECT_EQ(phi[2][2], 1.0) << name;
         }
     }
 }

@@ -13,6 +13,16 @@ double clampReliability(double value) { return value >= 0 ? value : 0.0; }
 
 }  // namespace
 
+std::vector<int> columnsWithLoadings(const Matrix& loadings) {
+    std::vector<int> columns;
+    for (int j = 0; j < loadings.cols(); ++j) {
+        double ss = 0.0;
+        for (int i = 0; i < loadings.rows(); ++i) ss += loadings[i][j] * loadings[i][j];
+        if (!(ss < kNegligibleSquares)) columns.push_back(j);
+    }
+    return columns;
+}
+
 Matrix componentReliability(const Matrix& r, const Matrix& loadings) {
     const int p = r.rows(), k = loadings.cols();
     Matrix result(k, 1);
@@ -37,8 +47,19 @@ Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Mat
     MatrixScope scope;
     Matrix psiInverse(p, p);
     for (int i = 0; i < p; ++i) psiInverse[i][i] = 1.0 / (r[i][i] - communalities[i][i]);
-    const Matrix m = loadings.transpose().multiply(psiInverse).multiply(loadings).inverse();
-    for (int c = 0; c < k; ++c) result[c][0] = clampReliability(1.0 / (1.0 + m[c][c]));
+    const std::vector<int> live = columnsWithLoadings(loadings);
+    if (static_cast<int>(live.size()) == k) {
+        const Matrix m = loadings.transpose().multiply(psiInverse).multiply(loadings).inverse();
+        for (int c = 0; c < k; ++c) result[c][0] = clampReliability(1.0 / (1.0 + m[c][c]));
+        return result;
+    }
+    if (live.empty()) return result;
+    Matrix a(p, static_cast<int>(live.size()));
+    for (int i = 0; i < p; ++i)
+        for (std::size_t c = 0; c < live.size(); ++c) a[i][static_cast<int>(c)] = loadings[i][live[c]];
+    const Matrix m = a.transpose().multiply(psiInverse).multiply(a).inverse();
+    for (std::size_t c = 0; c < live.size(); ++c)
+        result[live[c]][0] = clampReliability(1.0 / (1.0 + m[static_cast<int>(c)][static_cast<int>(c)]));
     return result;
 }
 

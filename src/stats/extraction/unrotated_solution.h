@@ -13,6 +13,14 @@ namespace talvex {
 
 struct DataSet;
 
+// A sum of squares below this is taken as zero: the row of a variable
+// without common variance, or the column of a factor without loadings
+// (an extraction can leave one when the matrix supports fewer factors).
+inline constexpr double kNegligibleSquares = 1e-12;
+
+// The columns of `loadings` whose sum of squares is not negligible.
+std::vector<int> columnsWithLoadings(const Matrix& loadings);
+
 // ten Berge & Hofstee (1999): alpha of each component of A on the
 // standardised R; r x 1, negative values as 0.
 Matrix componentReliability(const Matrix& r, const Matrix& loadings);
@@ -20,7 +28,9 @@ Matrix componentReliability(const Matrix& r, const Matrix& loadings);
 // Mislevy & Bock (1990): 1 / (1 + M_kk), M = (A' Psi^-1 A)^-1 with
 // Psi = diag(R) - diag(K), the unique variances; only the diagonals of R
 // and K (the communalities) are read. For a correlation matrix Psi is
-// I - diag(K). r x 1; negative or undefined values as 0.
+// I - diag(K). r x 1; negative or undefined values as 0. A factor without
+// loadings carries no information: its reliability is 0 and it is left out
+// of M.
 Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Matrix& loadings);
 
 // EXPLAINED VARIANCE BASED ON EIGENVALUES of R; the cumulative proportion is

@@ -9,6 +9,7 @@
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/descriptives.h"
 #include "stats/extraction/uls_pca.h"
+#include "stats/rotation/rotation.h"
 
 namespace talvex {
 
@@ -122,6 +123,17 @@ std::vector<double> flooredSigma(const Matrix& uniqueness, std::vector<int>* flo
 Matrix factorScores(const Matrix& x, const Matrix& pattern, const Matrix& phi) {
     Matrix result(x.rows(), pattern.cols());
     MatrixScope scope;
+    const std::vector<int> live = columnsWithLoadings(pattern);
+    if (static_cast<int>(live.size()) < pattern.cols()) {
+        // A factor without loadings gets no score (0, the mean); the others
+        // are scored without it.
+        if (live.empty()) return result;
+        const Matrix phiLive = selectColumns(selectColumns(phi, live).transpose(), live);
+        const Matrix f = factorScores(x, selectColumns(pattern, live), phiLive);
+        for (int i = 0; i < f.rows(); ++i)
+            for (std::size_t c = 0; c < live.size(); ++c) result[i][live[c]] = f[i][static_cast<int>(c)];
+        return result;
+    }
     const Matrix z = standardizeColumns(x);
     const Matrix r = correlationOf(x);
     const Matrix phiRoot = phi.sqrtSymmetric();

@@ -54,6 +54,7 @@ IrtUnidimensional irtUnidimensional(const Matrix& loadings, const Matrix& thresh
         irt.a[i][0] = lambda / std::sqrt(1.0 - lambda * lambda);
         for (int k = 0; k < steps; ++k) {
             double b = thresholds[i][k] / lambda;
+            if (std::isnan(b)) b = 0.0;  // a zero threshold of an item without loading
             if (b < -kIrtDifficultyBound) b = -kIrtDifficultyBound;
             if (b > kIrtDifficultyBound) b = kIrtDifficultyBound;
             irt.b[i][k] = b;
@@ -88,7 +89,10 @@ IrtMultidimensional irtMultidimensional(const Matrix& loadings, const Matrix& th
         irt.mdisc[i][0] = std::sqrt(squares);
         if (dichotomous) {
             irt.d[i][0] = -thresholds[i][0] / sigma;
-            irt.mdiff[i][0] = -irt.d[i][0] / irt.mdisc[i][0];
+            // An item without discrimination is placed at the bound.
+            irt.mdiff[i][0] = irt.mdisc[i][0] > 0 ? -irt.d[i][0] / irt.mdisc[i][0]
+                              : irt.d[i][0] == 0.0 ? 0.0
+                                                   : std::copysign(kIrtDifficultyBound, -irt.d[i][0]);
         } else {
             for (int k = 0; k < steps; ++k) irt.d[i][k] = thresholds[i][k] / sigma;
         }

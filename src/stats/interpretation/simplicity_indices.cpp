@@ -158,6 +158,15 @@ Matrix randomTransformation(int m, double delta, bool& shrunk) {
 
 SimplicityIndices simplicityIndices(const Matrix& pattern, const Matrix& factorCorrelations) {
     SimplicityIndices result;
+    const std::vector<int> live = columnsWithLoadings(pattern);
+    if (live.empty()) return result;
+    if (static_cast<int>(live.size()) < pattern.cols()) {
+        // A factor without loadings has no simplicity to measure: the
+        // indices describe the others.
+        MatrixScope scope;
+        const Matrix phi = selectColumns(selectColumns(factorCorrelations, live).transpose(), live);
+        return simplicityIndices(selectColumns(pattern, live), phi);
+    }
     result.loading = loadingSimplicity(pattern);
     result.bentler = bentlerSimplicity(pattern);
     MatrixScope scope;

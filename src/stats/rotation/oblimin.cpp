@@ -158,7 +158,7 @@ RoutineResult obliminRotation(const Matrix& loadings, double gamma, double conve
     const auto run = [&](const Matrix& start) {
         Working s;
         s.a = loadings.multiply(start);
-        if (normalize) s.a = s.a.normalizeRowsSafe();
+        if (normalize) s.a = kaiserNormalize(s.a);
         s.phi = identity(m);
         s.w = gamma / p;
         s.c.assign(static_cast<std::size_t>(m), 0.0);
@@ -198,7 +198,7 @@ RoutineResult obliminRotation(const Matrix& loadings, double gamma, double conve
     result.criterion = best.criterion;
     result.cappedStarts = best.cappedStarts;
     MatrixScope scope;
-    const Matrix pattern = normalize ? scaleRows(winner, rowLengths(loadings)) : winner;
+    const Matrix pattern = normalize ? scaleRows(winner, kaiserLengths(loadings)) : winner;
     const Matrix t = leastSquaresTransformation(loadings, pattern);
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j) result.transformation[i][j] = t[i][j];

@@ -90,7 +90,7 @@ RoutineResult orthomaxRotation(const Matrix& loadings, double gamma, double conv
     Matrix none;
     const auto run = [&](const Matrix& start) {
         Matrix a = loadings.multiply(start);
-        if (normalize) a = a.normalizeRowsSafe();
+        if (normalize) a = kaiserNormalize(a);
         Matrix t = start.copy();
         double f = orthomaxCriterion(a, gamma);
         StartOutcome outcome;

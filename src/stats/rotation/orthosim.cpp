@@ -76,7 +76,7 @@ RoutineResult orthosimRotation(const Matrix& loadings, double convergence, int r
     Matrix winner(p, m), none;
     const auto run = [&](const Matrix& start) {
         Matrix a = loadings.multiply(start);
-        if (normalize) a = a.normalizeRowsSafe();
+        if (normalize) a = kaiserNormalize(a);
         Matrix t = identity(m);
         double f = orthosimCriterion(a), shift = 0.0;
         StartOutcome outcome;
@@ -106,7 +106,7 @@ RoutineResult orthosimRotation(const Matrix& loadings, double convergence, int r
     for (int j = 0; j < m; ++j)
         if (sums[0][j] < 0)
             for (int i = 0; i < p; ++i) b[i][j] = -b[i][j];
-    if (normalize) b = scaleRows(b, rowLengths(loadings));
+    if (normalize) b = scaleRows(b, kaiserLengths(loadings));
     const Matrix t = leastSquaresTransformation(loadings, b);
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j) result.transformation[i][j] = t[i][j];

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
 #include "core/random.h"
 #include "stats/rotation/oblimin.h"
@@ -110,6 +111,63 @@ Matrix rowLengths(const Matrix& a) {
     return h;
 }
 
+Matrix kaiserLengths(const Matrix& a) {
+    Matrix h(a.rows(), 1);
+    for (int i = 0; i < a.rows(); ++i) {
+        double ss = 0.0;
+        for (int j = 0; j < a.cols(); ++j) ss += a[i][j] * a[i][j];
+        h[i][0] = ss < kNegligibleSquares ? 1.0 : std::sqrt(ss);
+    }
+    return h;
+}
+
+Matrix kaiserNormalize(const Matrix& a) {
+    Matrix r(a.rows(), a.cols());
+    for (int i = 0; i < a.rows(); ++i) {
+        double ss = 0.0;
+        for (int j = 0; j < a.cols(); ++j) ss += a[i][j] * a[i][j];
+        const double f = ss < kNegligibleSquares ? 1.0 : 1.0 / std::sqrt(ss);
+        for (int j = 0; j < a.cols(); ++j) r[i][j] = a[i][j] * f;
+    }
+    return r;
+}
+
+Matrix selectColumns(const Matrix& a, const std::vector<int>& columns) {
+    Matrix r(a.rows(), static_cast<int>(columns.size()));
+    for (int i = 0; i < a.rows(); ++i)
+        for (std::size_t c = 0; c < columns.size(); ++c) r[i][static_cast<int>(c)] = a[i][columns[c]];
+    return r;
+}
+
+RoutineResult onFactorsWithLoadings(const Matrix& loadings, const LiveRoutine& routine) {
+    const int p = loadings.rows(), m = loadings.cols();
+    const std::vector<int> live = columnsWithLoadings(loadings);
+    if (static_cast<int>(live.size()) == m) return routine(loadings, live);
+    // A factor without loadings has no direction to rotate: it stays as it
+    // is, uncorrelated with the others, and the rest rotate among themselves.
+    RoutineResult result;
+    result.transformation = identity(m);
+    result.factorCorrelations = identity(m);
+    result.target = Matrix(p, m);
+    if (live.size() < 2) return result;
+    MatrixScope scope;
+    const RoutineResult inner = routine(selectColumns(loadings, live), live);
+    const auto embed = [&](Matrix& to, const Matrix& from) {
+        for (std::size_t a = 0; a < live.size(); ++a)
+            for (std::size_t b = 0; b < live.size(); ++b)
+                to[live[a]][live[b]] = from[static_cast<int>(a)][static_cast<int>(b)];
+    };
+    if (inner.transformation.valid()) embed(result.transformation, inner.transformation);
+    if (inner.factorCorrelations.valid()) embed(result.factorCorrelations, inner.factorCorrelations);
+    if (inner.target.valid())
+        for (int i = 0; i < p; ++i)
+            for (std::size_t a = 0; a < live.size(); ++a)
+                result.target[i][live[a]] = inner.target[i][static_cast<int>(a)];
+    result.criterion = inner.criterion;
+    result.cappedStarts = inner.cappedStarts;
+    return result;
+}
+
 Matrix scaleRows(const Matrix& a, const Matrix& factors) {
     Matrix r(a.rows(), a.cols());
     for (int i = 0; i < a.rows(); ++i)
@@ -149,12 +207,19 @@ WeightedAxes weightedPrincipalAxes(const Matrix& loadings) {
     const double edge = std::sqrt(1.0 / m);
     for (int i = 0; i < p; ++i) {
         const Matrix& f = result.axes;
-        const double sign = f[i][0] > 0 ? 1.0 : -1.0;
         double ss = 0.0;
         for (int j = 0; j < m; ++j) ss += f[i][j] * f[i][j];
+        if (ss < kNegligibleSquares) {
+            // A row without common variance has no direction to weight: it
+            // is rotated as it is, with weight 1.
+            result.weights[i][0] = 1.0;
+            for (int j = 0; j < m; ++j) result.weighted[i][j] = f[i][j];
+            result.undo[i][0] = 1.0;
+            continue;
+        }
+        const double sign = f[i][0] > 0 ? 1.0 : -1.0;
         const double h = std::sqrt(ss);
-        // A zero row stays zero (it carries no direction to weight).
-        const double inverseLength = h > 0 ? 1.0 / h : 0.0;
+        const double inverseLength = 1.0 / h;
         const double a = sign * inverseLength * f[i][0];
         double theta = std::acos(a) * kDegrees;
         if (std::isnan(theta)) theta = 45.0;
@@ -202,13 +267,21 @@ RotatedSolution rotateSolution(const Matrix& loadings, RotationMethod method,
     if (method == kSimplimax) {
         // The user picks the number of zero loadings; the chosen fit is
         // the method's transformation and its weights the method's target.
-        std::optional<SimplimaxSolution> chosen;
-        if (chooser != nullptr) chosen = chooser->choose(loadings, parametersOf(table, method));
-        if (!chosen) return RotatedSolution{{}, {}, {}, {}, 0, true};
-        routine.transformation = chosen->transformation;
-        routine.target = chosen->weights;
+        bool cancelled = false;
+        routine = onFactorsWithLoadings(loadings, [&](const Matrix& live, const std::vector<int>&) {
+            std::optional<SimplimaxSolution> chosen;
+            if (chooser != nullptr) chosen = chooser->choose(live, parametersOf(table, method));
+            if (!chosen) {
+                cancelled = true;
+                return RoutineResult{};
+            }
+            return RoutineResult{chosen->transformation, {}, chosen->weights, 0.0, 0};
+        });
+        if (cancelled) return RotatedSolution{{}, {}, {}, {}, 0, true};
     } else {
-        routine = runRoutine(loadings, method, parametersOf(table, method));
+        routine = onFactorsWithLoadings(loadings, [&](const Matrix& live, const std::vector<int>&) {
+            return runRoutine(live, method, parametersOf(table, method));
+        });
     }
     solution.cappedStarts = routine.cappedStarts;
     const Matrix a = loadings.multiply(routine.transformation);

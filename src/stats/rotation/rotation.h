@@ -5,9 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "core/matrix.h"
 #include "report/settings.h"
+#include "stats/extraction/unrotated_solution.h"
 
 namespace talvex {
 
@@ -75,6 +77,11 @@ BestStart bestOfStarts(int m, int count, Better better,
 
 // Row lengths √(Σⱼ aᵢⱼ²) as a p x 1 matrix.
 Matrix rowLengths(const Matrix& a);
+// The row lengths of Kaiser normalisation: those of rowLengths, but 1 for a
+// row whose sum of squares is negligible (such a row is left as it is).
+Matrix kaiserLengths(const Matrix& a);
+// Rows divided by their kaiserLengths.
+Matrix kaiserNormalize(const Matrix& a);
 // Row i of a multiplied by factors[i][0].
 Matrix scaleRows(const Matrix& a, const Matrix& factors);
 // (LᵀL)⁻¹Lᵀ·pattern: the transformation that carries L closest to pattern.
@@ -92,6 +99,18 @@ struct WeightedAxes {
     Matrix undo;      // p x 1: hᵢ·sᵢ/wᵢ, the row factors of H⁻¹S⁻¹W⁻¹
 };
 WeightedAxes weightedPrincipalAxes(const Matrix& loadings);
+
+// Runs `routine` on the columns of `loadings` that carry loadings (the
+// indices passed along) and embeds what it returns for the full set of
+// factors: a factor without loadings keeps its column (identity row and
+// column in T and Φ, a zero target column). With one such column or none
+// left the routine is not run and T is the identity. With every column
+// carrying loadings the routine runs on `loadings` itself.
+using LiveRoutine =
+    std::function<RoutineResult(const Matrix& live, const std::vector<int>& columns)>;
+RoutineResult onFactorsWithLoadings(const Matrix& loadings, const LiveRoutine& routine);
+// The columns of `a` listed in `columns`, in that order.
+Matrix selectColumns(const Matrix& a, const std::vector<int>& columns);
 
 // Runs `method` on loadings with the method's parameters from `table` and
 // applies the common final steps (reflection by column sums, factor

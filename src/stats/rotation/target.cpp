@@ -299,7 +299,7 @@ Matrix promaxTarget(const Matrix& a, double k) {
     const int p = a.rows(), m = a.cols();
     Matrix t(p, m);
     MatrixScope scope;
-    const Matrix b = a.normalizeRowsSafe();
+    const Matrix b = kaiserNormalize(a);
     for (int j = 0; j < m; ++j) {
         double largest = 0.0;
         for (int i = 0; i < p; ++i) largest = std::max(largest, std::fabs(b[i][j]));
@@ -336,7 +336,7 @@ Matrix prominTarget(const Matrix& a) {
     const int p = a.rows(), m = a.cols();
     Matrix target(p, m);
     MatrixScope scope;
-    const Matrix b = a.normalizeRowsSafe();
+    const Matrix b = kaiserNormalize(a);
     for (int j = 0; j < m; ++j) {
         double mean = 0.0, variance = 0.0;
         for (int i = 0; i < p; ++i) mean += b[i][j] * b[i][j];
@@ -484,8 +484,10 @@ RoutineResult orthogonalTargetRotation(const Matrix& a0, const Matrix& target, i
     return result;
 }
 
-RoutineResult rotateToTarget(const Matrix& loadings, const Matrix& target, bool oblique,
-                             int maxIterations, int randomStarts, double convergence) {
+namespace {
+
+RoutineResult rotateAllToTarget(const Matrix& loadings, const Matrix& target, bool oblique,
+                                int maxIterations, int randomStarts, double convergence) {
     const int p = loadings.rows(), m = loadings.cols();
     RoutineResult result = withShapes(p, m);
     copyElements(result.target, target);
@@ -509,6 +511,22 @@ RoutineResult rotateToTarget(const Matrix& loadings, const Matrix& target, bool 
     const Matrix t = leastSquaresTransformation(loadings, winner);
     copyElements(result.transformation, t);
     copyElements(result.factorCorrelations, oblique ? transformationCorrelations(t) : identity(m));
+    return result;
+}
+
+}  // namespace
+
+RoutineResult rotateToTarget(const Matrix& loadings, const Matrix& target, bool oblique,
+                             int maxIterations, int randomStarts, double convergence) {
+    // A factor without loadings keeps its place and its target column; the
+    // others are rotated to the other target columns.
+    RoutineResult result =
+        onFactorsWithLoadings(loadings, [&](const Matrix& live, const std::vector<int>& columns) {
+            const bool all = static_cast<int>(columns.size()) == target.cols();
+            return rotateAllToTarget(live, all ? target : selectColumns(target, columns), oblique,
+                                     maxIterations, randomStarts, convergence);
+        });
+    copyElements(result.target, target);
     return result;
 }
 
@@ -553,7 +571,7 @@ RoutineResult promajRotation(const Matrix& loadings, double convergence, bool no
     const int p = loadings.rows(), m = loadings.cols();
     RoutineResult result = withShapes(p, m);
     MatrixScope scope;
-    const Matrix a = normalize ? loadings.normalizeRowsSafe() : loadings;
+    const Matrix a = normalize ? kaiserNormalize(loadings) : loadings;
     for (int j = 0; j < m; ++j) {
         MatrixScope columnScope;
         const Matrix column = promajTargetColumn(a.columnBlock(j, 1));
@@ -563,7 +581,7 @@ RoutineResult promajRotation(const Matrix& loadings, double convergence, bool no
     result.cappedStarts = fitted.cappedStarts;
     if (normalize) {
         fitToPattern(result, loadings,
-                     scaleRows(a.multiply(fitted.transformation), rowLengths(loadings)));
+                     scaleRows(a.multiply(fitted.transformation), kaiserLengths(loadings)));
     } else {
         copyElements(result.transformation, fitted.transformation);
         copyElements(result.factorCorrelations, fitted.factorCorrelations);

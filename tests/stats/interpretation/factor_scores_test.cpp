@@ -43,6 +43,15 @@ TEST_F(FactorScoresTest, MatchesTheTranscriptionAndPreservesTheFactorCorrelation
     const Matrix f = factorScores(reference("ls_x"), reference("ls_pattern"), phi);
     EXPECT_THAT(f, MatrixNear(reference("ls_scores"), 1e-9));
     EXPECT_THAT(covarianceOf(f), MatrixNear(phi, 1e-10));  // divisor N
+    // A factor without loadings scores 0 and leaves the others as they were.
+    const Matrix pattern = reference("ls_pattern");
+    const int k = phi.rows();
+    Matrix wider = identity(k + 1);
+    for (int i = 0; i < k; ++i)
+        for (int j = 0; j < k; ++j) wider[i][j] = phi[i][j];
+    const Matrix g = factorScores(reference("ls_x"), pattern.joinRight(Matrix(pattern.rows(), 1)), wider);
+    EXPECT_THAT(g.columnBlock(0, k), MatrixNear(f, 1e-9));
+    EXPECT_THAT(g.columnBlock(k, 1), MatrixNear(Matrix(f.rows(), 1), 0.0));
 }
 
 TEST_F(FactorScoresTest, QuadratureNodeCountsAndWeights) {

@@ -38,6 +38,36 @@ Matrix mixedLoadings3() {
                      {0.30, 0.22, 0.25}});
 }
 
+TEST_F(RotationProperties, RowsAndFactorsWithoutLoadingsDoNotSteerTheRotation) {
+    const Matrix l = mixedLoadings3();
+    // An eleventh variable of negligible communality (3·(3e-7)² < 1e-12),
+    // or exactly none: the other rows rotate alike.
+    const Matrix tiny = l.joinBelow(fromRows({{3e-7, 3e-7, 3e-7}}));
+    const Matrix zero = l.joinBelow(fromRows({{0.0, 0.0, 0.0}}));
+    // A fourth factor of negligible loadings (10·(3e-7)² < 1e-12): the
+    // other three rotate as alone, and it stays as it is.
+    const Matrix faint = constant(10, 1, 3e-7);
+    const Matrix wide = l.joinRight(faint);
+    const RotationParameterTable table = withoutCleverStarts();
+    for (RotationMethod method = 1; method <= 28; ++method) {
+        SCOPED_TRACE(kRotationMethods[static_cast<std::size_t>(method)].name);
+        MatrixScope scope;
+        const std::uint32_t state = randomState();
+        const RotatedSolution a = rotateSolution(tiny, method, table);
+        restoreRandomState(state);
+        const RotatedSolution b = rotateSolution(zero, method, table);
+        restoreRandomState(state);
+        const RotatedSolution alone = rotateSolution(l, method, table);
+        restoreRandomState(state);
+        const RotatedSolution w = rotateSolution(wide, method, table);
+        EXPECT_THAT(a.pattern.submatrix(1, 1, 10, 3), MatrixNear(b.pattern.submatrix(1, 1, 10, 3), 1e-6));
+        EXPECT_THAT(w.pattern.submatrix(1, 1, 10, 3), MatrixNear(alone.pattern, 1e-9));
+        EXPECT_THAT(w.pattern.columnBlock(3, 1), MatrixNear(faint, 0.0));
+        EXPECT_THAT(w.factorCorrelations.submatrix(1, 1, 3, 3), MatrixNear(alone.factorCorrelations, 1e-9));
+        EXPECT_THAT(w.factorCorrelations.columnBlock(3, 1), MatrixNear(fromRows({{0}, {0}, {0}, {1}}), 0.0));
+    }
+}
+
 TEST_F(RotationProperties, EveryMethodKeepsTheCommonPartAndIgnoresVariableSigns) {
     const Matrix l = mixedLoadings3();
     Matrix flipped = l.copy();

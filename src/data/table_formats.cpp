@@ -65,9 +65,6 @@ void csvRecordEnd(int, void* data) {
     s.open = false;
 }
 
-// Around a field of tab-separated text only blanks are padding.
-int blankOnly(unsigned char c) { return c == ' '; }
-
 // CSV or tab-separated text after RFC 4180. The text is handed to the
 // parser a line at a time so that each record knows the line it starts on;
 // a line outside every record that holds only white space is an empty record.
@@ -75,10 +72,9 @@ std::optional<std::string> readDelimited(const std::string& path, std::string_vi
                                          TableCells& cells) {
     csv_parser parser;
     if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) return path + ": out of memory";
-    if (tabs) {
-        csv_set_delim(&parser, CSV_TAB);
-        csv_set_space_func(&parser, blankOnly);
-    }
+    // The parser takes a separator before padding, so a tab separates even
+    // though blanks and tabs around a field are dropped.
+    if (tabs) csv_set_delim(&parser, CSV_TAB);
     CsvState state{cells, {}, 0, false};
     std::optional<std::string> error;
     int lineNumber = 0;

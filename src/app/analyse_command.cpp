@@ -39,6 +39,7 @@ struct AnalyseOptions {
     std::optional<int> missingCode;
     bool noMissing = false;
     std::string missingToken = "NA";
+    std::string idColumn;
     std::optional<int> factors;
     std::string procedure;
     std::string matrix;
@@ -219,6 +220,9 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_option("--missing", o.missingCode, "missingCode (default 999)");
     app.add_flag("--no-missing", o.noMissing, "no missing value code");
     app.add_option("--na", o.missingToken, "token of a missing score in DATA (default NA)");
+    app.add_option("--id-column", o.idColumn,
+                   "label of DATA's column of row names, left out of the analysis (default: a "
+                   "first column with an empty label or of distinct non-numeric names)");
     app.add_option("--factors", o.factors, "factorCount");
     app.add_option("--procedure", o.procedure, "factorCountProcedure: MAP, PA or Hull");
     app.add_option("--matrix", o.matrix, "dispersionType: pearson, polychoric or covariance");
@@ -285,6 +289,7 @@ int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
     }
     ScoresTableOptions tableOptions;
     tableOptions.missingToken = o.missingToken;
+    tableOptions.idColumn = o.idColumn;
     if (!o.inputMatrix && !o.noMissing) tableOptions.missingCode = o.missingCode.value_or(DataSet{}.missingCode);
     const ScoresTableResult read = readScoresTable(o.data, tableOptions);
     if (!read.table) {
@@ -292,6 +297,13 @@ int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
         return kAnalyseRefused;
     }
     const ScoresTable& table = *read.table;
+    err << "talvex analyse: " << o.data << " read as " << tableFormatName(table.format.format)
+        << (table.format.byName ? " (by its name)\n" : " (by its first line)\n");
+    if (table.idColumn >= 0) {
+        err << "talvex analyse: " << o.data << ": column " << table.idColumn + 1;
+        if (!table.idLabel.empty()) err << " (\"" << table.idLabel << "\")";
+        err << " names the rows and is left out of the analysis\n";
+    }
 
     // The reader takes the checked rows from a scratch copy; the header's
     // labels become a labels file unless one is given.
@@ -331,7 +343,8 @@ int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
     DataSet& data = session.data;
     if (!o.inputMatrix) data.scoresFileName = o.data;
     if (headerLabels) data.labelsFileName = o.data;
-    for (int& line : data.rowNumbers) line += table.headerLines;
+    for (int& line : data.rowNumbers)
+        if (line >= 1 && line <= table.rows) line = table.rowLines[static_cast<std::size_t>(line - 1)];
 
     configureCommand(session, ws);
     if (ws.refused() || !session.configured) return kAnalyseRefused;

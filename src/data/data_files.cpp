@@ -101,31 +101,6 @@ bool isBlank(char c) {
 }
 bool isHardSeparator(char c) { return c == ',' || c == ';' || c == ':' || c == '/'; }
 
-// The whole field must be a finite number; a leading '+' is allowed as in
-// formatted input. A number too small for single precision becomes what
-// formatted input makes of it (0 or the nearest subnormal); one too large has
-// no finite value and is not taken.
-std::optional<double> parseNumber(std::string_view field) {
-    if (field.empty()) return std::nullopt;
-    const char* begin = field.data();
-    const char* end = begin + field.size();
-    if (begin != end && *begin == '+') {
-        ++begin;
-        if (begin == end || *begin == '-') return std::nullopt;
-    }
-    float value = 0.0f;
-    const auto [stop, error] = std::from_chars(begin, end, value, std::chars_format::general);
-    if (stop != end) return std::nullopt;
-    if (error == std::errc::result_out_of_range) {
-        const std::string text(begin, end);
-        value = std::strtof(text.c_str(), nullptr);
-    } else if (error != std::errc()) {
-        return std::nullopt;
-    }
-    if (!std::isfinite(value)) return std::nullopt;
-    return static_cast<double>(value);
-}
-
 // Line reader over a text file; a trailing carriage return (a file written
 // with CRLF line ends) and a byte-order mark before the first line are not
 // part of the text. Anything but a regular file counts as not opened: a FIFO
@@ -230,6 +205,27 @@ std::optional<std::string> inputReached(const DataSet& data, const std::string& 
 }
 
 }  // namespace
+
+std::optional<double> parseNumber(std::string_view field) {
+    if (field.empty()) return std::nullopt;
+    const char* begin = field.data();
+    const char* end = begin + field.size();
+    if (begin != end && *begin == '+') {
+        ++begin;
+        if (begin == end || *begin == '-') return std::nullopt;
+    }
+    float value = 0.0f;
+    const auto [stop, error] = std::from_chars(begin, end, value, std::chars_format::general);
+    if (stop != end) return std::nullopt;
+    if (error == std::errc::result_out_of_range) {
+        const std::string text(begin, end);
+        value = std::strtof(text.c_str(), nullptr);
+    } else if (error != std::errc()) {
+        return std::nullopt;
+    }
+    if (!std::isfinite(value)) return std::nullopt;
+    return static_cast<double>(value);
+}
 
 bool isRegularFile(const std::string& name) {
     if (name.empty()) return false;

@@ -25,6 +25,10 @@ namespace talvex {
 // floats and widened.
 std::vector<std::optional<double>> parseLine(std::string_view line);
 
+// The whole field as a number, read as a 32-bit float and widened (a
+// leading '+' allowed, as in formatted input); nullopt for anything else.
+std::optional<double> parseNumber(std::string_view field);
+
 // The field texts of a line, split as parseLine splits it: an empty view
 // for an empty field.
 std::vector<std::string_view> splitFields(std::string_view line);

@@ -1,6 +1,9 @@
 #include "data/scores_table.h"
 
+#include <algorithm>
 #include <fstream>
+#include <set>
+#include <string_view>
 
 #include "core/format_text.h"
 #include "data/data_files.h"
@@ -9,109 +12,139 @@ namespace talvex {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-bool blankLine(const std::string& line) {
-    return line.find_first_not_of(" \t\r\f\v") == std::string::npos;
+std::string_view trimmed(std::string_view field) {
+    const auto first = field.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return field.substr(first, field.find_last_not_of(" \t\r") - first + 1);
 }
 
-std::string unquoted(std::string_view field) {
-    if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
-        field = field.substr(1, field.size() - 2);
-    return std::string(field);
-}
-
-std::string where(const std::string& path, int line) {
-    return path + ", line " + std::to_string(line) + ": ";
+// Distinct texts, none empty, missing or a number: names of the rows.
+bool rowNames(const std::vector<std::vector<std::string>>& records, std::size_t first,
+              const std::string& missingToken) {
+    std::set<std::string_view> seen;
+    for (std::size_t i = first; i < records.size(); ++i) {
+        const std::string_view name = trimmed(records[i][0]);
+        if (name.empty() || name == missingToken || parseNumber(name) || !seen.insert(name).second)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOptions& options) {
     ScoresTableResult result;
-    std::ifstream in;
-    if (isRegularFile(path)) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
-        result.error = "cannot read the data file " + path;
+    TableCellsResult read = readTableCells(path);
+    if (!read.cells) {
+        result.error = read.error;
         return result;
     }
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (lines.empty() && line.rfind(kByteOrderMark, 0) == 0) line.erase(0, kByteOrderMark.size());
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-    }
+    TableCells& cells = *read.cells;
+    auto& records = cells.records;
+    const bool statistical = statisticalFormat(cells.choice.format);
+    const auto where = [&](std::size_t record) {
+        return path + (statistical ? ": case " : ": line ") + std::to_string(cells.lines[record]) + ": ";
+    };
     // Blank lines at the end of the file are not rows.
-    while (!lines.empty() && blankLine(lines.back())) lines.pop_back();
+    while (!records.empty() && records.back().empty()) records.pop_back();
 
     const auto missing = [&options](std::string_view field) {
         return field.empty() || field == options.missingToken;
     };
 
     ScoresTable table;
+    table.format = cells.choice;
+    std::vector<std::string> header = cells.names;
     std::size_t first = 0;
-    if (!lines.empty()) {
-        const auto fields = splitFields(lines[0]);
-        const auto numbers = parseLine(lines[0]);
+    if (!statistical && !records.empty()) {
         bool anyNumber = false;
         bool allMissing = true;
-        for (std::size_t j = 0; j < fields.size(); ++j) {
-            anyNumber = anyNumber || numbers[j].has_value();
-            allMissing = allMissing && missing(fields[j]);
+        for (const std::string& field : records[0]) {
+            anyNumber = anyNumber || parseNumber(trimmed(field)).has_value();
+            allMissing = allMissing && missing(trimmed(field));
         }
-        if (!fields.empty() && !anyNumber && !allMissing) {
-            for (std::string_view f : fields) table.labels.push_back(unquoted(f));
+        if (!records[0].empty() && !anyNumber && !allMissing) {
+            header = records[0];
             table.headerLines = 1;
             first = 1;
         }
     }
-    if (first >= lines.size()) {
+    if (first >= records.size()) {
         result.error = "the data file " + path + " holds no rows of scores";
         return result;
     }
 
-    const int firstRowLine = static_cast<int>(first) + 1;
-    for (std::size_t i = first; i < lines.size(); ++i) {
-        const int lineNumber = static_cast<int>(i) + 1;
-        if (blankLine(lines[i])) {
-            result.error = where(path, lineNumber) + "an empty line among the rows of scores";
+    const std::size_t columns = records[first].size();
+    for (std::size_t i = first; i < records.size(); ++i) {
+        if (records[i].empty()) {
+            result.error = where(i) + "an empty line among the rows of scores";
             return result;
         }
-        const auto fields = splitFields(lines[i]);
-        const auto numbers = parseLine(lines[i]);
-        const int count = static_cast<int>(fields.size());
-        if (i == first) {
-            table.columns = count;
-        } else if (count != table.columns) {
-            result.error = where(path, lineNumber) +
-                           formatText("%i values where line %i has %i", count, firstRowLine,
-                                      table.columns);
+        if (records[i].size() != columns) {
+            result.error = where(i) + formatText("%i values where line %i has %i",
+                                                 static_cast<int>(records[i].size()),
+                                                 cells.lines[first], static_cast<int>(columns));
             return result;
         }
+    }
+    if (!header.empty() && header.size() != columns) {
+        result.error = where(0) + formatText("%i labels where line %i has %i values",
+                                             static_cast<int>(header.size()), cells.lines[first],
+                                             static_cast<int>(columns));
+        return result;
+    }
+
+    // The column of row names: named, or a first column without a label or
+    // of names.
+    if (!options.idColumn.empty()) {
+        const auto named = std::find(header.begin(), header.end(), options.idColumn);
+        if (named == header.end()) {
+            result.error = path + ": no column is labelled \"" + options.idColumn + "\"";
+            return result;
+        }
+        table.idColumn = static_cast<int>(named - header.begin());
+    } else if (columns > 1 && ((!header.empty() && trimmed(header[0]).empty()) ||
+                               rowNames(records, first, options.missingToken))) {
+        table.idColumn = 0;
+    }
+    if (table.idColumn >= 0 && !header.empty()) table.idLabel = header[table.idColumn];
+
+    const auto columnName = [&header](std::size_t j) {
+        return header.empty() ? "column " + std::to_string(j + 1) : "column \"" + header[j] + "\"";
+    };
+    for (std::size_t j = 0; j < cells.textVariables.size(); ++j) {
+        if (cells.textVariables[j] && static_cast<int>(j) != table.idColumn) {
+            result.error = path + ": variable \"" + header[j] + "\" holds text, not numbers";
+            return result;
+        }
+    }
+    for (std::size_t i = first; i < records.size(); ++i) {
         std::string row;
-        for (std::size_t j = 0; j < fields.size(); ++j) {
-            if (j > 0) row += ',';
-            if (numbers[j]) {
-                row += fields[j];
-            } else if (missing(fields[j])) {
+        bool firstField = true;
+        for (std::size_t j = 0; j < columns; ++j) {
+            if (static_cast<int>(j) == table.idColumn) continue;
+            const std::string_view field = trimmed(records[i][j]);
+            if (!firstField) row += ',';
+            firstField = false;
+            if (parseNumber(field)) {
+                row += field;
+            } else if (missing(field)) {
                 if (options.missingCode) row += std::to_string(*options.missingCode);
-                else row += fields[j];
+                else row += field;
             } else {
-                result.error = where(path, lineNumber) + "\"" + std::string(fields[j]) +
+                result.error = where(i) + columnName(j) + ": \"" + std::string(field) +
                                "\" is neither a number nor the missing-value token \"" +
                                options.missingToken + "\"";
                 return result;
             }
         }
         table.text += row + '\n';
-        ++table.rows;
+        table.rowLines.push_back(cells.lines[i]);
     }
-    if (table.headerLines == 1 && static_cast<int>(table.labels.size()) != table.columns) {
-        result.error = where(path, 1) + formatText("%i labels where line %i has %i values",
-                                                   static_cast<int>(table.labels.size()),
-                                                   firstRowLine, table.columns);
-        return result;
-    }
+    for (std::size_t j = 0; j < header.size(); ++j)
+        if (static_cast<int>(j) != table.idColumn) table.labels.push_back(header[j]);
+    table.rows = static_cast<int>(table.rowLines.size());
+    table.columns = static_cast<int>(columns) - (table.idColumn >= 0 ? 1 : 0);
     result.table = std::move(table);
     return result;
 }

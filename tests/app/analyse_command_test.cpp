@@ -19,6 +19,7 @@ namespace talvex {
 namespace {
 
 const std::string kExamples = std::string(TALVEX_SOURCE_DIR) + "/examples/";
+const std::string kExports = std::string(TALVEX_TEST_DIR) + "/data/exports/";
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -82,6 +83,10 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         {{withNa, "--factors", "2", "--rotation", "Normalized Varimax"}, 0, ""},
         {{shortRow}, 2, "line 8: 11 values where line 2 has 12"},
         {{dir.file("none.csv")}, 2, "cannot read the data file"},
+        {{kExports + "remark.dta"}, 2, "remark.dta: variable \"remark\" holds text"},
+        {{kExports + "r_write.csv", "--factors", "1"}, 0,
+         "r_write.csv read as CSV (by its name)\ntalvex analyse: " + kExports +
+             "r_write.csv: column 1 names the rows and is left out of the analysis\n"},
         {{withNa, "--bogus"}, 2, "--bogus"},
         {{withNa, "--set", "factorCount"}, 2, "--set takes KEY=VALUE"},
         {{withNa, "--set", "noSuchKey=1"}, 2, "[refused] no control \"noSuchKey\" in the dialogs"},

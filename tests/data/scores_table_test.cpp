@@ -1,5 +1,5 @@
-// A scores file checked whole for a script: header, missing tokens, rows of
-// equal length.
+// A scores file checked whole for a script: its format, header, row names,
+// missing tokens, rows of equal length.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -34,6 +34,10 @@ TEST(ScoresTable, HeaderMissingTokensAndRows) {
         {"NA NA\n1 2\n", 0, {}, 2, 2, "0,0\n1,2\n"},
         // A label that looks partly like a number is still a label.
         {"item1 2b\n1 2\n", 999, {"item1", "2b"}, 1, 2, "1,2\n"},
+        // A tab in the first line: tab-separated, blanks inside fields.
+        {"a\tb c\tz\n1\t\t3\n", 999, {"a", "b c", "z"}, 1, 3, "1,999,3\n"},
+        // Distinct names in the first column are row names.
+        {"p1,1,2\np2,3,4\n", 999, {}, 2, 2, "1,2\n3,4\n"},
     };
     testing::TempDir dir;
     for (const auto& c : cases) {
@@ -58,7 +62,12 @@ TEST(ScoresTable, ErrorsNameTheLine) {
         {"a b c\n1 2 3\n1 2\n", "line 3: 2 values where line 2 has 3"},
         {"1 2 3\n1 2 3 4\n", "line 2: 4 values where line 1 has 3"},
         {"1 2\n\n3 4\n", "line 2: an empty line among the rows"},
-        {"1 2\n3 x\n", "line 2: \"x\" is neither a number nor the missing-value token \"NA\""},
+        {"1 2\n3 x\n", "line 2: column 2: \"x\" is neither a number nor the missing-value token \"NA\""},
+        {"a,b\n1,2\n3,x\n", "line 3: column \"b\": \"x\" is neither"},
+        // Row names must be distinct.
+        {"p1,1\np1,2\n", "line 1: column 1: \"p1\" is neither"},
+        {"1,2\n3,4\"\n", "line 2: a double quote inside a field"},
+        {"a,\"b\n1,2\n", "line 1: a quoted field that is never closed"},
         {"a b c\n1 2\n", "line 1: 3 labels where line 2 has 2 values"},
         {"a b c\n", "holds no rows of scores"},
         {"", "holds no rows of scores"},
@@ -71,6 +80,53 @@ TEST(ScoresTable, ErrorsNameTheLine) {
         EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
     }
     EXPECT_NE(readScoresTable(dir.file("none.dat"), {}).error.find("cannot read"), std::string::npos);
+    ScoresTableOptions options;
+    options.idColumn = "id";
+    EXPECT_NE(readScoresTable(dir.write("s.csv", "a,b\n1,2\n"), options).error.find("no column is labelled \"id\""),
+              std::string::npos);
+}
+
+// Files as R, Python and haven write them (exports/make_exports.sh): row
+// names left out, labels with commas, quotes and blanks, the lines of rows
+// after a line end inside a field, user-missing SPSS values.
+TEST(ScoresTable, ExportsOfStatisticsTools) {
+    const std::string folder = std::string(TALVEX_TEST_DIR) + "/data/exports/";
+    const std::vector<std::string> items = {"item one", "item, two", "say \"hi\""};
+    const std::vector<std::string> q = {"q1", "q2", "q3"};
+    const struct {
+        const char* file;
+        TableFormat format;
+        std::vector<std::string> labels;
+        const char* idLabel;
+        const char* text;
+        std::vector<int> lines;
+    } cases[] = {
+        {"r_write.csv", TableFormat::Csv, items, "", "1,2,3\n2,999,3\n3,4,2\n4,3,5\n5,5,1\n2,1,4\n",
+         {2, 3, 4, 5, 6, 7}},
+        {"python_csv.csv", TableFormat::Csv, items, "id", "1,2,3\n2,999,3\n3,4,2\n4,3,5\n", {2, 3, 4, 6}},
+        {"scores.sav", TableFormat::Spss, q, "name", "1,3,5\n2,999,4\n999,999,3\n4,2,999\n", {1, 2, 3, 4}},
+        {"scores.zsav", TableFormat::Spss, q, "name", "1,3,5\n2,999,4\n999,999,3\n4,2,999\n", {1, 2, 3, 4}},
+    };
+    ScoresTableOptions options;
+    options.missingCode = 999;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const ScoresTableResult result = readScoresTable(folder + c.file, options);
+        ASSERT_TRUE(result.table) << result.error;
+        EXPECT_EQ(result.table->format.format, c.format);
+        EXPECT_EQ(result.table->labels, c.labels);
+        EXPECT_EQ(result.table->idColumn, 0);
+        EXPECT_EQ(result.table->idLabel, c.idLabel);
+        EXPECT_EQ(result.table->text, c.text);
+        EXPECT_EQ(result.table->rowLines, c.lines);
+    }
+    // A variable of text is refused by its name unless it holds the row names.
+    EXPECT_NE(readScoresTable(folder + "remark.dta", options).error.find("variable \"remark\" holds text"),
+              std::string::npos);
+    options.idColumn = "remark";
+    const ScoresTableResult named = readScoresTable(folder + "remark.dta", options);
+    ASSERT_TRUE(named.table) << named.error;
+    EXPECT_EQ(named.table->text, "1\n2\n3\n");
 }
 
 }  // namespace

@@ -1,0 +1,215 @@
+#include "data/table_formats.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <csv.h>
+#include <readstat.h>
+
+#include "data/data_files.h"
+
+namespace talvex {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool blankText(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos;
+}
+
+std::string where(const std::string& path, int line) {
+    return path + ": line " + std::to_string(line) + ": ";
+}
+
+// Whitespace-separated text: the line syntax of the scores file; enclosing
+// double quotes of a field are dropped.
+void readWhitespace(std::string_view text, TableCells& cells) {
+    int lineNumber = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        ++lineNumber;
+        std::vector<std::string> record;
+        for (std::string_view field : splitFields(text.substr(start, end - start))) {
+            if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+                field = field.substr(1, field.size() - 2);
+            record.emplace_back(field);
+        }
+        cells.records.push_back(std::move(record));
+        cells.lines.push_back(lineNumber);
+        start = end + 1;
+    }
+}
+
+struct CsvState {
+    TableCells& cells;
+    std::vector<std::string> record;
+    int recordLine = 0;  // the line on which the open record started
+    bool open = false;   // a record has begun and not ended
+};
+
+void csvField(void* text, std::size_t size, void* data) {
+    auto& s = *static_cast<CsvState*>(data);
+    s.record.push_back(size == 0 ? std::string() : std::string(static_cast<const char*>(text), size));
+}
+
+void csvRecordEnd(int, void* data) {
+    auto& s = *static_cast<CsvState*>(data);
+    s.cells.records.push_back(std::move(s.record));
+    s.cells.lines.push_back(s.recordLine);
+    s.record.clear();
+    s.open = false;
+}
+
+// CSV or tab-separated text after RFC 4180. The text is handed to the
+// parser a line at a time so that each record knows the line it starts on;
+// a line outside every record that holds only white space is an empty record.
+std::optional<std::string> readDelimited(const std::string& path, std::string_view text, bool tabs,
+                                         TableCells& cells) {
+    csv_parser parser;
+    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) return path + ": out of memory";
+    // The parser takes a separator before padding, so a tab separates even
+    // though blanks and tabs around a field are dropped.
+    if (tabs) csv_set_delim(&parser, CSV_TAB);
+    CsvState state{cells, {}, 0, false};
+    std::optional<std::string> error;
+    int lineNumber = 0;
+    for (std::size_t start = 0; start < text.size() && !error;) {
+        const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        const std::string_view line = text.substr(start, end - start);
+        start = end;
+        ++lineNumber;
+        if (!state.open && blankText(line)) {
+            cells.records.emplace_back();
+            cells.lines.push_back(lineNumber);
+            continue;
+        }
+        if (!state.open) {
+            state.open = true;
+            state.recordLine = lineNumber;
+        }
+        if (csv_parse(&parser, line.data(), line.size(), csvField, csvRecordEnd, &state) != line.size())
+            error = where(path, lineNumber) + "a double quote inside a field that is not quoted, or "
+                                              "after the closing quote of a field";
+    }
+    if (!error && csv_fini(&parser, csvField, csvRecordEnd, &state) != 0)
+        error = where(path, state.recordLine) + "a quoted field that is never closed";
+    csv_free(&parser);
+    return error;
+}
+
+int statVariable(int, readstat_variable_t* variable, const char*, void* data) {
+    auto& cells = *static_cast<TableCells*>(data);
+    const char* name = readstat_variable_get_name(variable);
+    cells.names.emplace_back(name ? name : "");
+    cells.textVariables.push_back(readstat_variable_get_type_class(variable) ==
+                                  READSTAT_TYPE_CLASS_STRING);
+    return READSTAT_HANDLER_OK;
+}
+
+// A system-missing, tagged-missing or user-missing value is an empty cell;
+// a number is written in the fewest digits that give it back.
+int statValue(int observation, readstat_variable_t* variable, readstat_value_t value, void* data) {
+    auto& cells = *static_cast<TableCells*>(data);
+    const auto row = static_cast<std::size_t>(observation);
+    while (cells.records.size() <= row) {
+        cells.records.emplace_back(cells.names.size());
+        cells.lines.push_back(static_cast<int>(cells.records.size()));
+    }
+    const auto column = static_cast<std::size_t>(readstat_variable_get_index(variable));
+    if (column >= cells.names.size()) return READSTAT_HANDLER_ABORT;
+    std::string& cell = cells.records[row][column];
+    if (readstat_value_type_class(value) == READSTAT_TYPE_CLASS_STRING) {
+        const char* text = readstat_string_value(value);
+        cell = text ? text : "";
+    } else if (!readstat_value_is_missing(value, variable)) {
+        char buffer[32];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, readstat_double_value(value));
+        cell.assign(buffer, written.ptr);
+    }
+    return READSTAT_HANDLER_OK;
+}
+
+std::optional<std::string> readStatistical(const std::string& path, TableFormat format,
+                                           TableCells& cells) {
+    readstat_parser_t* parser = readstat_parser_init();
+    if (parser == nullptr) return path + ": out of memory";
+    readstat_set_variable_handler(parser, statVariable);
+    readstat_set_value_handler(parser, statValue);
+    readstat_error_t status = READSTAT_OK;
+    if (format == TableFormat::Spss) status = readstat_parse_sav(parser, path.c_str(), &cells);
+    else if (format == TableFormat::SpssPortable) status = readstat_parse_por(parser, path.c_str(), &cells);
+    else status = readstat_parse_dta(parser, path.c_str(), &cells);
+    readstat_parser_free(parser);
+    if (status != READSTAT_OK)
+        return path + ": not a readable " + tableFormatName(format) + " file (" +
+               readstat_error_message(status) + ")";
+    return std::nullopt;
+}
+
+}  // namespace
+
+const char* tableFormatName(TableFormat format) {
+    switch (format) {
+    case TableFormat::Whitespace: return "whitespace-separated text";
+    case TableFormat::Csv: return "CSV";
+    case TableFormat::Tsv: return "tab-separated text";
+    case TableFormat::Spss: return "SPSS";
+    case TableFormat::SpssPortable: return "SPSS portable";
+    case TableFormat::Stata: return "Stata";
+    }
+    return "";
+}
+
+bool statisticalFormat(TableFormat format) {
+    return format == TableFormat::Spss || format == TableFormat::SpssPortable ||
+           format == TableFormat::Stata;
+}
+
+FormatChoice chooseTableFormat(const std::string& path, std::string_view firstLine) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".csv") return {TableFormat::Csv, true};
+    if (extension == ".tsv" || extension == ".tab") return {TableFormat::Tsv, true};
+    if (extension == ".sav" || extension == ".zsav") return {TableFormat::Spss, true};
+    if (extension == ".por") return {TableFormat::SpssPortable, true};
+    if (extension == ".dta") return {TableFormat::Stata, true};
+    if (firstLine.find('\t') != std::string_view::npos) return {TableFormat::Tsv, false};
+    if (firstLine.find(',') != std::string_view::npos) return {TableFormat::Csv, false};
+    return {TableFormat::Whitespace, false};
+}
+
+TableCellsResult readTableCells(const std::string& path) {
+    TableCellsResult result;
+    std::ifstream in;
+    if (isRegularFile(path)) in.open(path, std::ios::binary);
+    if (!in.is_open()) {
+        result.error = "cannot read the data file " + path;
+        return result;
+    }
+    TableCells cells;
+    cells.choice = chooseTableFormat(path, {});
+    std::optional<std::string> error;
+    if (statisticalFormat(cells.choice.format)) {
+        in.close();
+        error = readStatistical(path, cells.choice.format, cells);
+    } else {
+        std::ostringstream whole;
+        whole << in.rdbuf();
+        std::string_view text = whole.view();
+        if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+        cells.choice = chooseTableFormat(path, text.substr(0, text.find('\n')));
+        if (cells.choice.format == TableFormat::Whitespace) readWhitespace(text, cells);
+        else error = readDelimited(path, text, cells.choice.format == TableFormat::Tsv, cells);
+    }
+    if (error) result.error = *error;
+    else result.cells = std::move(cells);
+    return result;
+}
+
+}  // namespace talvex

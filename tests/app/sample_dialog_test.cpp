@@ -170,8 +170,9 @@ TEST_F(InputFilesKept, ReopenedDialogShowsTheRowsKeptOrTheMatrixSampleSize) {
         shown.push_back(value(d, "participantCount"));
         return DialogAnswer::Cancel;
     };
-    ws.dialogSteps = {setAndOk({{"participantCount", "5"}, {"variableCount", "2"}, {"scoresFileName", scores}}),
-                      look};
+    ws.dialogSteps = {
+        setAndOk({{"participantCount", "5"}, {"variableCount", "2"}, {"scoresFileName", scores}}),
+        look};
     readDataCommand(session, ws);
     buildCompleteCases(session.data);
     ASSERT_EQ(session.data.participantCount, 3);

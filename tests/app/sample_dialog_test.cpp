@@ -158,5 +158,32 @@ TEST_F(InputFilesKept, AScoresFileThatKeepsNoRowLeavesNoData) {
               "found, so no participant is left\n\nPlease check your data file!");
 }
 
+// Opened again, the dialog shows the rows the last scores file kept (not the
+// complete cases the sample shrinks to), and after a matrix file the sample
+// size typed with it.
+TEST_F(InputFilesKept, ReopenedDialogShowsTheRowsKeptOrTheMatrixSampleSize) {
+    // N = 5: line 2 is short and dropped, so 4 rows are kept; line 4 holds
+    // the missing code, which leaves 3 complete cases.
+    const std::string scores = dir.write("s.dat", "1 2\n3\n4 5\n999 1\n2 2\n3 3\n");
+    std::vector<std::string> shown;
+    const auto look = [&shown](DialogModel& d, ScriptedWindowSystem&) {
+        shown.push_back(value(d, "participantCount"));
+        return DialogAnswer::Cancel;
+    };
+    ws.dialogSteps = {
+        setAndOk({{"participantCount", "5"}, {"variableCount", "2"}, {"scoresFileName", scores}}),
+        look};
+    readDataCommand(session, ws);
+    buildCompleteCases(session.data);
+    ASSERT_EQ(session.data.participantCount, 3);
+    readDataCommand(session, ws);
+    ws.dialogSteps = {setAndOk({{"dataKind", "matrix"}, {"participantCount", "250"},
+                                {"matrixFileName", dir.write("m.dat", "1 .5\n.5 1\n")}}),
+                      look};
+    readDataCommand(session, ws);
+    readDataCommand(session, ws);
+    EXPECT_EQ(shown, (std::vector<std::string>{"4", "250"}));
+}
+
 }  // namespace
 }  // namespace talvex::testing

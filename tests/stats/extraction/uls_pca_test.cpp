@@ -126,6 +126,17 @@ TEST_F(UlsPcaTest, UlsTwoFactorHeywoodRowUsesTheUnitNormSolution) {
     EXPECT_NEAR(common[0][0], 1.0, 1e-9);
 }
 
+// R = λλ' is fitted off its diagonal by the principal-component start
+// itself, so no sweep is made. A tolerance that no change of the loss can
+// fail to beat runs into the limit: the sweep after the 1000th is the last.
+TEST_F(UlsPcaTest, UlsSweepCountFromNoneToTheLimit) {
+    const Matrix lambda = fromRows({{0.8}, {0.6}, {0.7}, {0.5}});
+    const UlsSolution exact = extractUls(lambda.multiply(lambda.transpose()), 1, 1e-8, 0);
+    EXPECT_EQ(exact.sweeps, 0);
+    EXPECT_LT(columnSignDistance(exact.loadings, lambda), 1e-12);
+    EXPECT_EQ(extractUls(ReferenceFixture::instance().matrix("harman74"), 2, -1.0, 0).sweeps, 1001);
+}
+
 // With one column the constraint alone fixes x = 1. The hard case: y without
 // a component on the smallest singular direction. With B = diag(2, 1): loss
 // (2 x1 - y1)² + x2² on the unit circle = 3 x1² - 4 x1 y1 + y1² + 1,

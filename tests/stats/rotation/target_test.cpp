@@ -58,21 +58,26 @@ TEST_F(TargetRotation, ObliqueRotationRecoversAPlantedPatternFromItsFullTarget) 
     EXPECT_THAT(r.factorCorrelations, MatrixNear(mixing.multiply(mixing.transpose()), 1e-4));
 }
 
-TEST_F(TargetRotation, OrthogonalRotationTreatsCellsBeyondOneAsFree) {
-    // An orthogonal rotation of a pattern with planted zeros: only the zeros
-    // are specified (cells of 2, 9 and −9 are all free), and the rotation
-    // brings them back exactly.
-    const Matrix planted = fromRows({{0.8, 0.0}, {0.7, 0.0}, {0.0, 0.6}, {0.0, -0.7}, {0.5, 0.4}});
-    const double angle = 0.5;
-    const Matrix turn = fromRows({{std::cos(angle), std::sin(angle)},
-                                  {-std::sin(angle), std::cos(angle)}});
-    const Matrix l = planted.multiply(turn);
-    const Matrix target = fromRows({{2.0, 0.0}, {9.0, 0.0}, {0.0, -9.0}, {0.0, 9.0}, {9.0, 2.5}});
-    const RoutineResult r = rotateToTarget(l, target, false, 100, 0, 1e-8);
-    EXPECT_LT(r.criterion, 1e-12);
-    const Matrix pattern = l.multiply(r.transformation);
-    // Column 1 has no non-zero specified cell, so its sign follows its sum.
-    EXPECT_THAT(pattern, MatrixNear(planted, 1e-6));
+// Orthogonal rotations of planted patterns, turned by 0.5 rad: only cells
+// within [−1, 1] are specified (2, 2.5, 9 and −9 are free), and the rotation
+// brings the pattern back exactly. In the first only zeros are specified and
+// column 1, with no non-zero specified cell, takes the sign of its sum. In the
+// second only a 1 and a −1 on rows of length 1 are: they fix the rotation, and
+// as both columns sum below 0, freeing either cell would reflect its column.
+TEST_F(TargetRotation, OrthogonalRotationSpecifiesOnlyCellsWithinOne) {
+    const Matrix planted[] = {
+        fromRows({{0.8, 0.0}, {0.7, 0.0}, {0.0, 0.6}, {0.0, -0.7}, {0.5, 0.4}}),
+        fromRows({{1.0, 0.0}, {-0.8, 0.3}, {0.0, -1.0}, {-0.5, 0.4}, {0.2, 0.2}})};
+    const Matrix targets[] = {
+        fromRows({{2.0, 0.0}, {9.0, 0.0}, {0.0, -9.0}, {0.0, 9.0}, {9.0, 2.5}}),
+        fromRows({{1.0, 9.0}, {2.0, 9.0}, {9.0, -1.0}, {-9.0, 2.5}, {9.0, 9.0}})};
+    const Matrix turn = fromRows({{std::cos(0.5), std::sin(0.5)}, {-std::sin(0.5), std::cos(0.5)}});
+    for (int c = 0; c < 2; ++c) {
+        const Matrix l = planted[c].multiply(turn);
+        const RoutineResult r = rotateToTarget(l, targets[c], false, 100, 0, 1e-8);
+        EXPECT_LT(r.criterion, 1e-12) << c;
+        EXPECT_THAT(l.multiply(r.transformation), MatrixNear(planted[c], 1e-6)) << c;
+    }
 }
 
 }  // namespace

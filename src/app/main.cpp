@@ -1,4 +1,7 @@
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -55,9 +58,27 @@ void printHelp() {
         kUsage);
 }
 
+// Present when the BLAS is OpenBLAS.
+extern "C" char* openblas_get_corename() __attribute__((weak));
+
+// OpenBLAS picks its kernels by processor when it loads, and kernels of other
+// vector widths sum in other orders: the last bits move, and with them the sign
+// of a printed zero, an iteration count or a near tie. Every processor with
+// AVX2 and FMA runs the AVX2 kernels, so that they all print the same report.
+// The environment is read only at load, hence the new image; a kernel chosen
+// in the environment stands.
+void pinBlasKernels(char** argv) {
+    if (openblas_get_corename == nullptr || std::getenv("OPENBLAS_CORETYPE") != nullptr) return;
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) return;
+    if (std::strcmp(openblas_get_corename(), "Haswell") == 0) return;
+    if (setenv("OPENBLAS_CORETYPE", "Haswell", 1) != 0) return;
+    execv("/proc/self/exe", argv);  // returns only when it failed: go on as loaded
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    pinBlasKernels(argv);
     if (argc > 1 && std::strcmp(argv[1], "analyse") == 0)
         return talvex::runAnalyseCommand(std::vector<std::string>(argv + 2, argv + argc), std::cout,
                                          std::cerr);

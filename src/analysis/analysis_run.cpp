@@ -892,10 +892,7 @@ bool startRun(RunState& s) {
     }
     // Nor the JSON results: the data may have been read again since OK.
     if (const auto problem =
-            jsonFileProblem(s.data(), s.settings().jsonFileName, s.settings().outputFileName,
-                            s.settings().saveFactorScores && s.rawData()
-                                ? scoresFileName(s.settings().outputFileName)
-                                : std::string())) {
+            jsonFileProblem(s.data(), s.settings().jsonFileName, s.settings().outputFileName)) {
         s.host.message(*problem, MessageIcon::Error);
         return false;
     }

@@ -66,7 +66,7 @@ std::optional<std::string> outputFileProblem(const DataSet& data,
 // empty name (no JSON file) or a usable one.
 std::optional<std::string> jsonFileProblem(const DataSet& data, const std::string& jsonFileName,
                                            const std::string& outputFileName,
-                                           const std::string& scoresFileName);
+                                           const std::string& scoresFileName = "");
 
 // Outcome of a reader. On failure the message has been shown already and
 // status is the text for status line 1 of the main window.

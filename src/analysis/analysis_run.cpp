@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <tuple>
 
 #include "analysis/report_frame.h"
 #include "analysis/results_json.h"
@@ -120,6 +121,8 @@ void releaseRun(RunState& s) {
     s.session.ticker.resetBar();
     s.session.ticker.detach();
     s.settings().dispersionType = s.savedDispersionType;
+    if (s.configuredCount)
+        std::tie(s.settings().factorCount, s.settings().schmidLeiman) = *s.configuredCount;
     s.ended = true;
 }
 
@@ -152,7 +155,8 @@ void prepareData(RunState& s) {
     }
     s.n = data.participantCount;
     s.m = data.analysedVariableCount();
-    s.k = settings.factorCount;
+    // An advised number is known after its procedure's section.
+    s.k = settings.useAdvisedFactorCount ? 0 : settings.factorCount;
 }
 
 void detailsBlock(RunState& s) {
@@ -357,7 +361,9 @@ void adequacy(RunState& s) {
 
 // Eigenvalues of R and the variance they explain (detailed output).
 void explainedVariance(RunState& s) {
-    if (s.detailed()) s.eigenvalues = writeEigenvalueVariance(s.out(), s.R, s.k);
+    // Before an advice every cumulative proportion is shown.
+    const int rows = s.settings().useAdvisedFactorCount ? s.m : s.k;
+    if (s.detailed()) s.eigenvalues = writeEigenvalueVariance(s.out(), s.R, rows);
 }
 
 // Parallel analysis by paVariant, on the correlation form of R. The
@@ -419,6 +425,57 @@ void numberOfFactors(RunState& s) {
             parallelAnalysis(s);
             break;
     }
+}
+
+// The number the procedure's section advised: MAP's minimum, the
+// percentile rule of parallel analysis, Hull's elbow; none when the section
+// gave no advice (too few variables, no sample size, MRFA not converging).
+std::optional<int> advisedCount(const RunState& s) {
+    switch (s.session.settings.factorCountProcedure) {
+        case MAP:
+            if (s.map) return s.map->advised;
+            break;
+        case ParallelAnalysis:
+            if (s.parallel) return s.parallel->values.countPercentile;
+            break;
+        case Hull:
+            if (s.hull) return s.hull->advised;
+            break;
+    }
+    return std::nullopt;
+}
+
+// With useAdvisedFactorCount, k and the settings take the advised number,
+// which must pass the configuration's checks (a failure ends the run). No
+// advice, or an advice of 0, leaves k = 0 and the warning of the ending.
+RunEnding takeAdvice(RunState& s) {
+    AnalysisSettings& settings = s.settings();
+    if (!settings.useAdvisedFactorCount) return RunEnding::Continue;
+    const std::optional<int> advised = advisedCount(s);
+    if (!advised) {
+        s.warning = kNothingAdvised;
+        return RunEnding::Continue;
+    }
+    s.out().printf(kAdvisedCountNote, settings.extractionMethod == PCA ? "components" : "factors",
+                   settings.factorCountProcedure == ParallelAnalysis ? kPercentileRule : "",
+                   *advised);
+    s.out().separator();
+    s.configuredCount = {settings.factorCount, settings.schmidLeiman};
+    settings.factorCount = s.k = *advised;
+    settings.schmidLeiman = secondOrderSolution(settings, s.k);
+    if (s.k == 0) {
+        s.warning = kZeroAdvised;
+        return RunEnding::Continue;
+    }
+    std::string problem;
+    const int targetColumns = s.data().analysedTarget.valid() ? s.data().analysedTarget.cols() : 0;
+    if (const auto check = factorCountProblem(settings, s.m, s.k))
+        problem = check->message;
+    else if (solutionRotated(settings, s.k) && settings.rotationKind == Target && targetColumns != s.k)
+        problem = formatText(kTargetColumnsDiffer, targetColumns);
+    if (problem.empty()) return RunEnding::Continue;
+    s.warning = formatText(kAdvisedCountRefused, s.k, problem.c_str());
+    return RunEnding::Failure;
 }
 
 // Greatest lower bound and omega when no factors are extracted.
@@ -791,6 +848,7 @@ RunEnding analyse(RunState& s) {
     adequacy(s);
     explainedVariance(s);
     numberOfFactors(s);
+    if (const RunEnding e = takeAdvice(s); e != RunEnding::Continue) return e;
     if (s.settings().glbOmega && s.k == 0) reliabilityWithoutFactors(s);
     if (s.k > 0) {
         if (const RunEnding e = extraction(s); e != RunEnding::Continue) return e;
@@ -808,7 +866,8 @@ RunEnding analyse(RunState& s) {
         personFit(s);
     }
     references(s);
-    return RunEnding::Success;
+    // Only a run without an advised number has a warning by now.
+    return s.warning.empty() ? RunEnding::Success : RunEnding::Failure;
 }
 
 }  // namespace

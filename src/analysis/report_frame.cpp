@@ -249,12 +249,14 @@ void writeDetails(ReportWriter& report, const DataSet& data, const AnalysisSetti
         report.printf("Variables excluded in the analysis                   : %s\n",
                       variableListText(data.variableList, false).c_str());
     }
+    // The advised number is known only after its procedure's section.
+    const std::string count = s.useAdvisedFactorCount ? "The advised number" : std::to_string(s.factorCount);
     if (pca) {
-        report.printf("Number of components                                 : %i\n", s.factorCount);
+        report.printf("Number of components                                 : %s\n", count.c_str());
         report.printf("Number of second order components                    : %i\n",
                       s.secondOrderCount);
     } else {
-        report.printf("Number of factors                                    : %i\n", s.factorCount);
+        report.printf("Number of factors                                    : %s\n", count.c_str());
         report.printf("Number of second order factors                       : %i\n",
                       s.secondOrderCount);
     }

@@ -74,6 +74,16 @@ json variablesOf(const DataSet& data, int m) {
     return variables;
 }
 
+// The member of the document that holds the procedure's advice.
+const char* procedureName(FactorCountProcedure procedure) {
+    switch (procedure) {
+        case MAP: return "map";
+        case ParallelAnalysis: return "parallel_analysis";
+        case Hull: return "hull";
+    }
+    return "";
+}
+
 const char* hullIndexName(HullIndex index) {
     switch (index) {
         case CAF: return "CAF";
@@ -388,6 +398,8 @@ std::string resultsJson(const RunState& s, RunEnding ending, const std::string& 
         doc["warning"] = ending == RunEnding::Halt ? std::string(kHaltWarning) : s.warning;
     doc["participants"] = s.n;
     doc["factors"] = s.k;
+    if (settings.useAdvisedFactorCount)
+        doc["factors_advised_by"] = procedureName(settings.factorCountProcedure);
     doc["matrix"] = dispersionName(s.savedDispersionType);
     doc["matrix_analysed"] = dispersionName(settings.dispersionType);
     doc["extraction"] = extractionName(settings.extractionMethod);

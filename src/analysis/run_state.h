@@ -49,6 +49,22 @@ inline constexpr const char* kIrtSwitchedOff =
     "--------------------------------------------------------------------------------\n\n";
 inline constexpr const char* kHaltWarning = "WARNING: Analisys was halted by the user.\n\n";
 
+// With the advised number of factors: the note after the procedure's
+// section ("factors" or "components", the rule of parallel analysis, the
+// number), and the endings when it gives none or one that fails a check.
+inline constexpr const char* kAdvisedCountNote = "NOTE: This analysis extracts the advised number of %s%s: %i\n\n";
+inline constexpr const char* kPercentileRule = " when the 95 percentile is considered";
+inline constexpr const char* kZeroAdvised =
+    "WARNING: The advised number of dimensions is 0: factors/components were not computed.\n\n";
+inline constexpr const char* kNothingAdvised =
+    "WARNING: No number of dimensions was advised: factors/components were not computed.\n\n";
+// The advised number, then the message of the check it fails.
+inline constexpr const char* kAdvisedCountRefused =
+    "WARNING: The advised number of dimensions is %i.\n         %s\n\n";
+// The columns of the rotation target.
+inline constexpr const char* kTargetColumnsDiffer =
+    "The rotation target matrix has %i columns: a target rotation needs as many Factors/Components.";
+
 // Failure endings for data and matrices that cannot be analysed.
 // Complete cases left, variables analysed, cases needed (variables + 1).
 inline constexpr const char* kTooFewCases =
@@ -141,6 +157,9 @@ struct RunState {
     std::optional<MatrixScope> scope;  // every matrix of the run
     std::int64_t startSeconds = 0;
     DispersionType savedDispersionType = PearsonCorrelation;
+    // factorCount and schmidLeiman as configured, while the settings hold
+    // the advised number; put back when the run ends.
+    std::optional<std::pair<int, bool>> configuredCount;
     bool smoothed = false;
     bool polychoricSmoothed = false;  // the polychoric stage smoothed R itself
     int smoothingPasses = 0;     // passes the smoothing made

@@ -14,6 +14,8 @@
 #include "analysis/session.h"
 #include "app/commands.h"
 #include "app/dialog_model.h"
+#include "app/sample_dialog.h"
+#include "app/text_util.h"
 #include "app/window_system.h"
 #include "core/matrix.h"
 #include "data/scores_table.h"
@@ -40,7 +42,7 @@ struct AnalyseOptions {
     bool noMissing = false;
     std::string missingToken = "NA";
     std::string idColumn;
-    std::optional<int> factors;
+    std::string factors;  // a number, "auto", or empty (auto unless --set names the count)
     std::string procedure;
     std::string matrix;
     std::string extraction;
@@ -86,6 +88,8 @@ public:
     bool refused() const { return refused_; }
     void startRun() { running_ = true; }
     const std::optional<RunEnding>& ending() const { return ending_; }
+    // Factors of the run (the advised number when that was used).
+    int factors() const { return factors_; }
     // An error box since the run started: one after the report (the JSON
     // results not written) fails the command as the run's own failure does.
     bool errorInRun() const { return errorInRun_; }
@@ -142,6 +146,7 @@ public:
     }
     void runEnded(const RunState& state, RunEnding ending) override {
         ending_ = ending;
+        factors_ = state.k;
         if (ending != RunEnding::Success) {
             std::string text = ending == RunEnding::Halt ? kHaltWarning : state.warning;
             while (!text.empty() && text.back() == '\n') text.pop_back();
@@ -205,6 +210,7 @@ private:
     bool running_ = false;
     std::string lastStage_;
     std::optional<RunEnding> ending_;
+    int factors_ = 0;
     bool errorInRun_ = false;
 };
 
@@ -223,7 +229,8 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_option("--id-column", o.idColumn,
                    "label of DATA's column of row names, left out of the analysis (default: a "
                    "first column with an empty label or of distinct non-numeric names)");
-    app.add_option("--factors", o.factors, "factorCount");
+    app.add_option("--factors", o.factors,
+                   "factorCount, or auto: the number the procedure advises (the default)");
     app.add_option("--procedure", o.procedure, "factorCountProcedure: MAP, PA or Hull");
     app.add_option("--matrix", o.matrix, "dispersionType: pearson, polychoric or covariance");
     app.add_option("--extraction", o.extraction, "extractionMethod: ULS, ML, MRFA or PCA");
@@ -265,7 +272,10 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     }
     if (!o.matrix.empty()) add("dispersionType", o.matrix);
     if (!o.procedure.empty()) add("factorCountProcedure", o.procedure);
-    if (o.factors) add("factorCount", std::to_string(*o.factors));
+    if (o.factors == "auto")
+        add("useAdvisedFactorCount", "on");
+    else if (!o.factors.empty())
+        add("factorCount", o.factors);
     if (!o.extraction.empty()) add("extractionMethod", o.extraction);
     if (!o.rotation.empty()) add("simplicityRotation", o.rotation);
     if (o.detailed) add("detailedOutput", "on");
@@ -282,7 +292,41 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     return keys;
 }
 
-int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
+// The value of the last --set KEY=VALUE with this key (any case), if any.
+std::optional<std::string> setValue(const AnalyseOptions& o, const std::string& key) {
+    std::optional<std::string> value;
+    for (const std::string& set : o.sets) {
+        const auto eq = set.find('=');
+        if (eq != std::string::npos && lower(trim(set.substr(0, eq))) == lower(key))
+            value = lower(trim(set.substr(eq + 1)));
+    }
+    return value;
+}
+
+// The options as the dialogs take them: --set dataKind names the kind of
+// DATA as --input-matrix does, and without --factors or a count in --set
+// the advised number of factors is used. Nothing when they contradict.
+std::optional<AnalyseOptions> resolved(AnalyseOptions o, std::ostream& err) {
+    if (const auto kind = setValue(o, "dataKind")) {
+        const bool matrix = *kind == "matrix" || *kind == std::to_string(MatrixFile);
+        const bool scores = *kind == "scores" || *kind == std::to_string(ScoresFile);
+        if (o.inputMatrix && scores) {
+            err << "talvex analyse: --input-matrix and --set dataKind=" << *kind
+                << " contradict each other\n";
+            return std::nullopt;
+        }
+        o.inputMatrix = o.inputMatrix || matrix;
+    }
+    if (o.factors.empty() && !setValue(o, "factorCount") && !setValue(o, "useAdvisedFactorCount"))
+        o.factors = "auto";
+    if (lower(o.factors) == "auto") o.factors = "auto";
+    return o;
+}
+
+int analyse(const AnalyseOptions& given, std::ostream& out, std::ostream& err) {
+    const std::optional<AnalyseOptions> options = resolved(given, err);
+    if (!options) return kAnalyseRefused;
+    const AnalyseOptions& o = *options;
     if (o.missingCode && o.noMissing) {
         err << "talvex analyse: --missing and --no-missing exclude each other\n";
         return kAnalyseRefused;
@@ -353,6 +397,9 @@ int analyse(const AnalyseOptions& o, std::ostream& out, std::ostream& err) {
     ws.startRun();
     runAnalysis(session, ws);
     if (!ws.ending() || *ws.ending() != RunEnding::Success || ws.errorInRun()) return kAnalyseFailed;
+    // No factors completes a run that asked for none, not one that forgot them.
+    const bool countGiven = (!o.factors.empty() && o.factors != "auto") || setValue(o, "factorCount");
+    if (ws.factors() == 0 && !countGiven) return kAnalyseFailed;
     return kAnalyseCompleted;
 }
 

@@ -11,23 +11,15 @@
 #include "app/window_system.h"
 #include "core/format_text.h"
 #include "data/data_files.h"
+#include "stats/interpretation/factor_scores.h"
 
 namespace talvex {
 
 namespace {
 
-constexpr const char* kTooFewVariables =
-    "At least three variables for each Factor/Component should be included in the analisys";
-constexpr const char* kTooManyFactors =
-    "The number of Factors/Components should be smaller than the number of variables analized";
 constexpr const char* kNoFactors =
     "As the number of Factors/Components was not specified, factor/components will not be "
     "computed!";
-constexpr const char* kNegativeSecondOrder =
-    "The number of second order Factors/Components cannot be a negative value";
-constexpr const char* kTooManySecondOrder =
-    "The number of second order Factors/Components should be lower than the number of primary "
-    "Factors/Components";
 constexpr const char* kHighestAdjusted = "The highest possible items score is adjusted to the data.";
 constexpr const char* kLowestAdjusted = "The lowest possible items score is adjusted to the data.";
 // Polychoric correlations of scores that are not ordered categories: the
@@ -95,6 +87,8 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
                       s.factorCountProcedure));
 
     add(editControl("factorCount", "Number of factors / components:", std::to_string(s.factorCount)));
+    add(checkControl("useAdvisedFactorCount", "Use the advised number of factors",
+                     s.useAdvisedFactorCount));
     add(choiceControl("extractionMethod", "Factors && Components",
                       {{ULS, "ULS", "Unweighted Least Squares (ULS)"},
                        {ML, "ML", "Exploratory Maximum Likelihood (ML)"},
@@ -138,7 +132,7 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
         {" Matrix analyzed ", {"dispersionType", "lowestScore", "highestScore"}},
         {"Procedure for determining the number of factors/components", {"factorCountProcedure"}},
         {" Factors && Components ",
-         {"factorCount", "extractionMethod", "irtParameterization", "saveFactorScores",
+         {"factorCount", "useAdvisedFactorCount", "extractionMethod", "irtParameterization", "saveFactorScores",
           "personFit", "glbOmega", "secondOrderCount"}},
         {" Rotation", {"rotationKind", "simplicityRotation", "targetRotation"}},
         {" Output ", {"detailedOutput", "outputFileName", "jsonFileName"}},
@@ -203,11 +197,17 @@ void ConfigurationDialog::showVariableLists() {
 
 int ConfigurationDialog::typedFactorCount() const { return leadingInteger(find("factorCount")->value); }
 
+// The advice is not known before the run: every control that needs factors
+// is offered as for several, and the run checks the advised number.
+int ConfigurationDialog::factorsForRules() const {
+    return checked("useAdvisedFactorCount") ? kAdvisedForRules : typedFactorCount();
+}
+
 bool ConfigurationDialog::parallelAnalysisButtonEnabled() const {
     return choice("factorCountProcedure") == ParallelAnalysis;
 }
 bool ConfigurationDialog::hullButtonEnabled() const { return choice("factorCountProcedure") == Hull; }
-bool ConfigurationDialog::rotationButtonEnabled() const { return typedFactorCount() >= 2; }
+bool ConfigurationDialog::rotationButtonEnabled() const { return factorsForRules() >= 2; }
 
 // The rules are idempotent, so they are simply applied in full after every
 // change rather than per control.
@@ -215,8 +215,10 @@ void ConfigurationDialog::applyRules() {
     const int dispersion = choice("dispersionType");
     const bool userMatrix = dispersion == UserMatrix;
     const bool polychoric = dispersion == PolychoricCorrelation;
-    const int factors = typedFactorCount();
+    const bool advised = checked("useAdvisedFactorCount");
+    const int factors = factorsForRules();
 
+    setEnabled("factorCount", !advised);
     setEnabled("dispersionType", !userMatrix);
     setEnabled("lowestScore", polychoric);
     setEnabled("highestScore", polychoric);
@@ -249,7 +251,8 @@ void ConfigurationDialog::applyRules() {
     setEnabled("saveFactorScores", !userMatrix && factors >= 1);
     setEnabled("personFit", !userMatrix && factors >= 1);
 
-    const bool targetAvailable = targetColumns_ > 0 && targetColumns_ == factors;
+    // With the advice, the run checks that it equals the target's columns.
+    const bool targetAvailable = targetColumns_ > 0 && (advised || targetColumns_ == factors);
     setOptionEnabled("rotationKind", Target, targetAvailable);
     if (!targetAvailable) setChoice("rotationKind", Simplicity);
     const bool rotate = factors >= 2;
@@ -382,6 +385,7 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
     s.saveFactorScores = checked("saveFactorScores");
     s.personFit = checked("personFit");
     s.glbOmega = checked("glbOmega");
+    s.useAdvisedFactorCount = checked("useAdvisedFactorCount");
     s.rotationKind = static_cast<RotationKind>(choice("rotationKind"));
     s.simplicityRotation = choice("simplicityRotation");
     s.targetRotation = static_cast<TargetRotationMethod>(choice("targetRotation"));
@@ -397,40 +401,25 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
     // Blanks ask for no JSON file, as an empty name does.
     const std::string& json = find("jsonFileName")->value;
     s.jsonFileName = json.find_first_not_of(" \t") == std::string::npos ? "" : json;
-    if (const auto problem = jsonFileProblem(data_, s.jsonFileName, s.outputFileName)) {
+    const std::string scores = s.saveFactorScores ? scoresFileName(s.outputFileName) : "";
+    if (const auto problem = jsonFileProblem(data_, s.jsonFileName, s.outputFileName, scores)) {
         messenger.message(*problem, MessageIcon::Error);
         flag("jsonFileName");
         return false;
     }
 
-    const int variables = includedCount();
-    // In floating point: no factors gives an infinite quotient, which passes.
-    if (static_cast<double>(variables) / static_cast<double>(s.factorCount) < 3.0) {
-        messenger.message(kTooFewVariables, MessageIcon::Error);
-        flag("factorCount");
-        return false;
-    }
-    if (s.factorCount >= variables) {
-        messenger.message(kTooManyFactors, MessageIcon::Error);
-        flag("factorCount");
-        return false;
-    }
-    if (s.factorCount < 1) messenger.message(kNoFactors, MessageIcon::Exclamation);
-    const bool obliqueWithFactors =
-        s.factorCount >= 2 && s.simplicityRotation >= kFirstOblique;
-    if (obliqueWithFactors && s.secondOrderCount < 0) {
-        messenger.message(kNegativeSecondOrder, MessageIcon::Error);
-        flag("secondOrderCount");
-        return false;
-    }
-    if (obliqueWithFactors && s.secondOrderCount >= s.factorCount) {
-        messenger.message(kTooManySecondOrder, MessageIcon::Error);
-        flag("secondOrderCount");
-        return false;
+    // The advised number is checked by the run.
+    if (!s.useAdvisedFactorCount) {
+        if (const auto problem = factorCountProblem(s, includedCount(), s.factorCount)) {
+            messenger.message(problem->message, MessageIcon::Error);
+            flag(problem->secondOrder ? "secondOrderCount" : "factorCount");
+            return false;
+        }
+        if (s.factorCount < 1) messenger.message(kNoFactors, MessageIcon::Exclamation);
     }
     // Second-order factors need correlated first-order factors, whichever
     // rotation kind gives them.
-    s.schmidLeiman = s.secondOrderCount >= 1 && obliqueSolution(s, s.factorCount);
+    s.schmidLeiman = secondOrderSolution(s, s.factorCount);
 
     if (s.dispersionType == PolychoricCorrelation) {
         if (const auto problem = polychoricScoresProblem()) {

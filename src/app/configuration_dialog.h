@@ -51,6 +51,9 @@ private:
     void showVariableLists();
     bool moveVariables(const std::vector<std::string>& args, bool toIncluded);
     int typedFactorCount() const;
+    // The typed number, or kAdvisedForRules while the advice is used.
+    int factorsForRules() const;
+    static constexpr int kAdvisedForRules = 2;
     bool parallelAnalysisButtonEnabled() const;
     bool hullButtonEnabled() const;
     bool rotationButtonEnabled() const;

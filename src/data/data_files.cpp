@@ -72,6 +72,9 @@ const char* const kJsonIsInput =
 const char* const kJsonIsReport =
     "The JSON results cannot be written to %s: it is the report.\n\nPlease, choose another file "
     "name for the JSON results.";
+const char* const kJsonIsScores =
+    "The JSON results cannot be written to %s: it is the file of the saved factor scores.\n\n"
+    "Please, choose another file name for the JSON results.";
 
 const char* const kStatusData = "Error in data file!";
 const char* const kStatusTooManyMissing = "Too many missing values!";
@@ -249,10 +252,13 @@ std::optional<std::string> outputFileProblem(const DataSet& data,
 }
 
 std::optional<std::string> jsonFileProblem(const DataSet& data, const std::string& jsonFileName,
-                                           const std::string& outputFileName) {
+                                           const std::string& outputFileName,
+                                           const std::string& scoresFileName) {
     if (jsonFileName.empty()) return std::nullopt;
     if (const auto problem = inputReached(data, jsonFileName, kJsonIsInput)) return problem;
     if (sameFile(jsonFileName, outputFileName)) return formatText(kJsonIsReport, jsonFileName.c_str());
+    if (!scoresFileName.empty() && sameFile(jsonFileName, scoresFileName))
+        return formatText(kJsonIsScores, jsonFileName.c_str());
     return std::nullopt;
 }
 

@@ -65,10 +65,12 @@ std::optional<std::string> outputFileProblem(const DataSet& data,
                                              const std::string& outputFileName);
 
 // Why the JSON results may not be written to jsonFileName: the name reaches
-// one of the four input files or the report outputFileName. Nothing for an
+// one of the four input files, the report outputFileName or the saved
+// factor scores scoresFileName (empty when none are saved). Nothing for an
 // empty name (no JSON file) or a usable one.
 std::optional<std::string> jsonFileProblem(const DataSet& data, const std::string& jsonFileName,
-                                           const std::string& outputFileName);
+                                           const std::string& outputFileName,
+                                           const std::string& scoresFileName = "");
 
 // Outcome of a reader. On failure the message has been shown already and
 // status is the text for status line 1 of the main window.

@@ -127,6 +127,23 @@ void deriveSettings(AnalysisSettings& s, bool irtChecked) {
                                                     : CFI;
 }
 
+std::optional<FactorCountProblem> factorCountProblem(const AnalysisSettings& s, int variables,
+                                                     int factors) {
+    // In floating point: no factors gives an infinite quotient, which passes.
+    if (static_cast<double>(variables) / static_cast<double>(factors) < 3.0)
+        return FactorCountProblem{kTooFewVariablesPerFactor, false};
+    if (factors >= variables) return FactorCountProblem{kTooManyFactors, false};
+    if (factors >= 2 && isOblique(s.simplicityRotation)) {
+        if (s.secondOrderCount < 0) return FactorCountProblem{kNegativeSecondOrder, true};
+        if (s.secondOrderCount >= factors) return FactorCountProblem{kTooManySecondOrder, true};
+    }
+    return std::nullopt;
+}
+
+bool secondOrderSolution(const AnalysisSettings& s, int factorCount) {
+    return s.secondOrderCount >= 1 && obliqueSolution(s, factorCount);
+}
+
 bool solutionRotated(const AnalysisSettings& s, int factorCount) {
     return factorCount > 1 && (s.rotationKind == Target || s.simplicityRotation > 0);
 }

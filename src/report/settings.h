@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace talvex {
@@ -97,6 +98,9 @@ struct AnalysisSettings {
     std::int32_t lowestScore = 0;   // set from the data
     std::int32_t highestScore = 0;  // set from the data
     std::int32_t factorCount = 0;   // 0: no factors are extracted
+    // The run extracts the number that factorCountProcedure advises, and
+    // factorCount is not used.
+    bool useAdvisedFactorCount = false;
     ExtractionMethod extractionMethod = ULS;
     FactorCountProcedure factorCountProcedure = ParallelAnalysis;
     std::int32_t paImplementation = 0;  // 0 optimal, 1 classical
@@ -124,6 +128,36 @@ struct AnalysisSettings {
 // with parallel analysis), hullIndex (only with Hull), irtParameterization
 // (kept only with polychoric correlation). irtChecked is the check box.
 void deriveSettings(AnalysisSettings& settings, bool irtChecked);
+
+// Messages of the checks on the numbers of factors, which OK makes on the
+// typed number and the run on an advised one.
+inline constexpr const char* kTooFewVariablesPerFactor =
+    "At least three variables for each Factor/Component should be included in the analisys";
+inline constexpr const char* kTooManyFactors =
+    "The number of Factors/Components should be smaller than the number of variables analized";
+inline constexpr const char* kNegativeSecondOrder =
+    "The number of second order Factors/Components cannot be a negative value";
+inline constexpr const char* kTooManySecondOrder =
+    "The number of second order Factors/Components should be lower than the number of primary "
+    "Factors/Components";
+
+struct FactorCountProblem {
+    const char* message;
+    bool secondOrder;  // about secondOrderCount rather than the factors
+};
+
+// The first check that `factors` factors of `variables` analysed variables
+// fail: three variables a factor, fewer factors than variables, and, for
+// two or more factors under an oblique simplicity method, a second-order
+// count from 0 to factors - 1. No factors pass (the caller says that none
+// will be computed).
+std::optional<FactorCountProblem> factorCountProblem(const AnalysisSettings& settings,
+                                                     int variables, int factors);
+
+// Whether the second-order and Schmid-Leiman solution is computed for
+// `factorCount` factors: a second-order count of 1 or more and correlated
+// factors from the rotation.
+bool secondOrderSolution(const AnalysisSettings& settings, int factorCount);
 
 // Whether an analysis with `factorCount` factors reports a rotated solution:
 // more than one factor and a target rotation or a simplicity method. Every

@@ -108,7 +108,8 @@ TEST_F(RunTest, SuccessEnding) {
 }
 
 // Driven directly: the failure ending writes the run's warning, the halt
-// ending its own; both restore the dispersion type the user chose.
+// ending its own; both restore the dispersion type the user chose, and the
+// factor count that an advised number replaced.
 TEST_F(RunTest, FailureAndHaltEndings) {
     readAndConfigure();
     session.settings.dispersionType = PolychoricCorrelation;
@@ -132,6 +133,9 @@ TEST_F(RunTest, FailureAndHaltEndings) {
         EXPECT_TRUE(session.ticker.shown());
         state.out().printf("sections so far\n");
         session.settings.dispersionType = PearsonCorrelation;  // a fallback during the run
+        state.configuredCount = {0, false};
+        session.settings.factorCount = 3;  // advised
+        session.settings.schmidLeiman = true;
         state.warning = ml;
         endRun(state, c.ending);
 
@@ -144,6 +148,8 @@ TEST_F(RunTest, FailureAndHaltEndings) {
         EXPECT_EQ(view.openedReports, Lines{reportPath});
         expectReleased(view);
         EXPECT_EQ(session.settings.dispersionType, PolychoricCorrelation);
+        EXPECT_EQ(session.settings.factorCount, 0);
+        EXPECT_FALSE(session.settings.schmidLeiman);
         EXPECT_EQ(nlohmann::json::parse(readWholeFile(dir.file("r.json")))["ending"], c.json);
     }
 }

@@ -2,6 +2,7 @@
 // their messages, the report of the terminal session, the JSON results.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -75,6 +76,18 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
     const std::string constant =
         dir.write("const.csv", itemsCsv([](int, auto& f) { f[4] = "3"; }));
     const std::string report = dir.file("out.txt");
+    // 32 rows of a Sylvester-Hadamard matrix, 8 of its columns as scores 1
+    // and 2: every correlation is exactly 0, so no dimension beats random data.
+    std::string hadamard = "a,b,c,d,e,f,g,h\n";
+    for (int row = 0; row < 32; ++row)
+        for (int column = 1; column <= 8; ++column)
+            hadamard += std::to_string(std::popcount(static_cast<unsigned>(row & column)) % 2 ? 1 : 2) + (column < 8 ? "," : "\n");
+    const std::string uncorrelated = dir.write("h.csv", hadamard);
+    const std::string inputs = std::string(TALVEX_SOURCE_DIR) + "/tests/reports/inputs/";
+    const std::string matrix = inputs + "covariance.dat";
+    std::string columns3;  // a target of three factors for likert.dat's ten items
+    for (int item = 0; item < 10; ++item) columns3 += item % 3 == 0 ? "9 0 0\n" : "0 9 0\n";
+    const std::string target3 = dir.write("t3.txt", columns3);
     const struct {
         std::vector<std::string> args;
         int status;
@@ -101,6 +114,19 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         {{withNa, "--json", dir.file("no/r.json")}, 1,
          "Report written to|[error]\nThe results could not be written to " + dir.file("no/r.json")},
         {{constant, "--factors", "2"}, 1, "Variable    5 has the same score for every participant"},
+        // The advised number by default; none is a warning unless asked for.
+        {{uncorrelated}, 1, "WARNING: The advised number of dimensions is 0: factors/components"},
+        {{uncorrelated, "--factors", "0"}, 0, ""},
+        {{uncorrelated, "--set", "useAdvisedFactorCount=off"}, 1, "will not be computed!"},
+        {{withNa, "--procedure", "MAP", "--set", "secondOrderCount=3"}, 1,
+         "The advised number of dimensions is 3.\n         The number of second order"},
+        // MAP advises the two factors the ten items were chosen for.
+        {{inputs + "likert.dat", "--procedure", "MAP", "--target", target3}, 1,
+         "The advised number of dimensions is 2.\n         The rotation target matrix has 3 columns"},
+        {{matrix, "--set", "dataKind=matrix", "--participants", "200", "--factors", "2"}, 0, ""},
+        {{matrix, "--input-matrix", "--set", "dataKind=scores"}, 2, "contradict each other"},
+        {{withNa, "--factors", "2", "--set", "saveFactorScores=on", "--json", dir.file("out_scores.txt")},
+         2, "it is the file of the saved factor scores"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;

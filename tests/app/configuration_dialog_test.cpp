@@ -122,6 +122,8 @@ TEST_F(ConfigurationTest, ChecksOnOkInTheirOrder) {
         // An orthogonal method leaves the second-order count unchecked.
         {12, 0, {{"factorCount", "3"}, {"secondOrderCount", "3"}, {"simplicityRotation", "15"}},
          true, {}, W, ""},
+        // The advised number is checked by the run: 8 / 3 passes, and no warning.
+        {8, 0, {{"factorCount", "3"}, {"useAdvisedFactorCount", "on"}}, true, {}, W, ""},
         // No factors: the warning comes first and the polychoric range is still widened.
         {6, 0, {{"dispersionType", "polychoric"}}, true, {kNoFactors, kHighestAdjusted, kLowestAdjusted},
          W, ""},
@@ -239,6 +241,17 @@ TEST_F(ConfigurationTest, FactorCountGatesExtractionAndRotationControls) {
     EXPECT_EQ(dialog.set("extractionMethod", "ML"), SetResult::Disabled);  // still polychoric
     dialog.set("factorCount", "1");
     EXPECT_FALSE(dialog.press("configureRotation", {}, ws));
+    // The advice replaces the typed number, unknown until the run: every
+    // control is offered as for several factors.
+    dialog.set("factorCount", "0");
+    dialog.set("useAdvisedFactorCount", "on");
+    EXPECT_FALSE(enabled(dialog, "factorCount"));
+    for (const char* key : extractionKeys) EXPECT_TRUE(enabled(dialog, key)) << key;
+    for (const char* key : rotationKeys) EXPECT_TRUE(enabled(dialog, key)) << key;
+    EXPECT_TRUE(buttonEnabled(dialog, "configureRotation"));
+    dialog.set("useAdvisedFactorCount", "off");
+    EXPECT_TRUE(enabled(dialog, "factorCount"));
+    EXPECT_FALSE(enabled(dialog, "extractionMethod"));
 }
 
 TEST_F(ConfigurationTest, TargetRotationOnlyWhileTheFactorsMatchItsColumns) {
@@ -258,6 +271,10 @@ TEST_F(ConfigurationTest, TargetRotationOnlyWhileTheFactorsMatchItsColumns) {
     dialog.set("factorCount", "3");
     EXPECT_EQ(value(dialog, "rotationKind"), std::to_string(Simplicity));
     EXPECT_EQ(dialog.set("rotationKind", "Target"), SetResult::Ok);
+    // With the advice the run compares the columns with the advised number.
+    dialog.set("factorCount", "2");
+    dialog.set("useAdvisedFactorCount", "on");
+    EXPECT_EQ(dialog.set("rotationKind", "target"), SetResult::Ok);
 }
 
 TEST_F(ConfigurationTest, VariableListsStayInOrderAndCommitOnlyOnOk) {

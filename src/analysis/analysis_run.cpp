@@ -1,12 +1,16 @@
 #include "analysis/analysis_run.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <filesystem>
 #include <system_error>
 #include <tuple>
 
 #include "analysis/report_frame.h"
 #include "analysis/results_json.h"
+#include "results/result_files.h"
+#include "results/text_encoding.h"
 #include "core/format_text.h"
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
@@ -822,16 +826,8 @@ void personFit(RunState& s) {
 }
 
 void references(RunState& s) {
-    const AnalysisSettings& settings = s.settings();
-    ReferenceContext context;
-    context.cleverStart =
-        s.session.rotations.simplicity[static_cast<std::size_t>(settings.simplicityRotation)]
-            .cleverStart;
-    context.smoothed = s.smoothed;
-    context.chosenDispersion = s.savedDispersionType;
-    context.categoryCount = s.data().categoryCount;
-    context.missingCodeEnabled = s.data().missingCodeEnabled;
-    writeReferences(s.out(), settings, context);
+    writeReferences(s.out(), s.settings(), referenceContext(s));
+    s.referencesPrinted = true;
 }
 
 // Every stage from the header to the references.
@@ -872,6 +868,25 @@ RunEnding analyse(RunState& s) {
 
 }  // namespace
 
+ResultOutputs resultOutputsOf(const AnalysisSettings& settings) {
+    return {settings.outputFileName, settings.jsonFileName,
+            settings.saveFactorScores ? scoresFileName(settings.outputFileName) : "", settings.htmlFileName,
+            settings.csvFolder};
+}
+
+ReferenceContext referenceContext(const RunState& s) {
+    const AnalysisSettings& settings = s.session.settings;
+    ReferenceContext context;
+    context.cleverStart =
+        s.session.rotations.simplicity[static_cast<std::size_t>(settings.simplicityRotation)]
+            .cleverStart;
+    context.smoothed = s.smoothed;
+    context.chosenDispersion = s.savedDispersionType;
+    context.categoryCount = s.session.data.categoryCount;
+    context.missingCodeEnabled = s.session.data.missingCodeEnabled;
+    return context;
+}
+
 bool startRun(RunState& s) {
     ProgressTicker& ticker = s.session.ticker;
     ticker.resetCount();
@@ -894,6 +909,10 @@ bool startRun(RunState& s) {
     if (const auto problem =
             jsonFileProblem(s.data(), s.settings().jsonFileName, s.settings().outputFileName)) {
         s.host.message(*problem, MessageIcon::Error);
+        return false;
+    }
+    if (const auto problem = resultOutputsProblem(s.data(), resultOutputsOf(s.settings()))) {
+        s.host.message(problem->message, MessageIcon::Error);
         return false;
     }
 
@@ -929,10 +948,29 @@ namespace {
 // matrices are released. The report is written by now, so a file that
 // cannot be written is only shown.
 void writeResultsJson(RunState& s, RunEnding ending) {
-    const std::string& path = s.settings().jsonFileName;
-    if (path.empty()) return;
-    if (!writeTextFile(path, resultsJson(s, ending, s.settings().outputFileName)))
+    const AnalysisSettings& settings = s.settings();
+    const std::string& path = settings.jsonFileName;
+    ResultFiles files{settings.htmlFileName, settings.csvFolder, {}};
+    files.page.paperThreshold = settings.paperThreshold;
+    const bool shown = s.host.showsResults();
+    if (path.empty() && files.html.empty() && files.csvFolder.empty() && !shown) return;
+    const nlohmann::json doc = resultsDocument(s, ending, settings.outputFileName);
+    if (!path.empty() && !writeTextFile(path, doc.dump(2) + "\n"))
         s.host.message(formatText(kJsonNotWritten, path.c_str()), MessageIcon::Error);
+    for (const std::string& error : writeResultFiles(doc, files)) s.host.message(error, MessageIcon::Error);
+    if (shown) s.host.showResults(htmlPage(doc, files.page), settings.outputFileName, files.html);
+}
+
+// The closed report as UTF-8 when asked for: the same bytes but the
+// non-ASCII ones.
+void convertReport(RunState& s) {
+    if (!s.settings().reportUtf8) return;
+    const std::string& path = s.settings().outputFileName;
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) return;
+    if (!writeTextFile(path, windows1252ToUtf8(text)))
+        s.host.message("The report could not be written in UTF-8 to " + path, MessageIcon::Error);
 }
 
 }  // namespace
@@ -947,6 +985,7 @@ void endRun(RunState& s, RunEnding ending) {
         s.out().printf("Matrices generated : %d \n",
                        static_cast<std::int32_t>(s.session.ticker.count()));
         closeReport(s);
+        convertReport(s);
         s.host.beep();
         s.session.ticker.resetCount();
         s.host.openReport(path);
@@ -958,6 +997,7 @@ void endRun(RunState& s, RunEnding ending) {
         s.out().printf("Computing time: %20.8f minutes.\n",
                        static_cast<double>(elapsed) * (1.0 / 60.0));
         closeReport(s);
+        convertReport(s);
         s.host.openReport(path);
     }
     s.host.runEnded(s, ending);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -11,6 +13,7 @@
 
 #include "analysis/run_state.h"
 #include "report/report_writer.h"
+#include "results/text_encoding.h"
 #include "stats/interpretation/factor_scores.h"
 
 namespace talvex {
@@ -68,10 +71,69 @@ json variablesOf(const DataSet& data, int m) {
         const int number = data.fileNumber(i);
         json v = {{"number", number}};
         if (labelled && number >= 1 && number <= static_cast<int>(data.labels.size()))
-            v["label"] = data.labels[static_cast<std::size_t>(number - 1)];
+            v["label"] = asUtf8(data.labels[static_cast<std::size_t>(number - 1)]);
         variables.push_back(std::move(v));
     }
     return variables;
+}
+
+// What a frame writer prints, as text in memory.
+template <class Write>
+std::string printed(Write write) {
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&data, &size);
+    if (stream == nullptr) return "";
+    {
+        ReportWriter report(stream);
+        write(report);
+    }
+    std::fclose(stream);
+    std::string text(data, size);
+    std::free(data);
+    return text;
+}
+
+// The lines of the DETAILS OF ANALYSIS block as [label, value] pairs: every
+// line there is its label padded to 53 characters, ": " and the value.
+json detailsOf(const RunState& s) {
+    const std::string text = printed([&s](ReportWriter& report) {
+        writeDetails(report, s.session.data, s.session.settings, s.session.rotations);
+    });
+    constexpr std::size_t kLabelWidth = 53;
+    json details = json::array();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.size() < kLabelWidth + 2 || line.compare(kLabelWidth, 2, ": ") != 0) continue;
+        std::string label = line.substr(0, kLabelWidth);
+        label.erase(label.find_last_not_of(' ') + 1);
+        details.push_back({asUtf8(label), asUtf8(line.substr(kLabelWidth + 2))});
+    }
+    return details;
+}
+
+// The entries of the References section, each one text.
+json referencesOf(const RunState& s) {
+    const std::string text = printed([&s](ReportWriter& report) {
+        writeReferences(report, s.session.settings, referenceContext(s));
+    });
+    json entries = json::array();
+    std::size_t start = text.find("\n\n");  // after the title
+    while (start != std::string::npos) {
+        start += 2;
+        const std::size_t end = text.find("\n\n", start);
+        if (end == std::string::npos) break;
+        const std::string entry = text.substr(start, end - start);
+        // The entries end at the blank line before the acknowledgement.
+        if (entry.find_first_not_of(' ') == std::string::npos) break;
+        entries.push_back(asUtf8(entry));
+        start = end;
+    }
+    return entries;
 }
 
 // The member of the document that holds the procedure's advice.
@@ -360,10 +422,8 @@ void addSolution(json& doc, const RunState& s) {
     const AnalysisSettings& settings = s.session.settings;
     const bool rotated = solutionRotated(settings, s.k);
     const bool oblique = obliqueSolution(settings, s.k);
-    if ((s.detailed() || s.k == 1) && s.L.valid()) {
-        doc["unrotated_loadings"] = rowsOf(s.L);
-        doc["communalities"] = diagonalOf(s.common());
-    }
+    if (s.L.valid()) doc["communalities"] = diagonalOf(s.common());
+    if ((s.detailed() || s.k == 1) && s.L.valid()) doc["unrotated_loadings"] = rowsOf(s.L);
     if (rotated && s.pattern.valid()) {
         doc["rotated_loadings"] = rowsOf(s.pattern);
         if (oblique && s.phi.valid()) {
@@ -389,13 +449,15 @@ void addSolution(json& doc, const RunState& s) {
 
 }  // namespace
 
-std::string resultsJson(const RunState& s, RunEnding ending, const std::string& reportPath) {
+json resultsDocument(const RunState& s, RunEnding ending, const std::string& reportPath) {
     const AnalysisSettings& settings = s.session.settings;
     json doc;
     doc["ending"] = endingName(ending);
-    doc["report"] = reportPath;
+    doc["version"] = kReleaseVersion;
+    doc["report"] = asUtf8(reportPath);
+    doc["details"] = detailsOf(s);
     if (ending != RunEnding::Success)
-        doc["warning"] = ending == RunEnding::Halt ? std::string(kHaltWarning) : s.warning;
+        doc["warning"] = asUtf8(ending == RunEnding::Halt ? std::string(kHaltWarning) : s.warning);
     doc["participants"] = s.n;
     doc["factors"] = s.k;
     if (settings.useAdvisedFactorCount)
@@ -407,7 +469,13 @@ std::string resultsJson(const RunState& s, RunEnding ending, const std::string& 
     addPrintedSections(doc, s);
     if (ending == RunEnding::Success && s.k > 0) addSolution(doc, s);
     addAnalysisSections(doc, s);
-    return doc.dump(2) + "\n";
+    // The References section is printed only by a run that got to its end.
+    if (s.referencesPrinted) doc["references"] = referencesOf(s);
+    return doc;
+}
+
+std::string resultsJson(const RunState& s, RunEnding ending, const std::string& reportPath) {
+    return resultsDocument(s, ending, reportPath).dump(2) + "\n";
 }
 
 }  // namespace talvex

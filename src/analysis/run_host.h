@@ -26,6 +26,16 @@ public:
     // Who lets the user choose the Simplimax solution of the rotation
     // stage; a host that cannot ask gives none, and the run is halted.
     virtual SimplimaxChooser* simplimaxChooser() { return nullptr; }
+    // Whether the host shows the results page itself (a results window).
+    virtual bool showsResults() const { return false; }
+    // With showsResults: the page of the run that has just ended, the report
+    // and the page's file (empty when none was asked for).
+    virtual void showResults(const std::string& page, const std::string& reportPath,
+                             const std::string& pagePath) {
+        (void)page;
+        (void)reportPath;
+        (void)pagePath;
+    }
     // Called once when a run that opened its report ends, after the report
     // is closed and before the run's matrices are released: what the report
     // printed can still be read from the state.

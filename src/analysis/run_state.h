@@ -13,6 +13,7 @@
 #include "analysis/report_frame.h"
 #include "report/report_writer.h"
 #include "analysis/session.h"
+#include "data/data_files.h"
 #include "core/matrix.h"
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
@@ -161,6 +162,7 @@ struct RunState {
     // the advised number; put back when the run ends.
     std::optional<std::pair<int, bool>> configuredCount;
     bool smoothed = false;
+    bool referencesPrinted = false;  // the run got to its References section
     bool polychoricSmoothed = false;  // the polychoric stage smoothed R itself
     int smoothingPasses = 0;     // passes the smoothing made
     int correlationsErased = 0;  // notable correlations it set to 0
@@ -251,6 +253,12 @@ bool startRun(RunState& state);
 // the status lines, the report closed and opened for the user, the scope
 // closed, the progress window gone and the user's dispersion type back.
 void endRun(RunState& state, RunEnding ending);
+
+// The outputs of a run beside the report, as the settings name them.
+ResultOutputs resultOutputsOf(const AnalysisSettings& settings);
+
+// What the References section of this run depends on beyond the settings.
+ReferenceContext referenceContext(const RunState& state);
 
 // Sets the progress window's stage text and repaints it at once.
 void stageText(RunState& state, const char* text);

@@ -50,6 +50,9 @@ struct AnalyseOptions {
     bool detailed = false;
     std::string report;
     std::string json;
+    std::string html;
+    std::string csv;
+    std::string reportEncoding;
     bool progress = false;
     std::vector<std::string> sets;
 };
@@ -238,6 +241,9 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_flag("--detailed", o.detailed, "detailedOutput = on");
     app.add_option("--report", o.report, "outputFileName (default output.txt)");
     app.add_option("--json", o.json, "jsonFileName: write the results as JSON to this file");
+    app.add_option("--html", o.html, "htmlFileName: write the results as one HTML page to this file");
+    app.add_option("--csv", o.csv, "csvFolder: write the main tables as CSV files into this folder");
+    app.add_option("--report-encoding", o.reportEncoding, "reportEncoding: windows-1252 (default) or utf-8");
     app.add_flag("--progress", o.progress, "the stages of the run on standard error");
     app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
         ->expected(1)
@@ -281,6 +287,9 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     if (o.detailed) add("detailedOutput", "on");
     if (!o.report.empty()) add("outputFileName", o.report);
     if (!o.json.empty()) add("jsonFileName", o.json);
+    if (!o.html.empty()) add("htmlFileName", o.html);
+    if (!o.csv.empty()) add("csvFolder", o.csv);
+    if (!o.reportEncoding.empty()) add("reportEncoding", o.reportEncoding);
     for (const std::string& set : o.sets) {
         const auto eq = set.find('=');
         if (eq == std::string::npos || eq == 0) {

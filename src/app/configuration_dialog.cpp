@@ -20,6 +20,8 @@ namespace {
 constexpr const char* kNoFactors =
     "As the number of Factors/Components was not specified, factor/components will not be "
     "computed!";
+constexpr const char* kThresholdRange =
+    "Please enter a number between 0 and 1 for the loadings left blank in the publication table.";
 constexpr const char* kHighestAdjusted = "The highest possible items score is adjusted to the data.";
 constexpr const char* kLowestAdjusted = "The lowest possible items score is adjusted to the data.";
 // Polychoric correlations of scores that are not ordered categories: the
@@ -122,6 +124,12 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
     add(checkControl("detailedOutput", "Detailed output", s.detailedOutput));
     add(editControl("outputFileName", "File name:", s.outputFileName));
     add(editControl("jsonFileName", "JSON results file:", s.jsonFileName));
+    add(editControl("htmlFileName", "HTML page:", s.htmlFileName));
+    add(editControl("paperThreshold", "Publication table: blank loadings below",
+                    formatNumberEdit(s.paperThreshold)));
+    add(editControl("csvFolder", "CSV tables folder:", s.csvFolder));
+    add(choiceControl("reportEncoding", "Report encoding:",
+                      {{0, "windows-1252", "Windows-1252"}, {1, "utf-8", "UTF-8"}}, s.reportUtf8 ? 1 : 0));
 
     struct Group {
         const char* caption;
@@ -135,7 +143,8 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
          {"factorCount", "useAdvisedFactorCount", "extractionMethod", "irtParameterization", "saveFactorScores",
           "personFit", "glbOmega", "secondOrderCount"}},
         {" Rotation", {"rotationKind", "simplicityRotation", "targetRotation"}},
-        {" Output ", {"detailedOutput", "outputFileName", "jsonFileName"}},
+        {" Output ", {"detailedOutput", "outputFileName", "jsonFileName", "htmlFileName", "paperThreshold",
+                      "csvFolder", "reportEncoding"}},
     };
     for (const Group& g : groups)
         for (const char* key : g.keys) control(key).group = g.caption;
@@ -144,6 +153,7 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
         control(key).labelled = false;
     control("simplicityRotation").dropDown = true;
     control("targetRotation").dropDown = true;
+    control("reportEncoding").dropDown = true;
     control("included").multiSelect = true;
     control("excluded").multiSelect = true;
 
@@ -353,6 +363,32 @@ std::optional<std::string> ConfigurationDialog::polychoricScoresProblem() const 
                       static_cast<int>(highest - lowest + 1.0), kMostCategories);
 }
 
+// The page, its threshold, the CSV folder and the report's encoding.
+bool ConfigurationDialog::acceptResultOutputs(Messenger& messenger, AnalysisSettings& s,
+                                              const std::string& scores) {
+    auto named = [this](const char* key) {
+        const std::string& value = find(key)->value;
+        return value.find_first_not_of(" \t") == std::string::npos ? std::string() : value;
+    };
+    s.htmlFileName = named("htmlFileName");
+    s.csvFolder = named("csvFolder");
+    s.reportUtf8 = choice("reportEncoding") == 1;
+    const auto threshold = parseNumberEdit(find("paperThreshold")->value);
+    if (!threshold || *threshold < 0.0f || *threshold > 1.0f) {
+        messenger.message(kThresholdRange, MessageIcon::Exclamation);
+        flag("paperThreshold");
+        return false;
+    }
+    s.paperThreshold = *threshold;
+    const ResultOutputs outputs{s.outputFileName, s.jsonFileName, scores, s.htmlFileName, s.csvFolder};
+    if (const auto problem = resultOutputsProblem(data_, outputs)) {
+        messenger.message(problem->message, MessageIcon::Error);
+        flag(problem->key);
+        return false;
+    }
+    return true;
+}
+
 bool ConfigurationDialog::accept(Messenger& messenger) {
     clearFlags();
     AnalysisSettings s = settings_;
@@ -407,6 +443,7 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
         flag("jsonFileName");
         return false;
     }
+    if (!acceptResultOutputs(messenger, s, scores)) return false;
 
     // The advised number is checked by the run.
     if (!s.useAdvisedFactorCount) {

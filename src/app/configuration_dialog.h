@@ -48,6 +48,7 @@ protected:
 
 private:
     void applyRules();
+    bool acceptResultOutputs(Messenger& messenger, AnalysisSettings& s, const std::string& scores);
     void showVariableLists();
     bool moveVariables(const std::vector<std::string>& args, bool toIncluded);
     int typedFactorCount() const;

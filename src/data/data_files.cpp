@@ -262,6 +262,48 @@ std::optional<std::string> jsonFileProblem(const DataSet& data, const std::strin
     return std::nullopt;
 }
 
+namespace {
+
+const char* const kOutputIsFile =
+    "The %s cannot be written to %s: it is %s.\n\nPlease, choose another name for the %s.";
+
+// What an output's name reaches among the files a run reads or writes
+// before it: an input file, the report, the JSON results, the saved scores.
+std::optional<std::string> outputCollision(const DataSet& data, const ResultOutputs& o,
+                                           const std::string& path, const char* what,
+                                           const std::string& html) {
+    const struct {
+        const std::string& name;
+        std::string role;
+    } files[] = {{data.scoresFileName, "the Participants' Scores file"},
+                 {data.matrixFileName, "the Variance/Covariance matrix file"},
+                 {data.labelsFileName, "the Variable Labels file"},
+                 {data.targetFileName, "the Rotation Target Matrix file"},
+                 {o.report, "the report"},
+                 {o.json, "the JSON results file"},
+                 {o.scores, "the file of the saved factor scores"},
+                 {html, "the HTML page"}};
+    for (const auto& file : files)
+        if (!file.name.empty() && sameFile(path, file.name))
+            return formatText(kOutputIsFile, what, path.c_str(), file.role.c_str(), what);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<OutputProblem> resultOutputsProblem(const DataSet& data, const ResultOutputs& o) {
+    if (!o.html.empty())
+        if (auto problem = outputCollision(data, o, o.html, "HTML page", ""))
+            return OutputProblem{std::move(*problem), "htmlFileName"};
+    if (o.csvFolder.empty()) return std::nullopt;
+    for (const char* name : kCsvTableNames) {
+        const std::string path = (std::filesystem::path(o.csvFolder) / name).string();
+        if (auto problem = outputCollision(data, o, path, "CSV tables", o.html))
+            return OutputProblem{std::move(*problem), "csvFolder"};
+    }
+    return std::nullopt;
+}
+
 std::vector<std::string_view> splitFields(std::string_view line) {
     std::vector<std::string_view> fields;
     const std::size_t n = line.size();

@@ -72,6 +72,29 @@ std::optional<std::string> jsonFileProblem(const DataSet& data, const std::strin
                                            const std::string& outputFileName,
                                            const std::string& scoresFileName = "");
 
+// The files that the CSV tables of a run are written to, in their folder.
+inline constexpr const char* kCsvTableNames[] = {"loadings.csv", "structure.csv", "factor_correlations.csv",
+                                                 "communalities.csv", "descriptives.csv"};
+
+// The names of a run's outputs beside the report; an empty name: none.
+struct ResultOutputs {
+    std::string report;
+    std::string json;
+    std::string scores;     // the saved factor scores
+    std::string html;
+    std::string csvFolder;  // its files are kCsvTableNames
+};
+
+// Why the HTML page or the CSV tables may not be written where named: the
+// page, or one of the tables, would be one of the four input files, the
+// report, the JSON results, the saved scores or the page. The text names
+// the output, the file and what it is; nothing when every name is usable.
+struct OutputProblem {
+    std::string message;
+    const char* key;  // the control at fault: "htmlFileName" or "csvFolder"
+};
+std::optional<OutputProblem> resultOutputsProblem(const DataSet& data, const ResultOutputs& outputs);
+
 // Outcome of a reader. On failure the message has been shown already and
 // status is the text for status line 1 of the main window.
 struct ReadResult {

@@ -122,6 +122,10 @@ struct AnalysisSettings {
     bool irtParameterization = false;
     std::string outputFileName = "output.txt";
     std::string jsonFileName;  // the results as JSON; empty: none
+    std::string htmlFileName;  // the results as one HTML page; empty: none
+    std::string csvFolder;     // the main tables as CSV files there; empty: none
+    float paperThreshold = 0.3f;  // loadings blanked below it in the page's publication table
+    bool reportUtf8 = false;      // the report in UTF-8 instead of Windows-1252
 };
 
 // The values derived when the configuration is accepted: paVariant (only

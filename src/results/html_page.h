@@ -1,0 +1,28 @@
+// The results document as one self-contained HTML page: every section the
+// report printed, in the report's order, as tables, with a contents list,
+// and the loading table for publication.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace talvex {
+
+struct HtmlOptions {
+    // Loadings below this absolute value are blank in the publication table.
+    double paperThreshold = 0.30;
+    // Pictures shown after the sections (each an SVG document, inlined).
+    struct Picture {
+        std::string title;
+        std::string svg;
+    };
+    std::vector<Picture> pictures;
+};
+
+// UTF-8, valid HTML5 that is also well-formed XML; labels and file names are
+// text, never markup.
+std::string htmlPage(const nlohmann::json& doc, const HtmlOptions& options);
+
+}  // namespace talvex

@@ -958,7 +958,7 @@ void writeResultsJson(RunState& s, RunEnding ending) {
     if (!path.empty() && !writeTextFile(path, doc.dump(2) + "\n"))
         s.host.message(formatText(kJsonNotWritten, path.c_str()), MessageIcon::Error);
     for (const std::string& error : writeResultFiles(doc, files)) s.host.message(error, MessageIcon::Error);
-    if (shown) s.host.showResults(htmlPage(doc, files.page), settings.outputFileName, files.html);
+    if (shown) s.host.showResults(htmlPage(doc, files.page), settings.outputFileName, files.html, "");
 }
 
 // The closed report as UTF-8 when asked for: the same bytes but the

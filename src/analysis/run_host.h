@@ -28,13 +28,14 @@ public:
     virtual SimplimaxChooser* simplimaxChooser() { return nullptr; }
     // Whether the host shows the results page itself (a results window).
     virtual bool showsResults() const { return false; }
-    // With showsResults: the page of the run that has just ended, the report
-    // and the page's file (empty when none was asked for).
+    // With showsResults: the page of the run that has just ended, the report,
+    // the page's file and the plots' folder (each empty when not asked for).
     virtual void showResults(const std::string& page, const std::string& reportPath,
-                             const std::string& pagePath) {
+                             const std::string& pagePath, const std::string& plotFolder) {
         (void)page;
         (void)reportPath;
         (void)pagePath;
+        (void)plotFolder;
     }
     // Called once when a run that opened its report ends, after the report
     // is closed and before the run's matrices are released: what the report

@@ -13,18 +13,25 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextFrame>
+#include <QTextTable>
 #include <cstdlib>
 #include <tuple>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "app/dialog_model.h"
 #include "app/main_window.h"
+#include "app/qt/qt_results_window.h"
 #include "app/qt/qt_window_system.h"
 #include "app/simplimax_doubles.h"
 #include "qt/modal_driver.h"
 #include "report/settings.h"
 #include "support/matrix_testing.h"
+#include "support/report_testing.h"
 #include "support/temp_files.h"
 
 namespace talvex::testing {
@@ -65,10 +72,11 @@ struct Desktop {
     }
 };
 
-// A whole run through the widgets: the report is written and handed to the
-// viewer, the run's cursor, progress window and beep come and go, and Exit
-// closes the window. The report's content is the golden reports' business.
-TEST(QtFrontEnd, WholeSessionOpensTheReportAndExitCloses) {
+// A whole run through the widgets: the report is written, the results
+// window shows the page with its contents list and tables, its button hands
+// the report to the viewer, the run's cursor, progress window and beep come
+// and go, and Exit closes the window. The numbers are the golden reports'.
+TEST(QtFrontEnd, WholeSessionShowsTheResultsAndExitCloses) {
     TempDir dir;
     const std::string report = dir.file("desktop.txt");
     Desktop desktop;
@@ -86,10 +94,35 @@ TEST(QtFrontEnd, WholeSessionOpensTheReportAndExitCloses) {
     EXPECT_TRUE(desktop.driver.finished());
     EXPECT_TRUE(desktop.driver.unexpected.empty()) << desktop.driver.unexpected.front();
     EXPECT_EQ(desktop.status(0), "Job done!");
-    EXPECT_EQ(desktop.opened, std::vector<std::string>{report});
     EXPECT_EQ(desktop.ws.beeps(), 1);
     EXPECT_FALSE(desktop.ws.waitCursor());
     EXPECT_EQ(desktop.ws.progressWindow(), nullptr);
+
+    QtResultsWindow* results = desktop.ws.resultsWindow();
+    ASSERT_NE(results, nullptr);
+    EXPECT_TRUE(results->isVisible());
+    std::vector<std::string> sections;
+    for (int i = 0; i < results->contents()->count(); ++i)
+        sections.push_back(results->contents()->item(i)->text().toStdString());
+    EXPECT_THAT(sections, ::testing::IsSupersetOf({"Details of analysis", "Rotated loading matrix",
+                                                   "Loading table for publication", "References"}));
+    // The rotated loadings are a table of the document (12 rows, 3 factors).
+    bool loadingTable = false;
+    for (QTextFrame* frame : results->browser()->document()->rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            loadingTable = loadingTable || (table->rows() == 13 && table->columns() == 4);
+    EXPECT_TRUE(loadingTable);
+    // Choosing a section moves the view to it.
+    results->contents()->setCurrentRow(static_cast<int>(sections.size()) - 1);
+    EXPECT_EQ(results->browser()->textCursor().block().text().toStdString(), sections.back());
+
+    EXPECT_TRUE(desktop.opened.empty());
+    click(results->openReportButton());
+    EXPECT_EQ(desktop.opened, std::vector<std::string>{report});
+    EXPECT_FALSE(results->plotsButton()->isEnabled());
+    const std::string saved = dir.file("saved.html");
+    ASSERT_TRUE(results->savePage(saved));
+    EXPECT_EQ(readWholeFile(saved).rfind("<!DOCTYPE html>", 0), 0u);
 
     desktop.press(MainCommand::Exit);
     EXPECT_TRUE(desktop.window.model().closed());

@@ -1,4 +1,5 @@
 #include "app/qt/qt_window_system.h"
+#include "app/qt/qt_results_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -191,7 +192,15 @@ void QtWindowSystem::beep() {
     QApplication::beep();
 }
 
-void QtWindowSystem::openReport(const std::string& path) { opener_(path); }
+void QtWindowSystem::openReport(const std::string& path) { (void)path; }
+
+void QtWindowSystem::showResults(const std::string& page, const std::string& reportPath,
+                                 const std::string& pagePath, const std::string& plotFolder) {
+    if (!results_) results_ = std::make_unique<QtResultsWindow>(nullptr, opener_, nullptr);
+    results_->showPage(page, reportPath, pagePath, plotFolder);
+    results_->show();
+    results_->raise();
+}
 
 // ---- main window -----------------------------------------------------------
 

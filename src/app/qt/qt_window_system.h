@@ -31,6 +31,7 @@ namespace talvex {
 
 class QtDialog;
 class QtMainWindow;
+class QtResultsWindow;
 
 class QtProgressWindow : public QDialog {
 public:
@@ -88,7 +89,13 @@ public:
                    const std::string& line3) override;
     void setWaitCursor(bool on) override;
     void beep() override;
+    // The report is opened from the results window, which a run opens.
     void openReport(const std::string& path) override;
+    bool showsResults() const override { return true; }
+    void showResults(const std::string& page, const std::string& reportPath, const std::string& pagePath,
+                     const std::string& plotFolder) override;
+    // The results window of the last run; nothing before the first.
+    QtResultsWindow* resultsWindow() const { return results_.get(); }
 
     static constexpr std::chrono::milliseconds kBarRepaint{40};
     static constexpr std::chrono::milliseconds kWindowEvents{100};
@@ -103,6 +110,7 @@ private:
     QtMainWindow* main_ = nullptr;
     std::vector<QtDialog*> dialogs_;
     std::unique_ptr<QtProgressWindow> progress_;
+    std::unique_ptr<QtResultsWindow> results_;
     std::string progressText_;
     int barPosition_ = 0;
     bool textDirty_ = false;

@@ -102,11 +102,15 @@ using Table = std::vector<std::vector<Cell>>;
 
 void table(Writer& w, const std::vector<std::string>& heads, const Table& rows) {
     w.start("table");
-    w.start("thead");
-    w.start("tr");
-    for (const std::string& head : heads) w.element("th", head);
-    w.end();
-    w.end();
+    bool headed = false;
+    for (const std::string& head : heads) headed = headed || !head.empty();
+    if (headed) {
+        w.start("thead");
+        w.start("tr");
+        for (const std::string& head : heads) w.element("th", head);
+        w.end();
+        w.end();
+    }
     w.start("tbody");
     for (const auto& row : rows) {
         w.start("tr");

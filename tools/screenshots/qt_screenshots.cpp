@@ -1,6 +1,7 @@
 // Takes the screenshots of the desktop front end shown in README.md: the
 // main window, the Sample and Configuration dialogs filled in for the
-// bundled example, and the progress window during parallel analysis.
+// bundled example, the progress window during parallel analysis and the
+// results window after the run.
 // Run under a display (make screenshots starts Xvfb):
 //   qt_screenshots SOURCE_DIR OUTPUT_DIR
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "app/qt/qt_dialog.h"
+#include "app/qt/qt_results_window.h"
 #include "app/qt/qt_window_system.h"
 #include "report/settings.h"
 
@@ -132,6 +135,16 @@ int main(int argc, char** argv) {
         window.commandButton(talvex::MainCommand::Compute)->click();
         QApplication::processEvents();
         ok = save(&window, out + "/qt-main.png") && ok;
+        if (auto* results = ws.resultsWindow()) {
+            // The publication table chosen in the contents list.
+            const auto found = results->contents()->findItems("Loading table for publication", Qt::MatchExactly);
+            if (!found.isEmpty()) results->contents()->setCurrentItem(found.front());
+            QApplication::processEvents();
+            ok = save(results, out + "/qt-results.png") && ok;
+        } else {
+            std::fprintf(stderr, "the results window was not opened\n");
+            ok = false;
+        }
         if (!progressTaken) {
             std::fprintf(stderr, "the progress window was not seen during parallel analysis\n");
             ok = false;

@@ -127,6 +127,14 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         {{matrix, "--input-matrix", "--set", "dataKind=scores"}, 2, "contradict each other"},
         {{withNa, "--factors", "2", "--set", "saveFactorScores=on", "--json", dir.file("out_scores.txt")},
          2, "it is the file of the saved factor scores"},
+        {{withNa, "--html", withNa}, 2,
+         "The HTML page cannot be written to " + withNa + ": it is the Participants' Scores file"},
+        {{withNa, "--html", report}, 2, "it is the report"},
+        {{withNa, "--json", dir.file("r.json"), "--html", dir.file("r.json")}, 2, "it is the JSON results file"},
+        {{withNa, "--json", dir.file("loadings.csv"), "--csv", dir.file(".")}, 2,
+         "The CSV tables cannot be written to " + dir.file("./loadings.csv") + ": it is the JSON results file"},
+        {{withNa, "--html", dir.file("loadings.csv"), "--csv", dir.file(".")}, 2, "it is the HTML page"},
+        {{withNa, "--set", "paperThreshold=1.5"}, 2, "Please enter a number between 0 and 1"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
@@ -157,6 +165,26 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
               std::string::npos);
     EXPECT_NE(again.find("\ni10 "), std::string::npos);
     EXPECT_NE(again.find(" Total number of missing data :     7\n"), std::string::npos);
+}
+
+// The page, the tables and a UTF-8 report of one run: the report's only
+// non-ASCII text, the reading list after the descriptives, is UTF-8.
+TEST(AnalyseCommand, PageTablesAndUtf8Report) {
+    testing::TempDir dir;
+    const std::string likert = std::string(TALVEX_SOURCE_DIR) + "/tests/reports/inputs/likert.dat";
+    ASSERT_EQ(analyse({likert, "--factors", "2", "--detailed",
+                       "--report", dir.file("r.txt"), "--html", dir.file("r.html"), "--csv",
+                       dir.file("tables"), "--report-encoding", "utf-8"})
+                  .status,
+              0);
+    const std::string report = slurp(dir.file("r.txt"));
+    EXPECT_NE(report.find("Muth\xc3\xa9n, B."), std::string::npos);
+    EXPECT_EQ(report.find("Muth\xe9n"), std::string::npos);
+    EXPECT_NE(slurp(dir.file("r.html")).find("<td>V10</td>"), std::string::npos);
+    const auto loadings = lines(slurp(dir.file("tables/loadings.csv")));
+    ASSERT_EQ(loadings.size(), 11u);
+    EXPECT_EQ(loadings[0], "variable,F1,F2\r");
+    EXPECT_EQ(loadings[10].substr(0, 4), "V10,");
 }
 
 // The report and the JSON results of a piped terminal session and of the

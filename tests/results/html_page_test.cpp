@@ -5,6 +5,7 @@
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -88,6 +89,10 @@ TEST(HtmlPage, GoldenPagesParseAndHoldTheReportsDigits) {
         ASSERT_EQ(links.size(), ids.size());
         for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(links[i], "#" + ids[i]);
         EXPECT_THAT(ids, ::testing::IsSupersetOf({"details", "rotated", "publication", "references"}));
+        // The variance explained by the rotated factors follows their loadings.
+        const auto rotated = std::find(ids.begin(), ids.end(), "rotated");
+        ASSERT_LT(rotated + 1, ids.end());
+        EXPECT_EQ(rotated[1], "explained");
 
         const std::string report = fileText(kExpected + name + ".txt");
         auto cells = page.texts("//section[@id='rotated']//td[@class='n']");

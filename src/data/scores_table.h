@@ -42,7 +42,4 @@ struct ScoresTableResult {
 // an error.
 ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOptions& options);
 
-// Writes text to path; false when it cannot.
-bool writeTextFile(const std::string& path, const std::string& text);
-
 }  // namespace talvex

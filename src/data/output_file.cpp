@@ -31,6 +31,7 @@ std::string randomSuffix(std::random_device& device) {
 
 }  // namespace
 
+int FileWrites::open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 ssize_t FileWrites::write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
 int FileWrites::sync(int fd) { return ::fsync(fd); }
 int FileWrites::close(int fd) { return ::close(fd); }
@@ -52,19 +53,23 @@ bool OutputFile::open() {
     // A device or a FIFO cannot be replaced, and a link is written through:
     // it may be one of the system's (/dev/stdout), whose target is not ours
     // to replace.
-    if (isLink || (exists && !S_ISREG(target.st_mode))) {
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const auto direct = [this] {
+        fd_ = writes_.open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0) fail(errno);
         return fd_ >= 0;
-    }
+    };
+    if (isLink || (exists && !S_ISREG(target.st_mode))) return direct();
     std::random_device device;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         std::string name = path_ + "." + randomSuffix(device);
         // 0666 less the umask, as any new file of the user's.
-        fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = writes_.open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) temporary_ = std::move(name);
         else if (errno != EEXIST) break;
     }
+    // A folder that takes no new file may still hold a file the user may
+    // write: it is rewritten where it is, as it always could be.
+    if (fd_ < 0 && errno == EACCES && exists) return direct();
     if (fd_ < 0) {
         fail(errno);
         return false;

@@ -4,7 +4,8 @@
 // failed write (a full disk, a removed folder) leaves the earlier file as
 // it was and nothing else behind. A name that exists and is not a regular
 // file (a device such as /dev/full, a FIFO), or that is a symbolic link,
-// is written directly.
+// is written directly; so is a file in a folder where no file can be
+// created.
 #pragma once
 
 #include <sys/types.h>
@@ -28,6 +29,7 @@ public:
 class FileWrites {
 public:
     virtual ~FileWrites() = default;
+    virtual int open(const char* path, int flags, mode_t mode);
     virtual ssize_t write(int fd, const void* data, std::size_t size);
     virtual int sync(int fd);
     virtual int close(int fd);

@@ -43,7 +43,7 @@ mode_t modeOf(const std::string& path) {
 TEST(OutputFile, AFailureLeavesTheEarlierFileAndNothingElse) {
     testing::TempDir dir;
     const std::string path = dir.write("out.txt", "earlier\n");
-    ::chmod(path.c_str(), 0640);
+    ::chmod(path.c_str(), 0600);
     const std::string large(200000, 'x');  // flushed in several writes
     const struct {
         FullDisk disk;
@@ -67,8 +67,14 @@ TEST(OutputFile, AFailureLeavesTheEarlierFileAndNothingElse) {
     EXPECT_TRUE(writeTextFile(dir.file("new.txt"), ""));
     ::umask(mask);
     EXPECT_EQ(slurp(path), large);
-    EXPECT_EQ(modeOf(path) & 0777, 0640u);
+    EXPECT_EQ(modeOf(path) & 0777, 0600u);
     EXPECT_EQ(modeOf(dir.file("new.txt")) & 0777, 0640u);
+    EXPECT_EQ(listing(dir), (std::set<std::string>{"new.txt", "out.txt"}));
+    // A folder that takes no new file: a file there is rewritten in place.
+    FullDisk locked("", FullDisk::Create);
+    EXPECT_TRUE(writeTextFile(path, "in place", locked));
+    EXPECT_EQ(slurp(path), "in place");
+    EXPECT_EQ(writeTextFile(dir.file("none.txt"), "", locked).error, "Permission denied");
     EXPECT_EQ(listing(dir), (std::set<std::string>{"new.txt", "out.txt"}));
 }
 
@@ -84,7 +90,12 @@ TEST(OutputFile, NonRegularFilesAreWrittenInPlace) {
     EXPECT_STREQ(buffer, "through");
     ::close(reader);
     EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
-    EXPECT_EQ(listing(dir), std::set<std::string>{"pipe"});
+    const std::string link = dir.file("link");
+    std::filesystem::create_symlink(dir.file("target"), link);
+    EXPECT_TRUE(writeTextFile(link, "through the link"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(slurp(dir.file("target")), "through the link");
+    EXPECT_EQ(listing(dir), (std::set<std::string>{"link", "pipe", "target"}));
 
     EXPECT_EQ(writeTextFile("/dev/full", "x").error, "No space left on device");
     EXPECT_TRUE(S_ISCHR(modeOf("/dev/full")));

@@ -59,6 +59,12 @@ bool OutputFile::open() {
         return fd_ >= 0;
     };
     if (isLink || (exists && !S_ISREG(target.st_mode))) return direct();
+    // A file the user may not write stays so, though its folder would let
+    // it be replaced.
+    if (exists && ::access(path_.c_str(), W_OK) != 0) {
+        fail(errno);
+        return false;
+    }
     std::random_device device;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         std::string name = path_ + "." + randomSuffix(device);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -380,11 +379,7 @@ void addSolution(json& doc, const RunState& s) {
                              {"loading", s.simplicity->loading},
                              {"loading_percentile", s.simplicity->loadingPercentile}};
     }
-    if (settings.saveFactorScores && s.rawData()) {
-        const std::string path = scoresFileName(settings.outputFileName);
-        std::error_code error;
-        if (std::filesystem::is_regular_file(path, error)) doc["saved_scores"] = path;
-    }
+    if (s.scoresSaved) doc["saved_scores"] = scoresFileName(settings.outputFileName);
 }
 
 }  // namespace

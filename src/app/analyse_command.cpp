@@ -18,6 +18,7 @@
 #include "app/text_util.h"
 #include "app/window_system.h"
 #include "core/matrix.h"
+#include "data/output_file.h"
 #include "data/scores_table.h"
 
 namespace talvex {
@@ -150,7 +151,8 @@ public:
         if (ending != RunEnding::Success) {
             std::string text = ending == RunEnding::Halt ? kHaltWarning : state.warning;
             while (!text.empty() && text.back() == '\n') text.pop_back();
-            err_ << text << '\n';
+            // An output that could not be written has had its error box.
+            if (!text.empty()) err_ << text << '\n';
         }
     }
 

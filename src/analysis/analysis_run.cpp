@@ -6,6 +6,7 @@
 
 #include "analysis/report_frame.h"
 #include "analysis/results_json.h"
+#include "results/plot_files.h"
 #include "core/format_text.h"
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
@@ -837,6 +838,11 @@ bool startRun(RunState& s) {
         s.host.message(*problem, MessageIcon::Error);
         return false;
     }
+    if (const auto problem = plotFolderProblem(s.data(), s.settings().plotFolder,
+                                               s.settings().outputFileName, s.settings().jsonFileName)) {
+        s.host.message(*problem, MessageIcon::Error);
+        return false;
+    }
 
     s.savedDispersionType = s.settings().dispersionType;
     s.host.setWaitCursor(true);
@@ -866,13 +872,21 @@ bool startRun(RunState& s) {
 
 namespace {
 
-// The results as JSON when a file is named, read from the state before its
-// matrices are released. The report is written by now, so a file that
-// cannot be written is only shown.
+// The results as JSON and the plots, when asked for, read from the state
+// before its matrices are released. The report is written by now, so a
+// file that cannot be written is only shown.
 void writeResultsJson(RunState& s, RunEnding ending) {
     const std::string& path = s.settings().jsonFileName;
+    const std::string& plots = s.settings().plotFolder;
+    if (path.empty() && plots.empty()) return;
+    nlohmann::json doc = resultsDocument(s, ending, s.settings().outputFileName);
+    if (!plots.empty()) {
+        PlotsWritten written = writePlots(doc, plots);
+        doc["plots"] = std::move(written.summary);
+        if (!written.error.empty()) s.host.message(written.error, MessageIcon::Error);
+    }
     if (path.empty()) return;
-    if (!writeTextFile(path, resultsJson(s, ending, s.settings().outputFileName)))
+    if (!writeTextFile(path, doc.dump(2) + "\n"))
         s.host.message(formatText(kJsonNotWritten, path.c_str()), MessageIcon::Error);
 }
 

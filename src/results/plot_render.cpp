@@ -441,9 +441,12 @@ RenderedPlot renderHull(const HullPlot& plot) {
                 text(cr, std::to_string(plot.hullFactors[i]) + (plot.hullFactors[i] == 1 ? " factor" : " factors"),
                      nearAxis ? x + 12.0 : x - 10.0, nearAxis ? y - 8.0 : y - 12.0, nearAxis ? 0.0 : 1.0);
             }
-        for (std::size_t i = 0; i < plot.hull.size(); ++i)
-            if (plot.hullFactors[i] == plot.advised)
-                advisedMark(cr, f, plot.hull[i].x, plot.hull[i].y, std::to_string(plot.advised) + " factors advised");
+        // The advised solution need not be on the hull (one factor is advised
+        // when the hull has no interior point).
+        for (std::size_t i = 0; i < plot.solutions.size(); ++i)
+            if (plot.solutionFactors[i] == plot.advised)
+                advisedMark(cr, f, plot.solutions[i].x, plot.solutions[i].y,
+                            std::to_string(plot.advised) + (plot.advised == 1 ? " factor advised" : " factors advised"));
     });
 }
 

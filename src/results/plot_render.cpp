@@ -441,6 +441,15 @@ RenderedPlot renderHull(const HullPlot& plot) {
                 text(cr, std::to_string(plot.hullFactors[i]) + (plot.hullFactors[i] == 1 ? " factor" : " factors"),
                      nearAxis ? x + 12.0 : x - 10.0, nearAxis ? y - 8.0 : y - 12.0, nearAxis ? 0.0 : 1.0);
             }
+        // Solutions below the hull are named in their colour, right of them.
+        colour(cr, kBlue);
+        for (std::size_t i = 0; i < plot.solutions.size(); ++i) {
+            const int k = plot.solutionFactors[i];
+            if (k == plot.advised || std::find(plot.hullFactors.begin(), plot.hullFactors.end(), k) != plot.hullFactors.end())
+                continue;
+            text(cr, std::to_string(k) + (k == 1 ? " factor" : " factors"), f.px(plot.solutions[i].x) + 10.0,
+                 f.py(plot.solutions[i].y) + 12.0);
+        }
         // The advised solution need not be on the hull (one factor is advised
         // when the hull has no interior point).
         for (std::size_t i = 0; i < plot.solutions.size(); ++i)

@@ -101,6 +101,7 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         {{withNa, "--json", dir.file("no/r.json")}, 1,
          "Report written to|[error]\nThe results could not be written to " + dir.file("no/r.json")},
         {{constant, "--factors", "2"}, 1, "Variable    5 has the same score for every participant"},
+        {{withNa, "--plots", "/proc"}, 2, "The plots cannot be written to the folder /proc"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;

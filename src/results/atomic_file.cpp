@@ -23,7 +23,6 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes) {
         ok = n > 0;
         if (ok) done += static_cast<std::size_t>(n);
     }
-    ok = ::fsync(fd) == 0 && ok;
     // mkstemp creates the file for its owner only; a plot is an ordinary file.
     ok = ::fchmod(fd, 0644) == 0 && ok;
     ok = ::close(fd) == 0 && ok;

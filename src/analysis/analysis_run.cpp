@@ -7,6 +7,7 @@
 
 #include "analysis/report_frame.h"
 #include "analysis/results_json.h"
+#include "results/plot_files.h"
 #include "core/format_text.h"
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
@@ -907,6 +908,11 @@ bool startRun(RunState& s) {
         s.host.message(*problem, MessageIcon::Error);
         return false;
     }
+    if (const auto problem = plotFolderProblem(s.data(), s.settings().plotFolder,
+                                               s.settings().outputFileName, s.settings().jsonFileName)) {
+        s.host.message(*problem, MessageIcon::Error);
+        return false;
+    }
 
     s.savedDispersionType = s.settings().dispersionType;
     s.host.setWaitCursor(true);
@@ -937,18 +943,30 @@ bool startRun(RunState& s) {
 
 namespace {
 
-// The results as JSON when a file is named, read from the state before its
-// matrices are released; false, with an error box, when it cannot be
-// written. The report is in place by now and cannot take the failure.
+// The plots and the results as JSON, when asked for, read from the state
+// before its matrices are released; false, with an error box, when one of
+// them cannot be written. The report is in place by now and cannot take the
+// failure.
 bool writeResultsJson(RunState& s, RunEnding ending) {
     const std::string& path = s.settings().jsonFileName;
-    if (path.empty()) return true;
-    const WriteResult written =
-        writeTextFile(path, resultsJson(s, ending, s.settings().outputFileName), s.writes);
+    const std::string& plots = s.settings().plotFolder;
+    if (path.empty() && plots.empty()) return true;
+    nlohmann::json doc = resultsDocument(s, ending, s.settings().outputFileName);
+    bool ok = true;
+    if (!plots.empty()) {
+        PlotsWritten written = writePlots(doc, plots);
+        doc["plots"] = std::move(written.summary);
+        if (!written.error.empty()) {
+            s.host.message(written.error, MessageIcon::Error);
+            ok = false;
+        }
+    }
+    if (path.empty()) return ok;
+    const WriteResult written = writeTextFile(path, doc.dump(2) + "\n", s.writes);
     if (!written)
         s.host.message(formatText(kJsonNotWritten, path.c_str(), written.error.c_str()),
                        MessageIcon::Error);
-    return static_cast<bool>(written);
+    return ok && static_cast<bool>(written);
 }
 
 }  // namespace

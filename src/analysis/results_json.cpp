@@ -117,9 +117,15 @@ json hullOf(const HullAdvice& hull) {
         fit.push_back(point.fit);
         parameters.push_back(point.parameters);
     }
+    json solutions = {{"factors", json::array()}, {"fit", json::array()}, {"parameters", json::array()}};
+    for (const HullPoint& point : hull.solutions) {
+        solutions["factors"].push_back(point.factors);
+        solutions["fit"].push_back(point.fit);
+        solutions["parameters"].push_back(point.parameters);
+    }
     return {{"index", hullIndexName(hull.index)}, {"fell_back_to_uls", hull.fellBack},
             {"factors", factors}, {"fit", fit}, {"parameters", parameters},
-            {"scree", hull.scree}, {"advised", hull.advised}};
+            {"scree", hull.scree}, {"advised", hull.advised}, {"solutions", solutions}};
 }
 
 // The groups of lines the fit section printed; an index it printed as not
@@ -384,7 +390,7 @@ void addSolution(json& doc, const RunState& s) {
 
 }  // namespace
 
-std::string resultsJson(const RunState& s, RunEnding ending, const std::string& reportPath) {
+json resultsDocument(const RunState& s, RunEnding ending, const std::string& reportPath) {
     const AnalysisSettings& settings = s.session.settings;
     json doc;
     doc["ending"] = endingName(ending);
@@ -402,7 +408,11 @@ std::string resultsJson(const RunState& s, RunEnding ending, const std::string& 
     addPrintedSections(doc, s);
     if (ending == RunEnding::Success && s.k > 0) addSolution(doc, s);
     addAnalysisSections(doc, s);
-    return doc.dump(2) + "\n";
+    return doc;
+}
+
+std::string resultsJson(const RunState& s, RunEnding ending, const std::string& reportPath) {
+    return resultsDocument(s, ending, reportPath).dump(2) + "\n";
 }
 
 }  // namespace talvex

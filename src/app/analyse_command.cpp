@@ -51,6 +51,7 @@ struct AnalyseOptions {
     bool detailed = false;
     std::string report;
     std::string json;
+    std::string plots;
     bool progress = false;
     std::vector<std::string> sets;
 };
@@ -240,6 +241,7 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_flag("--detailed", o.detailed, "detailedOutput = on");
     app.add_option("--report", o.report, "outputFileName (default output.txt)");
     app.add_option("--json", o.json, "jsonFileName: write the results as JSON to this file");
+    app.add_option("--plots", o.plots, "plotFolder: write the plots (SVG and PNG) into this folder");
     app.add_flag("--progress", o.progress, "the stages of the run on standard error");
     app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
         ->expected(1)
@@ -283,6 +285,7 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     if (o.detailed) add("detailedOutput", "on");
     if (!o.report.empty()) add("outputFileName", o.report);
     if (!o.json.empty()) add("jsonFileName", o.json);
+    if (!o.plots.empty()) add("plotFolder", o.plots);
     for (const std::string& set : o.sets) {
         const auto eq = set.find('=');
         if (eq == std::string::npos || eq == 0) {

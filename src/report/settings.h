@@ -122,6 +122,7 @@ struct AnalysisSettings {
     bool irtParameterization = false;
     std::string outputFileName = "output.txt";
     std::string jsonFileName;  // the results as JSON; empty: none
+    std::string plotFolder;    // the plots as SVG and PNG files; empty: none
 };
 
 // The values derived when the configuration is accepted: paVariant (only

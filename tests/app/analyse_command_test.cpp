@@ -128,6 +128,7 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         {{matrix, "--input-matrix", "--set", "dataKind=scores"}, 2, "contradict each other"},
         {{withNa, "--factors", "2", "--set", "saveFactorScores=on", "--json", dir.file("out_scores.txt")},
          2, "it is the file of the saved factor scores"},
+        {{withNa, "--plots", "/proc"}, 2, "The plots cannot be written to the folder /proc"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;

@@ -182,7 +182,12 @@ pa() {
     rm -rf "$work" "$timing"
 }
 
-SCENARIOS=(core rotation extraction large polychoric hull scores simplicity pa missing default_analysis)
+# The four plots written from a results document (under 50 ms for a run).
+plots() {
+    "$BUILD/bench/bench_plots" --benchmark_filter="$FILTER"
+}
+
+SCENARIOS=(core rotation extraction large polychoric hull scores simplicity pa missing default_analysis plots)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

@@ -1,8 +1,6 @@
 #include "analysis/analysis_run.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <filesystem>
 #include <system_error>
 #include <tuple>
@@ -11,6 +9,7 @@
 #include "analysis/results_json.h"
 #include "results/result_files.h"
 #include "results/text_encoding.h"
+#include "results/plot_files.h"
 #include "core/format_text.h"
 #include "analysis/run_host.h"
 #include "analysis/run_state.h"
@@ -45,10 +44,6 @@
 #include "stats/rotation/target_report.h"
 
 namespace talvex {
-
-RunState::~RunState() {
-    if (file != nullptr) std::fclose(file);
-}
 
 void stageText(RunState& s, const char* text) {
     s.host.setProgressText(text);
@@ -130,10 +125,18 @@ void releaseRun(RunState& s) {
     s.ended = true;
 }
 
-void closeReport(RunState& s) {
+// Puts the finished report in place; false, with an error box, when any
+// write, the flush or the close failed.
+bool closeReport(RunState& s) {
     s.report.reset();
-    if (s.file != nullptr) std::fclose(s.file);
-    s.file = nullptr;
+    s.reportUtf8.reset();
+    OutputFile& file = *s.reportFile;
+    const bool written = file.commit();
+    if (!written)
+        s.host.message(formatText(kReportNotWritten, file.path().c_str(), file.error().c_str()),
+                       MessageIcon::Error);
+    s.reportFile.reset();
+    return written;
 }
 
 // ---------------------------------------------------------------------------
@@ -744,10 +747,11 @@ std::vector<int> itemNumbers(const DataSet& data, const std::vector<int>& items)
 }
 
 // The scores are also saved next to the report, one row per line of the
-// data file; a file that cannot be written is reported.
+// data file; a name that reaches an input file is only a warning, a file
+// that cannot be written ends the run.
 // caseNumbers: the file lines of the rows of the scores.
-void saveScores(RunState& s, const std::vector<int>& caseNumbers, const Matrix& scores,
-                const Matrix& standardErrors, const std::vector<bool>& computable) {
+RunEnding saveScores(RunState& s, const std::vector<int>& caseNumbers, const Matrix& scores,
+                     const Matrix& standardErrors, const std::vector<bool>& computable) {
     const DataSet& data = s.data();
     const std::string path = scoresFileName(s.settings().outputFileName);
     const auto same = [&path](const std::string& input) {
@@ -756,21 +760,31 @@ void saveScores(RunState& s, const std::vector<int>& caseNumbers, const Matrix& 
     };
     const bool clash = same(data.scoresFileName) || same(data.labelsFileName) ||
                        same(data.targetFileName) || same(data.matrixFileName);
-    if (clash || !writeScoresFile(path, data.rowNumbers, caseNumbers, scores, standardErrors,
-                                  computable))
-        s.out().printf("WARNING: The factor scores could not be saved in %s.\n\n", path.c_str());
+    if (clash) {
+        s.out().printf(kScoresFileIsInput, path.c_str());
+        return RunEnding::Continue;
+    }
+    const WriteResult saved = writeScoresFile(path, data.rowNumbers, caseNumbers, scores,
+                                              standardErrors, computable, s.writes);
+    if (!saved) {
+        s.host.message(formatText(kScoresNotSaved, path.c_str(), saved.error.c_str()),
+                       MessageIcon::Error);
+        s.warning = formatText(kScoresNotSavedWarning, path.c_str(), saved.error.c_str());
+        return RunEnding::Failure;
+    }
+    s.scoresSaved = true;
+    return RunEnding::Continue;
 }
 
 // The scores of every participant read, pooled over the imputed data sets.
-void imputedScores(RunState& s) {
+RunEnding imputedScores(RunState& s) {
     const DataSet& data = s.data();
     const ImputedAnalysis& imputed = *s.imputed;
     if (!s.irt()) {
         const Matrix scores = imputedFactorScores(imputed);
         writeFactorScores(s.out(), data.rowNumbers, scores, s.settings().extractionMethod == PCA,
                           true);
-        saveScores(s, data.rowNumbers, scores, Matrix(), {});
-        return;
+        return saveScores(s, data.rowNumbers, scores, Matrix(), {});
     }
     ProgressTicker& ticker = s.session.ticker;
     const EapScores eap = imputedEapScores(imputed, [&ticker](std::int64_t points) {
@@ -778,24 +792,21 @@ void imputedScores(RunState& s) {
     });
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
     writeEapScores(s.out(), data.rowNumbers, eap, s.detailed(), true);
-    if (!eap.skipped) saveScores(s, data.rowNumbers, eap.eap, eap.posteriorSd, eap.computable);
+    if (eap.skipped) return RunEnding::Continue;
+    return saveScores(s, data.rowNumbers, eap.eap, eap.posteriorSd, eap.computable);
 }
 
 // Least-squares or EAP factor scores of the solution (raw data).
-void factorScores(RunState& s) {
-    if (!s.settings().saveFactorScores || !s.rawData()) return;
-    if (s.missingCount > 0) {
-        imputedScores(s);
-        return;
-    }
+RunEnding factorScores(RunState& s) {
+    if (!s.settings().saveFactorScores || !s.rawData()) return RunEnding::Continue;
+    if (s.missingCount > 0) return imputedScores(s);
     stageText(s, "Computing factor scores");
     const DataSet& data = s.data();
     if (!s.irt()) {
         const Matrix scores = factorScores(data.analysedScores, s.pattern, s.phi);
         writeFactorScores(s.out(), data.completeRowNumbers, scores,
                           s.settings().extractionMethod == PCA, false);
-        saveScores(s, data.completeRowNumbers, scores, Matrix(), {});
-        return;
+        return saveScores(s, data.completeRowNumbers, scores, Matrix(), {});
     }
     ProgressTicker& ticker = s.session.ticker;
     const EapScores eap =
@@ -805,8 +816,8 @@ void factorScores(RunState& s) {
                   });
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
     writeEapScores(s.out(), data.completeRowNumbers, eap, s.detailed(), false);
-    if (!eap.skipped)
-        saveScores(s, data.completeRowNumbers, eap.eap, eap.posteriorSd, eap.computable);
+    if (eap.skipped) return RunEnding::Continue;
+    return saveScores(s, data.completeRowNumbers, eap.eap, eap.posteriorSd, eap.computable);
 }
 
 // Person-fit indices of the one-factor model of the covariance matrix.
@@ -858,7 +869,7 @@ RunEnding analyse(RunState& s) {
             schmidLeimanSolution(s);
         if (s.detailed()) residuals(s);
         multipleImputation(s);
-        factorScores(s);
+        if (const RunEnding e = factorScores(s); e != RunEnding::Continue) return e;
         personFit(s);
     }
     references(s);
@@ -911,6 +922,11 @@ bool startRun(RunState& s) {
         s.host.message(*problem, MessageIcon::Error);
         return false;
     }
+    if (const auto problem = plotFolderProblem(s.data(), s.settings().plotFolder,
+                                               s.settings().outputFileName, s.settings().jsonFileName)) {
+        s.host.message(*problem, MessageIcon::Error);
+        return false;
+    }
     if (const auto problem = resultOutputsProblem(s.data(), resultOutputsOf(s.settings()))) {
         s.host.message(problem->message, MessageIcon::Error);
         return false;
@@ -927,50 +943,68 @@ bool startRun(RunState& s) {
     rememberDataHandles(s);
     s.scope.emplace();
 
-    // Text mode is binary mode here; "w" truncates an existing report.
+    // Written beside its name and put in place when the run ends: an earlier
+    // report stays as it was until then.
     const std::string& path = s.settings().outputFileName;
-    s.file = std::fopen(path.c_str(), "w");
-    if (s.file == nullptr) {
-        char text[4096];
-        std::snprintf(text, sizeof text, kReportNotCreated, path.c_str());
-        s.host.message(text, MessageIcon::Error);
+    s.reportFile.emplace(path, s.writes);
+    if (!s.reportFile->open()) {
+        s.host.message(formatText(kReportNotCreated, path.c_str(), s.reportFile->error().c_str()),
+                       MessageIcon::Error);
+        s.reportFile.reset();
         releaseRun(s);
         return false;
     }
-    s.report.emplace(s.file);
+    if (s.settings().reportUtf8) {
+        s.reportUtf8.emplace(*s.reportFile);
+        s.report.emplace(*s.reportUtf8);
+    } else {
+        s.report.emplace(*s.reportFile);
+    }
     s.startSeconds = s.clock.calendarSeconds();
     return true;
 }
 
 namespace {
 
-// The results as JSON when a file is named, read from the state before its
-// matrices are released. The report is written by now, so a file that
-// cannot be written is only shown.
-void writeResultsJson(RunState& s, RunEnding ending) {
+// The plots, the results as JSON, the page and the tables, when asked for,
+// and the page for a host that shows it, read from the state before its
+// matrices are released; false, with an error box, when one of them cannot
+// be written. The report is in place by now and cannot take the failure.
+bool writeResultsJson(RunState& s, RunEnding ending) {
     const AnalysisSettings& settings = s.settings();
     const std::string& path = settings.jsonFileName;
+    const std::string& plots = settings.plotFolder;
     ResultFiles files{settings.htmlFileName, settings.csvFolder, {}};
     files.page.paperThreshold = settings.paperThreshold;
     const bool shown = s.host.showsResults();
-    if (path.empty() && files.html.empty() && files.csvFolder.empty() && !shown) return;
-    const nlohmann::json doc = resultsDocument(s, ending, settings.outputFileName);
-    if (!path.empty() && !writeTextFile(path, doc.dump(2) + "\n"))
-        s.host.message(formatText(kJsonNotWritten, path.c_str()), MessageIcon::Error);
-    for (const std::string& error : writeResultFiles(doc, files)) s.host.message(error, MessageIcon::Error);
-    if (shown) s.host.showResults(htmlPage(doc, files.page), settings.outputFileName, files.html, "");
-}
-
-// The closed report as UTF-8 when asked for: the same bytes but the
-// non-ASCII ones.
-void convertReport(RunState& s) {
-    if (!s.settings().reportUtf8) return;
-    const std::string& path = s.settings().outputFileName;
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) return;
-    if (!writeTextFile(path, windows1252ToUtf8(text)))
-        s.host.message("The report could not be written in UTF-8 to " + path, MessageIcon::Error);
+    if (path.empty() && plots.empty() && files.html.empty() && files.csvFolder.empty() && !shown)
+        return true;
+    nlohmann::json doc = resultsDocument(s, ending, settings.outputFileName);
+    bool ok = true;
+    if (!plots.empty()) {
+        PlotsWritten written = writePlots(doc, plots);
+        doc["plots"] = std::move(written.summary);
+        if (!written.error.empty()) {
+            s.host.message(written.error, MessageIcon::Error);
+            ok = false;
+        }
+    }
+    if (!path.empty()) {
+        const WriteResult written = writeTextFile(path, doc.dump(2) + "\n", s.writes);
+        if (!written) {
+            s.host.message(formatText(kJsonNotWritten, path.c_str(), written.error.c_str()), MessageIcon::Error);
+            ok = false;
+        }
+    }
+    files.page.pictures = plotPictures(doc);
+    for (const std::string& error : writeResultFiles(doc, files, s.writes)) {
+        s.host.message(error, MessageIcon::Error);
+        ok = false;
+    }
+    // The window's browser shows the plots' PNG files.
+    files.page.linkedImages = true;
+    if (shown) s.host.showResults(htmlPage(doc, files.page), settings.outputFileName, files.html, plots);
+    return ok;
 }
 
 }  // namespace
@@ -979,34 +1013,35 @@ void endRun(RunState& s, RunEnding ending) {
     const std::int64_t elapsed = s.clock.calendarSeconds() - s.startSeconds;
     const std::string path = s.settings().outputFileName;
     if (ending == RunEnding::Success) {
-        s.host.setStatus("Job done!", "", "");
         s.out().printf("TALVEX completed\n\n");
         s.out().write(successTimeLine(elapsed));
         s.out().printf("Matrices generated : %d \n",
                        static_cast<std::int32_t>(s.session.ticker.count()));
-        closeReport(s);
-        convertReport(s);
-        s.host.beep();
-        s.session.ticker.resetCount();
-        s.host.openReport(path);
     } else {
-        s.host.setStatus("Analysis stopped!", "", "");
         s.out().write(ending == RunEnding::Halt ? std::string(kHaltWarning) : s.warning);
         s.out().separator();
         s.out().printf("TALVEX completed\n");
         s.out().printf("Computing time: %20.8f minutes.\n",
                        static_cast<double>(elapsed) * (1.0 / 60.0));
-        closeReport(s);
-        convertReport(s);
-        s.host.openReport(path);
     }
+    // The results name the report: none are written without it.
+    const bool reportWritten = closeReport(s);
+    const bool written = reportWritten && writeResultsJson(s, ending);
+    if (!written) ending = RunEnding::Failure;
+    if (ending == RunEnding::Success) {
+        s.host.setStatus("Job done!", "", "");
+        s.host.beep();
+        s.session.ticker.resetCount();
+    } else {
+        s.host.setStatus("Analysis stopped!", "", "");
+    }
+    if (reportWritten) s.host.openReport(path);
     s.host.runEnded(s, ending);
-    writeResultsJson(s, ending);
     releaseRun(s);
 }
 
-void runAnalysis(AnalysisSession& session, RunHost& host, RunClock& clock) {
-    RunState state(session, host, clock);
+void runAnalysis(AnalysisSession& session, RunHost& host, RunClock& clock, FileWrites& writes) {
+    RunState state(session, host, clock, writes);
     if (!startRun(state)) return;
     endRun(state, analyse(state));
 }

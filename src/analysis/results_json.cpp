@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -78,20 +76,20 @@ json variablesOf(const DataSet& data, int m) {
 }
 
 // What a frame writer prints, as text in memory.
+class StringSink final : public TextSink {
+public:
+    void write(std::string_view text) override { text_ += text; }
+    std::string text_;
+};
+
 template <class Write>
 std::string printed(Write write) {
-    char* data = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&data, &size);
-    if (stream == nullptr) return "";
+    StringSink sink;
     {
-        ReportWriter report(stream);
+        ReportWriter report(sink);
         write(report);
     }
-    std::fclose(stream);
-    std::string text(data, size);
-    std::free(data);
-    return text;
+    return sink.text_;
 }
 
 // The lines of the DETAILS OF ANALYSIS block as [label, value] pairs: every
@@ -180,9 +178,15 @@ json hullOf(const HullAdvice& hull) {
         fit.push_back(point.fit);
         parameters.push_back(point.parameters);
     }
+    json solutions = {{"factors", json::array()}, {"fit", json::array()}, {"parameters", json::array()}};
+    for (const HullPoint& point : hull.solutions) {
+        solutions["factors"].push_back(point.factors);
+        solutions["fit"].push_back(point.fit);
+        solutions["parameters"].push_back(point.parameters);
+    }
     return {{"index", hullIndexName(hull.index)}, {"fell_back_to_uls", hull.fellBack},
             {"factors", factors}, {"fit", fit}, {"parameters", parameters},
-            {"scree", hull.scree}, {"advised", hull.advised}};
+            {"scree", hull.scree}, {"advised", hull.advised}, {"solutions", solutions}};
 }
 
 // The groups of lines the fit section printed; an index it printed as not
@@ -440,11 +444,7 @@ void addSolution(json& doc, const RunState& s) {
                              {"loading", s.simplicity->loading},
                              {"loading_percentile", s.simplicity->loadingPercentile}};
     }
-    if (settings.saveFactorScores && s.rawData()) {
-        const std::string path = scoresFileName(settings.outputFileName);
-        std::error_code error;
-        if (std::filesystem::is_regular_file(path, error)) doc["saved_scores"] = path;
-    }
+    if (s.scoresSaved) doc["saved_scores"] = scoresFileName(settings.outputFileName);
 }
 
 }  // namespace

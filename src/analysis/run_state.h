@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "analysis/report_frame.h"
+#include "data/output_file.h"
 #include "report/report_writer.h"
 #include "analysis/session.h"
 #include "data/data_files.h"
+#include "results/text_encoding.h"
 #include "core/matrix.h"
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
@@ -104,11 +106,20 @@ inline constexpr const char* kSmoothingFailed =
     "         (Devlin, Gnanadesikan, & Kettenring, 1975; Devlin, Gnanadesikan, & Kettenring, 1981)\n"
     "         Please inspect the matrix for correlations that contradict each other.\n\n";
 
-// printf into a string, for the run's texts with numbers.
-// Shown (with the file name) when the report cannot be opened for writing.
-inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s";
-// Shown (with the file name) when the JSON results cannot be written.
-inline constexpr const char* kJsonNotWritten = "The results could not be written to %s";
+// Error boxes of the outputs, each with the file name and the system's
+// reason ("No space left on device"). The report cannot be opened:
+inline constexpr const char* kReportNotCreated = "The report file could not be created:\n\n%s: %s";
+// A write, flush or close of the report failed: no report is put in place.
+inline constexpr const char* kReportNotWritten = "The report file could not be written:\n\n%s: %s";
+inline constexpr const char* kJsonNotWritten = "The results could not be written to %s: %s";
+// The saved factor scores: the box, and the warning of the failure ending.
+inline constexpr const char* kScoresNotSaved = "The factor scores could not be saved in %s: %s";
+inline constexpr const char* kScoresNotSavedWarning =
+    "WARNING: The factor scores could not be saved in %s: %s.\n\n";
+// The scores file would replace one of the input files: not written, and
+// the run goes on.
+inline constexpr const char* kScoresFileIsInput =
+    "WARNING: The factor scores could not be saved in %s.\n\n";
 
 // The numbers of a matrix as plain vectors, which outlive its scope: the
 // printed sections kept for the results file.
@@ -143,17 +154,19 @@ struct PaShown {
 };
 
 struct RunState {
-    RunState(AnalysisSession& session, RunHost& host, RunClock& clock)
-        : session(session), host(host), clock(clock) {}
+    RunState(AnalysisSession& session, RunHost& host, RunClock& clock,
+             FileWrites& writes = systemFileWrites())
+        : session(session), host(host), clock(clock), writes(writes) {}
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
-    ~RunState();
 
     AnalysisSession& session;
     RunHost& host;
     RunClock& clock;
+    FileWrites& writes;  // of every file the run writes
 
-    std::FILE* file = nullptr;
+    std::optional<OutputFile> reportFile;
+    std::optional<Utf8Sink> reportUtf8;  // between the writer and the file with reportUtf8
     std::optional<ReportWriter> report;
     std::optional<MatrixScope> scope;  // every matrix of the run
     std::int64_t startSeconds = 0;
@@ -182,6 +195,7 @@ struct RunState {
     Matrix pattern;           // the solution: rotated pattern, or L
     Matrix phi;               // factor correlations of the solution
     int missingCount = 0;     // missing values in the analysed data
+    bool scoresSaved = false; // the factor scores file was written
     // IRT switched off for this run (the polychoric matrix fell back to Pearson).
     bool irtOff = false;
     std::string warning;      // the report text of a failure ending
@@ -240,8 +254,10 @@ struct RunState {
     const Matrix& common() const { return M.valid() ? M : H; }
 };
 
-// Runs with the given clock (the one-argument form uses the system clock).
-void runAnalysis(AnalysisSession& session, RunHost& host, RunClock& clock);
+// Runs with the given clock and file system calls (the two-argument form
+// uses the system's).
+void runAnalysis(AnalysisSession& session, RunHost& host, RunClock& clock,
+                 FileWrites& writes = systemFileWrites());
 
 // The preconditions, the progress window, the run's scope and the report
 // file. False when the run is over already: a missing precondition (nothing
@@ -250,8 +266,10 @@ void runAnalysis(AnalysisSession& session, RunHost& host, RunClock& clock);
 bool startRun(RunState& state);
 
 // The success, failure (state.warning) or halt ending: the closing lines,
-// the status lines, the report closed and opened for the user, the scope
-// closed, the progress window gone and the user's dispersion type back.
+// the report put in place and opened for the user, the JSON results, the
+// status lines, the scope closed, the progress window gone and the user's
+// dispersion type back. A report or results file that cannot be written is
+// an error box and makes the run a failure.
 void endRun(RunState& state, RunEnding ending);
 
 // The outputs of a run beside the report, as the settings name them.

@@ -18,6 +18,7 @@
 #include "app/text_util.h"
 #include "app/window_system.h"
 #include "core/matrix.h"
+#include "data/output_file.h"
 #include "data/scores_table.h"
 
 namespace talvex {
@@ -53,6 +54,7 @@ struct AnalyseOptions {
     std::string html;
     std::string csv;
     std::string reportEncoding;
+    std::string plots;
     bool progress = false;
     std::vector<std::string> sets;
 };
@@ -153,7 +155,8 @@ public:
         if (ending != RunEnding::Success) {
             std::string text = ending == RunEnding::Halt ? kHaltWarning : state.warning;
             while (!text.empty() && text.back() == '\n') text.pop_back();
-            err_ << text << '\n';
+            // An output that could not be written has had its error box.
+            if (!text.empty()) err_ << text << '\n';
         }
     }
 
@@ -244,6 +247,7 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_option("--html", o.html, "htmlFileName: write the results as one HTML page to this file");
     app.add_option("--csv", o.csv, "csvFolder: write the main tables as CSV files into this folder");
     app.add_option("--report-encoding", o.reportEncoding, "reportEncoding: windows-1252 (default) or utf-8");
+    app.add_option("--plots", o.plots, "plotFolder: write the plots (SVG and PNG) into this folder");
     app.add_flag("--progress", o.progress, "the stages of the run on standard error");
     app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
         ->expected(1)
@@ -290,6 +294,7 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     if (!o.html.empty()) add("htmlFileName", o.html);
     if (!o.csv.empty()) add("csvFolder", o.csv);
     if (!o.reportEncoding.empty()) add("reportEncoding", o.reportEncoding);
+    if (!o.plots.empty()) add("plotFolder", o.plots);
     for (const std::string& set : o.sets) {
         const auto eq = set.find('=');
         if (eq == std::string::npos || eq == 0) {

@@ -12,6 +12,7 @@
 #include "core/format_text.h"
 #include "data/data_files.h"
 #include "stats/interpretation/factor_scores.h"
+#include "results/plot_files.h"
 
 namespace talvex {
 
@@ -124,6 +125,7 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
     add(checkControl("detailedOutput", "Detailed output", s.detailedOutput));
     add(editControl("outputFileName", "File name:", s.outputFileName));
     add(editControl("jsonFileName", "JSON results file:", s.jsonFileName));
+    add(editControl("plotFolder", "Plot folder:", s.plotFolder));
     add(editControl("htmlFileName", "HTML page:", s.htmlFileName));
     add(editControl("paperThreshold", "Publication table: blank loadings below",
                     formatNumberEdit(s.paperThreshold)));
@@ -143,8 +145,8 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
          {"factorCount", "useAdvisedFactorCount", "extractionMethod", "irtParameterization", "saveFactorScores",
           "personFit", "glbOmega", "secondOrderCount"}},
         {" Rotation", {"rotationKind", "simplicityRotation", "targetRotation"}},
-        {" Output ", {"detailedOutput", "outputFileName", "jsonFileName", "htmlFileName", "paperThreshold",
-                      "csvFolder", "reportEncoding"}},
+        {" Output ", {"detailedOutput", "outputFileName", "jsonFileName", "plotFolder", "htmlFileName",
+                      "paperThreshold", "csvFolder", "reportEncoding"}},
     };
     for (const Group& g : groups)
         for (const char* key : g.keys) control(key).group = g.caption;
@@ -441,6 +443,13 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
     if (const auto problem = jsonFileProblem(data_, s.jsonFileName, s.outputFileName, scores)) {
         messenger.message(*problem, MessageIcon::Error);
         flag("jsonFileName");
+        return false;
+    }
+    const std::string& plots = find("plotFolder")->value;
+    s.plotFolder = plots.find_first_not_of(" \t") == std::string::npos ? "" : plots;
+    if (const auto problem = plotFolderProblem(data_, s.plotFolder, s.outputFileName, s.jsonFileName)) {
+        messenger.message(*problem, MessageIcon::Error);
+        flag("plotFolder");
         return false;
     }
     if (!acceptResultOutputs(messenger, s, scores)) return false;

@@ -344,13 +344,20 @@ double upperTailHighCorrelation(double h, double k, double rho) {
 
 // P(X > h, Y > k) for |rho| < 0.925:
 // Φ(-h)Φ(-k) + 1/(2π) ∫₀^asin(rho) exp(-(h² + k² - 2hk sinθ)/(2cos²θ)) dθ.
-double upperTailModerate(double h, double k, const BivariateNormalRho& r) {
+// Given the univariate tails uh = Φ(-h) and uk = Φ(-k). At rho = 0 the
+// integral is multiplied by 0 and adds exactly 0: it is not evaluated.
+double upperTailModerate(double h, double k, double uh, double uk, const BivariateNormalRho& r) {
+    if (r.half == 0.0) return uh * uk;
     const double hs = (h * h + k * k) / 2.0;
     const double hk = h * k;
     double integral = 0.0;
     for (int i = 0; i < r.nodes; ++i)
         integral += r.weights[i] * std::exp((r.sine[i] * hk - hs) / r.cosineSquared[i]);
-    return upperNormal(h) * upperNormal(k) + r.half * integral / kTwoPi;
+    return uh * uk + r.half * integral / kTwoPi;
+}
+
+double upperTailModerate(double h, double k, const BivariateNormalRho& r) {
+    return upperTailModerate(h, k, upperNormal(h), upperNormal(k), r);
 }
 
 // P(X > h, Y > k) for |rho| <= 1.
@@ -389,6 +396,14 @@ double bivariateNormalCdf(double h, double k, double rho) {
 double bivariateNormalCdf(double h, double k, const BivariateNormalRho& rho) {
     if (rho.nodes == 0) return bivariateNormalCdf(h, k, rho.rho);
     const double p = upperTailModerate(-h, -k, rho);
+    return p < 0.0 ? 0.0 : (p > 1.0 ? 1.0 : p);
+}
+
+double normalLowerTail(double x) { return upperNormal(-x); }
+
+double bivariateNormalCdf(double h, double k, double lowerH, double lowerK, const BivariateNormalRho& rho) {
+    if (rho.nodes == 0) return bivariateNormalCdf(h, k, rho.rho);
+    const double p = upperTailModerate(-h, -k, lowerH, lowerK, rho);
     return p < 0.0 ? 0.0 : (p > 1.0 ? 1.0 : p);
 }
 

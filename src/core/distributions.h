@@ -50,5 +50,9 @@ struct BivariateNormalRho {
 };
 BivariateNormalRho bivariateNormalRho(double rho);
 double bivariateNormalCdf(double h, double k, const BivariateNormalRho& rho);
+// Φ(x) as bivariateNormalCdf takes it for its univariate tails, and the
+// same Φ₂ from Φ(h) and Φ(k) computed once for many rho: the same bits.
+double normalLowerTail(double x);
+double bivariateNormalCdf(double h, double k, double lowerH, double lowerK, const BivariateNormalRho& rho);
 
 }  // namespace talvex

@@ -172,23 +172,6 @@ std::vector<int> includedVariables(const DataSet& data, int m) {
     return included;
 }
 
-// Whether two names reach the same file: the same file system object when
-// both exist (relative forms, symbolic and hard links alike), otherwise the
-// same resolved path.
-bool sameFile(const std::string& a, const std::string& b) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) {
-        const bool same = fs::equivalent(a, b, error);
-        if (!error) return same;
-    }
-    error.clear();
-    const fs::path resolvedA = fs::weakly_canonical(a, error);
-    if (error) return false;
-    const fs::path resolvedB = fs::weakly_canonical(b, error);
-    return !error && resolvedA == resolvedB;
-}
-
 // The text of `format` (the output name, the input's role and its name)
 // for the first of the four input files named in data that `output`
 // reaches; nothing when it reaches none.
@@ -243,6 +226,20 @@ std::optional<SizeProblem> checkDataSize(int participants, int variables, bool s
     if (scores && static_cast<long long>(participants) * variables > kMaxScores)
         return SizeProblem{SizeProblem::Participants, formatText(kTooManyScores, kMaxScores)};
     return std::nullopt;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) {
+        const bool same = fs::equivalent(a, b, error);
+        if (!error) return same;
+    }
+    error.clear();
+    const fs::path resolvedA = fs::weakly_canonical(a, error);
+    if (error) return false;
+    const fs::path resolvedB = fs::weakly_canonical(b, error);
+    return !error && resolvedA == resolvedB;
 }
 
 std::optional<std::string> outputFileProblem(const DataSet& data,

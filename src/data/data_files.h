@@ -58,6 +58,11 @@ struct SizeProblem {
 // participants x variables counts), otherwise a matrix file.
 std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores);
 
+// Whether two names reach the same file: the same file system object when
+// both exist (relative forms, symbolic and hard links alike), otherwise the
+// same resolved path.
+bool sameFile(const std::string& a, const std::string& b);
+
 // Why the report may not be written to outputFileName: no name, or the name
 // reaches one of the four input files named in data (through any relative
 // form or link). The text names the file; nothing when the name is usable.

@@ -149,11 +149,4 @@ ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOpti
     return result;
 }
 
-bool writeTextFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return !out.fail();
-}
-
 }  // namespace talvex

@@ -58,7 +58,4 @@ struct ScoresTableResult {
 // naming the variable, unless it is the column of row names.
 ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOptions& options);
 
-// Writes text to path; false when it cannot.
-bool writeTextFile(const std::string& path, const std::string& text);
-
 }  // namespace talvex

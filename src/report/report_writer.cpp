@@ -1,7 +1,9 @@
 #include "report/report_writer.h"
 
 #include <cstdarg>
+#include <cstdio>
 
+#include "core/format_text.h"
 #include "data/dataset.h"
 
 namespace talvex {
@@ -9,11 +11,11 @@ namespace talvex {
 void ReportWriter::printf(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vfprintf(stream_, format, args);
+    sink_.write(formatTextV(format, args));
     va_end(args);
 }
 
-void ReportWriter::write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream_); }
+void ReportWriter::write(const std::string& text) { sink_.write(text); }
 
 bool usesLabels(const DataSet& data) { return data.labelsEnabled && !data.labels.empty(); }
 

@@ -2,8 +2,9 @@
 // as they are; formats are printf formats, checked by the compiler.
 #pragma once
 
-#include <cstdio>
 #include <string>
+
+#include "data/output_file.h"
 
 namespace talvex {
 
@@ -15,18 +16,17 @@ inline constexpr const char* kSeparator =
 
 class ReportWriter {
 public:
-    // Writes to an already open stream; the caller owns it.
-    explicit ReportWriter(std::FILE* stream) : stream_(stream) {}
+    // Writes to an open sink; the caller owns it and learns of its failures.
+    explicit ReportWriter(TextSink& sink) : sink_(sink) {}
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
 
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void write(const std::string& text);
     void separator() { write(kSeparator); }
-    std::FILE* stream() const { return stream_; }
 
 private:
-    std::FILE* stream_;
+    TextSink& sink_;
 };
 
 // Name of the i-th analysed variable (0-based) as tables print it:

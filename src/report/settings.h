@@ -126,6 +126,7 @@ struct AnalysisSettings {
     std::string csvFolder;     // the main tables as CSV files there; empty: none
     float paperThreshold = 0.3f;  // loadings blanked below it in the page's publication table
     bool reportUtf8 = false;      // the report in UTF-8 instead of Windows-1252
+    std::string plotFolder;    // the plots as SVG and PNG files; empty: none
 };
 
 // The values derived when the configuration is accepted: paVariant (only

@@ -580,8 +580,18 @@ std::vector<Section> sectionsOf(const json& doc, const HtmlOptions& options) {
     add("person_fit", "person-fit", "Person-fit indices", [&doc](Writer& w) { personFit(w, doc); });
     for (std::size_t i = 0; i < options.pictures.size(); ++i) {
         const HtmlOptions::Picture& picture = options.pictures[i];
+        if (options.linkedImages && picture.png.empty()) continue;
         add(nullptr, "plot-" + std::to_string(i + 1), picture.title,
-            [&picture](Writer& w) { w.raw(picture.svg); });
+            [&picture, &options](Writer& w) {
+                if (!options.linkedImages) {
+                    w.raw(picture.svg);
+                    return;
+                }
+                w.start("img");
+                w.attribute("src", picture.png);
+                w.attribute("alt", picture.title);
+                w.endVoid();
+            });
     }
     add(nullptr, "ending", "End of the run", [&doc](Writer& w) {
         const std::string ending = doc.value("ending", "");

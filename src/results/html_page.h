@@ -13,12 +13,15 @@ namespace talvex {
 struct HtmlOptions {
     // Loadings below this absolute value are blank in the publication table.
     double paperThreshold = 0.30;
-    // Pictures shown after the sections (each an SVG document, inlined).
+    // Pictures shown after the sections: each an SVG document, inlined, or
+    // with linkedImages its PNG file, linked (for viewers without SVG).
     struct Picture {
         std::string title;
         std::string svg;
+        std::string png;  // the same picture as a PNG file; empty: none
     };
     std::vector<Picture> pictures;
+    bool linkedImages = false;
 };
 
 // UTF-8, valid HTML5 that is also well-formed XML; labels and file names are

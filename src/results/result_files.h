@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "data/output_file.h"
 #include "results/html_page.h"
 
 namespace talvex {
@@ -17,8 +18,13 @@ struct ResultFiles {
     HtmlOptions page;
 };
 
-// Writes what is named; one message for each file that could not be
-// written (the run's other outputs are written regardless).
-std::vector<std::string> writeResultFiles(const nlohmann::json& doc, const ResultFiles& files);
+// Writes what is named, each file put in place only when complete; one
+// message (the file and the system's reason) for each that could not be.
+std::vector<std::string> writeResultFiles(const nlohmann::json& doc, const ResultFiles& files,
+                                          FileWrites& writes = systemFileWrites());
+
+// The SVG plots the document's "plots" member lists, read back for the
+// page, in its order; none when no plots were written.
+std::vector<HtmlOptions::Picture> plotPictures(const nlohmann::json& doc);
 
 }  // namespace talvex

@@ -66,6 +66,15 @@ std::string windows1252ToUtf8(std::string_view text) {
     return out;
 }
 
+void Utf8Sink::write(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            target_.write(windows1252ToUtf8(text));
+            return;
+        }
+    target_.write(text);
+}
+
 std::string asUtf8(std::string_view text) {
     return isUtf8(text) ? std::string(text) : windows1252ToUtf8(text);
 }

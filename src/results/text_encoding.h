@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/output_file.h"
+
 namespace talvex {
 
 bool isUtf8(std::string_view text);
@@ -16,5 +18,15 @@ std::string windows1252ToUtf8(std::string_view text);
 
 // Text that is valid UTF-8 unchanged, anything else read as Windows-1252.
 std::string asUtf8(std::string_view text);
+
+// Text written in Windows-1252 passed on as UTF-8.
+class Utf8Sink final : public TextSink {
+public:
+    explicit Utf8Sink(TextSink& target) : target_(target) {}
+    void write(std::string_view text) override;
+
+private:
+    TextSink& target_;
+};
 
 }  // namespace talvex

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 
 #include "analysis/run_state.h"
 #include "analysis/session.h"
+#include "support/full_disk.h"
 #include "support/matrix_testing.h"
 #include "support/recording_run_host.h"
 #include "support/report_testing.h"
@@ -154,19 +156,44 @@ TEST_F(RunTest, FailureAndHaltEndings) {
     }
 }
 
-// A JSON file that cannot be written is an error box after a report that
-// is complete; one that names an input file (read again since OK) stops
-// the run before the report.
-TEST_F(RunTest, JsonResultsFileProblems) {
+// An output that cannot be written (a full disk for the scores, the report
+// or the JSON results) ends the run as a failure with an error box naming
+// the file and the reason; it and the outputs after it keep their earlier
+// contents, and no temporary file is left. A JSON file that names an input
+// file (read again since OK) stops the run before the report.
+TEST_F(RunTest, OutputsThatCannotBeWritten) {
     readAndConfigure();
-    const std::string unwritable = dir.file("none/r.json");
-    session.settings.jsonFileName = unwritable;
-    runAnalysis(session, host, clock);
-    EXPECT_EQ(host.messageTexts(), Lines{"The results could not be written to " + unwritable});
-    EXPECT_EQ(host.messages.front().icon, MessageIcon::Error);
-    EXPECT_EQ(host.statusHistory.back(), "Job done!");
-    EXPECT_EQ(host.openedReports, Lines{reportPath});
-    EXPECT_NE(readWholeFile(reportPath).find("TALVEX completed"), std::string::npos);
+    session.settings.factorCount = 1;
+    session.settings.saveFactorScores = true;
+    session.settings.jsonFileName = dir.file("report.json");
+    const std::set<std::string> names{"report.txt", "report_scores.txt", "report.json"};
+    const struct {
+        std::string full, box;
+        std::set<std::string> earlier;
+    } cases[] = {
+        {"report_scores.txt", "The factor scores could not be saved in ", {"report_scores.txt"}},
+        {"report.txt", "The report file could not be written:\n\n", {"report.txt", "report.json"}},
+        {"report.json", "The results could not be written to ", {"report.json"}},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& name : names) dir.write(name, "earlier " + name);
+        testing::FullDisk disk(c.full);
+        FakeRunHost view;
+        runAnalysis(session, view, clock, disk);
+        const std::string reason = dir.file(c.full) + ": No space left on device";
+        EXPECT_EQ(view.messageTexts(), Lines{c.box + reason});
+        EXPECT_EQ(view.statusHistory.back(), "Analysis stopped!");
+        EXPECT_EQ(view.beeps, 0);
+        EXPECT_EQ(view.openedReports.size(), c.full == "report.txt" ? 0u : 1u);
+        EXPECT_EQ(dir.names(), names);
+        for (const std::string& name : names)
+            EXPECT_EQ(readWholeFile(dir.file(name)) == "earlier " + name, c.earlier.count(name) > 0) << name;
+        // The report takes the failure ending of the scores.
+        if (c.full == "report_scores.txt") {
+            EXPECT_NE(readWholeFile(reportPath).find("WARNING: " + c.box + reason + ".\n\n" + kDashes),
+                      std::string::npos);
+        }
+    }
 
     FakeRunHost second;
     session.data.labelsFileName = session.settings.jsonFileName = dir.file("labels.txt");

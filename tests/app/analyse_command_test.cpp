@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -135,6 +136,7 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
          "The CSV tables cannot be written to " + dir.file("./loadings.csv") + ": it is the JSON results file"},
         {{withNa, "--html", dir.file("loadings.csv"), "--csv", dir.file(".")}, 2, "it is the HTML page"},
         {{withNa, "--set", "paperThreshold=1.5"}, 2, "Please enter a number between 0 and 1"},
+        {{withNa, "--plots", "/proc"}, 2, "The plots cannot be written to the folder /proc"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
@@ -185,6 +187,29 @@ TEST(AnalyseCommand, PageTablesAndUtf8Report) {
     ASSERT_EQ(loadings.size(), 11u);
     EXPECT_EQ(loadings[0], "variable,F1,F2\r");
     EXPECT_EQ(loadings[10].substr(0, 4), "V10,");
+}
+
+// The report onto a device that is always full, from the command and from
+// a piped terminal session: an error box with the system's reason, neither
+// "Report written" nor "Job done!", a failed session; the device stays one.
+TEST(AnalyseCommand, ReportOntoAFullDevice) {
+    const std::string box = "[error]\nThe report file could not be written:\n\n/dev/full: No space left on device";
+    const Outcome o = analyse({kExamples + "items.csv", "--factors", "2", "--report", "/dev/full"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find(box), std::string::npos) << o.err;
+    EXPECT_EQ(o.out.find("Report written"), std::string::npos);
+
+    std::istringstream session("read\nparticipantCount = 300\nvariableCount = 12\nscoresFileName = " +
+                               kExamples + "items.dat\nok\nconfigure\nfactorCount = 2\n"
+                               "outputFileName = /dev/full\nok\ncompute\nexit\n");
+    std::ostringstream out, progress;
+    TerminalWindowSystem terminal(session, out, progress, TerminalModes{});
+    MainWindow window(terminal, "test");
+    EXPECT_FALSE(runMainWindow(window, terminal));
+    EXPECT_NE(out.str().find(box), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("Report written"), std::string::npos);
+    EXPECT_NE(terminal.status()[0], "Job done!");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 // The report and the JSON results of a piped terminal session and of the

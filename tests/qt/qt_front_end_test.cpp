@@ -86,6 +86,7 @@ TEST(QtFrontEnd, WholeSessionShowsTheResultsAndExitCloses) {
         click(d.optionButton("factorCountProcedure", MAP));
         typeInto(d, "factorCount", "3");
         typeInto(d, "outputFileName", report);
+        typeInto(d, "plotFolder", dir.file("plots"));
         click(d.okButton());
     });
     desktop.press(MainCommand::ConfigureAnalysis);
@@ -119,7 +120,14 @@ TEST(QtFrontEnd, WholeSessionShowsTheResultsAndExitCloses) {
     EXPECT_TRUE(desktop.opened.empty());
     click(results->openReportButton());
     EXPECT_EQ(desktop.opened, std::vector<std::string>{report});
-    EXPECT_FALSE(results->plotsButton()->isEnabled());
+    // The plots are pictures of the page, their folder a button away.
+    int pictures = 0;
+    for (QTextBlock block = results->browser()->document()->begin(); block.isValid(); block = block.next())
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            if (fragment.fragment().charFormat().isImageFormat()) ++pictures;
+    EXPECT_GE(pictures, 2);
+    click(results->plotsButton());
+    EXPECT_EQ(desktop.opened.back(), dir.file("plots"));
     const std::string saved = dir.file("saved.html");
     ASSERT_TRUE(results->savePage(saved));
     EXPECT_EQ(readWholeFile(saved).rfind("<!DOCTYPE html>", 0), 0u);

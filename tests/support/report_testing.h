@@ -20,20 +20,18 @@ namespace talvex::testing {
 inline const std::string kDashes(80, '-');
 inline const std::string kSectionEnd = kDashes + "\n\n";
 
-// Runs write(ReportWriter&) on an in-memory stream and returns what it wrote.
+struct StringSink : TextSink {
+    std::string text;
+    void write(std::string_view more) override { text += more; }
+};
+
+// Runs write(ReportWriter&) on an in-memory sink and returns what it wrote.
 template <typename Write>
 std::string captureReport(Write&& write) {
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&buffer, &size);
-    {
-        ReportWriter report(stream);
-        write(report);
-    }
-    std::fclose(stream);
-    std::string text(buffer, size);
-    std::free(buffer);
-    return text;
+    StringSink sink;
+    ReportWriter report(sink);
+    write(report);
+    return sink.text;
 }
 
 inline std::string referencePath(const std::string& name) {

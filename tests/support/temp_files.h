@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -29,6 +30,13 @@ public:
     const std::filesystem::path& path() const { return path_; }
     // Full path of name inside the directory (the file need not exist).
     std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // The names of the files in the directory.
+    std::set<std::string> names() const {
+        std::set<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(path_))
+            found.insert(entry.path().filename().string());
+        return found;
+    }
     // Writes content byte for byte and returns the full path.
     std::string write(const std::string& name, const std::string& content) const {
         const std::string full = file(name);

@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
             type(*d, "factorCount", "3");
             type(*d, "outputFileName", "screenshot-report.txt");
             type(*d, "jsonFileName", "screenshot-results.json");
+            type(*d, "plotFolder", "screenshot-plots");
+            type(*d, "htmlFileName", "screenshot-results.html");
             d->button("configureParallelAnalysis")->click();
             d->okButton()->setFocus();
             QApplication::processEvents();

@@ -13,7 +13,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "data/scores_table.h"
+#include "data/output_file.h"
 
 namespace talvex {
 
@@ -57,8 +57,11 @@ QtResultsWindow::QtResultsWindow(QWidget* parent, Opener opener, SaveChooser cho
     connect(plots_, &QPushButton::clicked, this, [this] { opener_(plotFolder_); });
     connect(savePage_, &QPushButton::clicked, this, [this] {
         const std::string path = chooser_(this);
-        if (!path.empty() && !savePage(path))
-            QMessageBox::critical(this, "TALVEX", QString::fromStdString("The page could not be written to " + path));
+        if (path.empty()) return;
+        if (const WriteResult written = savePage(path); !written)
+            QMessageBox::critical(this, "TALVEX",
+                                  QString::fromStdString("The page could not be written to " + path + ": " +
+                                                         written.error));
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     resize(1000, 760);
@@ -77,7 +80,7 @@ void QtResultsWindow::showPage(const std::string& page, const std::string& repor
     fillContents();
 }
 
-bool QtResultsWindow::savePage(const std::string& path) const {
+WriteResult QtResultsWindow::savePage(const std::string& path) const {
     return writeTextFile(path, page_);
 }
 

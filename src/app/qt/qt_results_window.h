@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "data/output_file.h"
+
 class QListWidget;
 class QPushButton;
 class QTextBrowser;
@@ -33,8 +35,8 @@ public:
     QPushButton* savePageButton() const { return savePage_; }
     QPushButton* plotsButton() const { return plots_; }
 
-    // Writes the page to path; false when it cannot be written.
-    bool savePage(const std::string& path) const;
+    // Writes the page to path as one output.
+    WriteResult savePage(const std::string& path) const;
 
 private:
     void fillContents();

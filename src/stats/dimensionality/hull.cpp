@@ -260,6 +260,9 @@ HullAdvice writeHullSection(ReportWriter& report, const HullCurve& curve, HullIn
     advice.advised = hullAdvisedFactors(advice.hull, advice.scree);
     advice.index = curve.index;
     advice.fellBack = curve.fellBack;
+    advice.solutions = curve.points;
+    if (curve.index == RMSEA)
+        for (HullPoint& point : advice.solutions) point.fit = 1.0 - point.fit;
     const int advised = advice.advised;
     for (std::size_t i = 0; i < advice.hull.size(); ++i) {
         HullPoint& point = advice.hull[i];

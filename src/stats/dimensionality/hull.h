@@ -100,6 +100,7 @@ int hullAdvisedFactors(const std::vector<HullPoint>& hull, const std::vector<dou
 // the RMSEA rather than 1 − RMSEA), their scree test values and the advice.
 struct HullAdvice {
     std::vector<HullPoint> hull;
+    std::vector<HullPoint> solutions;  // every point of the curve, fit as the hull's
     std::vector<double> scree;
     int advised = 0;
     HullIndex index = CFI;  // the index of the points (CFI after a fallback)

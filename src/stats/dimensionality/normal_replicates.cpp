@@ -7,6 +7,7 @@
 #include <semaphore>
 #include <thread>
 
+#include "core/kernels.h"
 #include "core/lapack.h"
 #include "core/parallel_for.h"
 #include "core/random.h"
@@ -23,13 +24,6 @@ constexpr int kRowBlock = 128;
 // Rows per pass of the transposition (8 KB of rows of 32 variables).
 constexpr int kTransposeRows = 32;
 
-// The loops below are built also for AVX2, used where the processor has it:
-// the same operations on the same numbers, so the same results.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-#define ALSO_FOR_AVX2 __attribute__((target_clones("avx2", "default")))
-#else
-#define ALSO_FOR_AVX2
-#endif
 
 using Vec4 = double __attribute__((vector_size(4 * sizeof(double))));
 
@@ -39,8 +33,7 @@ int strideOf(int p) { return (p + kTileColumns - 1) / kTileColumns * kTileColumn
 // row length stride), for the upper triangle of the first p columns, by
 // tiles of the variables a, a + 1 against c .. c + 7. Each sum grows row
 // after row, as a plain loop over the rows adds it.
-ALSO_FOR_AVX2
-void addCrossProducts(const double* z, int stride, int p, int begin, int end, double* acc) {
+TALVEX_KERNEL_BODY void addCrossProductsBody(const double* z, int stride, int p, int begin, int end, double* acc) {
     for (int a = 0; a < p; a += 2)
         for (int c = a / kTileColumns * kTileColumns; c < p; c += kTileColumns) {
             double* top = acc + static_cast<std::size_t>(a) * stride + c;
@@ -70,8 +63,8 @@ void addCrossProducts(const double* z, int stride, int p, int begin, int end, do
 
 // The n x p sample x (column after column) into the rows of z, and the
 // column sums and sums of squares, each added in row order.
-ALSO_FOR_AVX2
-void transposeAndSum(const double* x, int n, int p, int stride, double* z, double* sums, double* squares) {
+TALVEX_KERNEL_BODY void transposeAndSumBody(const double* x, int n, int p, int stride, double* z, double* sums,
+                                            double* squares) {
     for (int begin = 0; begin < n; begin += kTransposeRows) {
         const int end = std::min(n, begin + kTransposeRows);
         for (int j = 0; j < p; ++j) {
@@ -88,17 +81,47 @@ void transposeAndSum(const double* x, int n, int p, int stride, double* z, doubl
     }
 }
 
-ALSO_FOR_AVX2
-void standardizeRows(double* z, int n, int stride, const double* means, const double* sds) {
+TALVEX_KERNEL_BODY void standardizeRowsBody(double* z, int n, int stride, const double* means, const double* sds) {
     for (int i = 0; i < n; ++i) {
         double* row = z + static_cast<std::size_t>(i) * stride;
         for (int j = 0; j < stride; ++j) row[j] = (row[j] - means[j]) / sds[j];
     }
 }
 
+// The three passes over a sample, in both builds.
+struct SamplePasses {
+    void (*transposeAndSum)(const double*, int, int, int, double*, double*, double*);
+    void (*standardizeRows)(double*, int, int, const double*, const double*);
+    void (*addCrossProducts)(const double*, int, int, int, int, double*);
+};
+
+constexpr SamplePasses kPortablePasses{
+    [](const double* x, int n, int p, int stride, double* z, double* sums, double* squares) {
+        transposeAndSumBody(x, n, p, stride, z, sums, squares);
+    },
+    [](double* z, int n, int stride, const double* means, const double* sds) {
+        standardizeRowsBody(z, n, stride, means, sds);
+    },
+    [](const double* z, int stride, int p, int begin, int end, double* acc) {
+        addCrossProductsBody(z, stride, p, begin, end, acc);
+    }};
+
+TALVEX_AVX2 void transposeAndSumAvx2(const double* x, int n, int p, int stride, double* z, double* sums,
+                                     double* squares) {
+    transposeAndSumBody(x, n, p, stride, z, sums, squares);
+}
+TALVEX_AVX2 void standardizeRowsAvx2(double* z, int n, int stride, const double* means, const double* sds) {
+    standardizeRowsBody(z, n, stride, means, sds);
+}
+TALVEX_AVX2 void addCrossProductsAvx2(const double* z, int stride, int p, int begin, int end, double* acc) {
+    addCrossProductsBody(z, stride, p, begin, end, acc);
+}
+constexpr SamplePasses kAvx2Passes{transposeAndSumAvx2, standardizeRowsAvx2, addCrossProductsAvx2};
+
 }  // namespace
 
-void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorkspace& w) {
+void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorkspace& w, KernelPath path) {
+    const SamplePasses& passes = path == KernelPath::Avx2 ? kAvx2Passes : kPortablePasses;
     const int stride = strideOf(p);
     if (w.rows != n || w.cols != p) {
         w.z.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(stride), 0.0);
@@ -111,7 +134,7 @@ void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorks
     double* sums = w.sums.data();
     double* squares = w.squares.data();
 
-    transposeAndSum(x, n, p, stride, z, sums, squares);
+    passes.transposeAndSum(x, n, p, stride, z, sums, squares);
     // Means and standard deviations over n (a variance a rounding error
     // below zero is zero); the padding columns stay 0.
     const double count = n;
@@ -124,14 +147,14 @@ void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorks
     }
     const double* means = w.means.data();
     const double* sds = w.sds.data();
-    standardizeRows(z, n, stride, means, sds);
+    passes.standardizeRows(z, n, stride, means, sds);
 
     // Cross products of the upper triangle by tiles of 2 x 8, the rows in
     // blocks so a block stays in cache while every tile passes over it.
     std::vector<double>& acc = w.products;
     acc.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(stride), 0.0);
     for (int begin = 0; begin < n; begin += kRowBlock)
-        addCrossProducts(z, stride, p, begin, std::min(n, begin + kRowBlock), acc.data());
+        passes.addCrossProducts(z, stride, p, begin, std::min(n, begin + kRowBlock), acc.data());
     const double scale = 1.0 / n;
     for (int a = 0; a < p; ++a)
         for (int c = a; c < p; ++c)

@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+#include "core/kernels.h"
+
 namespace talvex {
 
 // Buffers of one correlation and eigenvalue computation, reused between
@@ -23,8 +25,9 @@ struct CorrelationWorkspace {
 // Pearson correlations of an n x p sample stored column after column into
 // the row-major p x p r: the column means and standard deviations over n,
 // the standardized values, and each product summed over the rows in order
-// and multiplied by 1/n.
-void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorkspace& w);
+// and multiplied by 1/n. Either build of the kernels gives the same bits.
+void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorkspace& w,
+                      KernelPath path = kernelPath());
 
 // Eigenvalues of the symmetric row-major p x p a, decreasing, by the same
 // LAPACK call as Matrix::eigenSymmetric.

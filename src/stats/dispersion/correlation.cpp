@@ -20,21 +20,27 @@ constexpr int kLanes = kTileLanes;
 constexpr int kBlockRows = 256;
 
 // Tile (pb, pc) of AᵀA over one packed block of `rows` rows, added to
-// out[r][c] in row order. Contraction into fused multiply-adds is switched
-// off, so every clone gives the bits of the plain sum.
-__attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
-void blockCrossProducts(const double* block, int rows, int panels, double* tiles) {
+// out[r][c] in row order.
+template <class Shape>
+TALVEX_KERNEL_BODY void blockCrossProductsBody(const double* block, int rows, int panels, double* tiles) {
     const std::size_t panelSize = static_cast<std::size_t>(kBlockRows) * kLanes;
     for (int pb = 0; pb < panels; ++pb)
         for (int pc = pb; pc < panels; ++pc) {
             double* tile = tiles + (static_cast<std::size_t>(pb) * panels + pc) * kLanes * kLanes;
-            addTileProducts(block + pb * panelSize, block + pc * panelSize, rows, tile);
+            addTileProducts<Shape>(block + pb * panelSize, block + pc * panelSize, nullptr, rows, tile);
         }
+}
+
+void blockCrossProductsPortable(const double* block, int rows, int panels, double* tiles) {
+    blockCrossProductsBody<PortableTile>(block, rows, panels, tiles);
+}
+TALVEX_AVX2 void blockCrossProductsAvx2(const double* block, int rows, int panels, double* tiles) {
+    blockCrossProductsBody<Avx2Tile>(block, rows, panels, tiles);
 }
 
 }  // namespace
 
-Matrix crossProduct(const Matrix& a) {
+Matrix crossProduct(const Matrix& a, KernelPath path) {
     const int n = a.rows(), m = a.cols();
     Matrix result(m, m);
     // Blocks of rows packed by panels of kLanes columns (zero past column
@@ -51,7 +57,8 @@ Matrix crossProduct(const Matrix& a) {
             for (int j = 0; j < m; ++j)
                 block[(static_cast<std::size_t>(j / kLanes) * kBlockRows + k) * kLanes + j % kLanes] = row[j];
         }
-        blockCrossProducts(block.data(), rows, panels, tiles.data());
+        (path == KernelPath::Avx2 ? blockCrossProductsAvx2 : blockCrossProductsPortable)(block.data(), rows,
+                                                                                          panels, tiles.data());
     }
     for (int r = 0; r < m; ++r)
         for (int c = r; c < m; ++c) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "report/settings.h"
+#include "core/kernels.h"
 #include "core/matrix.h"
 
 namespace talvex {
@@ -16,7 +17,8 @@ Matrix covarianceOf(const Matrix& x);
 Matrix correlationOf(const Matrix& x);
 // Aᵀ·A for an N x m matrix A; each element sums its N products in row
 // order, as Matrix::multiply would, but only one triangle is computed.
-Matrix crossProduct(const Matrix& a);
+// Either build of the kernel gives the same bits.
+Matrix crossProduct(const Matrix& a, KernelPath path = kernelPath());
 
 // The dispersion matrix section: title by `type`, lower triangle with the
 // diagonal, and a warning when the matrix is not positive definite.

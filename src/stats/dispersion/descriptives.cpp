@@ -9,6 +9,7 @@
 
 #include "report/report_writer.h"
 #include "core/distributions.h"
+#include "core/kernels.h"
 #include "data/dataset.h"
 #include "core/parallel_for.h"
 #include "stats/dispersion/correlation.h"
@@ -119,11 +120,9 @@ std::vector<double> packPanels(const Matrix& a, int panels) {
 
 // g_ij = (x_i - x̄)ᵀ S⁻¹ (x_j - x̄) is symmetric in i and j, so each pair of
 // distinct participants is visited once and counted twice.
-// Cloned for wider vector units. Contraction into fused multiply-adds is
-// switched off and each element adds its products in the same order, so
-// every clone gives the same bits on every machine.
-__attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
-MardiaSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
+// Each element adds its products in the same order in both builds.
+template <class Shape>
+TALVEX_KERNEL_BODY MardiaSums mahalanobisPairSumsBody(const Matrix& y, const Matrix& xc) {
     const int n = y.rows(), p = y.cols();
     const int panels = (n + kPanel - 1) / kPanel;
     const std::vector<double> yp = packPanels(y, panels);
@@ -138,7 +137,7 @@ MardiaSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
             const double* yPanel = yp.data() + ip * stride;
             for (int jp = std::max(jb, ip); jp < jEnd; ++jp) {
                 std::fill(std::begin(g), std::end(g), 0.0);
-                addTileProducts(yPanel, xp.data() + jp * stride, p, g);
+                addTileProducts<Shape>(yPanel, xp.data() + jp * stride, nullptr, p, g);
                 double tile = 0.0;
                 if (jp != ip) {
                     for (double v : g) tile += v * v * v;
@@ -160,6 +159,13 @@ MardiaSums mahalanobisPairSums(const Matrix& y, const Matrix& xc) {
         cubes += blockCubes;
     }
     return {cubes / (static_cast<double>(n) * n), diagonalSquares / n};
+}
+
+MardiaSums mahalanobisPairSumsPortable(const Matrix& y, const Matrix& xc) {
+    return mahalanobisPairSumsBody<PortableTile>(y, xc);
+}
+TALVEX_AVX2 MardiaSums mahalanobisPairSumsAvx2(const Matrix& y, const Matrix& xc) {
+    return mahalanobisPairSumsBody<Avx2Tile>(y, xc);
 }
 
 // Lower Cholesky factor of a symmetric p x p matrix, row-major; false when a
@@ -213,26 +219,6 @@ std::vector<double> packWhitened(const Matrix& xc, const std::vector<double>& l,
     return packed;
 }
 
-// One kPanel x kPanel tile of Σ_k w_k y_k x_kᵀ over `rows` rows of two
-// panels, added to t.
-inline void weightedTileProducts(const double* __restrict y, const double* __restrict x,
-                                 const double* __restrict w, int rows, double* __restrict t) {
-    TileRow acc[kPanel] = {};
-    for (int k = 0; k < rows; ++k) {
-        TileRow xk;
-        std::memcpy(&xk, x + k * kPanel, sizeof xk);
-        xk *= w[k * kPanel];
-        const double* yk = y + k * kPanel;
-        for (int r = 0; r < kPanel; ++r) acc[r] += yk[r] * xk;
-    }
-    for (int r = 0; r < kPanel; ++r) {
-        TileRow sum;
-        std::memcpy(&sum, t + r * kPanel, sizeof sum);
-        sum += acc[r];
-        std::memcpy(t + r * kPanel, &sum, sizeof sum);
-    }
-}
-
 // Tiles (pb, pc), pa <= pb <= pc, of variable a's moments m_abc.
 inline int tilesFrom(int pa, int panels) { return (panels - pa) * (panels - pa + 1) / 2; }
 
@@ -240,8 +226,9 @@ inline int tilesFrom(int pa, int panels) { return (panels - pa) * (panels - pa +
 // to a <= b <= c and weighted by the number of orderings of (a, b, c), into
 // out[a]. Each a is summed by the same code in the same order whichever
 // thread runs it.
-__attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
-void momentSquares(const std::vector<double>& z, int n, int p, int aBegin, int aEnd, double* out) {
+template <class Shape>
+TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+                                          double* out) {
     const int panels = (p + kPanel - 1) / kPanel;
     const int blocks = (n + kMomentRows - 1) / kMomentRows;
     const std::size_t panelSize = static_cast<std::size_t>(kMomentRows) * kPanel;
@@ -260,7 +247,7 @@ void momentSquares(const std::vector<double>& z, int n, int p, int aBegin, int a
             double* t = sums.data() + offset[static_cast<std::size_t>(a - aBegin)];
             for (int pb = pa; pb < panels; ++pb)
                 for (int pc = pb; pc < panels; ++pc, t += kPanel * kPanel)
-                    weightedTileProducts(block + pb * panelSize, block + pc * panelSize, w, rows, t);
+                    addTileProducts<Shape>(block + pb * panelSize, block + pc * panelSize, w, rows, t);
         }
     }
     for (int a = aBegin; a < aEnd; ++a) {
@@ -285,16 +272,25 @@ void momentSquares(const std::vector<double>& z, int n, int p, int aBegin, int a
     }
 }
 
+void momentSquaresPortable(const std::vector<double>& z, int n, int p, int aBegin, int aEnd, double* out) {
+    momentSquaresBody<PortableTile>(z, n, p, aBegin, aEnd, out);
+}
+TALVEX_AVX2 void momentSquaresAvx2(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+                                   double* out) {
+    momentSquaresBody<Avx2Tile>(z, n, p, aBegin, aEnd, out);
+}
+
 }  // namespace
 
-MardiaSums mardiaPairSums(const Matrix& x) {
+MardiaSums mardiaPairSums(const Matrix& x, KernelPath path) {
     const double n = x.rows();
     const Matrix xc = centreColumns(x);
     const Matrix s = covarianceOf(x).scale(n / (n - 1.0));
-    return mahalanobisPairSums(xc.multiply(s.inverse()), xc);
+    const Matrix y = xc.multiply(s.inverse());
+    return path == KernelPath::Avx2 ? mahalanobisPairSumsAvx2(y, xc) : mahalanobisPairSumsPortable(y, xc);
 }
 
-bool mardiaMomentSums(const Matrix& x, MardiaSums& sums) {
+bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path) {
     MatrixScope scope;
     const int n = x.rows(), p = x.cols();
     const Matrix xc = centreColumns(x);
@@ -315,7 +311,8 @@ bool mardiaMomentSums(const Matrix& x, MardiaSums& sums) {
     std::vector<double> perVariable(static_cast<std::size_t>(p), 0.0);
     parallelFor(2, 2, [&](int begin, int end, int) {
         for (int item = begin; item < end; ++item)
-            momentSquares(z, n, p, item == 0 ? 0 : split, item == 0 ? split : p, perVariable.data());
+            (path == KernelPath::Avx2 ? momentSquaresAvx2 : momentSquaresPortable)(
+                z, n, p, item == 0 ? 0 : split, item == 0 ? split : p, perVariable.data());
     });
     double cubes = 0.0;
     for (double v : perVariable) cubes += v;

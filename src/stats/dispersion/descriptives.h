@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/settings.h"
+#include "core/kernels.h"
 #include "core/matrix.h"
 
 namespace talvex {
@@ -47,12 +48,12 @@ struct MardiaSums {
 
 // The sums over pairs of participants, O(N²m); its matrices stay in the
 // caller's scope.
-MardiaSums mardiaPairSums(const Matrix& x);
+MardiaSums mardiaPairSums(const Matrix& x, KernelPath path = kernelPath());
 // The same through the third-order moments m_abc = (1/N) Σ_i z_ia z_ib z_ic
 // of the whitened scores z_i = L⁻¹(x_i - x̄), S = LLᵀ: b1 = Σ over all
 // (a, b, c) of m_abc², O(N·m³/6) on up to two threads. False, and `sums`
 // untouched, when S is not positive definite.
-bool mardiaMomentSums(const Matrix& x, MardiaSums& sums);
+bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path = kernelPath());
 // Whether mardiaTest takes the moment path for n participants and m
 // variables: when m² <= 2n, a third less work than the pair sums or better.
 // Below 2,000 participants either path takes about a millisecond, and the

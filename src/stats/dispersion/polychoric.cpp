@@ -21,8 +21,6 @@ constexpr double kZeroProbabilityFactor = 1.0 / 0.00001;
 
 int truncated(double v) { return static_cast<int>(v); }
 
-double normalLower(double x) { return 0.5 * std::erfc(-x * 0.7071067811865476); }
-
 // Φ₂ and the bivariate normal density at the threshold corners (c, t),
 // c = 0 .. ki, t = 0 .. kj, stored at c·(kj + 1) + t. Φ₂ is the accurate
 // routine: a cell of a few participants can have a model probability of
@@ -30,9 +28,10 @@ double normalLower(double x) { return 0.5 * std::erfc(-x * 0.7071067811865476); 
 // hundredths. The stand-ins are
 // taken as the infinities they stand for: a corner at minus infinity has
 // probability 0, one at plus infinity the other threshold's marginal, and
-// neither has density.
-void fillCorners(const double* a, const double* b, int ki, int kj, double rho, double* corners,
-                 double* densities) {
+// neither has density. lowerA and lowerB hold Φ of each threshold, which do
+// not change with rho.
+void fillCorners(const double* a, const double* b, const double* lowerA, const double* lowerB, int ki, int kj,
+                 double rho, double* corners, double* densities) {
     const int width = kj + 1;
     // The quadrature of Φ₂ depends on rho alone: once for all the corners.
     const BivariateNormalRho atRho = bivariateNormalRho(rho);
@@ -44,17 +43,22 @@ void fillCorners(const double* a, const double* b, int ki, int kj, double rho, d
             } else if (c == ki && t == kj) {
                 f = 1.0;
             } else if (c == ki) {
-                f = normalLower(b[t]);
+                f = lowerB[t];
             } else if (t == kj) {
-                f = normalLower(a[c]);
+                f = lowerA[c];
             } else {
-                f = bivariateNormalCdf(a[c], b[t], atRho);
+                f = bivariateNormalCdf(a[c], b[t], lowerA[c], lowerB[t], atRho);
                 d = bivariateNormalDensity(a[c], b[t], rho);
             }
             corners[c * width + t] = f;
             if (densities != nullptr) densities[c * width + t] = d;
         }
     }
+}
+
+// Φ of the thresholds 0 .. k (the stand-ins are not used).
+void lowerTails(const double* thresholds, int k, double* lower) {
+    for (int c = 0; c <= k; ++c) lower[c] = normalLowerTail(thresholds[c]);
 }
 
 // The four-corner combination for the cell (c, t) of a corner grid.
@@ -68,9 +72,9 @@ double cellOf(const double* grid, int kj, int c, int t) {
 // kj x ki as the cell probabilities. The quotient is exact for a positive
 // probability; only a probability of 0 (or a negative rounding residue)
 // takes the guarded factor.
-double likelihoodScore(const double* p, const double* a, const double* b, int ki, int kj,
-                       double rho, double* corners, double* densities) {
-    fillCorners(a, b, ki, kj, rho, corners, densities);
+double likelihoodScore(const double* p, const double* a, const double* b, const double* lowerA,
+                       const double* lowerB, int ki, int kj, double rho, double* corners, double* densities) {
+    fillCorners(a, b, lowerA, lowerB, ki, kj, rho, corners, densities);
     double g = 0.0;
     for (int t = 0; t < kj; ++t) {
         const double* row = p + (kj - 1 - t) * ki;
@@ -86,9 +90,13 @@ double likelihoodScore(const double* p, const double* a, const double* b, int ki
 // Bisection on the score from rho = 0 in the bracket [-1, 1].
 double bisectPair(const double* p, const double* a, const double* b, int ki, int kj,
                   double tolerance, double* corners, double* densities) {
+    std::vector<double> lowerA(static_cast<std::size_t>(ki + 1)), lowerB(static_cast<std::size_t>(kj + 1));
+    lowerTails(a, ki, lowerA.data());
+    lowerTails(b, kj, lowerB.data());
     double rho = 0.0, lower = -1.0, upper = 1.0;
     for (int step = 0; step < kBisectionCap; ++step) {
-        const double g = likelihoodScore(p, a, b, ki, kj, rho, corners, densities);
+        const double g =
+            likelihoodScore(p, a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners, densities);
         if (!std::isfinite(g)) return kPolychoricFailed;
         if (std::fabs(g) <= tolerance) return rho;
         if (g > 0.0) {
@@ -374,7 +382,10 @@ double tetrachoricAs116(int a, int b, int c, int d) {
 
 Matrix cellProbabilities(const double* a, const double* b, int ki, int kj, double rho) {
     std::vector<double> corners(static_cast<std::size_t>((ki + 1) * (kj + 1)));
-    fillCorners(a, b, ki, kj, rho, corners.data(), nullptr);
+    std::vector<double> lowerA(static_cast<std::size_t>(ki + 1)), lowerB(static_cast<std::size_t>(kj + 1));
+    lowerTails(a, ki, lowerA.data());
+    lowerTails(b, kj, lowerB.data());
+    fillCorners(a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners.data(), nullptr);
     Matrix pi(kj, ki);
     for (int t = 0; t < kj; ++t)
         for (int c = 0; c < ki; ++c) pi[kj - 1 - t][c] = cellOf(corners.data(), kj, c, t);
@@ -384,7 +395,10 @@ Matrix cellProbabilities(const double* a, const double* b, int ki, int kj, doubl
 Matrix cellDerivatives(const double* a, const double* b, int ki, int kj, double rho) {
     std::vector<double> corners(static_cast<std::size_t>((ki + 1) * (kj + 1)));
     std::vector<double> densities(corners.size());
-    fillCorners(a, b, ki, kj, rho, corners.data(), densities.data());
+    std::vector<double> lowerA(static_cast<std::size_t>(ki + 1)), lowerB(static_cast<std::size_t>(kj + 1));
+    lowerTails(a, ki, lowerA.data());
+    lowerTails(b, kj, lowerB.data());
+    fillCorners(a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners.data(), densities.data());
     Matrix d(kj, ki);
     for (int t = 0; t < kj; ++t)
         for (int c = 0; c < ki; ++c) d[kj - 1 - t][c] = cellOf(densities.data(), kj, c, t);

@@ -491,18 +491,19 @@ std::string scoresFileName(const std::string& reportName) {
     return reportName.substr(0, dot) + "_scores" + reportName.substr(dot);
 }
 
-bool writeScoresFile(const std::string& path, const std::vector<int>& fileRows,
-                     const std::vector<int>& caseNumbers, const Matrix& scores,
-                     const Matrix& standardErrors, const std::vector<bool>& computable) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) return false;
+WriteResult writeScoresFile(const std::string& path, const std::vector<int>& fileRows,
+                            const std::vector<int>& caseNumbers, const Matrix& scores,
+                            const Matrix& standardErrors, const std::vector<bool>& computable,
+                            FileWrites& writes) {
+    OutputFile file(path, writes);
+    if (!file.open()) return {file.error()};
     const int m = scores.cols();
     const bool withErrors = standardErrors.valid();
-    std::fprintf(file, "case");
-    for (int j = 1; j <= m; ++j) std::fprintf(file, "\tF%i", j);
+    file.printf("case");
+    for (int j = 1; j <= m; ++j) file.printf("\tF%i", j);
     if (withErrors)
-        for (int j = 1; j <= m; ++j) std::fprintf(file, "\tSE%i", j);
-    std::fprintf(file, "\n");
+        for (int j = 1; j <= m; ++j) file.printf("\tSE%i", j);
+    file.printf("\n");
     std::unordered_map<int, std::size_t> scoredRow;
     for (std::size_t i = 0; i < caseNumbers.size(); ++i)
         if (computable.empty() || computable[i]) scoredRow.emplace(caseNumbers[i], i);
@@ -510,20 +511,20 @@ bool writeScoresFile(const std::string& path, const std::vector<int>& fileRows,
         const auto found = scoredRow.find(row);
         const bool scored = found != scoredRow.end();
         const int i = scored ? static_cast<int>(found->second) : 0;
-        std::fprintf(file, "%i", row);
+        file.printf("%i", row);
         for (int j = 0; j < m; ++j) {
-            if (scored) std::fprintf(file, "\t%.6f", scores[i][j]);
-            else std::fprintf(file, "\tNA");
+            if (scored) file.printf("\t%.6f", scores[i][j]);
+            else file.printf("\tNA");
         }
         if (withErrors)
             for (int j = 0; j < m; ++j) {
-                if (scored) std::fprintf(file, "\t%.6f", standardErrors[i][j]);
-                else std::fprintf(file, "\tNA");
+                if (scored) file.printf("\t%.6f", standardErrors[i][j]);
+                else file.printf("\tNA");
             }
-        std::fprintf(file, "\n");
+        file.printf("\n");
     }
-    const bool ok = std::ferror(file) == 0;
-    return std::fclose(file) == 0 && ok;
+    file.commit();
+    return {file.error()};
 }
 
 }  // namespace talvex

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/matrix.h"
+#include "data/output_file.h"
 #include "report/report_writer.h"
 #include "stats/interpretation/irt.h"  // kUniquenessFloor, shared with EAP and person fit
 
@@ -121,10 +122,11 @@ std::string scoresFileName(const std::string& reportName);
 // A tab-separated table with a header line, one row per line of the data
 // file (fileRows, in file order): "case" (the line number), F1 .. Fm and,
 // when standardErrors is valid, SE1 .. SEm. Rows of participants without
-// scores (not analysed, or marked false in `computable`) hold NA. False when
-// the file cannot be written.
-bool writeScoresFile(const std::string& path, const std::vector<int>& fileRows,
-                     const std::vector<int>& caseNumbers, const Matrix& scores,
-                     const Matrix& standardErrors, const std::vector<bool>& computable);
+// scores (not analysed, or marked false in `computable`) hold NA. Written
+// as one output: on failure the earlier file of that name stays as it was.
+WriteResult writeScoresFile(const std::string& path, const std::vector<int>& fileRows,
+                            const std::vector<int>& caseNumbers, const Matrix& scores,
+                            const Matrix& standardErrors, const std::vector<bool>& computable,
+                            FileWrites& writes = systemFileWrites());
 
 }  // namespace talvex

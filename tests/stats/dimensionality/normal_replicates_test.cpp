@@ -34,7 +34,7 @@ TEST_F(NormalReplicatesTest, CorrelationsAndEigenvaluesAreThoseOfTheMatrixFuncti
     // large means and small spreads, so the standardization rounds.
     const struct {
         int n, p;
-    } shapes[] = {{2, 1}, {3, 2}, {129, 7}, {130, 8}, {257, 9}, {40, 17}, {300, 25}};
+    } shapes[] = {{2, 1}, {3, 2}, {261, 5}, {129, 7}, {130, 8}, {257, 9}, {40, 17}, {300, 25}};
     CorrelationWorkspace workspace;
     for (const auto& s : shapes) {
         Matrix x = randomNormalMatrix(s.n, s.p);
@@ -44,12 +44,17 @@ TEST_F(NormalReplicatesTest, CorrelationsAndEigenvaluesAreThoseOfTheMatrixFuncti
         for (int j = 0; j < s.p; ++j)
             for (int i = 0; i < s.n; ++i) columns.push_back(x[i][j]);
         Values r(static_cast<std::size_t>(s.p * s.p));
-        pearsonOfColumns(columns.data(), s.n, s.p, r.data(), workspace);
         const Matrix plain = correlationOf(x);
-        Matrix fast(s.p, s.p);
-        for (int a = 0; a < s.p; ++a)
-            for (int b = 0; b < s.p; ++b) fast[a][b] = r[static_cast<std::size_t>(a * s.p + b)];
-        EXPECT_THAT(fast, testing::MatrixNear(plain, 0.0)) << s.n << " x " << s.p;
+        // Each build of the kernels, against the matrix functions of the
+        // portable one.
+        for (KernelPath path : testing::kernelPathsHere()) {
+            EXPECT_THAT(crossProduct(x, path), testing::MatrixNear(crossProduct(x, KernelPath::Portable), 0.0));
+            pearsonOfColumns(columns.data(), s.n, s.p, r.data(), workspace, path);
+            Matrix fast(s.p, s.p);
+            for (int a = 0; a < s.p; ++a)
+                for (int b = 0; b < s.p; ++b) fast[a][b] = r[static_cast<std::size_t>(a * s.p + b)];
+            EXPECT_THAT(fast, testing::MatrixNear(plain, 0.0)) << s.n << " x " << s.p;
+        }
         Values values(static_cast<std::size_t>(s.p));
         symmetricEigenvalues(r.data(), s.p, values.data(), workspace);
         EXPECT_EQ(values, eigenvaluesOf(plain)) << s.n << " x " << s.p;

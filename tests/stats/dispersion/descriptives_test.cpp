@@ -143,9 +143,10 @@ TEST_F(DescriptivesTest, AdviceFollowsEitherIndexAlone) {
 
 // The third-moment path against the plain pair sums on skewed random scores:
 // one variable, partial variable panels, several row blocks, p² above and
-// below 2N. Whichever thread count runs it, the same bits.
+// below 2N. Whichever thread count or build of the kernels runs it, the same
+// bits.
 TEST_F(DescriptivesTest, MardiaMomentsMatchPairSums) {
-    const std::pair<int, int> shapes[] = {{40, 1}, {9, 3}, {300, 9}, {700, 17}, {1100, 24}, {60, 30}};
+    const std::pair<int, int> shapes[] = {{40, 1}, {9, 3}, {13, 5}, {300, 9}, {700, 17}, {1100, 24}, {60, 30}};
     std::mt19937_64 engine(20261207);
     std::exponential_distribution<double> skewed(1.0);
     for (const auto& [n, p] : shapes) {
@@ -162,6 +163,14 @@ TEST_F(DescriptivesTest, MardiaMomentsMatchPairSums) {
         EXPECT_NEAR(fast[0].b2, plain.b2, 1e-10 * plain.b2) << n << " x " << p;
         EXPECT_EQ(fast[0].b1, fast[1].b1) << n << " x " << p;
         EXPECT_EQ(fast[0].b2, fast[1].b2) << n << " x " << p;
+        for (KernelPath path : testing::kernelPathsHere()) {
+            MardiaSums moments;
+            ASSERT_TRUE(mardiaMomentSums(x, moments, path));
+            const MardiaSums pairs = mardiaPairSums(x, path);
+            EXPECT_TRUE(moments.b1 == fast[0].b1 && moments.b2 == fast[0].b2 && pairs.b1 == plain.b1 &&
+                        pairs.b2 == plain.b2)
+                << n << " x " << p << ", build " << static_cast<int>(path);
+        }
     }
     // A column that repeats another has no Cholesky factor.
     MardiaSums untouched{-1.0, -1.0};

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/kernels.h"
 #include "core/matrix.h"
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
@@ -68,5 +69,11 @@ private:
     bool had_ = false;
     std::string old_;
 };
+
+// The builds of the vector kernels this processor can run.
+inline std::vector<KernelPath> kernelPathsHere() {
+    if (avx2KernelsSupported()) return {KernelPath::Portable, KernelPath::Avx2};
+    return {KernelPath::Portable};
+}
 
 }  // namespace talvex::testing

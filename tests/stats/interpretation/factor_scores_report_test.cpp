@@ -45,8 +45,6 @@ TEST_F(ScoresReportTest, ScoresFileSitsNextToTheReportWithOneRowPerLineOfTheData
               "4\tNA\tNA\tNA\tNA\n"
               "5\tNA\tNA\tNA\tNA\n"
               "6\t3.000000\t4.000000\t0.700000\t0.800000\n");
-    EXPECT_FALSE(
-        writeScoresFile(dir.file("no/such/dir/x.txt"), {1}, {1}, fromRows({{1.0}}), Matrix(), {}));
 }
 
 }  // namespace

@@ -52,6 +52,8 @@ struct AnalyseOptions {
     std::string report;
     std::string json;
     std::string plots;
+    std::string bootstrap;  // resamples: a number, "on" (500) or "off"
+    std::string bootstrapLevel;
     bool progress = false;
     std::vector<std::string> sets;
 };
@@ -242,6 +244,11 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_option("--report", o.report, "outputFileName (default output.txt)");
     app.add_option("--json", o.json, "jsonFileName: write the results as JSON to this file");
     app.add_option("--plots", o.plots, "plotFolder: write the plots (SVG and PNG) into this folder");
+    app.add_option("--bootstrap", o.bootstrap,
+                   "bootstrapSamples: N resamples (100..10000) for bootstrap intervals of the "
+                   "solution; scores only");
+    app.add_option("--bootstrap-level", o.bootstrapLevel,
+                   "bootstrapLevel: confidence level of the intervals in percent (default 95)");
     app.add_flag("--progress", o.progress, "the stages of the run on standard error");
     app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
         ->expected(1)
@@ -286,6 +293,8 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     if (!o.report.empty()) add("outputFileName", o.report);
     if (!o.json.empty()) add("jsonFileName", o.json);
     if (!o.plots.empty()) add("plotFolder", o.plots);
+    if (!o.bootstrap.empty()) add("bootstrapSamples", o.bootstrap);
+    if (!o.bootstrapLevel.empty()) add("bootstrapLevel", o.bootstrapLevel);
     for (const std::string& set : o.sets) {
         const auto eq = set.find('=');
         if (eq == std::string::npos || eq == 0) {

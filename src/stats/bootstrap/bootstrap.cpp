@@ -218,7 +218,9 @@ double quantile(const std::vector<double>& sorted, double q) {
     return sorted[low] + (h - static_cast<double>(low)) * (sorted[low + 1] - sorted[low]);
 }
 
-BootstrapInterval summarise(std::vector<double> values, int level) {
+}  // namespace
+
+BootstrapInterval bootstrapInterval(std::vector<double> values, int level) {
     const double n = static_cast<double>(values.size());
     double mean = 0.0;
     for (const double v : values) mean += v;
@@ -233,8 +235,6 @@ BootstrapInterval summarise(std::vector<double> values, int level) {
     interval.upper = quantile(values, 1.0 - tail);
     return interval;
 }
-
-}  // namespace
 
 BootstrapResult bootstrapSolution(const BootstrapInput& in) {
     const Cells cells = cellsOf(in);
@@ -314,7 +314,7 @@ BootstrapResult bootstrapSolution(const BootstrapInput& in) {
         used.reserve(static_cast<std::size_t>(result.used));
         for (std::size_t s = 0; s < samples; ++s)
             if (failure[s] < 0) used.push_back(cell[s]);
-        all.push_back(summarise(std::move(used), in.level));
+        all.push_back(bootstrapInterval(std::move(used), in.level));
     }
     const auto at = [&all](int c) { return all[static_cast<std::size_t>(c)]; };
     result.loadings.assign(all.begin(), all.begin() + cells.communalities);

@@ -68,6 +68,9 @@ struct BootstrapInterval {
     double upper = 0.0;
 };
 
+// The interval of `values` (two or more) at `level` percent.
+BootstrapInterval bootstrapInterval(std::vector<double> values, int level);
+
 struct BootstrapResult {
     int requested = 0;
     int used = 0;

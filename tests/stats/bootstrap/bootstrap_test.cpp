@@ -27,6 +27,18 @@ Matrix plantedPattern() {
                      {0.4, 0.4}});
 }
 
+TEST_F(BootstrapTest, IntervalsCutHalfTheErrorRateInEachTail) {
+    // The squares 0, 1, 4, ..., 100: the 2.5 % and 97.5 % quantiles by
+    // interpolation at (n - 1)·q (R's type 7) are 0.25 and 81 + .75·19;
+    // their standard deviation is 34.43545 (sample divisor, as sd() in R).
+    std::vector<double> squares;
+    for (int i = 10; i >= 0; --i) squares.push_back(i * i);
+    const BootstrapInterval i = bootstrapInterval(squares, 95);
+    EXPECT_DOUBLE_EQ(i.lower, 0.25);
+    EXPECT_DOUBLE_EQ(i.upper, 95.25);
+    EXPECT_NEAR(i.standardError, 34.43545, 5e-6);
+}
+
 TEST_F(BootstrapTest, AssignmentIsOptimalWhereGreedyIsNot) {
     // Greedy takes 0.9 and is left with 0.1 (total 1.0); the best pairs
     // 0.8 with 0.85 (1.65).

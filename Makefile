@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 # What the terminal program needs; the tests and the desktop front end add the rest.
 DEMO_PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libopenblas-serial-dev \
-  libcli11-dev nlohmann-json3-dev libreadline-dev libcsv-dev libreadstat-dev libcairo2-dev \
+  libcli11-dev nlohmann-json3-dev libreadline-dev libcsv-dev libreadstat-dev libcairo2-dev libpng-dev \
   pkgconf fonts-dejavu-core libxml2-dev
 PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev qt6-base-dev fonts-liberation2 man-db
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)

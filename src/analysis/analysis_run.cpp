@@ -18,6 +18,7 @@
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
 #include "stats/dimensionality/parallel_analysis.h"
+#include "stats/bootstrap/bootstrap_report.h"
 #include "stats/dispersion/adequacy.h"
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/degeneracy.h"
@@ -739,6 +740,52 @@ void multipleImputation(RunState& s) {
                    s.imputed->consensusFactorCorrelations);
 }
 
+// Bootstrap standard errors and intervals of the solution, from the
+// analysed data or, with imputed data sets, from those in turn.
+void bootstrapIntervals(RunState& s) {
+    const AnalysisSettings& settings = s.settings();
+    stageText(s, "Computing bootstrap confidence intervals");
+    BootstrapInput in;
+    if (s.imputed)
+        for (const ImputedSet& set : s.imputed->sets) in.datasets.push_back(set.data);
+    else
+        in.datasets.push_back(s.data().analysedScores);
+    in.samples = settings.bootstrapSamples;
+    in.level = settings.bootstrapLevel;
+    in.dispersionType = settings.dispersionType;
+    in.lowestScore = settings.lowestScore;
+    in.highestScore = settings.highestScore;
+    in.extractionMethod = settings.extractionMethod;
+    in.factorCount = s.k;
+    in.rotated = solutionRotated(settings, s.k);
+    in.rotationKind = settings.rotationKind;
+    in.simplicityRotation = settings.simplicityRotation;
+    in.targetRotation = settings.targetRotation;
+    in.rotations = &s.session.rotations;
+    in.target = s.data().analysedTarget;
+    in.pattern = s.pattern;
+    in.factorCorrelations = s.phi;
+    in.oblique = in.rotated && obliqueSolution(settings, s.k);
+    BootstrapEstimates estimates;
+    estimates.pattern = s.pattern;
+    estimates.factorCorrelations = s.phi;
+    for (int i = 0; i < s.m; ++i) estimates.communalities.push_back(s.common()[i][i]);
+    if (s.fit) {
+        in.rmsea = s.fit->rmsea;
+        in.cfi = s.fit->chiSquares;
+        in.gfi = s.fit->gfi;
+        if (in.rmsea) estimates.rmsea = s.fit->statistics.rmsea;
+        if (in.cfi) estimates.cfi = s.fit->statistics.cfi;
+        if (in.gfi) estimates.gfi = s.fit->statistics.gfi;
+    }
+    if (s.reliability) {
+        in.omega = true;
+        estimates.omega = s.reliability->omega;
+    }
+    s.bootstrap = bootstrapSolution(in);
+    writeBootstrap(s.out(), s.data(), *s.bootstrap, estimates);
+}
+
 // 1-based file numbers of 0-based analysed items.
 std::vector<int> itemNumbers(const DataSet& data, const std::vector<int>& items) {
     std::vector<int> numbers;
@@ -869,6 +916,7 @@ RunEnding analyse(RunState& s) {
             schmidLeimanSolution(s);
         if (s.detailed()) residuals(s);
         multipleImputation(s);
+        if (s.settings().bootstrapSamples > 0 && s.rawData()) bootstrapIntervals(s);
         if (const RunEnding e = factorScores(s); e != RunEnding::Continue) return e;
         personFit(s);
     }

@@ -357,6 +357,51 @@ json missingOf(const MissingSummary& m, int code) {
     return doc;
 }
 
+// Standard errors and interval ends of a list of intervals, as rows when
+// there are `columns` of them a row.
+json intervalsOf(const std::vector<BootstrapInterval>& intervals, int columns) {
+    json se = json::array(), lower = json::array(), upper = json::array();
+    json seRow = json::array(), lowerRow = json::array(), upperRow = json::array();
+    for (std::size_t i = 0; i < intervals.size(); ++i) {
+        seRow.push_back(intervals[i].standardError);
+        lowerRow.push_back(intervals[i].lower);
+        upperRow.push_back(intervals[i].upper);
+        if (columns == 0) continue;
+        if ((i + 1) % static_cast<std::size_t>(columns) == 0) {
+            se.push_back(seRow);
+            lower.push_back(lowerRow);
+            upper.push_back(upperRow);
+            seRow = lowerRow = upperRow = json::array();
+        }
+    }
+    if (columns == 0) return {{"se", seRow}, {"lower", lowerRow}, {"upper", upperRow}};
+    return {{"se", se}, {"lower", lower}, {"upper", upper}};
+}
+
+json bootstrapOf(const BootstrapResult& b) {
+    static const char* const reasons[kResampleFailureKinds] = {
+        "constant_item", "too_few_participants", "dispersion", "extraction", "rotation",
+        "not_finite"};
+    json failures = json::object();
+    for (int f = 0; f < kResampleFailureKinds; ++f)
+        failures[reasons[f]] = b.failures[static_cast<std::size_t>(f)];
+    json doc = {{"level", b.level},         {"requested", b.requested}, {"used", b.used},
+                {"failed", b.failed},       {"failures", failures},
+                {"simplimax_by_promin", b.simplimaxByPromin}};
+    if (b.loadings.empty()) return doc;
+    doc["loadings"] = intervalsOf(b.loadings, b.factors);
+    doc["communalities"] = intervalsOf(b.communalities, 0);
+    if (!b.factorCorrelations.empty()) doc["factor_correlations"] = intervalsOf(b.factorCorrelations, 0);
+    const auto single = [&doc](const char* key, const std::optional<BootstrapInterval>& i) {
+        if (i) doc[key] = {{"se", i->standardError}, {"lower", i->lower}, {"upper", i->upper}};
+    };
+    single("rmsea", b.rmsea);
+    single("cfi", b.cfi);
+    single("gfi", b.gfi);
+    single("omega", b.omega);
+    return doc;
+}
+
 json imputationOf(const ImputedAnalysis& imputed) {
     json fallbacks = json::array();
     for (std::size_t i = 0; i < imputed.sets.size(); ++i)
@@ -403,6 +448,7 @@ void addAnalysisSections(json& doc, const RunState& s) {
     if (s.residuals) doc["residuals"] = residualsOf(*s.residuals);
     if (s.missing) doc["missing_data"] = missingOf(*s.missing, s.session.data.missingCode);
     if (s.imputed) doc["multiple_imputation"] = imputationOf(*s.imputed);
+    if (s.bootstrap) doc["bootstrap"] = bootstrapOf(*s.bootstrap);
     if (s.personFit) doc["person_fit"] = personFitOf(*s.personFit);
 }
 

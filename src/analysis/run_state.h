@@ -20,6 +20,7 @@
 #include "stats/dimensionality/hull.h"
 #include "stats/dimensionality/map.h"
 #include "stats/dimensionality/parallel_analysis.h"
+#include "stats/bootstrap/bootstrap.h"
 #include "stats/dispersion/adequacy.h"
 #include "stats/dispersion/descriptives.h"
 #include "stats/extraction/fit.h"
@@ -204,6 +205,8 @@ struct RunState {
     // The analyses of the imputed data sets (missing count above 0), which
     // the scores and person-fit stages use.
     std::optional<ImputedAnalysis> imputed;
+    // Bootstrap intervals of the solution (bootstrapSamples above 0).
+    std::optional<BootstrapResult> bootstrap;
 
     // DataSet handles as they were before the run: those replaced during the
     // run refer to matrices of the run's scope and are cleared when it closes.

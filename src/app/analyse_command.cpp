@@ -55,6 +55,8 @@ struct AnalyseOptions {
     std::string csv;
     std::string reportEncoding;
     std::string plots;
+    std::string bootstrap;  // resamples: a number, "on" (500) or "off"
+    std::string bootstrapLevel;
     bool progress = false;
     std::vector<std::string> sets;
 };
@@ -248,6 +250,11 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_option("--csv", o.csv, "csvFolder: write the main tables as CSV files into this folder");
     app.add_option("--report-encoding", o.reportEncoding, "reportEncoding: windows-1252 (default) or utf-8");
     app.add_option("--plots", o.plots, "plotFolder: write the plots (SVG and PNG) into this folder");
+    app.add_option("--bootstrap", o.bootstrap,
+                   "bootstrapSamples: N resamples (100..10000) for bootstrap intervals of the "
+                   "solution; scores only");
+    app.add_option("--bootstrap-level", o.bootstrapLevel,
+                   "bootstrapLevel: confidence level of the intervals in percent (default 95)");
     app.add_flag("--progress", o.progress, "the stages of the run on standard error");
     app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
         ->expected(1)
@@ -295,6 +302,8 @@ std::optional<std::vector<KeyValue>> pendingKeys(const AnalyseOptions& o, int ro
     if (!o.csv.empty()) add("csvFolder", o.csv);
     if (!o.reportEncoding.empty()) add("reportEncoding", o.reportEncoding);
     if (!o.plots.empty()) add("plotFolder", o.plots);
+    if (!o.bootstrap.empty()) add("bootstrapSamples", o.bootstrap);
+    if (!o.bootstrapLevel.empty()) add("bootstrapLevel", o.bootstrapLevel);
     for (const std::string& set : o.sets) {
         const auto eq = set.find('=');
         if (eq == std::string::npos || eq == 0) {

@@ -11,6 +11,7 @@
 #include "app/window_system.h"
 #include "core/format_text.h"
 #include "data/data_files.h"
+#include "stats/bootstrap/bootstrap.h"
 #include "stats/interpretation/factor_scores.h"
 #include "results/plot_files.h"
 
@@ -132,6 +133,10 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
     add(editControl("csvFolder", "CSV tables folder:", s.csvFolder));
     add(choiceControl("reportEncoding", "Report encoding:",
                       {{0, "windows-1252", "Windows-1252"}, {1, "utf-8", "UTF-8"}}, s.reportUtf8 ? 1 : 0));
+    add(editControl("bootstrapSamples", "Bootstrap resamples (0: none; on: 500):",
+                    std::to_string(s.bootstrapSamples)));
+    add(editControl("bootstrapLevel", "Confidence level of the bootstrap intervals (%):",
+                    std::to_string(s.bootstrapLevel)));
 
     struct Group {
         const char* caption;
@@ -147,6 +152,7 @@ ConfigurationDialog::ConfigurationDialog(const AnalysisSettings& settings, const
         {" Rotation", {"rotationKind", "simplicityRotation", "targetRotation"}},
         {" Output ", {"detailedOutput", "outputFileName", "jsonFileName", "plotFolder", "htmlFileName",
                       "paperThreshold", "csvFolder", "reportEncoding"}},
+        {" Bootstrap ", {"bootstrapSamples", "bootstrapLevel"}},
     };
     for (const Group& g : groups)
         for (const char* key : g.keys) control(key).group = g.caption;
@@ -391,6 +397,40 @@ bool ConfigurationDialog::acceptResultOutputs(Messenger& messenger, AnalysisSett
     return true;
 }
 
+// The number of resamples ("on" asks for the default number, "off" for
+// none) and the confidence level; resamples need participants' scores.
+bool ConfigurationDialog::acceptBootstrap(AnalysisSettings& s, Messenger& messenger) {
+    const std::string& text = find("bootstrapSamples")->value;
+    std::optional<std::int32_t> samples = parseIntegerEdit(text);
+    if (text == "on" || text == "yes") samples = kBootstrapDefaultSamples;
+    if (text == "off" || text == "no") samples = 0;
+    const std::optional<std::int32_t> level = parseIntegerEdit(find("bootstrapLevel")->value);
+    if (!samples || !level) {
+        messenger.message(kEnterInteger, MessageIcon::Exclamation);
+        flag(samples ? "bootstrapLevel" : "bootstrapSamples");
+        return false;
+    }
+    if (*samples != 0 &&
+        (*samples < kBootstrapMinimumSamples || *samples > kBootstrapMaximumSamples)) {
+        messenger.message(kBootstrapSamplesRange, MessageIcon::Error);
+        flag("bootstrapSamples");
+        return false;
+    }
+    if (*level < kBootstrapLowestLevel || *level > kBootstrapHighestLevel) {
+        messenger.message(kBootstrapLevelRange, MessageIcon::Error);
+        flag("bootstrapLevel");
+        return false;
+    }
+    if (*samples != 0 && s.dispersionType == UserMatrix) {
+        messenger.message(kBootstrapNeedsScores, MessageIcon::Error);
+        flag("bootstrapSamples");
+        return false;
+    }
+    s.bootstrapSamples = *samples;
+    s.bootstrapLevel = *level;
+    return true;
+}
+
 bool ConfigurationDialog::accept(Messenger& messenger) {
     clearFlags();
     AnalysisSettings s = settings_;
@@ -453,6 +493,8 @@ bool ConfigurationDialog::accept(Messenger& messenger) {
         return false;
     }
     if (!acceptResultOutputs(messenger, s, scores)) return false;
+
+    if (!acceptBootstrap(s, messenger)) return false;
 
     // The advised number is checked by the run.
     if (!s.useAdvisedFactorCount) {

@@ -32,6 +32,8 @@ public:
     bool press(const std::string& button, const std::vector<std::string>& args,
                WindowSystem& ws) override;
     bool accept(Messenger& messenger) override;
+    // The bootstrap edits into s; false (with the message) when refused.
+    bool acceptBootstrap(AnalysisSettings& s, Messenger& messenger);
     // Writes the accepted options with their derived values into settings,
     // and the inclusion flags into data.variableList (after OK).
     void commit(AnalysisSettings& settings, DataSet& data) const;

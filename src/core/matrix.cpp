@@ -20,13 +20,26 @@ struct MatrixStorage {
     double** row;
 };
 
+struct Pool {
+    std::vector<MatrixStorage*> live;
+    std::vector<MatrixStorage*> marks;
+    ConstructionHook hook = nullptr;
+    void* hookContext = nullptr;
+};
+
 namespace {
 
 const char* const kProductMismatch = "MATRICES DESIGUALES EN PRODUCTO DE MATRICES .* !!!";
 const char* const kJoinMismatch = "MATRICES DESIGUALES EN LA CONSTRUCCION DE LA SUPERMATRIZ!!!";
 
-struct Pool {
-    Pool() {
+// The pool of a ThreadMatrixPool on this thread, if one lives.
+thread_local Pool* threadPool = nullptr;
+
+// Never destroyed: a failed dimension check exits with matrices still
+// live, and they must stay reachable (not reported as leaks) until the end.
+Pool& pool() {
+    if (threadPool != nullptr) return *threadPool;
+    static Pool* const p = [] {
 #ifdef __GLIBC__
         // Scopes release and request blocks of the same large sizes over and
         // over. Kept in the heap, a released block serves the next request;
@@ -34,19 +47,12 @@ struct Pool {
         mallopt(M_MMAP_THRESHOLD, 256 << 20);
         mallopt(M_TRIM_THRESHOLD, 512 << 20);
 #endif
-    }
-    std::vector<MatrixStorage*> live;
-    std::vector<MatrixStorage*> marks;
-    ConstructionHook hook = nullptr;
-    void* hookContext = nullptr;
-};
-
-// Never destroyed: a failed dimension check exits with matrices still
-// live, and they must stay reachable (not reported as leaks) until the end.
-Pool& pool() {
-    static Pool* const p = new Pool;
+        return new Pool;
+    }();
     return *p;
 }
+
+void countOne(void* context) { ++*static_cast<int*>(context); }
 
 MatrixStorage* allocateStorage(int rows, int cols) {
     if (rows < 0) rows = 0;
@@ -121,6 +127,18 @@ void closeScope() {
 void releaseAll() {
     Pool& p = pool();
     while (!p.live.empty()) destroyLast(p);
+}
+
+ThreadMatrixPool::ThreadMatrixPool() : pool_(new Pool), previous_(threadPool) {
+    pool_->hook = countOne;
+    pool_->hookContext = &constructions_;
+    threadPool = pool_;
+}
+
+ThreadMatrixPool::~ThreadMatrixPool() {
+    releaseAll();
+    threadPool = previous_;
+    delete pool_;
 }
 
 std::size_t liveCount() { return pool().live.size(); }

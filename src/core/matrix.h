@@ -142,6 +142,26 @@ void setConstructionHook(ConstructionHook hook, void* context);
 // constructions does not depend on how the numbers were obtained).
 void countConstructions(int count);
 
+// While it lives, the matrices the calling thread creates belong to a pool
+// of its own (released when it ends), so that a worker thread may run
+// routines that create matrices. Constructions are counted instead of
+// reaching the hook; the main thread reports the count with
+// countConstructions, so the total does not depend on the thread count.
+struct Pool;
+class ThreadMatrixPool {
+public:
+    ThreadMatrixPool();
+    ~ThreadMatrixPool();
+    ThreadMatrixPool(const ThreadMatrixPool&) = delete;
+    ThreadMatrixPool& operator=(const ThreadMatrixPool&) = delete;
+    int constructions() const { return constructions_; }
+
+private:
+    Pool* pool_;
+    Pool* previous_;
+    int constructions_ = 0;
+};
+
 // Scalar helpers.
 double maxAbs(double a, double b);
 double minAbs(double a, double b);

@@ -21,19 +21,28 @@ inline int parallelThreads() {
     return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
 }
 
+// Set on a thread while it runs a parallelFor body: a parallelFor nested in
+// it runs on that thread alone (the machine's threads are taken already).
+inline thread_local bool insideParallelBody = false;
+
 // Calls body(begin, end, slot) for [0, count): slot 0 on the calling thread,
 // slot 1 on the second thread, which exists only with two threads and at
 // least `least` items (small ranges are not worth a thread).
 template <typename Body>
 void parallelFor(int count, int least, Body&& body) {
     if (count <= 0) return;
-    if (count < least || count < 2 || parallelThreads() < 2) {
+    if (insideParallelBody || count < least || count < 2 || parallelThreads() < 2) {
         body(0, count, 0);
         return;
     }
     const int half = (count + 1) / 2;
-    std::thread second([&body, half, count] { body(half, count, 1); });
+    std::thread second([&body, half, count] {
+        insideParallelBody = true;
+        body(half, count, 1);
+    });
+    insideParallelBody = true;
     body(0, half, 0);
+    insideParallelBody = false;
     second.join();
 }
 

@@ -13,11 +13,31 @@ namespace {
 // The one generator state of the program (never reseeded).
 std::uint32_t generatorState = 1;
 constexpr double kInverse32767 = 3.051850947599719e-5;
+
+// Values a RandomReplay on this thread hands out instead of the stream.
+thread_local const std::vector<int>* replayValues = nullptr;
+thread_local std::size_t replayNext = 0;
 }  // namespace
 
 int randomNext() {
+    if (replayValues != nullptr) {
+        const int value = (*replayValues)[replayNext];
+        replayNext = (replayNext + 1) % replayValues->size();
+        return value;
+    }
     generatorState = generatorState * 214013u + 2531011u;  // wraps mod 2^32
     return static_cast<int>((generatorState >> 16) & 0x7FFFu);
+}
+
+RandomReplay::RandomReplay(const std::vector<int>& values)
+    : previousValues_(replayValues), previousNext_(replayNext) {
+    replayValues = values.empty() ? nullptr : &values;
+    replayNext = 0;
+}
+
+RandomReplay::~RandomReplay() {
+    replayValues = previousValues_;
+    replayNext = previousNext_;
 }
 
 std::uint32_t randomState() { return generatorState; }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/matrix.h"
 
@@ -16,6 +17,22 @@ int randomNext();
 // Current generator state; restoreRandomState puts it back (tests only).
 std::uint32_t randomState();
 void restoreRandomState(std::uint32_t state);
+
+// While it lives, randomNext on the calling thread returns `values` in
+// turn (from the first again after the last) and leaves the stream alone:
+// work spread over threads draws from values taken from the stream
+// beforehand, in a fixed order. The values must outlive it.
+class RandomReplay {
+public:
+    explicit RandomReplay(const std::vector<int>& values);
+    ~RandomReplay();
+    RandomReplay(const RandomReplay&) = delete;
+    RandomReplay& operator=(const RandomReplay&) = delete;
+
+private:
+    const std::vector<int>* previousValues_;
+    std::size_t previousNext_;
+};
 
 // Each element randomNext()/32767: uniform on [0, 1], both ends possible.
 Matrix randomUniform(int rows, int cols);

@@ -127,7 +127,20 @@ struct AnalysisSettings {
     float paperThreshold = 0.3f;  // loadings blanked below it in the page's publication table
     bool reportUtf8 = false;      // the report in UTF-8 instead of Windows-1252
     std::string plotFolder;    // the plots as SVG and PNG files; empty: none
+    std::int32_t bootstrapSamples = 0;  // resamples for bootstrap intervals; 0: none
+    std::int32_t bootstrapLevel = 95;   // confidence level of the intervals, percent
 };
+
+// Limits and messages of the bootstrap options (0 resamples: none).
+inline constexpr int kBootstrapLowestLevel = 50;
+inline constexpr int kBootstrapHighestLevel = 99;
+inline constexpr const char* kBootstrapSamplesRange =
+    "The number of bootstrap resamples must be 0 (none) or between 100 and 10000";
+inline constexpr const char* kBootstrapLevelRange =
+    "The confidence level of the bootstrap intervals must be between 50 and 99 percent";
+inline constexpr const char* kBootstrapNeedsScores =
+    "Bootstrap intervals resample the participants: they need a file of scores, not a "
+    "variance/covariance matrix";
 
 // The values derived when the configuration is accepted: paVariant (only
 // with parallel analysis), hullIndex (only with Hull), irtParameterization

@@ -1,11 +1,7 @@
 #include "app/analyse_command.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <ostream>
-#include <system_error>
 
 #include <CLI/CLI.hpp>
 

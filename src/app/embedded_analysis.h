@@ -30,8 +30,9 @@ struct EmbeddedAnalysisInput {
     // Called with each stage of the run ("Computing dispersion matrix...",
     // "Computing PA ...  40%"), on the calling thread.
     std::function<void(const std::string&)> progress;
-    // Checked at every stage and every replicate of parallel analysis: when
-    // set the run stops with the halt ending.
+    // Checked after every call of progress (every stage and every replicate
+    // of parallel analysis): when set the run stops there, releasing what it
+    // holds, with status 1, halted, and neither report nor results.
     const std::atomic<bool>* cancel = nullptr;
 };
 

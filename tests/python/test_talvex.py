@@ -98,11 +98,21 @@ class Refusals(unittest.TestCase):
         self.assertNotEqual(few, "the run failed")
 
     def test_an_interrupt_stops_the_run_and_the_next_call_runs(self):
+        seen = []
+
         def interrupt(stage):
+            seen.append(stage)
             if stage.startswith("Computing PA"):
                 os.kill(os.getpid(), signal.SIGINT)
-        with self.assertRaises(KeyboardInterrupt):
-            talvex.analyse(self.frame, factorCountProcedure="PA", progress=interrupt)
+        with tempfile.TemporaryDirectory() as folder:
+            results = os.path.join(folder, "r.json")
+            with self.assertRaises(KeyboardInterrupt):
+                talvex.analyse(self.frame, factorCountProcedure="PA", jsonFileName=results,
+                               progress=interrupt)
+            # Stopped at the first replicate: no stage after it, no results written.
+            self.assertTrue(seen[-1].startswith("Computing PA"))
+            self.assertEqual(sum(s.startswith("Computing PA") for s in seen), 1)
+            self.assertFalse(os.path.exists(results))
         stages = []
         result = talvex.analyse(self.frame, progress=stages.append)
         self.assertEqual(result["ending"], "completed")

@@ -8,9 +8,11 @@ PREFIX ?= /usr/local
 DEMO_PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libopenblas-serial-dev \
   libcli11-dev nlohmann-json3-dev libreadline-dev libcsv-dev libreadstat-dev libcairo2-dev \
   pkgconf fonts-dejavu-core
-# The Python module and its tests: pybind11, Python's headers, NumPy, pandas.
+# The Python module and its tests: pybind11, Python's headers, NumPy, pandas;
+# the R package and its tests: Rcpp, jsonlite, testthat.
 PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev libxml2-dev qt6-base-dev fonts-liberation2 man-db \
-  pybind11-dev python3-dev python3-numpy python3-pandas
+  pybind11-dev python3-dev python3-numpy python3-pandas r-base-dev r-cran-rcpp r-cran-jsonlite \
+  r-cran-testthat
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Both configurations share $(BUILD) and name every option, so that switching
 # between them rebuilds only the program's main file, not the libraries.

@@ -6,6 +6,7 @@ import re
 import signal
 import subprocess
 import tempfile
+import threading
 import unittest
 
 import numpy as np
@@ -112,6 +113,18 @@ class Refusals(unittest.TestCase):
             # Stopped at the first replicate: no stage after it, no results written.
             self.assertTrue(seen[-1].startswith("Computing PA"))
             self.assertEqual(sum(s.startswith("Computing PA") for s in seen), 1)
+            self.assertFalse(os.path.exists(results))
+        # Without a callback the signal is seen at the next replicate too; a
+        # run that went on (about 3 s) would write its results.
+        big = pd.concat([self.frame] * 10, ignore_index=True)
+        with tempfile.TemporaryDirectory() as folder:
+            results = os.path.join(folder, "r.json")
+            timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+            timer.start()
+            with self.assertRaises(KeyboardInterrupt):
+                talvex.analyse(big, factorCountProcedure="PA", dispersionType="polychoric",
+                               jsonFileName=results)
+            timer.join()
             self.assertFalse(os.path.exists(results))
         stages = []
         result = talvex.analyse(self.frame, progress=stages.append)

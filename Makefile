@@ -8,7 +8,11 @@ PREFIX ?= /usr/local
 DEMO_PACKAGES = cmake g++ make liblapack-dev libopenblas-dev libopenblas-serial-dev \
   libcli11-dev nlohmann-json3-dev libreadline-dev libcsv-dev libreadstat-dev libcairo2-dev libpng-dev \
   pkgconf fonts-dejavu-core libxml2-dev
-PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev qt6-base-dev fonts-liberation2 man-db
+# The Python module and its tests: pybind11, Python's headers, NumPy, pandas;
+# the R package and its tests: Rcpp, jsonlite, testthat.
+PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev qt6-base-dev fonts-liberation2 man-db \
+  pybind11-dev python3-dev python3-numpy python3-pandas r-base-dev r-cran-rcpp r-cran-jsonlite \
+  r-cran-testthat
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Both configurations share $(BUILD) and name every option, so that switching
 # between them rebuilds only the program's main file, not the libraries.
@@ -53,12 +57,15 @@ demo:
 	  $(BUILD)/talvex --version; \
 	fi
 
-# The program with the desktop front end and its manual page.
+# The program with the desktop front end, its manual page, the shared
+# library and the Python module.
 program: deps
 	$(CONFIGURE_ALL)
-	cmake --build $(BUILD) -j $(JOBS) --target talvex talvex_man
+	cmake --build $(BUILD) -j $(JOBS) --target talvex talvex_man talvex_bindings
 
-# The program, its manual page and the bundled example under $(PREFIX)
+# The program, its manual page, the bundled example, the shared library
+# (lib/libtalvex.so, include/talvex/, lib/pkgconfig/talvex.pc) and the
+# Python module under $(PREFIX)
 # (make install PREFIX=$$HOME/.local needs no root). Under sudo the build
 # runs as the calling user, so that $(BUILD) gets no files owned by root.
 install:

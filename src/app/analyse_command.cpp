@@ -1,11 +1,7 @@
 #include "app/analyse_command.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <ostream>
-#include <system_error>
 
 #include <CLI/CLI.hpp>
 
@@ -16,7 +12,7 @@
 #include "app/dialog_model.h"
 #include "app/sample_dialog.h"
 #include "app/text_util.h"
-#include "app/window_system.h"
+#include "app/script_window_system.h"
 #include "core/matrix.h"
 #include "data/output_file.h"
 #include "data/scores_table.h"
@@ -24,12 +20,6 @@
 namespace talvex {
 
 namespace {
-
-struct KeyValue {
-    std::string key;
-    std::string value;
-    bool applied = false;
-};
 
 // What the command line asks for.
 struct AnalyseOptions {
@@ -61,166 +51,6 @@ struct AnalyseOptions {
     std::vector<std::string> sets;
 };
 
-// A temporary folder removed with its files.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::error_code error;
-        std::string pattern =
-            (std::filesystem::temp_directory_path(error) / "talvex-analyse-XXXXXX").string();
-        if (!error && ::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    bool ok() const { return !path_.empty(); }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-// The window system of a script: dialogs take the pending keys that they
-// hold and are accepted; message boxes go to err; the one question (go on
-// reading after dropped rows) is answered yes; no file dialog opens.
-class ScriptWindowSystem : public WindowSystem {
-public:
-    ScriptWindowSystem(std::vector<KeyValue> pending, std::ostream& out, std::ostream& err,
-                       bool progress)
-        : pending_(std::move(pending)), out_(out), err_(err), progress_(progress) {}
-
-    bool refused() const { return refused_; }
-    void startRun() { running_ = true; }
-    const std::optional<RunEnding>& ending() const { return ending_; }
-    // Factors of the run (the advised number when that was used).
-    int factors() const { return factors_; }
-    // An error box since the run started: one after the report (the JSON
-    // results not written) fails the command as the run's own failure does.
-    bool errorInRun() const { return errorInRun_; }
-
-    // Keys that no dialog took; each is reported.
-    bool reportUnused() {
-        bool any = false;
-        for (const KeyValue& p : pending_) {
-            if (p.applied) continue;
-            err_ << "[refused] no control \"" << p.key << "\" in the dialogs\n";
-            any = true;
-        }
-        return any;
-    }
-
-    void message(const std::string& text, MessageIcon icon) override {
-        std::string t = text;
-        while (!t.empty() && t.back() == '\n') t.pop_back();
-        err_ << messageTag(icon) << '\n' << t << '\n' << std::flush;
-        if (running_ && icon == MessageIcon::Error) errorInRun_ = true;
-    }
-    bool askYesNo(const std::string& text) override {
-        message(text, MessageIcon::Question);
-        err_ << "yes\n";
-        return true;
-    }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-
-    bool runDialog(DialogModel& dialog) override {
-        const bool sub = depth_ > 0;
-        ++depth_;
-        const bool accepted = fill(dialog, sub);
-        --depth_;
-        return accepted;
-    }
-
-    void showProgress() override {}
-    void hideProgress() override {}
-    void setProgressText(const std::string& text) override {
-        // Stages only: parallel analysis reports every random matrix.
-        if (!progress_ || text == lastStage_ || text.rfind("Computing PA ... ", 0) == 0) return;
-        lastStage_ = text;
-        err_ << text << '\n' << std::flush;
-    }
-    void setProgressBar(int, int) override {}
-    void repaintProgress() override {}
-    void setStatus(const std::string&, const std::string&, const std::string&) override {}
-    void setWaitCursor(bool) override {}
-    void beep() override {}
-    void openReport(const std::string& path) override {
-        out_ << "Report written to " << path << '\n' << std::flush;
-    }
-    void runEnded(const RunState& state, RunEnding ending) override {
-        ending_ = ending;
-        factors_ = state.k;
-        if (ending != RunEnding::Success) {
-            std::string text = ending == RunEnding::Halt ? kHaltWarning : state.warning;
-            while (!text.empty() && text.back() == '\n') text.pop_back();
-            // An output that could not be written has had its error box.
-            if (!text.empty()) err_ << text << '\n';
-        }
-    }
-
-private:
-    // Sets the pending keys the dialog holds, passing over them until none
-    // more is taken (a key may be enabled by another); true when any was.
-    bool apply(DialogModel& dialog) {
-        bool any = false;
-        for (bool progress = true; progress;) {
-            progress = false;
-            for (KeyValue& p : pending_) {
-                if (p.applied || dialog.find(p.key) == nullptr) continue;
-                if (dialog.set(p.key, p.value) == SetResult::Ok) p.applied = progress = any = true;
-            }
-        }
-        for (KeyValue& p : pending_) {
-            const Control* c = dialog.find(p.key);
-            if (p.applied || c == nullptr || !c->visible) continue;
-            const SetResult result = dialog.set(p.key, p.value);
-            err_ << "[refused] " << refusalText(dialog, p.key, p.value, result) << '\n';
-            refused_ = true;
-        }
-        return any;
-    }
-
-    bool pendingLeft() const {
-        return std::any_of(pending_.begin(), pending_.end(), [](const KeyValue& p) { return !p.applied; });
-    }
-
-    bool fill(DialogModel& dialog, bool sub) {
-        const bool any = apply(dialog);
-        if (refused_) return false;
-        // Sub-dialogs open only for keys still waiting.
-        for (const DialogButton& b : dialog.buttons()) {
-            if (!pendingLeft() || refused_) break;
-            if (b.enabled && b.name.rfind("configure", 0) == 0) dialog.press(b.name, {}, *this);
-        }
-        if (refused_) return false;
-        // A sub-dialog that takes nothing is cancelled: its values stay.
-        if (sub && !any) return false;
-        if (!dialog.okEnabled()) {
-            err_ << "[refused] ok of " << dialog.title() << " is disabled\n";
-            if (!running_) refused_ = true;
-            return false;
-        }
-        if (dialog.accept(*this)) return true;
-        if (!running_) refused_ = true;
-        return false;
-    }
-
-    std::vector<KeyValue> pending_;
-    std::ostream& out_;
-    std::ostream& err_;
-    bool progress_;
-    int depth_ = 0;
-    bool refused_ = false;
-    bool running_ = false;
-    std::string lastStage_;
-    std::optional<RunEnding> ending_;
-    int factors_ = 0;
-    bool errorInRun_ = false;
-};
 
 void addOptions(CLI::App& app, AnalyseOptions& o) {
     app.add_option("data", o.data, "the participants' scores (or, with --input-matrix, the "

@@ -11,7 +11,7 @@ namespace talvex {
 
 namespace {
 // The one generator state of the program (never reseeded).
-std::uint32_t generatorState = 1;
+std::uint32_t generatorState = kRandomStartState;
 constexpr double kInverse32767 = 3.051850947599719e-5;
 
 // Values a RandomReplay on this thread hands out instead of the stream.

@@ -12,9 +12,13 @@
 
 namespace talvex {
 
+// The state every process starts from.
+inline constexpr std::uint32_t kRandomStartState = 1;
+
 // Next value of the stream, 0 .. 32767.
 int randomNext();
-// Current generator state; restoreRandomState puts it back (tests only).
+// Current generator state; restoreRandomState puts it back (tests, and an
+// analysis called in process, which starts where a process of the program does).
 std::uint32_t randomState();
 void restoreRandomState(std::uint32_t state);
 

@@ -1,0 +1,3 @@
+library(testthat)
+library(talvex)
+test_check("talvex")

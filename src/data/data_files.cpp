@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numeric>
 #include <system_error>
 
@@ -60,8 +61,8 @@ const char* const kTooManyVariables =
     "Please, check the number of variables.\n\nIt cannot be larger than %i: each matrix of "
     "%i x %i values takes 8 MB and an analysis holds dozens of them.";
 const char* const kTooManyScores =
-    "Please, check the number of participants in the sample.\n\nParticipants times variables "
-    "cannot be larger than %lld scores (80 MB for each copy of the data).";
+    "Please, check the number of participants in the sample.\n\nThe scores of %i participants "
+    "x %i variables need about %s of memory; %s is available.";
 const char* const kNoReportName = "Please, enter a file name for the report.";
 const char* const kReportIsInput =
     "The report cannot be written to %s: it is the %s file %s.\n\nPlease, choose another file "
@@ -219,12 +220,62 @@ bool isRegularFile(const std::string& name) {
     return std::filesystem::is_regular_file(name, error) && !error;
 }
 
-std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores) {
+MemoryBudget MemoryBudget::machine() {
+    std::ifstream in("/proc/meminfo", std::ios::binary);
+    if (!in) return {};
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {memAvailableBytes(text)};
+}
+
+std::optional<long long> memAvailableBytes(std::string_view meminfo) {
+    constexpr std::string_view key = "MemAvailable:";
+    std::size_t at = 0;
+    while (at < meminfo.size() && meminfo.compare(at, key.size(), key) != 0) {
+        at = meminfo.find('\n', at);
+        if (at == std::string_view::npos) return std::nullopt;
+        ++at;
+    }
+    if (at >= meminfo.size()) return std::nullopt;
+    at += key.size();
+    while (at < meminfo.size() && isBlank(meminfo[at])) ++at;
+    long long kilobytes = 0;
+    const auto [stop, error] =
+        std::from_chars(meminfo.data() + at, meminfo.data() + meminfo.size(), kilobytes);
+    if (error != std::errc() || kilobytes < 0 || kilobytes > (1LL << 50)) return std::nullopt;
+    // The figure is in units of 1024 bytes whatever its "kB" says.
+    if (meminfo.substr(static_cast<std::size_t>(stop - meminfo.data()), 3) != " kB")
+        return std::nullopt;
+    return kilobytes * 1024;
+}
+
+long long scoresMemoryNeed(long long participants, long long variables) {
+    constexpr long long kCopies = 6;
+    return participants * variables * kCopies * static_cast<long long>(sizeof(double));
+}
+
+namespace {
+
+// "2.4 GB", "310 MB", "12 kB": decimal units as disks and dialogs show them.
+std::string memoryText(long long bytes) {
+    const double b = static_cast<double>(bytes);
+    if (b >= 1e9) return formatText("%.1f GB", b / 1e9);
+    if (b >= 1e6) return formatText("%.0f MB", b / 1e6);
+    return formatText("%.0f kB", std::ceil(b / 1e3));
+}
+
+}  // namespace
+
+std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores,
+                                         const MemoryBudget& budget) {
     if (variables > kMaxVariables)
         return SizeProblem{SizeProblem::Variables,
                            formatText(kTooManyVariables, kMaxVariables, kMaxVariables, kMaxVariables)};
-    if (scores && static_cast<long long>(participants) * variables > kMaxScores)
-        return SizeProblem{SizeProblem::Participants, formatText(kTooManyScores, kMaxScores)};
+    if (!scores || !budget.bytes) return std::nullopt;
+    const long long need = scoresMemoryNeed(participants, variables);
+    if (need > *budget.bytes)
+        return SizeProblem{SizeProblem::Participants,
+                           formatText(kTooManyScores, participants, variables,
+                                      memoryText(need).c_str(), memoryText(*budget.bytes).c_str())};
     return std::nullopt;
 }
 
@@ -300,14 +351,14 @@ int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit) 
     return count;
 }
 
-ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
+ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudget& budget) {
     data.userMatrix = Matrix();
     data.userMatrixRead = false;
     data.rowNumbers.clear();
 
     const int n = data.participantCount;
     const int m = data.variableCount;
-    if (const auto problem = checkDataSize(n, m, true)) {
+    if (const auto problem = checkDataSize(n, m, true, budget)) {
         messenger.message(problem->text, MessageIcon::Error);
         return ReadResult::failure(kStatusData);
     }

@@ -310,8 +310,12 @@ std::optional<std::string> jsonFileProblem(const DataSet& data, const std::strin
     return std::nullopt;
 }
 
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
+namespace {
+
+// splitFields into a vector kept between lines, so that a long file costs no
+// allocation per line.
+void splitInto(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
     const std::size_t n = line.size();
     std::size_t i = 0;
     auto skipBlanks = [&] {
@@ -333,6 +337,13 @@ std::vector<std::string_view> splitFields(std::string_view line) {
         }
         skipBlanks();
     }
+}
+
+}  // namespace
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    splitInto(line, fields);
     return fields;
 }
 
@@ -373,7 +384,10 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
     int sinceQuestion = 0;
     int row = 0;
     int lineNumber = 1;
+    // The kept rows, row after row; reserved whole so that it never moves.
     std::vector<double> values;
+    values.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
+    std::vector<std::string_view> fields;
     std::string line;
     while (row < expected) {
         if (!file.next(line)) {
@@ -381,9 +395,18 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
             return ReadResult::failure(kStatusData);
         }
         data.rowNumbers.push_back(lineNumber++);
-        const auto fields = parseLine(line);
-        const int found = leadingNumbers(fields, m);
+        // The leading numbers, at most m of them; fields after the m-th are
+        // not looked at.
+        splitInto(line, fields);
+        const std::size_t start = values.size();
+        int found = 0;
+        for (; found < m && found < static_cast<int>(fields.size()); ++found) {
+            const auto v = parseNumber(fields[static_cast<std::size_t>(found)]);
+            if (!v) break;
+            values.push_back(*v);
+        }
         if (found < m) {
+            values.resize(start);
             ++sinceQuestion;
             messenger.message(formatText(kRowDropped, row + dropped + 1, found),
                               MessageIcon::Exclamation);
@@ -398,14 +421,12 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
             continue;
         }
         for (int j = 0; j < m; ++j) {
-            const double v = *fields[static_cast<std::size_t>(j)];
-            if (std::fabs(v) > kScoreLimit) {
-                const std::string text(splitFields(line)[static_cast<std::size_t>(j)]);
+            if (std::fabs(values[start + static_cast<std::size_t>(j)]) > kScoreLimit) {
+                const std::string text(fields[static_cast<std::size_t>(j)]);
                 messenger.message(formatText(kScoreOutOfRange, text.c_str(), lineNumber - 1),
                                   MessageIcon::Error);
                 return ReadResult::failure(kStatusData);
             }
-            values.push_back(v);
         }
         ++row;
     }

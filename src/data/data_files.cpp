@@ -128,7 +128,8 @@ private:
     bool first_ = true;
 };
 
-Matrix fromRows(const std::vector<double>& values, int rows, int cols) {
+template <class T>
+Matrix fromRows(const std::vector<T>& values, int rows, int cols) {
     Matrix result(rows, cols);
     for (int i = 0; i < rows; ++i)
         for (int j = 0; j < cols; ++j)
@@ -384,8 +385,10 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
     int sinceQuestion = 0;
     int row = 0;
     int lineNumber = 1;
-    // The kept rows, row after row; reserved whole so that it never moves.
-    std::vector<double> values;
+    // The kept rows, row after row, as the 32-bit floats they were read as
+    // (half the memory of the doubles they become); reserved whole so that
+    // it never moves.
+    std::vector<float> values;
     values.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
     std::vector<std::string_view> fields;
     std::string line;
@@ -403,7 +406,7 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
         for (; found < m && found < static_cast<int>(fields.size()); ++found) {
             const auto v = parseNumber(fields[static_cast<std::size_t>(found)]);
             if (!v) break;
-            values.push_back(*v);
+            values.push_back(static_cast<float>(*v));
         }
         if (found < m) {
             values.resize(start);
@@ -421,7 +424,7 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
             continue;
         }
         for (int j = 0; j < m; ++j) {
-            if (std::fabs(values[start + static_cast<std::size_t>(j)]) > kScoreLimit) {
+            if (std::fabs(static_cast<double>(values[start + static_cast<std::size_t>(j)])) > kScoreLimit) {
                 const std::string text(fields[static_cast<std::size_t>(j)]);
                 messenger.message(formatText(kScoreOutOfRange, text.c_str(), lineNumber - 1),
                                   MessageIcon::Error);
@@ -592,8 +595,17 @@ void buildCompleteCases(DataSet& data) {
         if (!missing) complete.push_back(i);
     }
     const int n = static_cast<int>(complete.size());
-    data.completeScores = Matrix(n, m);
     data.completeRowNumbers.clear();
+    if (n == rows) {
+        // Every row complete: the scores themselves, counted as their copy.
+        countConstructions(1);
+        data.completeScores = data.rawScores;
+        data.completeRowNumbers = data.rowNumbers;
+        data.participantCount = n;
+        setObservedRange(data, data.completeScores, analysed);
+        return;
+    }
+    data.completeScores = Matrix(n, m);
     for (int r = 0; r < n; ++r) {
         const int i = complete[static_cast<std::size_t>(r)];
         for (int j = 0; j < m; ++j) data.completeScores[r][j] = data.rawScores[i][j];
@@ -613,7 +625,13 @@ void selectVariables(DataSet& data, bool rawData, bool polychoric) {
     data.includedIndex = Matrix(k, 1);
     for (int c = 0; c < k; ++c) data.includedIndex[c][0] = included[static_cast<std::size_t>(c)] + 1;
 
+    // Every column in order: the source itself, no copy (nothing writes
+    // into the data's matrices once they are built), counted as the copy.
     auto columnsOf = [&](const Matrix& source) {
+        if (k == source.cols()) {
+            countConstructions(1);
+            return source;
+        }
         Matrix result(source.rows(), k);
         for (int i = 0; i < source.rows(); ++i)
             for (int c = 0; c < k; ++c)

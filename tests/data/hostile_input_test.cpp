@@ -74,7 +74,7 @@ TEST_F(HostileInputTest, EachFaultIsAFailedReadWithItsMessage) {
 }
 
 // The memory a size needs is compared with a planted budget before the
-// file is read: 2 x 3 scores take 288 bytes, 100000 x 3 take 14.4 MB.
+// file is read: 2 x 3 scores take 288 bytes, 200000 x 3 take 28.8 MB.
 TEST_F(HostileInputTest, ASizeBeyondTheMemoryBudgetIsRefusedBeforeReading) {
     const std::string path = dir.write("in", "1 2 3\n4 5 6\n");
     const auto readWith = [&](int n, long long bytes) {
@@ -84,17 +84,17 @@ TEST_F(HostileInputTest, ASizeBeyondTheMemoryBudgetIsRefusedBeforeReading) {
         data.variableCount = 3;
         return readScoresFile(data, messenger, MemoryBudget{bytes});
     };
-    EXPECT_FALSE(readWith(100000, 10'000'000).ok);
+    EXPECT_FALSE(readWith(200000, 20'000'000).ok);
     ASSERT_EQ(messenger.messages.size(), 1u);
     EXPECT_EQ(messenger.messages[0].text,
-              "Please, check the number of participants in the sample.\n\nThe scores of 100000 "
-              "participants x 3 variables need about 14 MB of memory; 10 MB is available.");
+              "Please, check the number of participants in the sample.\n\nThe scores of 200000 "
+              "participants x 3 variables need about 29 MB of memory; 20 MB is available.");
     EXPECT_FALSE(data.rawScores.valid());
     EXPECT_FALSE(readWith(2, 287).ok);
     EXPECT_TRUE(readWith(2, 288).ok);
     // Within the budget the read goes on and finds the file short.
-    EXPECT_FALSE(readWith(100000, 15'000'000).ok);
-    EXPECT_NE(messenger.messages.back().text.find("the file has 2 rows instead of 100000"),
+    EXPECT_FALSE(readWith(200000, 30'000'000).ok);
+    EXPECT_NE(messenger.messages.back().text.find("the file has 2 rows instead of 200000"),
               std::string::npos);
     // Without a figure for the machine nothing is refused.
     EXPECT_FALSE(checkDataSize(2000000000, 1000, true, MemoryBudget{}));

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numeric>
 #include <system_error>
 
@@ -60,8 +61,8 @@ const char* const kTooManyVariables =
     "Please, check the number of variables.\n\nIt cannot be larger than %i: each matrix of "
     "%i x %i values takes 8 MB and an analysis holds dozens of them.";
 const char* const kTooManyScores =
-    "Please, check the number of participants in the sample.\n\nParticipants times variables "
-    "cannot be larger than %lld scores (80 MB for each copy of the data).";
+    "Please, check the number of participants in the sample.\n\nThe scores of %i participants "
+    "x %i variables need about %s of memory; %s is available.";
 const char* const kNoReportName = "Please, enter a file name for the report.";
 const char* const kReportIsInput =
     "The report cannot be written to %s: it is the %s file %s.\n\nPlease, choose another file "
@@ -127,7 +128,8 @@ private:
     bool first_ = true;
 };
 
-Matrix fromRows(const std::vector<double>& values, int rows, int cols) {
+template <class T>
+Matrix fromRows(const std::vector<T>& values, int rows, int cols) {
     Matrix result(rows, cols);
     for (int i = 0; i < rows; ++i)
         for (int j = 0; j < cols; ++j)
@@ -219,12 +221,62 @@ bool isRegularFile(const std::string& name) {
     return std::filesystem::is_regular_file(name, error) && !error;
 }
 
-std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores) {
+MemoryBudget MemoryBudget::machine() {
+    std::ifstream in("/proc/meminfo", std::ios::binary);
+    if (!in) return {};
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {memAvailableBytes(text)};
+}
+
+std::optional<long long> memAvailableBytes(std::string_view meminfo) {
+    constexpr std::string_view key = "MemAvailable:";
+    std::size_t at = 0;
+    while (at < meminfo.size() && meminfo.compare(at, key.size(), key) != 0) {
+        at = meminfo.find('\n', at);
+        if (at == std::string_view::npos) return std::nullopt;
+        ++at;
+    }
+    if (at >= meminfo.size()) return std::nullopt;
+    at += key.size();
+    while (at < meminfo.size() && isBlank(meminfo[at])) ++at;
+    long long kilobytes = 0;
+    const auto [stop, error] =
+        std::from_chars(meminfo.data() + at, meminfo.data() + meminfo.size(), kilobytes);
+    if (error != std::errc() || kilobytes < 0 || kilobytes > (1LL << 50)) return std::nullopt;
+    // The figure is in units of 1024 bytes whatever its "kB" says.
+    if (meminfo.substr(static_cast<std::size_t>(stop - meminfo.data()), 3) != " kB")
+        return std::nullopt;
+    return kilobytes * 1024;
+}
+
+long long scoresMemoryNeed(long long participants, long long variables) {
+    constexpr long long kCopies = 6;
+    return participants * variables * kCopies * static_cast<long long>(sizeof(double));
+}
+
+namespace {
+
+// "2.4 GB", "310 MB", "12 kB": decimal units as disks and dialogs show them.
+std::string memoryText(long long bytes) {
+    const double b = static_cast<double>(bytes);
+    if (b >= 1e9) return formatText("%.1f GB", b / 1e9);
+    if (b >= 1e6) return formatText("%.0f MB", b / 1e6);
+    return formatText("%.0f kB", std::ceil(b / 1e3));
+}
+
+}  // namespace
+
+std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores,
+                                         const MemoryBudget& budget) {
     if (variables > kMaxVariables)
         return SizeProblem{SizeProblem::Variables,
                            formatText(kTooManyVariables, kMaxVariables, kMaxVariables, kMaxVariables)};
-    if (scores && static_cast<long long>(participants) * variables > kMaxScores)
-        return SizeProblem{SizeProblem::Participants, formatText(kTooManyScores, kMaxScores)};
+    if (!scores || !budget.bytes) return std::nullopt;
+    const long long need = scoresMemoryNeed(participants, variables);
+    if (need > *budget.bytes)
+        return SizeProblem{SizeProblem::Participants,
+                           formatText(kTooManyScores, participants, variables,
+                                      memoryText(need).c_str(), memoryText(*budget.bytes).c_str())};
     return std::nullopt;
 }
 
@@ -301,8 +353,12 @@ std::optional<OutputProblem> resultOutputsProblem(const DataSet& data, const Res
     return std::nullopt;
 }
 
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
+namespace {
+
+// splitFields into a vector kept between lines, so that a long file costs no
+// allocation per line.
+void splitInto(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
     const std::size_t n = line.size();
     std::size_t i = 0;
     auto skipBlanks = [&] {
@@ -324,6 +380,13 @@ std::vector<std::string_view> splitFields(std::string_view line) {
         }
         skipBlanks();
     }
+}
+
+}  // namespace
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    splitInto(line, fields);
     return fields;
 }
 
@@ -342,14 +405,14 @@ int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit) 
     return count;
 }
 
-ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
+ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudget& budget) {
     data.userMatrix = Matrix();
     data.userMatrixRead = false;
     data.rowNumbers.clear();
 
     const int n = data.participantCount;
     const int m = data.variableCount;
-    if (const auto problem = checkDataSize(n, m, true)) {
+    if (const auto problem = checkDataSize(n, m, true, budget)) {
         messenger.message(problem->text, MessageIcon::Error);
         return ReadResult::failure(kStatusData);
     }
@@ -364,7 +427,12 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
     int sinceQuestion = 0;
     int row = 0;
     int lineNumber = 1;
-    std::vector<double> values;
+    // The kept rows, row after row, as the 32-bit floats they were read as
+    // (half the memory of the doubles they become); reserved whole so that
+    // it never moves.
+    std::vector<float> values;
+    values.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
+    std::vector<std::string_view> fields;
     std::string line;
     while (row < expected) {
         if (!file.next(line)) {
@@ -372,9 +440,18 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
             return ReadResult::failure(kStatusData);
         }
         data.rowNumbers.push_back(lineNumber++);
-        const auto fields = parseLine(line);
-        const int found = leadingNumbers(fields, m);
+        // The leading numbers, at most m of them; fields after the m-th are
+        // not looked at.
+        splitInto(line, fields);
+        const std::size_t start = values.size();
+        int found = 0;
+        for (; found < m && found < static_cast<int>(fields.size()); ++found) {
+            const auto v = parseNumber(fields[static_cast<std::size_t>(found)]);
+            if (!v) break;
+            values.push_back(static_cast<float>(*v));
+        }
         if (found < m) {
+            values.resize(start);
             ++sinceQuestion;
             messenger.message(formatText(kRowDropped, row + dropped + 1, found),
                               MessageIcon::Exclamation);
@@ -389,14 +466,12 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger) {
             continue;
         }
         for (int j = 0; j < m; ++j) {
-            const double v = *fields[static_cast<std::size_t>(j)];
-            if (std::fabs(v) > kScoreLimit) {
-                const std::string text(splitFields(line)[static_cast<std::size_t>(j)]);
+            if (std::fabs(static_cast<double>(values[start + static_cast<std::size_t>(j)])) > kScoreLimit) {
+                const std::string text(fields[static_cast<std::size_t>(j)]);
                 messenger.message(formatText(kScoreOutOfRange, text.c_str(), lineNumber - 1),
                                   MessageIcon::Error);
                 return ReadResult::failure(kStatusData);
             }
-            values.push_back(v);
         }
         ++row;
     }
@@ -562,8 +637,17 @@ void buildCompleteCases(DataSet& data) {
         if (!missing) complete.push_back(i);
     }
     const int n = static_cast<int>(complete.size());
-    data.completeScores = Matrix(n, m);
     data.completeRowNumbers.clear();
+    if (n == rows) {
+        // Every row complete: the scores themselves, counted as their copy.
+        countConstructions(1);
+        data.completeScores = data.rawScores;
+        data.completeRowNumbers = data.rowNumbers;
+        data.participantCount = n;
+        setObservedRange(data, data.completeScores, analysed);
+        return;
+    }
+    data.completeScores = Matrix(n, m);
     for (int r = 0; r < n; ++r) {
         const int i = complete[static_cast<std::size_t>(r)];
         for (int j = 0; j < m; ++j) data.completeScores[r][j] = data.rawScores[i][j];
@@ -583,7 +667,13 @@ void selectVariables(DataSet& data, bool rawData, bool polychoric) {
     data.includedIndex = Matrix(k, 1);
     for (int c = 0; c < k; ++c) data.includedIndex[c][0] = included[static_cast<std::size_t>(c)] + 1;
 
+    // Every column in order: the source itself, no copy (nothing writes
+    // into the data's matrices once they are built), counted as the copy.
     auto columnsOf = [&](const Matrix& source) {
+        if (k == source.cols()) {
+            countConstructions(1);
+            return source;
+        }
         Matrix result(source.rows(), k);
         for (int i = 0; i < source.rows(); ++i)
             for (int c = 0; c < k; ++c)

@@ -41,22 +41,38 @@ int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit);
 // only kind of file the readers open.
 bool isRegularFile(const std::string& name);
 
-// Largest sizes a read accepts. An m x m matrix of 1000 variables takes 8 MB
-// and a run holds dozens of them; 10,000,000 scores take 80 MB per copy of
-// the data, and the raw, complete, analysed and imputation data are copies.
+// Largest number of variables a read accepts: an m x m matrix of 1000
+// variables takes 8 MB and a run holds dozens of them.
 inline constexpr int kMaxVariables = 1000;
-inline constexpr long long kMaxScores = 10'000'000;
 
-// A size beyond those limits, the field it concerns and the message for the
-// user.
+// A size beyond what can be held, the field it concerns and the message for
+// the user.
 struct SizeProblem {
     enum Field { Participants, Variables } field;
     std::string text;
 };
 
-// Checks the typed sizes; scores: a participants' scores file (the product
-// participants x variables counts), otherwise a matrix file.
-std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores);
+// The memory the data may take. The machine's is MemAvailable of
+// /proc/meminfo, taken when the check runs; a caller may give a fixed
+// amount instead. Without a figure (no /proc/meminfo) nothing is refused.
+struct MemoryBudget {
+    std::optional<long long> bytes;
+    static MemoryBudget machine();
+};
+
+// MemAvailable of a /proc/meminfo text, in bytes.
+std::optional<long long> memAvailableBytes(std::string_view meminfo);
+
+// Bytes that participants x variables scores take while a run holds them:
+// the scores as read with their missing mask, the complete cases, the
+// analysed variables and the imputation data with its mask, 8 bytes each.
+long long scoresMemoryNeed(long long participants, long long variables);
+
+// Checks the typed sizes; scores: a participants' scores file, whose
+// participants x variables scores must fit in the budget, otherwise a
+// matrix file.
+std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores,
+                                         const MemoryBudget& budget = MemoryBudget::machine());
 
 // Whether two names reach the same file: the same file system object when
 // both exist (relative forms, symbolic and hard links alike), otherwise the
@@ -118,7 +134,8 @@ struct ReadResult {
 // (the rows kept), observedMin/observedMax/categoryCount, and creates
 // variableMinima/variableMaxima; clears userMatrix. The caller sets the
 // dispersion type (0) and the score range from observedMin/observedMax.
-ReadResult readScoresFile(DataSet& data, Messenger& messenger);
+ReadResult readScoresFile(DataSet& data, Messenger& messenger,
+                          const MemoryBudget& budget = MemoryBudget::machine());
 
 // Reads data.matrixFileName: variableCount rows of variableCount values into
 // userMatrix; a matrix that is not symmetric (relative tolerance 1e-4 of the

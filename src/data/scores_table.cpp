@@ -19,11 +19,11 @@ std::string_view trimmed(std::string_view field) {
 }
 
 // Distinct texts, none empty, missing or a number: names of the rows.
-bool rowNames(const std::vector<std::vector<std::string>>& records, std::size_t first,
+bool rowNames(const CellRecords& records, std::size_t first,
               const std::string& missingToken) {
     std::set<std::string_view> seen;
     for (std::size_t i = first; i < records.size(); ++i) {
-        const std::string_view name = trimmed(records[i][0]);
+        const std::string_view name = trimmed(records.cell(i, 0));
         if (name.empty() || name == missingToken || parseNumber(name) || !seen.insert(name).second)
             return false;
     }
@@ -46,7 +46,7 @@ ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOpti
         return path + (statistical ? ": case " : ": line ") + std::to_string(cells.lines[record]) + ": ";
     };
     // Blank lines at the end of the file are not rows.
-    while (!records.empty() && records.back().empty()) records.pop_back();
+    while (!records.empty() && records.fields(records.size() - 1) == 0) records.popBack();
 
     const auto missing = [&options](std::string_view field) {
         return field.empty() || field == options.missingToken;
@@ -59,12 +59,15 @@ ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOpti
     if (!statistical && !records.empty()) {
         bool anyNumber = false;
         bool allMissing = true;
-        for (const std::string& field : records[0]) {
+        for (std::size_t j = 0; j < records.fields(0); ++j) {
+            const std::string_view field = records.cell(0, j);
             anyNumber = anyNumber || parseNumber(trimmed(field)).has_value();
             allMissing = allMissing && missing(trimmed(field));
         }
-        if (!records[0].empty() && !anyNumber && !allMissing) {
-            header = records[0];
+        if (records.fields(0) > 0 && !anyNumber && !allMissing) {
+            header.clear();
+            for (std::size_t j = 0; j < records.fields(0); ++j)
+                header.emplace_back(records.cell(0, j));
             table.headerLines = 1;
             first = 1;
         }
@@ -74,15 +77,15 @@ ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOpti
         return result;
     }
 
-    const std::size_t columns = records[first].size();
+    const std::size_t columns = records.fields(first);
     for (std::size_t i = first; i < records.size(); ++i) {
-        if (records[i].empty()) {
+        if (records.fields(i) == 0) {
             result.error = where(i) + "an empty line among the rows of scores";
             return result;
         }
-        if (records[i].size() != columns) {
+        if (records.fields(i) != columns) {
             result.error = where(i) + formatText("%i values where line %i has %i",
-                                                 static_cast<int>(records[i].size()),
+                                                 static_cast<int>(records.fields(i)),
                                                  cells.lines[first], static_cast<int>(columns));
             return result;
         }
@@ -119,11 +122,12 @@ ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOpti
         }
     }
     for (std::size_t i = first; i < records.size(); ++i) {
-        std::string row;
+        // The row is written straight onto the text.
+        std::string& row = table.text;
         bool firstField = true;
         for (std::size_t j = 0; j < columns; ++j) {
             if (static_cast<int>(j) == table.idColumn) continue;
-            const std::string_view field = trimmed(records[i][j]);
+            const std::string_view field = trimmed(records.cell(i, j));
             if (!firstField) row += ',';
             firstField = false;
             if (parseNumber(field)) {
@@ -138,7 +142,7 @@ ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOpti
                 return result;
             }
         }
-        table.text += row + '\n';
+        table.text += '\n';
         table.rowLines.push_back(cells.lines[i]);
     }
     for (std::size_t j = 0; j < header.size(); ++j)

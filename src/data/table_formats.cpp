@@ -33,13 +33,12 @@ void readWhitespace(std::string_view text, TableCells& cells) {
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         ++lineNumber;
-        std::vector<std::string> record;
+        cells.records.startRecord();
         for (std::string_view field : splitFields(text.substr(start, end - start))) {
             if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
                 field = field.substr(1, field.size() - 2);
-            record.emplace_back(field);
+            cells.records.addCell(field);
         }
-        cells.records.push_back(std::move(record));
         cells.lines.push_back(lineNumber);
         start = end + 1;
     }
@@ -47,21 +46,21 @@ void readWhitespace(std::string_view text, TableCells& cells) {
 
 struct CsvState {
     TableCells& cells;
-    std::vector<std::string> record;
     int recordLine = 0;  // the line on which the open record started
     bool open = false;   // a record has begun and not ended
 };
 
 void csvField(void* text, std::size_t size, void* data) {
     auto& s = *static_cast<CsvState*>(data);
-    s.record.push_back(size == 0 ? std::string() : std::string(static_cast<const char*>(text), size));
+    if (s.cells.records.size() == s.cells.lines.size()) s.cells.records.startRecord();
+    s.cells.records.addCell(size == 0 ? std::string_view() : std::string_view(static_cast<const char*>(text), size));
 }
 
 void csvRecordEnd(int, void* data) {
     auto& s = *static_cast<CsvState*>(data);
-    s.cells.records.push_back(std::move(s.record));
+    // A record without fields still counts.
+    if (s.cells.records.size() == s.cells.lines.size()) s.cells.records.startRecord();
     s.cells.lines.push_back(s.recordLine);
-    s.record.clear();
     s.open = false;
 }
 
@@ -75,7 +74,7 @@ std::optional<std::string> readDelimited(const std::string& path, std::string_vi
     // The parser takes a separator before padding, so a tab separates even
     // though blanks and tabs around a field are dropped.
     if (tabs) csv_set_delim(&parser, CSV_TAB);
-    CsvState state{cells, {}, 0, false};
+    CsvState state{cells, 0, false};
     std::optional<std::string> error;
     int lineNumber = 0;
     for (std::size_t start = 0; start < text.size() && !error;) {
@@ -84,7 +83,7 @@ std::optional<std::string> readDelimited(const std::string& path, std::string_vi
         start = end;
         ++lineNumber;
         if (!state.open && blankText(line)) {
-            cells.records.emplace_back();
+            cells.records.startRecord();
             cells.lines.push_back(lineNumber);
             continue;
         }
@@ -102,8 +101,15 @@ std::optional<std::string> readDelimited(const std::string& path, std::string_vi
     return error;
 }
 
+// A statistical file's values arrive by case and variable; they are kept in
+// a grid until the file is read.
+struct StatState {
+    TableCells& cells;
+    std::vector<std::vector<std::string>> grid;
+};
+
 int statVariable(int, readstat_variable_t* variable, const char*, void* data) {
-    auto& cells = *static_cast<TableCells*>(data);
+    auto& cells = static_cast<StatState*>(data)->cells;
     const char* name = readstat_variable_get_name(variable);
     cells.names.emplace_back(name ? name : "");
     cells.textVariables.push_back(readstat_variable_get_type_class(variable) ==
@@ -114,15 +120,16 @@ int statVariable(int, readstat_variable_t* variable, const char*, void* data) {
 // A system-missing, tagged-missing or user-missing value is an empty cell;
 // a number is written in the fewest digits that give it back.
 int statValue(int observation, readstat_variable_t* variable, readstat_value_t value, void* data) {
-    auto& cells = *static_cast<TableCells*>(data);
+    auto& state = *static_cast<StatState*>(data);
+    auto& cells = state.cells;
     const auto row = static_cast<std::size_t>(observation);
-    while (cells.records.size() <= row) {
-        cells.records.emplace_back(cells.names.size());
-        cells.lines.push_back(static_cast<int>(cells.records.size()));
+    while (state.grid.size() <= row) {
+        state.grid.emplace_back(cells.names.size());
+        cells.lines.push_back(static_cast<int>(state.grid.size()));
     }
     const auto column = static_cast<std::size_t>(readstat_variable_get_index(variable));
     if (column >= cells.names.size()) return READSTAT_HANDLER_ABORT;
-    std::string& cell = cells.records[row][column];
+    std::string& cell = state.grid[row][column];
     if (readstat_value_type_class(value) == READSTAT_TYPE_CLASS_STRING) {
         const char* text = readstat_string_value(value);
         cell = text ? text : "";
@@ -141,10 +148,15 @@ std::optional<std::string> readStatistical(const std::string& path, TableFormat 
     readstat_set_variable_handler(parser, statVariable);
     readstat_set_value_handler(parser, statValue);
     readstat_error_t status = READSTAT_OK;
-    if (format == TableFormat::Spss) status = readstat_parse_sav(parser, path.c_str(), &cells);
-    else if (format == TableFormat::SpssPortable) status = readstat_parse_por(parser, path.c_str(), &cells);
-    else status = readstat_parse_dta(parser, path.c_str(), &cells);
+    StatState state{cells, {}};
+    if (format == TableFormat::Spss) status = readstat_parse_sav(parser, path.c_str(), &state);
+    else if (format == TableFormat::SpssPortable) status = readstat_parse_por(parser, path.c_str(), &state);
+    else status = readstat_parse_dta(parser, path.c_str(), &state);
     readstat_parser_free(parser);
+    for (const auto& row : state.grid) {
+        cells.records.startRecord();
+        for (const std::string& cell : row) cells.records.addCell(cell);
+    }
     if (status != READSTAT_OK)
         return path + ": not a readable " + tableFormatName(format) + " file (" +
                readstat_error_message(status) + ")";

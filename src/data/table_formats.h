@@ -5,6 +5,8 @@
 // numbers, missing values) is decided by the scores table.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,11 +33,52 @@ struct FormatChoice {
 // it tab-separated, a comma CSV, anything else whitespace-separated.
 FormatChoice chooseTableFormat(const std::string& path, std::string_view firstLine);
 
+// Records of cells held flat: a large file costs its text and four bytes a
+// cell, not a string object per cell.
+class CellRecords {
+public:
+    std::size_t size() const { return recordCells_.size(); }
+    bool empty() const { return recordCells_.empty(); }
+    std::size_t fields(std::size_t record) const {
+        return cellsEnd(record) - recordCells_[record];
+    }
+    std::string_view cell(std::size_t record, std::size_t field) const {
+        const std::size_t c = recordCells_[record] + field;
+        const std::uint32_t from = field == 0 ? 0 : cellEnds_[c - 1];
+        return std::string_view(text_).substr(recordText_[record] + from, cellEnds_[c] - from);
+    }
+    // A new record, then its cells one after another. A record's text must
+    // stay below 4 GB.
+    void startRecord() {
+        recordText_.push_back(text_.size());
+        recordCells_.push_back(cellEnds_.size());
+    }
+    void addCell(std::string_view text) {
+        text_ += text;
+        cellEnds_.push_back(static_cast<std::uint32_t>(text_.size() - recordText_.back()));
+    }
+    void popBack() {
+        text_.resize(recordText_.back());
+        cellEnds_.resize(recordCells_.back());
+        recordText_.pop_back();
+        recordCells_.pop_back();
+    }
+
+private:
+    std::size_t cellsEnd(std::size_t record) const {
+        return record + 1 < recordCells_.size() ? recordCells_[record + 1] : cellEnds_.size();
+    }
+    std::string text_;
+    std::vector<std::uint32_t> cellEnds_;    // per cell: its end after its record's start
+    std::vector<std::size_t> recordText_;    // per record: where its text starts
+    std::vector<std::size_t> recordCells_;   // per record: its first cell
+};
+
 struct TableCells {
     FormatChoice choice{TableFormat::Whitespace, false};
     // One record per row of the file. A blank line of a text file is an
     // empty record; a missing value of a statistical file an empty cell.
-    std::vector<std::vector<std::string>> records;
+    CellRecords records;
     // The 1-based line on which each record starts (the case number in a
     // statistical file).
     std::vector<int> lines;

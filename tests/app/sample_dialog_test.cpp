@@ -91,9 +91,6 @@ TEST(SampleInput, RefusesWhatIsNotAWholeNumberInRangeOrARegularFile) {
     const std::string variables =
         "Please, check the number of variables.\n\nIt cannot be larger than 1000: each matrix of "
         "1000 x 1000 values takes 8 MB and an analysis holds dozens of them.";
-    const std::string tooMany =
-        "Please, check the number of participants in the sample.\n\nParticipants times variables "
-        "cannot be larger than 10000000 scores (80 MB for each copy of the data).";
     const struct {
         Settings set;          // on top of 20 participants, 4 variables, the scores file
         std::string message;   // empty: accepted
@@ -111,8 +108,6 @@ TEST(SampleInput, RefusesWhatIsNotAWholeNumberInRangeOrARegularFile) {
         {{{"variableCount", "1"}}, "", ""},
         {{{"variableCount", "0"}}, "Please, enter the number of variables", "variableCount"},
         {{{"variableCount", "1001"}}, variables, "variableCount"},
-        {{{"participantCount", "10001"}, {"variableCount", "1000"}}, tooMany, "participantCount"},
-        {{{"participantCount", "10000"}, {"variableCount", "1000"}}, "", ""},
         // A matrix holds no scores, only its m x m values.
         {{{"dataKind", "matrix"}, {"matrixFileName", scores}, {"participantCount", "2000000000"}},
          "", ""},

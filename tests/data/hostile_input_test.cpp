@@ -47,8 +47,9 @@ TEST_F(HostileInputTest, EachFaultIsAFailedReadWithItsMessage) {
         // row is the file line (a dropped line counts).
         {Reader::Scores, "1 1e30\n", 3, 2, "score 1e30 in row number 1 is out of range"},
         {Reader::Scores, "1\n1 1000000064\n", 3, 2, "score 1000000064 in row number 2 is out"},
-        // A size that cannot be held, refused before a line is read.
-        {Reader::Scores, "1 2\n", 2000000000, 2, "cannot be larger than 10000000 scores"},
+        // A size no machine holds (4e9 scores, six copies of 8 bytes),
+        // refused before a line is read.
+        {Reader::Scores, "1 2\n", 2000000000, 2, "x 2 variables need about 192.0 GB of memory"},
         // Not regular files: never opened, so neither blocking nor endless.
         {Reader::Scores, fifo, 2, 2, notOpened},
         {Reader::Scores, dir.path().string(), 2, 2, notOpened},
@@ -70,6 +71,44 @@ TEST_F(HostileInputTest, EachFaultIsAFailedReadWithItsMessage) {
             << messenger.messages.back().text;
         EXPECT_FALSE(data.rawScores.valid() || data.userMatrix.valid());
     }
+}
+
+// The memory a size needs is compared with a planted budget before the
+// file is read: 2 x 3 scores take 288 bytes, 200000 x 3 take 28.8 MB.
+TEST_F(HostileInputTest, ASizeBeyondTheMemoryBudgetIsRefusedBeforeReading) {
+    const std::string path = dir.write("in", "1 2 3\n4 5 6\n");
+    const auto readWith = [&](int n, long long bytes) {
+        messenger.messages.clear();
+        data.scoresFileName = path;
+        data.participantCount = n;
+        data.variableCount = 3;
+        return readScoresFile(data, messenger, MemoryBudget{bytes});
+    };
+    EXPECT_FALSE(readWith(200000, 20'000'000).ok);
+    ASSERT_EQ(messenger.messages.size(), 1u);
+    EXPECT_EQ(messenger.messages[0].text,
+              "Please, check the number of participants in the sample.\n\nThe scores of 200000 "
+              "participants x 3 variables need about 29 MB of memory; 20 MB is available.");
+    EXPECT_FALSE(data.rawScores.valid());
+    EXPECT_FALSE(readWith(2, 287).ok);
+    EXPECT_TRUE(readWith(2, 288).ok);
+    // Within the budget the read goes on and finds the file short.
+    EXPECT_FALSE(readWith(200000, 30'000'000).ok);
+    EXPECT_NE(messenger.messages.back().text.find("the file has 2 rows instead of 200000"),
+              std::string::npos);
+    // Without a figure for the machine nothing is refused.
+    EXPECT_FALSE(checkDataSize(2000000000, 1000, true, MemoryBudget{}));
+}
+
+// The available memory as the kernel states it, in KiB.
+TEST(MemoryBudget, TakesMemAvailableFromTheKernelTable) {
+    const std::string table =
+        "MemTotal:       32858252 kB\nMemFree:         1204112 kB\n"
+        "MemAvailable:   23666284 kB\nBuffers:          391276 kB\n";
+    EXPECT_EQ(memAvailableBytes(table), 24234274816LL);
+    EXPECT_FALSE(memAvailableBytes("MemTotal:       32858252 kB\nMemFree: 1204112 kB\n"));
+    EXPECT_FALSE(memAvailableBytes("MemAvailable:   many kB\n"));
+    EXPECT_FALSE(memAvailableBytes("MemAvailable:   23666284"));
 }
 
 TEST_F(HostileInputTest, RoundingBoundsAndByteOrderMarksAreAccepted) {

@@ -38,9 +38,11 @@ TALVEX_AVX2 void blockCrossProductsAvx2(const double* block, int rows, int panel
     blockCrossProductsBody<Avx2Tile>(block, rows, panels, tiles);
 }
 
-}  // namespace
-
-Matrix crossProduct(const Matrix& a, KernelPath path) {
+// Aᵀ·A of A = (X - shift) / scale taken row by row while the blocks are
+// packed, so that no N x m copy of A is made; shift and scale (1 x m) may
+// be absent. Each element of A is the same expression as in centreColumns
+// and standardizeColumns, so the sums are the same bits.
+Matrix shiftedCrossProduct(const Matrix& a, const Matrix* shift, const Matrix* scale, KernelPath path) {
     const int n = a.rows(), m = a.cols();
     Matrix result(m, m);
     // Blocks of rows packed by panels of kLanes columns (zero past column
@@ -54,8 +56,12 @@ Matrix crossProduct(const Matrix& a, KernelPath path) {
         const int rows = std::min(kBlockRows, n - first);
         for (int k = 0; k < rows; ++k) {
             const double* row = a[first + k];
-            for (int j = 0; j < m; ++j)
-                block[(static_cast<std::size_t>(j / kLanes) * kBlockRows + k) * kLanes + j % kLanes] = row[j];
+            for (int j = 0; j < m; ++j) {
+                double v = row[j];
+                if (shift != nullptr) v = v - (*shift)[0][j];
+                if (scale != nullptr) v = v / (*scale)[0][j];
+                block[(static_cast<std::size_t>(j / kLanes) * kBlockRows + k) * kLanes + j % kLanes] = v;
+            }
         }
         (path == KernelPath::Avx2 ? blockCrossProductsAvx2 : blockCrossProductsPortable)(block.data(), rows,
                                                                                           panels, tiles.data());
@@ -70,24 +76,31 @@ Matrix crossProduct(const Matrix& a, KernelPath path) {
     return result;
 }
 
-namespace {
-
-// Aᵀ·A multiplied by 1/N.
-Matrix meanCrossProduct(const Matrix& a) {
-    Matrix result(a.cols(), a.cols());
+// Aᵀ·A multiplied by 1/N, A as in shiftedCrossProduct.
+Matrix meanCrossProduct(const Matrix& x, const Matrix* shift, const Matrix* scale) {
+    Matrix result(x.cols(), x.cols());
     MatrixScope scope;
-    const Matrix product = crossProduct(a).scale(1.0 / a.rows());
-    for (int r = 0; r < a.cols(); ++r)
-        for (int c = 0; c < a.cols(); ++c) result[r][c] = product[r][c];
+    const Matrix product = shiftedCrossProduct(x, shift, scale, kernelPath()).scale(1.0 / x.rows());
+    for (int r = 0; r < x.cols(); ++r)
+        for (int c = 0; c < x.cols(); ++c) result[r][c] = product[r][c];
     return result;
 }
 
 }  // namespace
 
+Matrix crossProduct(const Matrix& a, KernelPath path) { return shiftedCrossProduct(a, nullptr, nullptr, path); }
+
+Matrix centredCrossProduct(const Matrix& x, const Matrix& means, KernelPath path) {
+    return shiftedCrossProduct(x, &means, nullptr, path);
+}
+
 Matrix covarianceOf(const Matrix& x) {
     Matrix result(x.cols(), x.cols());
     MatrixScope scope;
-    const Matrix c = meanCrossProduct(centreColumns(x));
+    const Matrix means = columnMeans(x);
+    // The centred copy not made, and its scope.
+    countConstructions(kCentredCopyConstructions);
+    const Matrix c = meanCrossProduct(x, &means, nullptr);
     for (int r = 0; r < x.cols(); ++r)
         for (int k = 0; k < x.cols(); ++k) result[r][k] = c[r][k];
     return result;
@@ -96,7 +109,10 @@ Matrix covarianceOf(const Matrix& x) {
 Matrix correlationOf(const Matrix& x) {
     Matrix result(x.cols(), x.cols());
     MatrixScope scope;
-    const Matrix c = meanCrossProduct(standardizeColumns(x));
+    const Matrix means = columnMeans(x);
+    const Matrix sds = columnSds(x);
+    countConstructions(kCentredCopyConstructions);
+    const Matrix c = meanCrossProduct(x, &means, &sds);
     for (int r = 0; r < x.cols(); ++r)
         for (int k = 0; k < x.cols(); ++k) result[r][k] = c[r][k];
     return result;

@@ -19,6 +19,14 @@ Matrix correlationOf(const Matrix& x);
 // order, as Matrix::multiply would, but only one triangle is computed.
 // Either build of the kernel gives the same bits.
 Matrix crossProduct(const Matrix& a, KernelPath path = kernelPath());
+// XcᵀXc for Xc = X minus the 1 x m means, centred row by row as it is
+// summed (no centred copy of X); the same bits as crossProduct of
+// centreColumns(x) when means = columnMeans(x).
+Matrix centredCrossProduct(const Matrix& x, const Matrix& means, KernelPath path = kernelPath());
+// Constructions a centred or standardized copy of the scores counts (the
+// copy and the scope that computes it); a pass that centres on the fly
+// counts them all the same.
+inline constexpr int kCentredCopyConstructions = 2;
 
 // The dispersion matrix section: title by `type`, lower triangle with the
 // diagonal, and a warning when the matrix is not positive definite.

@@ -197,17 +197,18 @@ constexpr int kMomentRows = 256;
 // then by panels of kPanel variables, row-major inside a panel:
 // element (i, v) sits at ((block·panels + v / kPanel)·kMomentRows + i % kMomentRows)·kPanel + v % kPanel.
 // Padding rows and variables are zero and add nothing to any moment.
-std::vector<double> packWhitened(const Matrix& xc, const std::vector<double>& l, int panels) {
-    const int n = xc.rows(), p = xc.cols();
+std::vector<double> packWhitened(const Matrix& x, const Matrix& means, const std::vector<double>& l,
+                                 int panels) {
+    const int n = x.rows(), p = x.cols();
     const int blocks = (n + kMomentRows - 1) / kMomentRows;
     std::vector<double> packed(static_cast<std::size_t>(blocks) * panels * kMomentRows * kPanel, 0.0);
     std::vector<double> z(static_cast<std::size_t>(p));
     for (int i = 0; i < n; ++i) {
-        const double* row = xc[i];
+        const double* row = x[i];
         // Forward substitution L z = x_i - x̄.
         for (int v = 0; v < p; ++v) {
             const double* lv = l.data() + static_cast<std::size_t>(v) * p;
-            double t = row[v];
+            double t = row[v] - means[0][v];
             for (int k = 0; k < v; ++k) t -= lv[k] * z[static_cast<std::size_t>(k)];
             z[static_cast<std::size_t>(v)] = t / lv[v];
         }
@@ -293,13 +294,14 @@ MardiaSums mardiaPairSums(const Matrix& x, KernelPath path) {
 bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path) {
     MatrixScope scope;
     const int n = x.rows(), p = x.cols();
-    const Matrix xc = centreColumns(x);
-    // covarianceOf(x) from the centred scores at hand.
-    const Matrix s = crossProduct(xc).scale(1.0 / n).scale(n / (n - 1.0));
+    // Centred row by row: the only N x p array held is the whitened one.
+    const Matrix means = columnMeans(x);
+    countConstructions(kCentredCopyConstructions);
+    const Matrix s = centredCrossProduct(x, means, path).scale(1.0 / n).scale(n / (n - 1.0));
     std::vector<double> l;
     if (!choleskyLower(s, l)) return false;
     const int panels = (p + kPanel - 1) / kPanel;
-    const std::vector<double> z = packWhitened(xc, l, panels);
+    const std::vector<double> z = packWhitened(x, means, l, panels);
 
     // Variable a owns tilesFrom(a / kPanel) tiles; the first thread takes
     // the variables up to half of the work, the second the rest.

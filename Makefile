@@ -43,7 +43,8 @@ test: build
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTALVEX_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp$${LSAN_OPTIONS:+:$$LSAN_OPTIONS} \
+	  ctest --output-on-failure -j $(JOBS)
 
 # Only the terminal program: no tests, no desktop front end.
 demo:
@@ -88,6 +89,7 @@ FUZZ_MEMORY_MB ?= 3072
 fuzz: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTALVEX_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS) --target talvex talvex_fuzz
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp$${LSAN_OPTIONS:+:$$LSAN_OPTIONS} \
 	$(ASAN_BUILD)/tests/fuzz/talvex_fuzz --talvex $(ASAN_BUILD)/talvex --seed $(FUZZ_SEED) \
 	  --cases $(FUZZ_CASES) --first $(FUZZ_FIRST) --jobs $(JOBS) --timeout $(FUZZ_TIMEOUT) \
 	  --memory $(FUZZ_MEMORY_MB) --failures $(ASAN_BUILD)/fuzz-failures --work $(ASAN_BUILD)/fuzz-work

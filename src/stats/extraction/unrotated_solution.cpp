@@ -23,6 +23,13 @@ std::vector<int> columnsWithLoadings(const Matrix& loadings) {
     return columns;
 }
 
+Matrix selectColumns(const Matrix& a, const std::vector<int>& columns) {
+    Matrix r(a.rows(), static_cast<int>(columns.size()));
+    for (int i = 0; i < a.rows(); ++i)
+        for (std::size_t c = 0; c < columns.size(); ++c) r[i][static_cast<int>(c)] = a[i][columns[c]];
+    return r;
+}
+
 Matrix componentReliability(const Matrix& r, const Matrix& loadings) {
     const int p = r.rows(), k = loadings.cols();
     Matrix result(k, 1);
@@ -54,9 +61,7 @@ Matrix factorReliability(const Matrix& r, const Matrix& communalities, const Mat
         return result;
     }
     if (live.empty()) return result;
-    Matrix a(p, static_cast<int>(live.size()));
-    for (int i = 0; i < p; ++i)
-        for (std::size_t c = 0; c < live.size(); ++c) a[i][static_cast<int>(c)] = loadings[i][live[c]];
+    const Matrix a = selectColumns(loadings, live);
     const Matrix m = a.transpose().multiply(psiInverse).multiply(a).inverse();
     for (std::size_t c = 0; c < live.size(); ++c)
         result[live[c]][0] = clampReliability(1.0 / (1.0 + m[static_cast<int>(c)][static_cast<int>(c)]));

@@ -20,6 +20,8 @@ inline constexpr double kNegligibleSquares = 1e-12;
 
 // The columns of `loadings` whose sum of squares is not negligible.
 std::vector<int> columnsWithLoadings(const Matrix& loadings);
+// The columns of `a` listed in `columns`, in that order.
+Matrix selectColumns(const Matrix& a, const std::vector<int>& columns);
 
 // ten Berge & Hofstee (1999): alpha of each component of A on the
 // standardised R; r x 1, negative values as 0.

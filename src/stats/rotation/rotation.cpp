@@ -18,6 +18,13 @@ namespace {
 constexpr double kDegrees = 57.29577951308232;
 constexpr double kRadians = 0.017453292519943295;
 
+// Σⱼ aᵢⱼ² of row i.
+double rowSquares(const Matrix& a, int i) {
+    double ss = 0.0;
+    for (int j = 0; j < a.cols(); ++j) ss += a[i][j] * a[i][j];
+    return ss;
+}
+
 void copyElements(Matrix& to, const Matrix& from) {
     for (int i = 0; i < to.rows(); ++i)
         for (int j = 0; j < to.cols(); ++j) to[i][j] = from[i][j];
@@ -103,19 +110,14 @@ BestStart bestOfStarts(int m, int count, Better better,
 
 Matrix rowLengths(const Matrix& a) {
     Matrix h(a.rows(), 1);
-    for (int i = 0; i < a.rows(); ++i) {
-        double ss = 0.0;
-        for (int j = 0; j < a.cols(); ++j) ss += a[i][j] * a[i][j];
-        h[i][0] = std::sqrt(ss);
-    }
+    for (int i = 0; i < a.rows(); ++i) h[i][0] = std::sqrt(rowSquares(a, i));
     return h;
 }
 
 Matrix kaiserLengths(const Matrix& a) {
     Matrix h(a.rows(), 1);
     for (int i = 0; i < a.rows(); ++i) {
-        double ss = 0.0;
-        for (int j = 0; j < a.cols(); ++j) ss += a[i][j] * a[i][j];
+        const double ss = rowSquares(a, i);
         h[i][0] = ss < kNegligibleSquares ? 1.0 : std::sqrt(ss);
     }
     return h;
@@ -124,18 +126,10 @@ Matrix kaiserLengths(const Matrix& a) {
 Matrix kaiserNormalize(const Matrix& a) {
     Matrix r(a.rows(), a.cols());
     for (int i = 0; i < a.rows(); ++i) {
-        double ss = 0.0;
-        for (int j = 0; j < a.cols(); ++j) ss += a[i][j] * a[i][j];
+        const double ss = rowSquares(a, i);
         const double f = ss < kNegligibleSquares ? 1.0 : 1.0 / std::sqrt(ss);
         for (int j = 0; j < a.cols(); ++j) r[i][j] = a[i][j] * f;
     }
-    return r;
-}
-
-Matrix selectColumns(const Matrix& a, const std::vector<int>& columns) {
-    Matrix r(a.rows(), static_cast<int>(columns.size()));
-    for (int i = 0; i < a.rows(); ++i)
-        for (std::size_t c = 0; c < columns.size(); ++c) r[i][static_cast<int>(c)] = a[i][columns[c]];
     return r;
 }
 

@@ -109,8 +109,6 @@ WeightedAxes weightedPrincipalAxes(const Matrix& loadings);
 using LiveRoutine =
     std::function<RoutineResult(const Matrix& live, const std::vector<int>& columns)>;
 RoutineResult onFactorsWithLoadings(const Matrix& loadings, const LiveRoutine& routine);
-// The columns of `a` listed in `columns`, in that order.
-Matrix selectColumns(const Matrix& a, const std::vector<int>& columns);
 
 // Runs `method` on loadings with the method's parameters from `table` and
 // applies the common final steps (reflection by column sums, factor

@@ -14,6 +14,7 @@
 #include "analysis/run_state.h"
 #include "analysis/session.h"
 #include "app/analyse_command.h"
+#include "app/blas_kernels.h"
 #include "app/commands.h"
 #include "app/script_window_system.h"
 #include "app/text_util.h"
@@ -26,19 +27,13 @@ namespace talvex {
 
 namespace {
 
-// OpenBLAS picks its kernels by processor when it loads, and kernels of other
-// vector widths sum in other orders, moving the last bits. The program runs
-// the AVX2 kernels on every processor that has AVX2 and FMA (main.cpp); this
-// library holds its own OpenBLAS, whose initialisation reads the environment
-// after this constructor has run. The variable is taken back at the first
-// call, so that the host's child processes do not inherit it.
+// The pinned BLAS kernels (app/blas_kernels.h): this library holds its own
+// OpenBLAS, whose initialisation reads the environment after this
+// constructor has run. The variable is taken back at the first call, so
+// that the host's child processes do not inherit it.
 bool blasPinned = false;
 
-__attribute__((constructor(101))) void pinBlasKernels() {
-    if (std::getenv("OPENBLAS_CORETYPE") != nullptr) return;
-    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) return;
-    blasPinned = setenv("OPENBLAS_CORETYPE", "Haswell", 1) == 0;
-}
+__attribute__((constructor(101))) void pinBlasKernels() { blasPinned = pinBlasCoreType(); }
 
 // Thrown from the progress view when the caller asks the run to stop; the
 // run's scopes and its unfinished report are released on the way out.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/analyse_command.h"
+#include "app/blas_kernels.h"
 
 #include "app/main_window.h"
 #include "app/terminal_window_system.h"
@@ -61,17 +62,12 @@ void printHelp() {
 // Present when the BLAS is OpenBLAS.
 extern "C" char* openblas_get_corename() __attribute__((weak));
 
-// OpenBLAS picks its kernels by processor when it loads, and kernels of other
-// vector widths sum in other orders: the last bits move, and with them the sign
-// of a printed zero, an iteration count or a near tie. Every processor with
-// AVX2 and FMA runs the AVX2 kernels, so that they all print the same report.
-// The environment is read only at load, hence the new image; a kernel chosen
-// in the environment stands.
+// Runs the pinned BLAS kernels (app/blas_kernels.h): a new image of the
+// program once the environment names them.
 void pinBlasKernels(char** argv) {
-    if (openblas_get_corename == nullptr || std::getenv("OPENBLAS_CORETYPE") != nullptr) return;
-    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) return;
-    if (std::strcmp(openblas_get_corename(), "Haswell") == 0) return;
-    if (setenv("OPENBLAS_CORETYPE", "Haswell", 1) != 0) return;
+    if (openblas_get_corename == nullptr) return;
+    if (std::strcmp(openblas_get_corename(), talvex::kPinnedBlasCore) == 0) return;
+    if (!talvex::pinBlasCoreType()) return;
     execv("/proc/self/exe", argv);  // returns only when it failed: go on as loaded
 }
 

@@ -10,7 +10,9 @@
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/polychoric.h"
 #include "stats/dispersion/smoothing.h"
+#include "core/parallel_for.h"
 #include "stats/dimensionality/normal_replicates.h"
+#include "stats/dimensionality/permuted_tables.h"
 #include "stats/extraction/mrfa.h"
 
 namespace talvex {
@@ -147,6 +149,68 @@ Matrix randomSample(const PaInput& in, bool permutation) {
     return permutation ? permuteColumns(in.x) : randomNormalMatrix(in.n, in.r.rows());
 }
 
+// The correlations of permuted discrete data from the pair tables drawn
+// from the margins, without the N rows.
+class PermutedTables {
+public:
+    // Nothing when the data are too few or not discrete.
+    static std::optional<PermutedTables> make(const PaInput& in, bool permutation, bool polychoric) {
+        if (!permutation || in.sampleCorrelation || in.n < in.tableRows || in.x.rows() != in.n) return std::nullopt;
+        int lowest = 0, categories = 0;
+        if (polychoric) {
+            lowest = static_cast<int>(in.low.minElement());
+            categories = polychoricCategoryCount(in.low, in.high);
+        } else {
+            const double lo = in.x.minElement(), hi = in.x.maxElement();
+            if (!(hi - lo < kPaTableCategories)) return std::nullopt;
+            lowest = static_cast<int>(std::floor(lo));
+            categories = static_cast<int>(hi) - lowest + 1;
+        }
+        if (categories < 2 || categories > kPaTableCategories) return std::nullopt;
+        std::optional<DiscreteMargins> margins = discreteMargins(in.x, lowest, categories);
+        if (!margins) return std::nullopt;
+        return PermutedTables(std::move(*margins), in.n);
+    }
+
+    // The unsmoothed correlation matrix of one permuted data set: a failed
+    // polychoric pair takes its Pearson coefficient. Draws the pairs' seed
+    // from the program's stream.
+    Matrix correlations(bool polychoric) {
+        std::uint64_t seed = 0;
+        for (int d = 0; d < 4; ++d) seed = (seed << 15) | static_cast<std::uint64_t>(randomNext());
+        const int p = static_cast<int>(margins_.counts.size());
+        const int k = margins_.categories;
+        Matrix r = identity(p);
+        parallelFor(static_cast<int>(pairs_.size()), 8, [&](int begin, int end, int slot) {
+            std::vector<int> table;
+            Matrix& proportions = proportions_[static_cast<std::size_t>(slot)];
+            for (int q = begin; q < end; ++q) {
+                const auto [i, j] = pairs_[static_cast<std::size_t>(q)];
+                TableRandom random(seed, static_cast<std::uint64_t>(q));
+                permutedTable(margins_.counts[static_cast<std::size_t>(i)],
+                              margins_.counts[static_cast<std::size_t>(j)], random, logFactorial_, table);
+                const double pearson = tablePearson(table, k);
+                r[i][j] = r[j][i] = polychoric ? tablePolychoric(table, k, pearson, proportions) : pearson;
+            }
+        });
+        return r;
+    }
+
+private:
+    PermutedTables(DiscreteMargins margins, int n)
+        : margins_(std::move(margins)), logFactorial_(logFactorials(n)) {
+        const int p = static_cast<int>(margins_.counts.size());
+        for (int i = 0; i < p; ++i)
+            for (int j = i + 1; j < p; ++j) pairs_.emplace_back(i, j);
+        for (Matrix& m : proportions_) m = Matrix(margins_.categories, margins_.categories);
+    }
+
+    DiscreteMargins margins_;
+    std::vector<double> logFactorial_;
+    std::vector<std::pair<int, int>> pairs_;
+    Matrix proportions_[2];  // working storage of each thread
+};
+
 // The Pearson matrix of the real data, smoothed when needed (unsmoothed when
 // the smoothing fails: it is the data's own matrix).
 Matrix realPearson(const PaInput& in) {
@@ -240,11 +304,29 @@ PaResult parallelAnalysisPcaValues(const PaInput& in) {
     }
     std::vector<double> e(static_cast<std::size_t>(k) * static_cast<std::size_t>(p));
     PolychoricBuffers buffers;
+    std::optional<PermutedTables> tables = PermutedTables::make(in, permutation, polychoric);
     for (int replicate = 0; replicate < k; ++replicate) {
         reportProgress(in, replicate);
         int failures = 0;
         for (;;) {
             MatrixScope scope;
+            if (tables) {
+                // The switch to Pearson after kPaAttempts failures cannot
+                // come: a failed pair takes its Pearson coefficient.
+                const Matrix c = tables->correlations(polychoric);
+                const Matrix s = smoothedIfNeeded(c, in.n);
+                if (!s.valid() && polychoric) {
+                    ++failures;
+                    if (failures < kPaAttempts) continue;
+                    polychoric = false;
+                    result.switchedToPearson = true;
+                    result.real = eigenvaluesOf(realPearson(in));
+                    replicate = -1;
+                    break;
+                }
+                storeRow(e, replicate, eigenvaluesOf(s.valid() ? s : c));
+                break;
+            }
             const Matrix sample = randomSample(in, permutation);
             if (polychoric && failures == kPaAttempts) {
                 // The 26th data set is drawn and discarded; every replicate
@@ -308,12 +390,13 @@ PaResult parallelAnalysisMrfaValues(const PaInput& in) {
     std::vector<double> e(static_cast<std::size_t>(k) * static_cast<std::size_t>(p));
     std::vector<double> row;
     PolychoricBuffers buffers;
+    std::optional<PermutedTables> tables = PermutedTables::make(in, permutation, polychoric);
     for (int replicate = 0; replicate < k; ++replicate) {
         reportProgress(in, replicate);
         int polychoricFailures = 0, mrfaFailures = 0;
         for (;;) {
             MatrixScope scope;
-            const Matrix sample = randomSample(in, permutation);
+            const Matrix sample = tables ? Matrix() : randomSample(in, permutation);
             if (polychoric && polychoricFailures == kPaAttempts) {
                 polychoric = false;
                 result.switchedToPearson = true;
@@ -327,8 +410,9 @@ PaResult parallelAnalysisMrfaValues(const PaInput& in) {
             const Matrix c =
                 in.sampleCorrelation
                     ? in.sampleCorrelation(sample, polychoric)
-                    : smoothedIfNeeded(polychoric ? polychoricMatrixOnly(sample, in.low, in.high, buffers)
-                                                  : correlationOf(sample),
+                    : smoothedIfNeeded(tables       ? tables->correlations(polychoric)
+                                       : polychoric ? polychoricMatrixOnly(sample, in.low, in.high, buffers)
+                                                    : correlationOf(sample),
                                        in.n);
             if (mrfaFailures == kPaAttempts) {
                 // The 26th data set is analysed and its result discarded.

@@ -45,6 +45,18 @@ inline constexpr int kPaRandomStarts = 1;
 // Fewest variables MRFA with p - 1 factors is run for.
 inline constexpr int kPaFewestMrfaVariables = 3;
 
+// Fewest participants for which permuted data sets are replaced by their
+// pair tables drawn from the margins (discrete data only). A permuted
+// pair's table has exactly the distribution of the full permutation's; the
+// pairs of one permutation are dependent, the drawn tables are not, which
+// moves the random eigenvalues by O(1/N) while their Monte Carlo error is
+// O(1/sqrt(N K)) per replicate set: checked against full permutations at
+// 20,000 rows (bench/pa_tables). Below it every data set is permuted row
+// by row.
+inline constexpr int kPaTableRows = 20000;
+// Most categories a Pearson variant takes the tables for.
+inline constexpr int kPaTableCategories = 32;
+
 struct PaInput {
     Matrix x;                 // N x p raw data (permutations, polychoric and the Pearson switch)
     Matrix r;                 // p x p analysed matrix, taken in its correlation form
@@ -59,6 +71,8 @@ struct PaInput {
     // smoothed as needed; an empty matrix is a failure. For tests of the
     // attempt rules; unset, the correlations are computed.
     std::function<Matrix(const Matrix& sample, bool polychoric)> sampleCorrelation;
+    // Fewest participants for the drawn tables of permutations.
+    int tableRows = kPaTableRows;
 };
 
 struct PaResult {

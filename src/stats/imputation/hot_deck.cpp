@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <utility>
 
+#include "core/parallel_for.h"
 #include "core/random.h"
 #include "data/dataset.h"
 
@@ -130,43 +132,198 @@ Matrix columnModes(const Matrix& x, const Matrix& mask) {
     return modes;
 }
 
-std::vector<int> selectDonors(const Matrix& x, const Matrix& mask, int recipient, int count) {
-    const int n = x.rows();
-    const int p = x.cols();
-    std::vector<int> observed;
-    for (int j = 0; j < p; ++j)
-        if (!missingCell(mask, recipient, j)) observed.push_back(j);
-    std::vector<std::pair<double, int>> candidates;
-    for (int i = 0; i < n; ++i) {
-        if (i == recipient || missingInRow(mask, i) > 0) continue;
-        double sum = 0.0;
-        for (int j : observed) {
-            const double d = x[i][j] - x[recipient][j];
-            sum += d * d;
-        }
-        candidates.emplace_back(std::sqrt(sum), i);
+namespace {
+
+// The rows donors are chosen from and their scores, column after column.
+// When every pooled score and every score of the recipients is an integer
+// and the largest squared distance fits 16 bits, the scores are held as
+// 16-bit offsets and the squared distances summed exactly in integers: the
+// same order as the double sums (integer sums below 2^53 are exact, and the
+// square roots of distinct integers differ), so the donors are the same.
+struct DonorPool {
+    std::vector<int> rows;  // ascending
+    int p = 0;
+    bool integer = false;
+    double offset = 0.0;
+    std::vector<std::int16_t> small;  // p x rows, scores - offset
+    std::vector<double> scores;       // p x rows, when not integer
+};
+
+DonorPool donorPool(const Matrix& x, const Matrix& mask, std::vector<int> rows,
+                    const std::vector<int>& recipients) {
+    DonorPool pool;
+    pool.rows = std::move(rows);
+    pool.p = x.cols();
+    const std::size_t size = pool.rows.size();
+    double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
+    bool integer = true;
+    auto look = [&](double v) {
+        integer = integer && v == std::trunc(v);
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+    };
+    for (int i : pool.rows)
+        for (int j = 0; j < pool.p; ++j) look(x[i][j]);
+    for (int i : recipients)
+        for (int j = 0; j < pool.p; ++j)
+            if (!missingCell(mask, i, j)) look(x[i][j]);
+    const double range = highest - lowest;
+    pool.integer = integer && size > 0 && range * range * pool.p <= 32767.0;
+    pool.offset = lowest;
+    if (pool.integer) {
+        pool.small.resize(size * static_cast<std::size_t>(pool.p));
+        for (int j = 0; j < pool.p; ++j)
+            for (std::size_t d = 0; d < size; ++d)
+                pool.small[static_cast<std::size_t>(j) * size + d] =
+                    static_cast<std::int16_t>(x[pool.rows[d]][j] - lowest);
+    } else {
+        pool.scores.resize(size * static_cast<std::size_t>(pool.p));
+        for (int j = 0; j < pool.p; ++j)
+            for (std::size_t d = 0; d < size; ++d)
+                pool.scores[static_cast<std::size_t>(j) * size + d] = x[pool.rows[d]][j];
     }
-    const std::size_t keep = std::min(candidates.size(), static_cast<std::size_t>(count));
-    // Pairs compare by distance, then by row: equal distances keep file order.
-    std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep),
-                      candidates.end());
+    return pool;
+}
+
+// Keeps the `count` smallest (key, position) pairs, smallest first.
+template <typename Key>
+class Nearest {
+public:
+    explicit Nearest(int count) : count_(static_cast<std::size_t>(count)) {}
+    void offer(Key key, int position) {
+        if (count_ == 0) return;
+        if (best_.size() == count_ && !(std::make_pair(key, position) < best_.back())) return;
+        auto at = std::upper_bound(best_.begin(), best_.end(), std::make_pair(key, position));
+        best_.insert(at, {key, position});
+        if (best_.size() > count_) best_.pop_back();
+    }
+    const std::vector<std::pair<Key, int>>& best() const { return best_; }
+
+private:
+    std::size_t count_;
+    std::vector<std::pair<Key, int>> best_;
+};
+
+// The squared distances of every pooled row to the recipient's observed
+// scores, variable after variable: each sum is taken in the same order as
+// the distance of one pair.
+void squaredDistances(const DonorPool& pool, const Matrix& x, const Matrix& mask, int recipient,
+                      std::vector<std::int16_t>& small, std::vector<double>& sums) {
+    const std::size_t size = pool.rows.size();
+    if (pool.integer) {
+        small.assign(size, 0);
+        std::int16_t* acc = small.data();
+        for (int j = 0; j < pool.p; ++j) {
+            if (missingCell(mask, recipient, j)) continue;
+            const std::int16_t q = static_cast<std::int16_t>(x[recipient][j] - pool.offset);
+            const std::int16_t* column = pool.small.data() + static_cast<std::size_t>(j) * size;
+            for (std::size_t d = 0; d < size; ++d) {
+                const std::int16_t e = static_cast<std::int16_t>(column[d] - q);
+                acc[d] = static_cast<std::int16_t>(acc[d] + e * e);
+            }
+        }
+        return;
+    }
+    sums.assign(size, 0.0);
+    for (int j = 0; j < pool.p; ++j) {
+        if (missingCell(mask, recipient, j)) continue;
+        const double q = x[recipient][j];
+        const double* column = pool.scores.data() + static_cast<std::size_t>(j) * size;
+        for (std::size_t d = 0; d < size; ++d) {
+            const double e = column[d] - q;
+            sums[d] += e * e;
+        }
+    }
+}
+
+// Up to `count` pooled rows nearest the recipient, nearest first, equal
+// distances in row order; the recipient itself is never its own donor.
+void nearestDonors(const DonorPool& pool, const Matrix& x, const Matrix& mask, int recipient,
+                   int count, std::vector<std::int16_t>& small, std::vector<double>& sums,
+                   std::vector<int>& out) {
+    squaredDistances(pool, x, mask, recipient, small, sums);
+    out.clear();
+    const int size = static_cast<int>(pool.rows.size());
+    if (pool.integer) {
+        Nearest<int> nearest(count);
+        for (int d = 0; d < size; ++d)
+            if (pool.rows[static_cast<std::size_t>(d)] != recipient) nearest.offer(small[static_cast<std::size_t>(d)], d);
+        for (const auto& [key, d] : nearest.best()) out.push_back(pool.rows[static_cast<std::size_t>(d)]);
+    } else {
+        Nearest<double> nearest(count);
+        for (int d = 0; d < size; ++d)
+            if (pool.rows[static_cast<std::size_t>(d)] != recipient)
+                nearest.offer(std::sqrt(sums[static_cast<std::size_t>(d)]), d);
+        for (const auto& [key, d] : nearest.best()) out.push_back(pool.rows[static_cast<std::size_t>(d)]);
+    }
+}
+
+std::vector<int> completeRows(const Matrix& mask) {
+    std::vector<int> rows;
+    for (int i = 0; i < mask.rows(); ++i)
+        if (missingInRow(mask, i) == 0) rows.push_back(i);
+    return rows;
+}
+
+}  // namespace
+
+std::vector<int> donorPoolRows(std::vector<int> complete, int limit) {
+    const std::size_t size = complete.size();
+    const std::size_t keep = static_cast<std::size_t>(limit);
+    if (size <= keep) return complete;
+    // Evenly spread over the file: pool row t is complete row floor(t·C/L).
+    std::vector<int> rows(keep);
+    for (std::size_t t = 0; t < keep; ++t) rows[t] = complete[t * size / keep];
+    return rows;
+}
+
+std::vector<int> selectDonors(const Matrix& x, const Matrix& mask, int recipient, int count) {
+    const DonorPool pool = donorPool(x, mask, completeRows(mask), {recipient});
+    std::vector<std::int16_t> small;
+    std::vector<double> sums;
     std::vector<int> donors;
-    for (std::size_t d = 0; d < keep; ++d) donors.push_back(candidates[d].second);
+    nearestDonors(pool, x, mask, recipient, count, small, sums, donors);
     return donors;
 }
 
-std::vector<Matrix> imputeHotDeck(const Matrix& x, const Matrix& mask) {
+std::vector<Matrix> imputeHotDeck(const Matrix& x, const Matrix& mask, int poolLimit) {
     const int n = x.rows();
     const int p = x.cols();
     std::vector<Matrix> sets;
     for (int k = 0; k < kImputedSets; ++k) sets.push_back(x.copy());
     const Matrix modes = columnModes(x, mask);
     MatrixScope scope;
+    // Recipients with donors, and their donors: no random draw, so shared
+    // between threads; the random order is drawn afterwards, row by row.
+    std::vector<int> missing(static_cast<std::size_t>(n)), recipients;
     for (int i = 0; i < n; ++i) {
-        const int missing = missingInRow(mask, i);
-        if (missing == 0) continue;
+        missing[static_cast<std::size_t>(i)] = missingInRow(mask, i);
+        const int m = missing[static_cast<std::size_t>(i)];
+        if (m > 0 && 2 * m <= p) recipients.push_back(i);
+    }
+    const DonorPool pool = donorPool(x, mask, donorPoolRows(completeRows(mask), poolLimit), recipients);
+    const int count = static_cast<int>(std::min<std::size_t>(pool.rows.size(), kImputedSets));
+    std::vector<int> donorsOf(recipients.size() * static_cast<std::size_t>(count));
+    parallelFor(static_cast<int>(recipients.size()), 64, [&](int begin, int end, int) {
+        std::vector<std::int16_t> small;
+        std::vector<double> sums;
         std::vector<int> donors;
-        if (2 * missing <= p) donors = selectDonors(x, mask, i);
+        for (int r = begin; r < end; ++r) {
+            nearestDonors(pool, x, mask, recipients[static_cast<std::size_t>(r)], count, small, sums, donors);
+            std::copy(donors.begin(), donors.end(),
+                      donorsOf.begin() + static_cast<std::ptrdiff_t>(r) * count);
+        }
+    });
+    std::size_t next = 0;
+    for (int i = 0; i < n; ++i) {
+        const int m = missing[static_cast<std::size_t>(i)];
+        if (m == 0) continue;
+        std::vector<int> donors;
+        if (2 * m <= p) {
+            const auto first = donorsOf.begin() + static_cast<std::ptrdiff_t>(next) * count;
+            donors.assign(first, first + count);
+            ++next;
+        }
         if (donors.empty()) {
             for (int j = 0; j < p; ++j)
                 if (missingCell(mask, i, j))

@@ -16,6 +16,9 @@ struct DataSet;
 // Number of imputed data sets.
 inline constexpr int kImputedSets = 5;
 
+// Complete rows that donors are searched among.
+inline constexpr int kDonorPoolLimit = 10000;
+
 // Rows of a 0/1 missing mask (N x p) without any missing cell.
 int completeRowCount(const Matrix& mask);
 
@@ -49,6 +52,17 @@ std::vector<int> selectDonors(const Matrix& x, const Matrix& mask, int recipient
 // more than half of the variables, otherwise the values of its donors in
 // random order (donor k fills data set k). With fewer than five complete
 // rows the donors there are take turns; with none, the modes are used.
-std::vector<Matrix> imputeHotDeck(const Matrix& x, const Matrix& mask);
+//
+// Donors are searched among at most `poolLimit` complete rows: all of them
+// up to that many, otherwise that many spread evenly over the file (every
+// search costs the pool's size, so a pool of every complete row makes the
+// imputation quadratic in N).
+std::vector<Matrix> imputeHotDeck(const Matrix& x, const Matrix& mask,
+                                  int poolLimit = kDonorPoolLimit);
+
+// The pool of donor rows out of the ascending complete rows: all of them when
+// there are at most `limit`, otherwise complete row floor(t·C/limit) for
+// t = 0 .. limit - 1.
+std::vector<int> donorPoolRows(std::vector<int> complete, int limit);
 
 }  // namespace talvex

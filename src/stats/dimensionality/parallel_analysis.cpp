@@ -264,6 +264,7 @@ std::vector<double> normalPcaEigenvalues(const PaInput& in) {
 void summarize(PaResult& result, const std::vector<double>& e, const PaInput& in) {
     const int p = static_cast<int>(result.real.size());
     paColumnSummaries(e, in.randomMatrices, p, in.percentile, result.mean, result.percentile);
+    result.random = e;
 }
 
 // Principal components count every real eigenvalue above its random one.
@@ -304,29 +305,11 @@ PaResult parallelAnalysisPcaValues(const PaInput& in) {
     }
     std::vector<double> e(static_cast<std::size_t>(k) * static_cast<std::size_t>(p));
     PolychoricBuffers buffers;
-    std::optional<PermutedTables> tables = PermutedTables::make(in, permutation, polychoric);
     for (int replicate = 0; replicate < k; ++replicate) {
         reportProgress(in, replicate);
         int failures = 0;
         for (;;) {
             MatrixScope scope;
-            if (tables) {
-                // The switch to Pearson after kPaAttempts failures cannot
-                // come: a failed pair takes its Pearson coefficient.
-                const Matrix c = tables->correlations(polychoric);
-                const Matrix s = smoothedIfNeeded(c, in.n);
-                if (!s.valid() && polychoric) {
-                    ++failures;
-                    if (failures < kPaAttempts) continue;
-                    polychoric = false;
-                    result.switchedToPearson = true;
-                    result.real = eigenvaluesOf(realPearson(in));
-                    replicate = -1;
-                    break;
-                }
-                storeRow(e, replicate, eigenvaluesOf(s.valid() ? s : c));
-                break;
-            }
             const Matrix sample = randomSample(in, permutation);
             if (polychoric && failures == kPaAttempts) {
                 // The 26th data set is drawn and discarded; every replicate

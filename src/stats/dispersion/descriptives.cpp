@@ -193,18 +193,20 @@ bool choleskyLower(const Matrix& s, std::vector<double>& l) {
 // 200 KB and stays in L2 while every variable a sweeps over it.
 constexpr int kMomentRows = 256;
 
-// Whitened scores z_i = L⁻¹(x_i - x̄) packed by blocks of kMomentRows rows,
-// then by panels of kPanel variables, row-major inside a panel:
-// element (i, v) sits at ((block·panels + v / kPanel)·kMomentRows + i % kMomentRows)·kPanel + v % kPanel.
-// Padding rows and variables are zero and add nothing to any moment.
-std::vector<double> packWhitened(const Matrix& x, const Matrix& means, const std::vector<double>& l,
-                                 int panels) {
-    const int n = x.rows(), p = x.cols();
-    const int blocks = (n + kMomentRows - 1) / kMomentRows;
-    std::vector<double> packed(static_cast<std::size_t>(blocks) * panels * kMomentRows * kPanel, 0.0);
+// Whitened scores z_i = L⁻¹(x_i - x̄) of rows [first, first + count)
+// (first a multiple of kMomentRows) packed by blocks of kMomentRows rows,
+// then by panels of kPanel variables, row-major inside a panel: element
+// (i, v) sits at ((block·panels + v / kPanel)·kMomentRows + i % kMomentRows)·kPanel + v % kPanel,
+// blocks counted from the first row. Padding rows and variables are zero
+// and add nothing to any moment.
+void packWhitened(const Matrix& x, const Matrix& means, const std::vector<double>& l, int panels,
+                  int first, int count, std::vector<double>& packed) {
+    const int p = x.cols();
+    const int blocks = (count + kMomentRows - 1) / kMomentRows;
+    packed.assign(static_cast<std::size_t>(blocks) * panels * kMomentRows * kPanel, 0.0);
     std::vector<double> z(static_cast<std::size_t>(p));
-    for (int i = 0; i < n; ++i) {
-        const double* row = x[i];
+    for (int i = 0; i < count; ++i) {
+        const double* row = x[first + i];
         // Forward substitution L z = x_i - x̄.
         for (int v = 0; v < p; ++v) {
             const double* lv = l.data() + static_cast<std::size_t>(v) * p;
@@ -217,43 +219,66 @@ std::vector<double> packWhitened(const Matrix& x, const Matrix& means, const std
             block[(static_cast<std::size_t>(v / kPanel) * kMomentRows + i % kMomentRows) * kPanel + v % kPanel] =
                 z[static_cast<std::size_t>(v)];
     }
-    return packed;
 }
 
 // Tiles (pb, pc), pa <= pb <= pc, of variable a's moments m_abc.
 inline int tilesFrom(int pa, int panels) { return (panels - pa) * (panels - pa + 1) / 2; }
 
-// For each variable a in [aBegin, aEnd): n² Σ over b, c of m_abc² restricted
-// to a <= b <= c and weighted by the number of orderings of (a, b, c), into
-// out[a]. Each a is summed by the same code in the same order whichever
-// thread runs it.
-template <class Shape>
-TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
-                                          double* out) {
+// Start of each variable's tile sums in [aBegin, aEnd), and their total
+// size at the end.
+std::vector<std::size_t> momentOffsets(int p, int aBegin, int aEnd) {
     const int panels = (p + kPanel - 1) / kPanel;
-    const int blocks = (n + kMomentRows - 1) / kMomentRows;
-    const std::size_t panelSize = static_cast<std::size_t>(kMomentRows) * kPanel;
     std::vector<std::size_t> offset(static_cast<std::size_t>(aEnd - aBegin) + 1, 0);
     for (int a = aBegin; a < aEnd; ++a)
         offset[static_cast<std::size_t>(a - aBegin) + 1] =
             offset[static_cast<std::size_t>(a - aBegin)] +
             static_cast<std::size_t>(tilesFrom(a / kPanel, panels)) * kPanel * kPanel;
-    std::vector<double> sums(offset.back(), 0.0);
+    return offset;
+}
+
+// For each variable a in [aBegin, aEnd), adds the products z_a z_b z_c of
+// the n packed rows z to the tile sums of a (a <= b <= c, by panels). The
+// blocks are added in order, so the sums of a file taken chunk after chunk
+// are the sums of the whole; each a is summed by the same code in the same
+// order whichever thread runs it.
+template <class Shape>
+TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+                                          const std::vector<std::size_t>& offset, double* sums) {
+    const int panels = (p + kPanel - 1) / kPanel;
+    const int blocks = (n + kMomentRows - 1) / kMomentRows;
+    const std::size_t panelSize = static_cast<std::size_t>(kMomentRows) * kPanel;
     for (int blk = 0; blk < blocks; ++blk) {
         const double* block = z.data() + static_cast<std::size_t>(blk) * panels * panelSize;
         const int rows = std::min(kMomentRows, n - blk * kMomentRows);
         for (int a = aBegin; a < aEnd; ++a) {
             const int pa = a / kPanel;
             const double* w = block + pa * panelSize + a % kPanel;
-            double* t = sums.data() + offset[static_cast<std::size_t>(a - aBegin)];
+            double* t = sums + offset[static_cast<std::size_t>(a - aBegin)];
             for (int pb = pa; pb < panels; ++pb)
                 for (int pc = pb; pc < panels; ++pc, t += kPanel * kPanel)
                     addTileProducts<Shape>(block + pb * panelSize, block + pc * panelSize, w, rows, t);
         }
     }
+}
+
+void momentSquaresPortable(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+                           const std::vector<std::size_t>& offset, double* sums) {
+    momentSquaresBody<PortableTile>(z, n, p, aBegin, aEnd, offset, sums);
+}
+TALVEX_AVX2 void momentSquaresAvx2(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+                                   const std::vector<std::size_t>& offset, double* sums) {
+    momentSquaresBody<Avx2Tile>(z, n, p, aBegin, aEnd, offset, sums);
+}
+
+// n² Σ over b, c of m_abc² for each a in [aBegin, aEnd), restricted to
+// a <= b <= c and weighted by the number of orderings of (a, b, c), into
+// out[a].
+void momentSquareTotals(const double* sums, const std::vector<std::size_t>& offset, int p, int aBegin,
+                        int aEnd, double* out) {
+    const int panels = (p + kPanel - 1) / kPanel;
     for (int a = aBegin; a < aEnd; ++a) {
         const int pa = a / kPanel;
-        const double* t = sums.data() + offset[static_cast<std::size_t>(a - aBegin)];
+        const double* t = sums + offset[static_cast<std::size_t>(a - aBegin)];
         double total = 0.0;
         for (int pb = pa; pb < panels; ++pb)
             for (int pc = pb; pc < panels; ++pc, t += kPanel * kPanel)
@@ -273,14 +298,6 @@ TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, i
     }
 }
 
-void momentSquaresPortable(const std::vector<double>& z, int n, int p, int aBegin, int aEnd, double* out) {
-    momentSquaresBody<PortableTile>(z, n, p, aBegin, aEnd, out);
-}
-TALVEX_AVX2 void momentSquaresAvx2(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
-                                   double* out) {
-    momentSquaresBody<Avx2Tile>(z, n, p, aBegin, aEnd, out);
-}
-
 }  // namespace
 
 MardiaSums mardiaPairSums(const Matrix& x, KernelPath path) {
@@ -291,17 +308,16 @@ MardiaSums mardiaPairSums(const Matrix& x, KernelPath path) {
     return path == KernelPath::Avx2 ? mahalanobisPairSumsAvx2(y, xc) : mahalanobisPairSumsPortable(y, xc);
 }
 
-bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path) {
+bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path, int chunkRows) {
     MatrixScope scope;
     const int n = x.rows(), p = x.cols();
-    // Centred row by row: the only N x p array held is the whitened one.
+    // Centred and whitened row by row, a chunk at a time: no N x p copy.
     const Matrix means = columnMeans(x);
     countConstructions(kCentredCopyConstructions);
     const Matrix s = centredCrossProduct(x, means, path).scale(1.0 / n).scale(n / (n - 1.0));
     std::vector<double> l;
     if (!choleskyLower(s, l)) return false;
     const int panels = (p + kPanel - 1) / kPanel;
-    const std::vector<double> z = packWhitened(x, means, l, panels);
 
     // Variable a owns tilesFrom(a / kPanel) tiles; the first thread takes
     // the variables up to half of the work, the second the rest.
@@ -310,31 +326,46 @@ bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path) {
     int split = 0;
     while (split < p && half + tilesFrom(split / kPanel, panels) <= work / 2.0)
         half += tilesFrom(split++ / kPanel, panels);
+    const std::vector<std::size_t> offsets[2] = {momentOffsets(p, 0, split), momentOffsets(p, split, p)};
+    std::vector<double> tileSums[2] = {std::vector<double>(offsets[0].back(), 0.0),
+                                       std::vector<double>(offsets[1].back(), 0.0)};
+
+    // The whitened rows are packed and summed a chunk of blocks at a time,
+    // so that no N x p array is held: the same blocks in the same order as
+    // one pass over a whole packed array, so the same sums. g_ii = |z_i|².
+    const int chunk = std::max(1, (chunkRows + kMomentRows - 1) / kMomentRows) * kMomentRows;
+    double diagonalSquares = 0.0;
+    std::vector<double> z;
+    for (int first = 0; first < n; first += chunk) {
+        const int count = std::min(chunk, n - first);
+        packWhitened(x, means, l, panels, first, count, z);
+        parallelFor(2, 2, [&](int begin, int end, int) {
+            for (int item = begin; item < end; ++item)
+                (path == KernelPath::Avx2 ? momentSquaresAvx2 : momentSquaresPortable)(
+                    z, count, p, item == 0 ? 0 : split, item == 0 ? split : p,
+                    offsets[item], tileSums[item].data());
+        });
+        const int blocks = (count + kMomentRows - 1) / kMomentRows;
+        for (int blk = 0; blk < blocks; ++blk) {
+            const int rows = std::min(kMomentRows, count - blk * kMomentRows);
+            const double* block = z.data() + static_cast<std::size_t>(blk) * panels * kMomentRows * kPanel;
+            for (int i = 0; i < rows; ++i) {
+                double g = 0.0;
+                for (int pv = 0; pv < panels; ++pv)
+                    for (int r = 0; r < kPanel; ++r) {
+                        const double v = block[(static_cast<std::size_t>(pv) * kMomentRows + i) * kPanel + r];
+                        g += v * v;
+                    }
+                diagonalSquares += g * g;
+            }
+        }
+    }
     std::vector<double> perVariable(static_cast<std::size_t>(p), 0.0);
-    parallelFor(2, 2, [&](int begin, int end, int) {
-        for (int item = begin; item < end; ++item)
-            (path == KernelPath::Avx2 ? momentSquaresAvx2 : momentSquaresPortable)(
-                z, n, p, item == 0 ? 0 : split, item == 0 ? split : p, perVariable.data());
-    });
+    momentSquareTotals(tileSums[0].data(), offsets[0], p, 0, split, perVariable.data());
+    momentSquareTotals(tileSums[1].data(), offsets[1], p, split, p, perVariable.data());
     double cubes = 0.0;
     for (double v : perVariable) cubes += v;
 
-    // g_ii = |z_i|².
-    const int blocks = (n + kMomentRows - 1) / kMomentRows;
-    double diagonalSquares = 0.0;
-    for (int blk = 0; blk < blocks; ++blk) {
-        const int rows = std::min(kMomentRows, n - blk * kMomentRows);
-        const double* block = z.data() + static_cast<std::size_t>(blk) * panels * kMomentRows * kPanel;
-        for (int i = 0; i < rows; ++i) {
-            double g = 0.0;
-            for (int pv = 0; pv < panels; ++pv)
-                for (int r = 0; r < kPanel; ++r) {
-                    const double v = block[(static_cast<std::size_t>(pv) * kMomentRows + i) * kPanel + r];
-                    g += v * v;
-                }
-            diagonalSquares += g * g;
-        }
-    }
     const double nn = static_cast<double>(n);
     sums = {cubes / (nn * nn), diagonalSquares / nn};
     return true;

@@ -52,8 +52,12 @@ MardiaSums mardiaPairSums(const Matrix& x, KernelPath path = kernelPath());
 // The same through the third-order moments m_abc = (1/N) Σ_i z_ia z_ib z_ic
 // of the whitened scores z_i = L⁻¹(x_i - x̄), S = LLᵀ: b1 = Σ over all
 // (a, b, c) of m_abc², O(N·m³/6) on up to two threads. False, and `sums`
-// untouched, when S is not positive definite.
-bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path = kernelPath());
+// untouched, when S is not positive definite. The whitened scores are
+// made and summed chunkRows rows at a time (rounded up to whole blocks of
+// 256), which changes no sum: no N x m array is held.
+inline constexpr int kMardiaChunkRows = 16384;
+bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path = kernelPath(),
+                      int chunkRows = kMardiaChunkRows);
 // Whether mardiaTest takes the moment path for n participants and m
 // variables: when m² <= 2n, a third less work than the pair sums or better.
 // Below 2,000 participants either path takes about a millisecond, and the

@@ -38,7 +38,7 @@ TEST(ParallelAnalysisRules, ColumnMeansPercentilesAndCounts) {
 }
 
 PaResult resultOf(Values r, Values m, Values q, int a, int b, bool converged = true) {
-    return {r, m, q, a, b, false, converged};
+    return {r, m, q, a, b, false, converged, {}};
 }
 
 TEST(ParallelAnalysisRules, MarksOfTheTwoImplementations) {

@@ -196,7 +196,7 @@ FormatChoice chooseTableFormat(const std::string& path, std::string_view firstLi
     return {TableFormat::Whitespace, false};
 }
 
-TableCellsResult readTableCells(const std::string& path) {
+TableCellsResult readTableCells(const std::string& path, const std::function<void()>& opened) {
     TableCellsResult result;
     std::ifstream in;
     if (isRegularFile(path)) in.open(path, std::ios::binary);
@@ -211,9 +211,17 @@ TableCellsResult readTableCells(const std::string& path) {
         in.close();
         error = readStatistical(path, cells.choice.format, cells);
     } else {
-        std::ostringstream whole;
-        whole << in.rdbuf();
-        std::string_view text = whole.view();
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        in.seekg(0, std::ios::beg);
+        if (opened) opened();
+        std::string whole(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)), '\0');
+        in.read(whole.data(), static_cast<std::streamsize>(whole.size()));
+        if (size < 0 || in.gcount() != static_cast<std::streamsize>(whole.size())) {
+            result.error = "the data file " + path + " became shorter while it was read";
+            return result;
+        }
+        std::string_view text = whole;
         if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
         cells.choice = chooseTableFormat(path, text.substr(0, text.find('\n')));
         if (cells.choice.format == TableFormat::Whitespace) readWhitespace(text, cells);

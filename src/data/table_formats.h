@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,7 +94,10 @@ struct TableCellsResult {
 };
 
 // Reads every cell of path in the format chosen for it. A UTF-8 byte-order
-// mark is skipped and CRLF line ends are taken as line ends.
-TableCellsResult readTableCells(const std::string& path);
+// mark is skipped and CRLF line ends are taken as line ends. A text file is
+// read up to the size it had when it was opened (a file still being written
+// is read to that point); one that shrinks meanwhile is refused. `opened`,
+// when set, is called once the size is taken (for tests).
+TableCellsResult readTableCells(const std::string& path, const std::function<void()>& opened = {});
 
 }  // namespace talvex

@@ -2,11 +2,14 @@
 // missing tokens, rows of equal length.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "data/scores_table.h"
+#include "data/table_formats.h"
 #include "support/temp_files.h"
 
 namespace talvex {
@@ -84,6 +87,21 @@ TEST(ScoresTable, ErrorsNameTheLine) {
     options.idColumn = "id";
     EXPECT_NE(readScoresTable(dir.write("s.csv", "a,b\n1,2\n"), options).error.find("no column is labelled \"id\""),
               std::string::npos);
+}
+
+// A file still being written is read to the size it had when it was
+// opened, a half-written line included as it stood; one that shrinks
+// meanwhile is refused.
+TEST(ScoresTable, AFileChangedWhileReadIsReadAsOpenedOrRefused) {
+    testing::TempDir dir;
+    const std::string path = dir.write("s.dat", "1 2\n3 4\n");
+    const TableCellsResult grown =
+        readTableCells(path, [&] { std::ofstream(path, std::ios::app) << "5 6\n7"; });
+    ASSERT_TRUE(grown.cells) << grown.error;
+    EXPECT_EQ(grown.cells->records.size(), 2u);
+    const TableCellsResult shrunk = readTableCells(path, [&] { std::filesystem::resize_file(path, 3); });
+    EXPECT_FALSE(shrunk.cells);
+    EXPECT_NE(shrunk.error.find("became shorter while it was read"), std::string::npos) << shrunk.error;
 }
 
 // Files as R, Python and haven write them (exports/make_exports.sh): row

@@ -39,6 +39,24 @@ TEST_F(HotDeckTest, ModesAndNearestDonors) {
     const Matrix y = fromRows(
         {{3, 3, 999}, {4, 4, 1}, {3, 3, 999}, {3, 4, 6}, {2, 3, 6}, {3, 3, 50}, {5, 5, 1}, {1, 4, 1}});
     EXPECT_EQ(selectDonors(y, maskOf(y), 0), (std::vector<int>{5, 3, 4, 1, 7}));
+    // Scores that are not integers take the double sums: the same order.
+    Matrix half = y.copy();
+    for (int i = 0; i < half.rows(); ++i)
+        for (int j = 0; j < 2; ++j) half[i][j] = y[i][j] / 4;
+    EXPECT_EQ(selectDonors(half, maskOf(y), 0), (std::vector<int>{5, 3, 4, 1, 7}));
+}
+
+// A pool of L out of C complete rows takes complete row floor(t·C/L); the
+// donors of a recipient come from the pool only.
+TEST_F(HotDeckTest, DonorsComeFromAnEvenlySpreadPool) {
+    EXPECT_EQ(donorPoolRows({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 4), (std::vector<int>{0, 2, 5, 7}));
+    EXPECT_EQ(donorPoolRows({3, 8, 9}, 3), (std::vector<int>{3, 8, 9}));
+    Matrix x(12, 2);
+    for (int i = 0; i < 12; ++i) x[i][0] = x[i][1] = i;
+    x = x.joinBelow(fromRows({{5, 999}}));
+    std::set<double> imputed;
+    for (const Matrix& set : imputeHotDeck(x, maskOf(x), 3)) imputed.insert(set[12][1]);
+    EXPECT_EQ(imputed, (std::set<double>{0, 4, 8}));
 }
 
 TEST_F(HotDeckTest, HalfMissingStillGetsDonors) {

@@ -188,6 +188,10 @@ int analyse(const AnalyseOptions& given, std::ostream& out, std::ostream& err) {
     tableOptions.missingToken = o.missingToken;
     tableOptions.idColumn = o.idColumn;
     if (!o.inputMatrix && !o.noMissing) tableOptions.missingCode = o.missingCode.value_or(DataSet{}.missingCode);
+    if (o.progress)
+        tableOptions.progress = [&err, &o](int percent) {
+            err << "Reading " << o.data << ": " << percent << " %\n" << std::flush;
+        };
     const ScoresTableResult read = readScoresTable(o.data, tableOptions);
     if (!read.table) {
         err << "talvex analyse: " << read.error << '\n';

@@ -34,7 +34,9 @@ bool rowNames(const CellRecords& records, std::size_t first,
 
 ScoresTableResult readScoresTable(const std::string& path, const ScoresTableOptions& options) {
     ScoresTableResult result;
-    TableCellsResult read = readTableCells(path);
+    TableReadHooks hooks;
+    hooks.progress = options.progress;
+    TableCellsResult read = readTableCells(path, hooks);
     if (!read.cells) {
         result.error = read.error;
         return result;

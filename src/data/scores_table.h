@@ -5,6 +5,7 @@
 // row is an error naming its line, never a dropped row or a shifted one.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ struct ScoresTableOptions {
     // The label of a column of row names; empty: the first column when its
     // label is empty or its fields are distinct texts that are not numbers.
     std::string idColumn;
+    // Called with 10, 20, .. 100 as that share of a text file has been read.
+    std::function<void(int percent)> progress;
 };
 
 struct ScoresTable {

@@ -26,11 +26,30 @@ std::string where(const std::string& path, int line) {
     return path + ": line " + std::to_string(line) + ": ";
 }
 
+// Tells the hook each further tenth of the text reached.
+class SplitProgress {
+public:
+    SplitProgress(const std::function<void(int)>& hook, std::size_t size) : hook_(hook), size_(size) {}
+    void at(std::size_t position) {
+        if (!hook_) return;
+        while (next_ <= 100 && position * 100 >= next_ * size_) {
+            hook_(static_cast<int>(next_));
+            next_ += 10;
+        }
+    }
+
+private:
+    const std::function<void(int)>& hook_;
+    std::size_t size_;
+    std::size_t next_ = 10;
+};
+
 // Whitespace-separated text: the line syntax of the scores file; enclosing
 // double quotes of a field are dropped.
-void readWhitespace(std::string_view text, TableCells& cells) {
+void readWhitespace(std::string_view text, TableCells& cells, SplitProgress& progress) {
     int lineNumber = 0;
     for (std::size_t start = 0; start < text.size();) {
+        progress.at(start);
         const std::size_t end = std::min(text.find('\n', start), text.size());
         ++lineNumber;
         cells.records.startRecord();
@@ -68,7 +87,7 @@ void csvRecordEnd(int, void* data) {
 // parser a line at a time so that each record knows the line it starts on;
 // a line outside every record that holds only white space is an empty record.
 std::optional<std::string> readDelimited(const std::string& path, std::string_view text, bool tabs,
-                                         TableCells& cells) {
+                                         TableCells& cells, SplitProgress& progress) {
     csv_parser parser;
     if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) return path + ": out of memory";
     // The parser takes a separator before padding, so a tab separates even
@@ -78,6 +97,7 @@ std::optional<std::string> readDelimited(const std::string& path, std::string_vi
     std::optional<std::string> error;
     int lineNumber = 0;
     for (std::size_t start = 0; start < text.size() && !error;) {
+        progress.at(start);
         const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
         const std::string_view line = text.substr(start, end - start);
         start = end;
@@ -196,7 +216,7 @@ FormatChoice chooseTableFormat(const std::string& path, std::string_view firstLi
     return {TableFormat::Whitespace, false};
 }
 
-TableCellsResult readTableCells(const std::string& path, const std::function<void()>& opened) {
+TableCellsResult readTableCells(const std::string& path, const TableReadHooks& hooks) {
     TableCellsResult result;
     std::ifstream in;
     if (isRegularFile(path)) in.open(path, std::ios::binary);
@@ -214,7 +234,7 @@ TableCellsResult readTableCells(const std::string& path, const std::function<voi
         in.seekg(0, std::ios::end);
         const std::streamoff size = in.tellg();
         in.seekg(0, std::ios::beg);
-        if (opened) opened();
+        if (hooks.opened) hooks.opened();
         std::string whole(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)), '\0');
         in.read(whole.data(), static_cast<std::streamsize>(whole.size()));
         if (size < 0 || in.gcount() != static_cast<std::streamsize>(whole.size())) {
@@ -224,8 +244,10 @@ TableCellsResult readTableCells(const std::string& path, const std::function<voi
         std::string_view text = whole;
         if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
         cells.choice = chooseTableFormat(path, text.substr(0, text.find('\n')));
-        if (cells.choice.format == TableFormat::Whitespace) readWhitespace(text, cells);
-        else error = readDelimited(path, text, cells.choice.format == TableFormat::Tsv, cells);
+        SplitProgress progress(hooks.progress, text.size());
+        if (cells.choice.format == TableFormat::Whitespace) readWhitespace(text, cells, progress);
+        else error = readDelimited(path, text, cells.choice.format == TableFormat::Tsv, cells, progress);
+        if (!error) progress.at(text.size());
     }
     if (error) result.error = *error;
     else result.cells = std::move(cells);

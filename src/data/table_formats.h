@@ -96,8 +96,14 @@ struct TableCellsResult {
 // Reads every cell of path in the format chosen for it. A UTF-8 byte-order
 // mark is skipped and CRLF line ends are taken as line ends. A text file is
 // read up to the size it had when it was opened (a file still being written
-// is read to that point); one that shrinks meanwhile is refused. `opened`,
-// when set, is called once the size is taken (for tests).
-TableCellsResult readTableCells(const std::string& path, const std::function<void()>& opened = {});
+// is read to that point); one that shrinks meanwhile is refused.
+struct TableReadHooks {
+    // Called with 10, 20, .. 100 as that share of a text file has been split
+    // into cells.
+    std::function<void(int percent)> progress;
+    // Called once the size is taken, before the text is read (for tests).
+    std::function<void()> opened;
+};
+TableCellsResult readTableCells(const std::string& path, const TableReadHooks& hooks = {});
 
 }  // namespace talvex

@@ -90,16 +90,21 @@ TEST(ScoresTable, ErrorsNameTheLine) {
 }
 
 // A file still being written is read to the size it had when it was
-// opened, a half-written line included as it stood; one that shrinks
-// meanwhile is refused.
+// opened, a half-written line included as it stood, with its progress told
+// by tenths; one that shrinks meanwhile is refused.
 TEST(ScoresTable, AFileChangedWhileReadIsReadAsOpenedOrRefused) {
     testing::TempDir dir;
     const std::string path = dir.write("s.dat", "1 2\n3 4\n");
-    const TableCellsResult grown =
-        readTableCells(path, [&] { std::ofstream(path, std::ios::app) << "5 6\n7"; });
+    TableReadHooks hooks;
+    std::vector<int> told;
+    hooks.progress = [&told](int percent) { told.push_back(percent); };
+    hooks.opened = [&] { std::ofstream(path, std::ios::app) << "5 6\n7"; };
+    const TableCellsResult grown = readTableCells(path, hooks);
     ASSERT_TRUE(grown.cells) << grown.error;
     EXPECT_EQ(grown.cells->records.size(), 2u);
-    const TableCellsResult shrunk = readTableCells(path, [&] { std::filesystem::resize_file(path, 3); });
+    EXPECT_EQ(told, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    hooks.opened = [&] { std::filesystem::resize_file(path, 3); };
+    const TableCellsResult shrunk = readTableCells(path, hooks);
     EXPECT_FALSE(shrunk.cells);
     EXPECT_NE(shrunk.error.find("became shorter while it was read"), std::string::npos) << shrunk.error;
 }

@@ -85,7 +85,7 @@ void addOptions(CLI::App& app, AnalyseOptions& o) {
                    "solution; scores only");
     app.add_option("--bootstrap-level", o.bootstrapLevel,
                    "bootstrapLevel: confidence level of the intervals in percent (default 95)");
-    app.add_flag("--progress", o.progress, "the stages of the run on standard error");
+    app.add_flag("--progress", o.progress, "the reading of DATA and the stages of the run on standard error");
     app.add_option("--set", o.sets, "KEY=VALUE: any control of the dialogs, repeatable")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -192,7 +192,7 @@ int analyse(const AnalyseOptions& given, std::ostream& out, std::ostream& err) {
         tableOptions.progress = [&err, &o](int percent) {
             err << "Reading " << o.data << ": " << percent << " %\n" << std::flush;
         };
-    const ScoresTableResult read = readScoresTable(o.data, tableOptions);
+    ScoresTableResult read = readScoresTable(o.data, tableOptions);
     if (!read.table) {
         err << "talvex analyse: " << read.error << '\n';
         return kAnalyseRefused;
@@ -220,6 +220,8 @@ int analyse(const AnalyseOptions& given, std::ostream& out, std::ostream& err) {
             err << "talvex analyse: cannot write " << dataFile << '\n';
             return kAnalyseFailed;
         }
+        // The reader takes the copy; the run does not need the text.
+        std::string().swap(read.table->text);
     }
     std::string labelsFile = o.labels;
     const bool headerLabels = labelsFile.empty() && !table.labels.empty() && !o.inputMatrix;

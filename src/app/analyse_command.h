@@ -17,7 +17,7 @@ inline constexpr int kAnalyseRefused = 2;    // bad options or unreadable input
 
 // Runs the command with the arguments that follow the word "analyse". The
 // report's path goes to out; messages, refusals and (with --progress) the
-// stages of the run go to err. Returns the exit status.
+// reading of DATA and the stages of the run go to err. Returns the exit status.
 int runAnalyseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace talvex

@@ -254,17 +254,12 @@ long long scoresMemoryNeed(long long participants, long long variables) {
     return participants * variables * kCopies * static_cast<long long>(sizeof(double));
 }
 
-namespace {
-
-// "2.4 GB", "310 MB", "12 kB": decimal units as disks and dialogs show them.
 std::string memoryText(long long bytes) {
     const double b = static_cast<double>(bytes);
     if (b >= 1e9) return formatText("%.1f GB", b / 1e9);
     if (b >= 1e6) return formatText("%.0f MB", b / 1e6);
     return formatText("%.0f kB", std::ceil(b / 1e3));
 }
-
-}  // namespace
 
 std::optional<SizeProblem> checkDataSize(int participants, int variables, bool scores,
                                          const MemoryBudget& budget) {

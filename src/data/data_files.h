@@ -60,6 +60,9 @@ struct MemoryBudget {
     static MemoryBudget machine();
 };
 
+// "2.4 GB", "310 MB", "12 kB": decimal units as disks and dialogs show them.
+std::string memoryText(long long bytes);
+
 // MemAvailable of a /proc/meminfo text, in bytes.
 std::optional<long long> memAvailableBytes(std::string_view meminfo);
 

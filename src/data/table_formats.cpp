@@ -234,6 +234,14 @@ TableCellsResult readTableCells(const std::string& path, const TableReadHooks& h
         in.seekg(0, std::ios::end);
         const std::streamoff size = in.tellg();
         in.seekg(0, std::ios::beg);
+        // The text, its cells (their text and 4 bytes each, a cell taking
+        // at least 2 bytes of the text) and the rows written for the reader.
+        const long long need = kTableTextCopies * static_cast<long long>(size);
+        if (hooks.budget.bytes && need > *hooks.budget.bytes) {
+            result.error = "the data file " + path + " (" + memoryText(size) + ") needs about " + memoryText(need) +
+                           " of memory to be read; " + memoryText(*hooks.budget.bytes) + " is available";
+            return result;
+        }
         if (hooks.opened) hooks.opened();
         std::string whole(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)), '\0');
         in.read(whole.data(), static_cast<std::streamsize>(whole.size()));

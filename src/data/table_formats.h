@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/data_files.h"
+
 namespace talvex {
 
 enum class TableFormat { Whitespace, Csv, Tsv, Spss, SpssPortable, Stata };
@@ -96,8 +98,12 @@ struct TableCellsResult {
 // Reads every cell of path in the format chosen for it. A UTF-8 byte-order
 // mark is skipped and CRLF line ends are taken as line ends. A text file is
 // read up to the size it had when it was opened (a file still being written
-// is read to that point); one that shrinks meanwhile is refused.
+// is read to that point); one that shrinks meanwhile is refused, and so is
+// one whose text and cells (kTableTextCopies times its size) would not fit
+// in the memory budget.
+inline constexpr long long kTableTextCopies = 5;
 struct TableReadHooks {
+    MemoryBudget budget = MemoryBudget::machine();
     // Called with 10, 20, .. 100 as that share of a text file has been split
     // into cells.
     std::function<void(int percent)> progress;

@@ -107,6 +107,16 @@ TEST(ScoresTable, AFileChangedWhileReadIsReadAsOpenedOrRefused) {
     const TableCellsResult shrunk = readTableCells(path, hooks);
     EXPECT_FALSE(shrunk.cells);
     EXPECT_NE(shrunk.error.find("became shorter while it was read"), std::string::npos) << shrunk.error;
+    // 2,000 bytes need 10,000 of memory: refused before a byte is read.
+    std::string rows;
+    for (int i = 0; i < 500; ++i) rows += "1 2\n";
+    const std::string big = dir.write("big.dat", rows);
+    TableReadHooks budget;
+    budget.budget.bytes = 9999;
+    EXPECT_NE(readTableCells(big, budget).error.find("(2 kB) needs about 10 kB of memory to be read"),
+              std::string::npos);
+    budget.budget.bytes = 10000;
+    EXPECT_TRUE(readTableCells(big, budget).cells);
 }
 
 // Files as R, Python and haven write them (exports/make_exports.sh): row

@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "core/kernels.h"
 #include "core/parallel_for.h"
 #include "core/random.h"
 #include "data/dataset.h"
@@ -204,6 +205,24 @@ private:
     std::vector<std::pair<Key, int>> best_;
 };
 
+// Adds (column_d - q)² to acc_d for every pooled row d: exact integers,
+// so both builds give the same sums.
+TALVEX_KERNEL_BODY void addSquaredDifferencesBody(const std::int16_t* column, std::int16_t q, std::size_t size,
+                                                  std::int16_t* acc) {
+    for (std::size_t d = 0; d < size; ++d) {
+        const std::int16_t e = static_cast<std::int16_t>(column[d] - q);
+        acc[d] = static_cast<std::int16_t>(acc[d] + e * e);
+    }
+}
+void addSquaredDifferencesPortable(const std::int16_t* column, std::int16_t q, std::size_t size,
+                                   std::int16_t* acc) {
+    addSquaredDifferencesBody(column, q, size, acc);
+}
+TALVEX_AVX2 void addSquaredDifferencesAvx2(const std::int16_t* column, std::int16_t q, std::size_t size,
+                                           std::int16_t* acc) {
+    addSquaredDifferencesBody(column, q, size, acc);
+}
+
 // The squared distances of every pooled row to the recipient's observed
 // scores, variable after variable: each sum is taken in the same order as
 // the distance of one pair.
@@ -212,15 +231,11 @@ void squaredDistances(const DonorPool& pool, const Matrix& x, const Matrix& mask
     const std::size_t size = pool.rows.size();
     if (pool.integer) {
         small.assign(size, 0);
-        std::int16_t* acc = small.data();
+        const auto add = kernelPath() == KernelPath::Avx2 ? addSquaredDifferencesAvx2 : addSquaredDifferencesPortable;
         for (int j = 0; j < pool.p; ++j) {
             if (missingCell(mask, recipient, j)) continue;
             const std::int16_t q = static_cast<std::int16_t>(x[recipient][j] - pool.offset);
-            const std::int16_t* column = pool.small.data() + static_cast<std::size_t>(j) * size;
-            for (std::size_t d = 0; d < size; ++d) {
-                const std::int16_t e = static_cast<std::int16_t>(column[d] - q);
-                acc[d] = static_cast<std::int16_t>(acc[d] + e * e);
-            }
+            add(pool.small.data() + static_cast<std::size_t>(j) * size, q, size, small.data());
         }
         return;
     }

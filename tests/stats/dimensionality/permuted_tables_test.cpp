@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "core/random.h"
@@ -64,6 +65,9 @@ TEST_F(PermutedTablesTest, TableCorrelationsAreThoseOfTheData) {
             x[i][0] = 1 + (i * 7 % 13) % k;
             x[i][1] = 1 + ((i * 7 % 13) / 2 + i % 3) % k;
         }
+        // Two categories: a negative association (AS 116 gives |r|).
+        if (k == 2)
+            for (int i = 0; i < 300; ++i) x[i][1] = i % 5 == 0 ? x[i][0] : 3 - x[i][0];
         if (k == 6)
             for (int i = 0; i < 300; ++i)
                 if (x[i][1] == 4) x[i][1] = 5;
@@ -110,6 +114,10 @@ TEST_F(PermutedTablesTest, DrawnTablesAgreeWithFullPermutations) {
         EXPECT_NEAR(drawn.mean[i], full.mean[i], 4 * error) << i;
     }
     EXPECT_NE(drawn.random, full.random);
+    // Every drawn data set has pairs of its own.
+    std::set<double> first;
+    for (int r = 0; r < 100; ++r) first.insert(drawn.random[static_cast<std::size_t>(r * 6)]);
+    EXPECT_GT(first.size(), 90u);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <set>
 #include <vector>
 
 #include "core/random.h"
@@ -114,10 +113,6 @@ TEST_F(PermutedTablesTest, DrawnTablesAgreeWithFullPermutations) {
         EXPECT_NEAR(drawn.mean[i], full.mean[i], 4 * error) << i;
     }
     EXPECT_NE(drawn.random, full.random);
-    // Every drawn data set has pairs of its own.
-    std::set<double> first;
-    for (int r = 0; r < 100; ++r) first.insert(drawn.random[static_cast<std::size_t>(r * 6)]);
-    EXPECT_GT(first.size(), 90u);
 }
 
 }  // namespace

@@ -199,6 +199,8 @@ public:
         if (best_.size() > count_) best_.pop_back();
     }
     const std::vector<std::pair<Key, int>>& best() const { return best_; }
+    // Whether a key can still enter at a later position than every kept one.
+    bool mayEnter(Key key) const { return best_.size() < count_ || key < best_.back().first; }
 
 private:
     std::size_t count_;
@@ -261,8 +263,10 @@ void nearestDonors(const DonorPool& pool, const Matrix& x, const Matrix& mask, i
     const int size = static_cast<int>(pool.rows.size());
     if (pool.integer) {
         Nearest<int> nearest(count);
+        // Positions rise, so a key equal to the kept worst never enters.
         for (int d = 0; d < size; ++d)
-            if (pool.rows[static_cast<std::size_t>(d)] != recipient) nearest.offer(small[static_cast<std::size_t>(d)], d);
+            if (nearest.mayEnter(small[static_cast<std::size_t>(d)]) && pool.rows[static_cast<std::size_t>(d)] != recipient)
+                nearest.offer(small[static_cast<std::size_t>(d)], d);
         for (const auto& [key, d] : nearest.best()) out.push_back(pool.rows[static_cast<std::size_t>(d)]);
     } else {
         Nearest<double> nearest(count);

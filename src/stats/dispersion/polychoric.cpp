@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/distributions.h"
+#include "core/kernels.h"
 #include "core/parallel_for.h"
 #include "stats/dispersion/correlation.h"
 
@@ -22,19 +23,16 @@ constexpr double kZeroProbabilityFactor = 1.0 / 0.00001;
 int truncated(double v) { return static_cast<int>(v); }
 
 // Φ₂ and the bivariate normal density at the threshold corners (c, t),
-// c = 0 .. ki, t = 0 .. kj, stored at c·(kj + 1) + t. Φ₂ is the accurate
-// routine: a cell of a few participants can have a model probability of
-// 1e-8 or less, where an approximation good to 1e-9 moves the estimate by
-// hundredths. The stand-ins are
-// taken as the infinities they stand for: a corner at minus infinity has
-// probability 0, one at plus infinity the other threshold's marginal, and
-// neither has density. lowerA and lowerB hold Φ of each threshold, which do
-// not change with rho.
-void fillCorners(const double* a, const double* b, const double* lowerA, const double* lowerB, int ki, int kj,
-                 double rho, double* corners, double* densities) {
+// c = 0 .. ki, t = 0 .. kj, stored at c·(kj + 1) + t; `interior(c, t, f, d)`
+// gives them at the corners inside the grid. The stand-ins are taken as the
+// infinities they stand for: a corner at minus infinity has probability 0,
+// one at plus infinity the other threshold's marginal, and neither has
+// density. lowerA and lowerB hold Φ of each threshold, which do not change
+// with rho.
+template <class Interior>
+void fillGrid(const double* lowerA, const double* lowerB, int ki, int kj, double* corners, double* densities,
+              Interior interior) {
     const int width = kj + 1;
-    // The quadrature of Φ₂ depends on rho alone: once for all the corners.
-    const BivariateNormalRho atRho = bivariateNormalRho(rho);
     for (int c = 0; c <= ki; ++c) {
         for (int t = 0; t <= kj; ++t) {
             double f = 0.0, d = 0.0;
@@ -47,13 +45,25 @@ void fillCorners(const double* a, const double* b, const double* lowerA, const d
             } else if (t == kj) {
                 f = lowerA[c];
             } else {
-                f = bivariateNormalCdf(a[c], b[t], lowerA[c], lowerB[t], atRho);
-                d = bivariateNormalDensity(a[c], b[t], rho);
+                interior(c, t, f, d);
             }
             corners[c * width + t] = f;
             if (densities != nullptr) densities[c * width + t] = d;
         }
     }
+}
+
+// The grid by the accurate Φ₂: a cell of a few participants can have a model
+// probability of 1e-8 or less, where an approximation good to 1e-9 moves the
+// estimate by hundredths.
+void fillCorners(const double* a, const double* b, const double* lowerA, const double* lowerB, int ki, int kj,
+                 double rho, double* corners, double* densities) {
+    // The quadrature of Φ₂ depends on rho alone: once for all the corners.
+    const BivariateNormalRho atRho = bivariateNormalRho(rho);
+    fillGrid(lowerA, lowerB, ki, kj, corners, densities, [&](int c, int t, double& f, double& d) {
+        f = bivariateNormalCdf(a[c], b[t], lowerA[c], lowerB[t], atRho);
+        d = bivariateNormalDensity(a[c], b[t], rho);
+    });
 }
 
 // Φ of the thresholds 0 .. k (the stand-ins are not used).
@@ -87,19 +97,135 @@ double likelihoodScore(const double* p, const double* a, const double* b, const 
     return g;
 }
 
+// What one step of the bisection does with the score at its rho.
+enum class Step { Stop, Up, Down, Failed, Undecided };
+
+Step stepOf(double g, double tolerance) {
+    if (!std::isfinite(g)) return Step::Failed;
+    if (std::fabs(g) <= tolerance) return Step::Stop;
+    return g > 0.0 ? Step::Up : Step::Down;
+}
+
+constexpr double kUnit = 0x1p-53;  // unit roundoff
+
+// The step the exact score would take, decided from the bounded corners where
+// their bounds allow. `spreads` hold, for each corner, its bound plus 8u of
+// its magnitude (a cell's four-corner combination rounds three times in each
+// evaluation), so that a cell's spread is the sum over its corners. The
+// score's distance from the exact one is then bounded term by term
+// (quotient, with δπ/π below 1/2: |p/π - p/π'| <= 2|p/π|·δπ/π, and its
+// roundings; product) and over the sum (n roundings in each evaluation, in
+// any order), then doubled against the rounding of the bound itself.
+// Undecided when a cell's probability may lie on either side of 0 (or is
+// known to less than half its size) or the bound straddles the tolerance.
+// The cells are taken column by column (c outer, t inner, p transposed to
+// match), which is the same sum up to rounding, counted in the bound.
+Step boundedStep(const BisectionBuffers& w, int ki, int kj, double tolerance) {
+    const int width = kj + 1;
+    const double* __restrict corners = w.corners.data();
+    const double* __restrict densities = w.densities.data();
+    const double* __restrict cornerSpreads = w.cornerBounds.data();
+    const double* __restrict densitySpreads = w.densityBounds.data();
+    double g[4] = {}, spread[4] = {}, magnitude[4] = {};
+    int undecided = 0;
+    for (int c = 0; c < ki; ++c) {
+        const double* __restrict p = w.shares.data() + c * kj;
+        const int here = c * width, next = here + width;
+        for (int t = 0; t < kj; ++t) {
+            const double pi = corners[next + t + 1] - corners[here + t + 1] - corners[next + t] + corners[here + t];
+            const double piSpread = cornerSpreads[next + t + 1] + cornerSpreads[here + t + 1] +
+                                    cornerSpreads[next + t] + cornerSpreads[here + t];
+            const double d =
+                densities[next + t + 1] - densities[here + t + 1] - densities[next + t] + densities[here + t];
+            const double dSpread = densitySpreads[next + t + 1] + densitySpreads[here + t + 1] +
+                                   densitySpreads[next + t] + densitySpreads[here + t];
+            const bool positive = pi > 2.0 * piSpread;
+            undecided |= !positive && !(pi + piSpread <= 0.0);
+            const double inverse = 1.0 / pi;
+            const double ratio = positive ? p[t] * inverse : p[t] * kZeroProbabilityFactor;
+            const double ratioSize = std::fabs(ratio);
+            const double ratioSpread = positive ? ratioSize * (2.0 * piSpread * inverse + 8.0 * kUnit) : 0.0;
+            const double dSize = std::fabs(d) + dSpread;
+            const double size = (ratioSize + ratioSpread) * dSize;
+            const int lane = t & 3;
+            g[lane] += ratio * d;
+            spread[lane] += ratioSize * dSpread + ratioSpread * dSize + 2.0 * kUnit * size;
+            magnitude[lane] += size;
+        }
+    }
+    if (undecided) return Step::Undecided;
+    const double score = (g[0] + g[1]) + (g[2] + g[3]);
+    const double cells = static_cast<double>(ki) * kj;
+    const double bound = 2.0 * ((spread[0] + spread[1]) + (spread[2] + spread[3]) +
+                                2.1 * cells * kUnit * ((magnitude[0] + magnitude[1]) + (magnitude[2] + magnitude[3]))) +
+                         1e-300;
+    if (!std::isfinite(score) || !std::isfinite(bound)) return Step::Undecided;
+    if (std::fabs(score) + bound <= tolerance) return Step::Stop;
+    if (std::fabs(score) - bound > tolerance) return score > 0.0 ? Step::Up : Step::Down;
+    return Step::Undecided;
+}
+
 // Bisection on the score from rho = 0 in the bracket [-1, 1].
-double bisectPair(const double* p, const double* a, const double* b, int ki, int kj,
-                  double tolerance, double* corners, double* densities) {
-    std::vector<double> lowerA(static_cast<std::size_t>(ki + 1)), lowerB(static_cast<std::size_t>(kj + 1));
-    lowerTails(a, ki, lowerA.data());
-    lowerTails(b, kj, lowerB.data());
+double bisectPair(const double* p, const double* a, const double* b, int ki, int kj, double tolerance,
+                  ScoreEvaluation evaluation, KernelPath path, BisectionBuffers& w) {
+    const std::size_t grid = static_cast<std::size_t>((ki + 1) * (kj + 1));
+    w.lowerA.resize(static_cast<std::size_t>(ki + 1));
+    w.lowerB.resize(static_cast<std::size_t>(kj + 1));
+    w.corners.resize(grid);
+    w.densities.resize(grid);
+    lowerTails(a, ki, w.lowerA.data());
+    lowerTails(b, kj, w.lowerB.data());
+    const double* lowerA = w.lowerA.data();
+    const double* lowerB = w.lowerB.data();
+    const bool bounded = evaluation == ScoreEvaluation::Bounded;
+    const int width = kj + 1;
+    if (bounded) {
+        w.points.clear();
+        for (int c = 1; c < ki; ++c)
+            for (int t = 1; t < kj; ++t) w.points.add(a[c], b[t], lowerA[c], lowerB[t]);
+        const auto n = static_cast<std::size_t>(w.points.size());
+        for (std::vector<double>* v : {&w.cdf, &w.cdfBound, &w.density, &w.densityBound}) v->resize(n);
+        // The edges do not change with rho: exact values, spread by their
+        // rounding in the cell combinations only.
+        fillGrid(lowerA, lowerB, ki, kj, w.corners.data(), w.densities.data(), [](int, int, double&, double&) {});
+        w.cornerBounds.resize(grid);
+        w.densityBounds.assign(grid, 0.0);
+        for (std::size_t q = 0; q < grid; ++q) w.cornerBounds[q] = 8.0 * kUnit * w.corners[q];
+        w.shares.resize(static_cast<std::size_t>(ki * kj));
+        for (int c = 0; c < ki; ++c)
+            for (int t = 0; t < kj; ++t)
+                w.shares[static_cast<std::size_t>(c * kj + t)] = p[(kj - 1 - t) * ki + c];
+    }
+    // The exact evaluation writes the same edges again, so they stay.
     double rho = 0.0, lower = -1.0, upper = 1.0;
     for (int step = 0; step < kBisectionCap; ++step) {
-        const double g =
-            likelihoodScore(p, a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners, densities);
-        if (!std::isfinite(g)) return kPolychoricFailed;
-        if (std::fabs(g) <= tolerance) return rho;
-        if (g > 0.0) {
+        Step next = Step::Undecided;
+        if (bounded && boundedBivariateNormal(w.points, bivariateNormalRho(rho), w.cdf.data(), w.cdfBound.data(),
+                                              w.density.data(), w.densityBound.data(), path)) {
+            std::size_t j = 0;
+            for (int c = 1; c < ki; ++c) {
+                for (int t = 1; t < kj; ++t, ++j) {
+                    const std::size_t q = static_cast<std::size_t>(c * width + t);
+                    const double f = w.cdf[j], d = w.density[j];
+                    w.corners[q] = f;
+                    w.densities[q] = d;
+                    w.cornerBounds[q] = w.cdfBound[j] + 8.0 * kUnit * (f + w.cdfBound[j]);
+                    w.densityBounds[q] = w.densityBound[j] + 8.0 * kUnit * (d + w.densityBound[j]);
+                }
+            }
+            next = boundedStep(w, ki, kj, tolerance);
+        }
+        if (next == Step::Undecided) {
+            next = stepOf(likelihoodScore(p, a, b, lowerA, lowerB, ki, kj, rho, w.corners.data(),
+                                          w.densities.data()),
+                          tolerance);
+            ++w.exactSteps;
+        } else {
+            ++w.boundedSteps;
+        }
+        if (next == Step::Failed) return kPolychoricFailed;
+        if (next == Step::Stop) return rho;
+        if (next == Step::Up) {
             lower = rho;
             rho += std::fabs(upper - rho) / 2.0;
         } else {
@@ -150,13 +276,24 @@ void tetrachoricSeries(double x, double y, double px, double py, double r, doubl
 // when the likelihood estimate failed (the caller substitutes Pearson).
 double estimatePair(const int* first, const int* second, int n, int k, int ki, int kj,
                     double pearson, PolychoricBuffers& buffers, double* turned, bool& failed) {
-    std::vector<double>& t = buffers.counts;
-    t.assign(static_cast<std::size_t>(k * k), 0.0);
-    for (int p = 0; p < n; ++p) {
-        const int c = first[p], s = second[p];
-        if (c < 0 || c >= k || s < 0 || s >= k) continue;
-        t[static_cast<std::size_t>((k - 1 - s) * k + c)] += 1.0;
-    }
+    // Four tallies taken in turn (consecutive participants rarely wait on
+    // the same counter), each with a spare cell at K² for codes outside
+    // 0 .. K - 1; whole numbers, so their sum is exact.
+    const auto kk = static_cast<unsigned>(k), cells = kk * kk, stride = cells + 1;
+    std::vector<int>& counts = buffers.counts;
+    counts.assign(4 * static_cast<std::size_t>(stride), 0);
+    const auto cellOfScores = [&](int p) {
+        const auto c = static_cast<unsigned>(first[p]), s = static_cast<unsigned>(second[p]);
+        return c < kk && s < kk ? (kk - 1 - s) * kk + c : cells;
+    };
+    int p = 0;
+    for (; p + 4 <= n; p += 4)
+        for (unsigned q = 0; q < 4; ++q) ++counts[q * stride + cellOfScores(p + static_cast<int>(q))];
+    for (; p < n; ++p) ++counts[cellOfScores(p)];
+    std::vector<double>& t = buffers.proportions;
+    t.resize(cells);
+    for (unsigned q = 0; q < cells; ++q)
+        t[q] = counts[q] + counts[stride + q] + counts[2 * stride + q] + counts[3 * stride + q];
     if (*std::min_element(t.begin(), t.end()) == 0.0)
         for (double& v : t) v += 0.5;
     if (turned != nullptr)
@@ -196,12 +333,9 @@ double estimatePair(const int* first, const int* second, int n, int k, int ki, i
         failed = true;
         return kPolychoricFailed;
     }
-    const std::size_t corners = static_cast<std::size_t>((ki + 1) * (kj + 1));
-    buffers.corners.resize(corners);
-    buffers.densities.resize(corners);
     auto likelihood = [&] {
-        return bisectPair(t.data(), a.data(), b.data(), ki, kj, kPairTolerance,
-                          buffers.corners.data(), buffers.densities.data());
+        return bisectPair(t.data(), a.data(), b.data(), ki, kj, kPairTolerance, ScoreEvaluation::Bounded,
+                          kernelPath(), buffers.bisection);
     };
     if (ki == 2 && kj == 2) {
         // a = T(1, 0) both low, b = T(0, 0), c = T(1, 1), d = T(0, 1) both high.
@@ -405,15 +539,33 @@ Matrix cellDerivatives(const double* a, const double* b, int ki, int kj, double 
     return d;
 }
 
-double polychoricPair(const Matrix& p, const double* a, const double* b, int ki, int kj,
-                      double tolerance) {
+namespace {
+
+std::vector<double> cellsOf(const Matrix& p) {
+    std::vector<double> cells(static_cast<std::size_t>(p.rows() * p.cols()));
+    for (int r = 0; r < p.rows(); ++r)
+        for (int c = 0; c < p.cols(); ++c) cells[static_cast<std::size_t>(r * p.cols() + c)] = p[r][c];
+    return cells;
+}
+
+}  // namespace
+
+double polychoricPair(const Matrix& p, const double* a, const double* b, int ki, int kj, double tolerance,
+                      ScoreEvaluation evaluation, KernelPath path, BisectionBuffers* buffers) {
     if (p.rows() != kj || p.cols() != ki) return kPolychoricFailed;
-    std::vector<double> cells(static_cast<std::size_t>(ki * kj));
-    for (int r = 0; r < kj; ++r)
-        for (int c = 0; c < ki; ++c) cells[static_cast<std::size_t>(r * ki + c)] = p[r][c];
-    std::vector<double> corners(static_cast<std::size_t>((ki + 1) * (kj + 1)));
-    std::vector<double> densities(corners.size());
-    return bisectPair(cells.data(), a, b, ki, kj, tolerance, corners.data(), densities.data());
+    BisectionBuffers own;
+    return bisectPair(cellsOf(p).data(), a, b, ki, kj, tolerance, evaluation, path,
+                      buffers != nullptr ? *buffers : own);
+}
+
+double polychoricScore(const Matrix& p, const double* a, const double* b, int ki, int kj, double rho) {
+    if (p.rows() != kj || p.cols() != ki) return std::nan("");
+    std::vector<double> lowerA(static_cast<std::size_t>(ki + 1)), lowerB(static_cast<std::size_t>(kj + 1));
+    lowerTails(a, ki, lowerA.data());
+    lowerTails(b, kj, lowerB.data());
+    std::vector<double> corners(static_cast<std::size_t>((ki + 1) * (kj + 1))), densities(corners.size());
+    return likelihoodScore(cellsOf(p).data(), a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners.data(),
+                           densities.data());
 }
 
 }  // namespace talvex

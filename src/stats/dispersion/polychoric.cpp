@@ -1,7 +1,9 @@
 #include "stats/dispersion/polychoric.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "core/distributions.h"
 #include "core/kernels.h"
@@ -108,77 +110,134 @@ Step stepOf(double g, double tolerance) {
 
 constexpr double kUnit = 0x1p-53;  // unit roundoff
 
-// The step the exact score would take, decided from the bounded corners where
-// their bounds allow. `spreads` hold, for each corner, its bound plus 8u of
-// its magnitude (a cell's four-corner combination rounds three times in each
-// evaluation), so that a cell's spread is the sum over its corners. The
-// score's distance from the exact one is then bounded term by term
-// (quotient, with δπ/π below 1/2: |p/π - p/π'| <= 2|p/π|·δπ/π, and its
-// roundings; product) and over the sum (n roundings in each evaluation, in
-// any order), then doubled against the rounding of the bound itself.
-// Undecided when a cell's probability may lie on either side of 0 (or is
-// known to less than half its size) or the bound straddles the tolerance.
-// The cells are taken column by column (c outer, t inner, p transposed to
-// match), which is the same sum up to rounding, counted in the bound.
-Step boundedStep(const BisectionBuffers& w, int ki, int kj, double tolerance) {
-    const int width = kj + 1;
-    const double* __restrict corners = w.corners.data();
-    const double* __restrict densities = w.densities.data();
-    const double* __restrict cornerSpreads = w.cornerBounds.data();
-    const double* __restrict densitySpreads = w.densityBounds.data();
-    double g[4] = {}, spread[4] = {}, magnitude[4] = {};
-    int undecided = 0;
-    for (int c = 0; c < ki; ++c) {
-        const double* __restrict p = w.shares.data() + c * kj;
-        const int here = c * width, next = here + width;
-        for (int t = 0; t < kj; ++t) {
-            const double pi = corners[next + t + 1] - corners[here + t + 1] - corners[next + t] + corners[here + t];
-            const double piSpread = cornerSpreads[next + t + 1] + cornerSpreads[here + t + 1] +
-                                    cornerSpreads[next + t] + cornerSpreads[here + t];
-            const double d =
-                densities[next + t + 1] - densities[here + t + 1] - densities[next + t] + densities[here + t];
-            const double dSpread = densitySpreads[next + t + 1] + densitySpreads[here + t + 1] +
-                                   densitySpreads[next + t] + densitySpreads[here + t];
-            const bool positive = pi > 2.0 * piSpread;
-            undecided |= !positive && !(pi + piSpread <= 0.0);
-            const double inverse = 1.0 / pi;
-            const double ratio = positive ? p[t] * inverse : p[t] * kZeroProbabilityFactor;
-            const double ratioSize = std::fabs(ratio);
-            const double ratioSpread = positive ? ratioSize * (2.0 * piSpread * inverse + 8.0 * kUnit) : 0.0;
-            const double dSize = std::fabs(d) + dSpread;
-            const double size = (ratioSize + ratioSpread) * dSize;
-            const int lane = t & 3;
-            g[lane] += ratio * d;
-            spread[lane] += ratioSize * dSpread + ratioSpread * dSize + 2.0 * kUnit * size;
-            magnitude[lane] += size;
-        }
+// Four doubles as one value (GCC's vector extension: one AVX2 register, or
+// two SSE2 registers in the portable build), loaded from any address.
+typedef double Lanes __attribute__((vector_size(32), aligned(8)));
+typedef long long LaneMask __attribute__((vector_size(32), aligned(8)));
+
+// (Macros rather than functions: a vector passed by value changes the ABI.)
+#define TALVEX_LANES_AT(p) (*reinterpret_cast<const Lanes*>(p))
+#define TALVEX_MAGNITUDE(v) ((v) < 0.0 ? -(v) : (v))
+
+// Sums over the cells of the score's terms, of their spreads (how far each
+// may lie from the exact evaluation's term) and of their sizes, in four
+// lanes. `spreads` hold, for each corner, its bound plus 8u of its
+// magnitude (a cell's four-corner combination rounds three times in each
+// evaluation), so that a cell's spread is the sum over its corners.
+// Quotient, with δπ/π below 1/2: |p/π - p/π'| <= 2|p/π|·δπ/π, and its
+// roundings (3u here, u there); product: the factors' spreads and 2u. The
+// cells are indexed by their lower corner, g = c·(kj + 1) + t, four at a
+// time; g with t = kj, and g past the last cell, are no cells (valid 0).
+// Everything is computed for every lane, then selected. Returns whether
+// some cell's probability may lie on either side of 0 (or is known to less
+// than half its size).
+struct CellSums {
+    Lanes score, spread, size;
+};
+TALVEX_KERNEL_BODY bool cellSumsBody(const BisectionBuffers& w, int cells, int width, CellSums& sums) {
+    const double* corners = w.corners.data();
+    const double* densities = w.densities.data();
+    const double* cornerSpreads = w.cornerBounds.data();
+    const double* densitySpreads = w.densityBounds.data();
+    const Lanes zero = {0.0, 0.0, 0.0, 0.0};
+    Lanes score = zero, spread = zero, size = zero;
+    LaneMask undecided = {0, 0, 0, 0};
+    for (int g = 0; g < cells; g += 4) {
+        const int n = g + width;
+        const Lanes pi = TALVEX_LANES_AT(corners + n + 1) - TALVEX_LANES_AT(corners + g + 1) - TALVEX_LANES_AT(corners + n) + TALVEX_LANES_AT(corners + g);
+        const Lanes piSpread = TALVEX_LANES_AT(cornerSpreads + n + 1) + TALVEX_LANES_AT(cornerSpreads + g + 1) +
+                               TALVEX_LANES_AT(cornerSpreads + n) + TALVEX_LANES_AT(cornerSpreads + g);
+        const Lanes d = TALVEX_LANES_AT(densities + n + 1) - TALVEX_LANES_AT(densities + g + 1) - TALVEX_LANES_AT(densities + n) +
+                        TALVEX_LANES_AT(densities + g);
+        const Lanes dSpread = TALVEX_LANES_AT(densitySpreads + n + 1) + TALVEX_LANES_AT(densitySpreads + g + 1) +
+                              TALVEX_LANES_AT(densitySpreads + n) + TALVEX_LANES_AT(densitySpreads + g);
+        const Lanes share = TALVEX_LANES_AT(w.shares.data() + g);
+        const LaneMask valid = TALVEX_LANES_AT(w.validCells.data() + g) != 0.0;
+        const LaneMask positive = (pi > 2.0 * piSpread) & valid;
+        undecided |= valid & ~(positive | (pi + piSpread <= 0.0));
+        const Lanes inverse = 1.0 / pi;
+        const Lanes ratio = positive ? share * inverse : (valid ? share * kZeroProbabilityFactor : zero);
+        const Lanes ratioSize = TALVEX_MAGNITUDE(ratio);
+        const Lanes ratioSpread = positive ? ratioSize * (2.0 * piSpread * inverse + 8.0 * kUnit) : zero;
+        const Lanes dSize = TALVEX_MAGNITUDE(d) + dSpread;
+        const Lanes termSize = (ratioSize + ratioSpread) * dSize;
+        score += ratio * d;
+        spread += ratioSize * dSpread + ratioSpread * dSize + 2.0 * kUnit * termSize;
+        size += termSize;
     }
+    sums = {score, spread, size};
+    return (undecided[0] | undecided[1] | undecided[2] | undecided[3]) != 0;
+}
+
+#if TALVEX_AVX2_BUILD
+TALVEX_AVX2 bool cellSumsAvx2(const BisectionBuffers& w, int cells, int width, CellSums& sums) {
+    return cellSumsBody(w, cells, width, sums);
+}
+#endif
+
+bool cellSumsPortable(const BisectionBuffers& w, int cells, int width, CellSums& sums) {
+    return cellSumsBody(w, cells, width, sums);
+}
+
+// The step the exact score would take, decided from the bounded corners
+// where their bounds allow: the terms' spreads and the sum's roundings (n in
+// each evaluation, in any order), doubled against the rounding of the bound
+// itself. Undecided when a cell's probability is not settled or the bound
+// straddles the tolerance.
+Step boundedStep(const BisectionBuffers& w, int ki, int kj, double tolerance, KernelPath path) {
+    const int width = kj + 1, cells = ki * width;
+    CellSums sums;
+#if TALVEX_AVX2_BUILD
+    const bool undecided =
+        path == KernelPath::Avx2 ? cellSumsAvx2(w, cells, width, sums) : cellSumsPortable(w, cells, width, sums);
+#else
+    (void)path;
+    const bool undecided = cellSumsPortable(w, cells, width, sums);
+#endif
     if (undecided) return Step::Undecided;
-    const double score = (g[0] + g[1]) + (g[2] + g[3]);
-    const double cells = static_cast<double>(ki) * kj;
-    const double bound = 2.0 * ((spread[0] + spread[1]) + (spread[2] + spread[3]) +
-                                2.1 * cells * kUnit * ((magnitude[0] + magnitude[1]) + (magnitude[2] + magnitude[3]))) +
-                         1e-300;
+    const auto total = [](const Lanes& v) { return (v[0] + v[1]) + (v[2] + v[3]); };
+    const double score = total(sums.score);
+    const double n = static_cast<double>(ki) * kj;
+    const double bound = 2.0 * (total(sums.spread) + 2.1 * n * kUnit * total(sums.size)) + 1e-300;
     if (!std::isfinite(score) || !std::isfinite(bound)) return Step::Undecided;
     if (std::fabs(score) + bound <= tolerance) return Step::Stop;
     if (std::fabs(score) - bound > tolerance) return score > 0.0 ? Step::Up : Step::Down;
     return Step::Undecided;
 }
 
+}  // namespace
+
+const BivariateNormalRho& BisectionBuffers::atRho(int step, double rho) {
+    if (rhoCache.empty()) rhoCache.resize(kCachedSteps * kCacheWays, bivariateNormalRho(0.0));
+    if (step >= kCachedSteps) step = kCachedSteps - 1;
+    BivariateNormalRho* ways = rhoCache.data() + step * kCacheWays;
+    for (int q = 0; q < kCacheWays; ++q)
+        if (std::bit_cast<std::uint64_t>(ways[q].rho) == std::bit_cast<std::uint64_t>(rho)) return ways[q];
+    // Least recently filled way out: the ways shift down, the new one first.
+    for (int q = kCacheWays - 1; q > 0; --q) ways[q] = ways[q - 1];
+    ways[0] = bivariateNormalRho(rho);
+    return ways[0];
+}
+
+namespace {
+
 // Bisection on the score from rho = 0 in the bracket [-1, 1].
 double bisectPair(const double* p, const double* a, const double* b, int ki, int kj, double tolerance,
                   ScoreEvaluation evaluation, KernelPath path, BisectionBuffers& w) {
-    const std::size_t grid = static_cast<std::size_t>((ki + 1) * (kj + 1));
+    const int width = kj + 1;
     w.lowerA.resize(static_cast<std::size_t>(ki + 1));
     w.lowerB.resize(static_cast<std::size_t>(kj + 1));
-    w.corners.resize(grid);
-    w.densities.resize(grid);
+    // The cells are taken four at a time by their lower corner: spare corners
+    // past the grid for the no-cells at the end.
+    const auto cells = static_cast<std::size_t>((ki * width + 3) / 4 * 4);
+    const std::size_t padded = cells + static_cast<std::size_t>(width) + 1;
+    w.corners.assign(padded, 0.0);
+    w.densities.assign(padded, 0.0);
     lowerTails(a, ki, w.lowerA.data());
     lowerTails(b, kj, w.lowerB.data());
     const double* lowerA = w.lowerA.data();
     const double* lowerB = w.lowerB.data();
     const bool bounded = evaluation == ScoreEvaluation::Bounded;
-    const int width = kj + 1;
     if (bounded) {
         w.points.clear();
         for (int c = 1; c < ki; ++c)
@@ -188,19 +247,22 @@ double bisectPair(const double* p, const double* a, const double* b, int ki, int
         // The edges do not change with rho: exact values, spread by their
         // rounding in the cell combinations only.
         fillGrid(lowerA, lowerB, ki, kj, w.corners.data(), w.densities.data(), [](int, int, double&, double&) {});
-        w.cornerBounds.resize(grid);
-        w.densityBounds.assign(grid, 0.0);
-        for (std::size_t q = 0; q < grid; ++q) w.cornerBounds[q] = 8.0 * kUnit * w.corners[q];
-        w.shares.resize(static_cast<std::size_t>(ki * kj));
+        w.cornerBounds.resize(padded);
+        w.densityBounds.assign(padded, 0.0);
+        for (std::size_t q = 0; q < padded; ++q) w.cornerBounds[q] = 8.0 * kUnit * w.corners[q];
+        w.shares.assign(cells, 0.0);
+        w.validCells.assign(cells, 0.0);
         for (int c = 0; c < ki; ++c)
-            for (int t = 0; t < kj; ++t)
-                w.shares[static_cast<std::size_t>(c * kj + t)] = p[(kj - 1 - t) * ki + c];
+            for (int t = 0; t < kj; ++t) {
+                w.shares[static_cast<std::size_t>(c * width + t)] = p[(kj - 1 - t) * ki + c];
+                w.validCells[static_cast<std::size_t>(c * width + t)] = 1.0;
+            }
     }
     // The exact evaluation writes the same edges again, so they stay.
     double rho = 0.0, lower = -1.0, upper = 1.0;
     for (int step = 0; step < kBisectionCap; ++step) {
         Step next = Step::Undecided;
-        if (bounded && boundedBivariateNormal(w.points, bivariateNormalRho(rho), w.cdf.data(), w.cdfBound.data(),
+        if (bounded && boundedBivariateNormal(w.points, w.atRho(step, rho), w.cdf.data(), w.cdfBound.data(),
                                               w.density.data(), w.densityBound.data(), path)) {
             std::size_t j = 0;
             for (int c = 1; c < ki; ++c) {
@@ -213,7 +275,7 @@ double bisectPair(const double* p, const double* a, const double* b, int ki, int
                     w.densityBounds[q] = w.densityBound[j] + 8.0 * kUnit * (d + w.densityBound[j]);
                 }
             }
-            next = boundedStep(w, ki, kj, tolerance);
+            next = boundedStep(w, ki, kj, tolerance, path);
         }
         if (next == Step::Undecided) {
             next = stepOf(likelihoodScore(p, a, b, lowerA, lowerB, ki, kj, rho, w.corners.data(),

@@ -50,7 +50,12 @@ struct BisectionBuffers {
     std::vector<double> lowerA, lowerB, corners, densities;
     BivariatePoints points;
     std::vector<double> cdf, cdfBound, density, densityBound;
-    std::vector<double> cornerBounds, densityBounds, shares;
+    std::vector<double> cornerBounds, densityBounds, shares, validCells;
+    // The quadrature's values at the rhos of recent bisections, by step: the
+    // pairs of one matrix share the first steps of their paths.
+    static constexpr int kCachedSteps = 24, kCacheWays = 4;
+    std::vector<BivariateNormalRho> rhoCache;
+    const BivariateNormalRho& atRho(int step, double rho);
     // Steps decided by the bounded evaluation and by the exact one.
     long boundedSteps = 0, exactSteps = 0;
 };

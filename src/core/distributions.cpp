@@ -479,7 +479,7 @@ template <bool Fused>
 TALVEX_KERNEL_BODY void boundedBody(const BivariatePoints& points, const BivariateNormalRho& r,
                                     double* __restrict cdf, double* __restrict cdfBound,
                                     double* __restrict density, double* __restrict densityBound) {
-    const int n = points.size();
+    const int n = points.padded();
     const double* __restrict hk = points.products.data();
     const double* __restrict hs = points.halfSquares.data();
     const double* __restrict tails = points.tails.data();
@@ -527,18 +527,21 @@ double boundedExp(double x) { return expBody<false>(x); }
 void BivariatePoints::clear() {
     for (std::vector<double>* v : {&h, &k, &tails, &halfSquares, &products, &squares}) v->clear();
     largestHalfSquare = 0.0;
+    count_ = 0;
 }
 
 void BivariatePoints::add(double h0, double k0, double lowerH, double lowerK) {
-    h.push_back(h0);
-    k.push_back(k0);
+    const auto j = static_cast<std::size_t>(count_++);
+    if (j == h.size())
+        for (std::vector<double>* v : {&h, &k, &tails, &halfSquares, &products, &squares}) v->resize(j + 4, 0.0);
+    h[j] = h0;
+    k[j] = k0;
     // The upper tail at (-h, -k), as bivariateNormalCdf takes it.
-    tails.push_back(lowerH * lowerK);
-    const double halfSquare = (h0 * h0 + k0 * k0) / 2.0;
-    halfSquares.push_back(halfSquare);
-    products.push_back(h0 * k0);
-    squares.push_back(h0 * h0 + k0 * k0);
-    largestHalfSquare = std::max(largestHalfSquare, halfSquare);
+    tails[j] = lowerH * lowerK;
+    halfSquares[j] = (h0 * h0 + k0 * k0) / 2.0;
+    products[j] = h0 * k0;
+    squares[j] = h0 * h0 + k0 * k0;
+    largestHalfSquare = std::max(largestHalfSquare, halfSquares[j]);
 }
 
 bool boundedBivariateNormal(const BivariatePoints& points, const BivariateNormalRho& rho, double* cdf,

@@ -157,7 +157,8 @@ TEST(BoundedBivariateNormal, WithinItsBoundsOfTheExactRoutines) {
         const double h = -3.5 + 7.0 * uniform(random), k = -3.5 + 7.0 * uniform(random);
         points.add(h, k, normalLowerTail(h), normalLowerTail(k));
     }
-    std::vector<double> f(23), fb(23), d(23), db(23);
+    const auto padded = static_cast<std::size_t>(points.padded());
+    std::vector<double> f(padded), fb(padded), d(padded), db(padded);
     for (const KernelPath path : paths) {
         for (const double rho : {0.0, 0.1, -0.29, 0.5, -0.74, 0.9, -0.924}) {
             const BivariateNormalRho r = bivariateNormalRho(rho);

@@ -242,7 +242,7 @@ double bisectPair(const double* p, const double* a, const double* b, int ki, int
         w.points.clear();
         for (int c = 1; c < ki; ++c)
             for (int t = 1; t < kj; ++t) w.points.add(a[c], b[t], lowerA[c], lowerB[t]);
-        const auto n = static_cast<std::size_t>(w.points.size());
+        const auto n = static_cast<std::size_t>(w.points.padded());
         for (std::vector<double>* v : {&w.cdf, &w.cdfBound, &w.density, &w.densityBound}) v->resize(n);
         // The edges do not change with rho: exact values, spread by their
         // rounding in the cell combinations only.

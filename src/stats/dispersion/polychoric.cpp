@@ -499,16 +499,38 @@ std::vector<std::pair<int, int>> failedPairList(const Matrix& failedPairs) {
     return pairs;
 }
 
+namespace {
+
+// Matrices correlationOf creates (the same for every shape), counted where
+// its result is not needed, so that the count of constructions does not
+// depend on it. Taken once, in a pool of its own.
+int correlationConstructions() {
+    static const int count = [] {
+        // The pool releases its matrices when it ends; x is not counted.
+        ThreadMatrixPool pool;
+        const Matrix x(2, 1);
+        correlationOf(x);
+        return pool.constructions() - 1;
+    }();
+    return count;
+}
+
+}  // namespace
+
 Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& high,
                             PolychoricBuffers& buffers) {
     const int m = x.cols();
     Matrix r = identity(m);
     MatrixScope scope;
-    const Matrix pearson = correlationOf(x);
     const Layout layout = categorize(x, low, high, buffers.categories);
+    // Pearson's coefficients give the sign of a dichotomous pair and stand in
+    // for a failed pair; without either they are not computed.
+    const bool dichotomous = std::count(layout.itemCategories.begin(), layout.itemCategories.end(), 2) >= 2;
+    Matrix pearson = dichotomous ? correlationOf(x) : Matrix();
     std::vector<std::pair<int, int>> pairs;
     for (int i = 0; i < m; ++i)
         for (int j = i + 1; j < m; ++j) pairs.emplace_back(i, j);
+    std::vector<char> failedPairs(pairs.size(), 0);
     // Each pair is estimated on its own, so the pairs are shared between
     // threads; the second thread has its own working storage.
     PolychoricBuffers second;
@@ -516,15 +538,26 @@ Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& hi
         PolychoricBuffers& own = slot == 0 ? buffers : second;
         for (int q = begin; q < end; ++q) {
             const auto [i, j] = pairs[static_cast<std::size_t>(q)];
+            const int ki = layout.itemCategories[static_cast<std::size_t>(i)];
+            const int kj = layout.itemCategories[static_cast<std::size_t>(j)];
             bool failed = false;
             const double estimate = estimatePair(
-                column(buffers.categories, layout, i), column(buffers.categories, layout, j),
-                layout.n, layout.k, layout.itemCategories[static_cast<std::size_t>(i)],
-                layout.itemCategories[static_cast<std::size_t>(j)], pearson[i][j], own, nullptr,
-                failed);
-            r[i][j] = r[j][i] = failed ? pearson[i][j] : estimate;
+                column(buffers.categories, layout, i), column(buffers.categories, layout, j), layout.n,
+                layout.k, ki, kj, ki == 2 && kj == 2 ? pearson[i][j] : 0.0, own, nullptr, failed);
+            r[i][j] = r[j][i] = estimate;
+            failedPairs[static_cast<std::size_t>(q)] = failed;
         }
     });
+    if (std::find(failedPairs.begin(), failedPairs.end(), 1) != failedPairs.end()) {
+        if (!pearson.valid()) pearson = correlationOf(x);
+        for (std::size_t q = 0; q < pairs.size(); ++q)
+            if (failedPairs[q]) {
+                const auto [i, j] = pairs[q];
+                r[i][j] = r[j][i] = pearson[i][j];
+            }
+    } else if (!pearson.valid()) {
+        countConstructions(correlationConstructions());
+    }
     return r;
 }
 

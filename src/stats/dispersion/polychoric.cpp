@@ -332,17 +332,13 @@ void tetrachoricSeries(double x, double y, double px, double py, double r, doubl
     density = scale * sumDensity;
 }
 
-// One pair: the table of the two category columns (counted into
-// buffers.counts), its thresholds and the estimate. Writes the turned table
-// and the thresholds when asked. Returns the estimate and sets `failed`
-// when the likelihood estimate failed (the caller substitutes Pearson).
-double estimatePair(const int* first, const int* second, int n, int k, int ki, int kj,
-                    double pearson, PolychoricBuffers& buffers, double* turned, bool& failed) {
-    // Four tallies taken in turn (consecutive participants rarely wait on
-    // the same counter), each with a spare cell at K² for codes outside
-    // 0 .. K - 1; whole numbers, so their sum is exact.
+// The K x K counts of one pair into t (turned as the tables are), from the
+// category codes. Four tallies taken in turn (consecutive participants
+// rarely wait on the same counter), each with a spare cell at K² for codes
+// outside 0 .. K - 1; whole numbers, so their sum is exact.
+void tallyTable(const int* first, const int* second, int n, int k, std::vector<int>& counts,
+                std::vector<double>& t) {
     const auto kk = static_cast<unsigned>(k), cells = kk * kk, stride = cells + 1;
-    std::vector<int>& counts = buffers.counts;
     counts.assign(4 * static_cast<std::size_t>(stride), 0);
     const auto cellOfScores = [&](int p) {
         const auto c = static_cast<unsigned>(first[p]), s = static_cast<unsigned>(second[p]);
@@ -352,10 +348,75 @@ double estimatePair(const int* first, const int* second, int n, int k, int ki, i
     for (; p + 4 <= n; p += 4)
         for (unsigned q = 0; q < 4; ++q) ++counts[q * stride + cellOfScores(p + static_cast<int>(q))];
     for (; p < n; ++p) ++counts[cellOfScores(p)];
-    std::vector<double>& t = buffers.proportions;
     t.resize(cells);
     for (unsigned q = 0; q < cells; ++q)
         t[q] = counts[q] + counts[stride + q] + counts[2 * stride + q] + counts[3 * stride + q];
+}
+
+// The same counts from the category masks (bit p of word c·words + p/64 set
+// when participant p is in category c; codes outside 0 .. K - 1 in none):
+// the count of a cell is the number of bits both items' masks share. Built
+// for processors with the population count instruction (every one with
+// AVX2).
+#if TALVEX_AVX2_BUILD
+__attribute__((target("avx2,fma,popcnt")))
+#endif
+void maskTable(const std::uint64_t* first, const std::uint64_t* second, int k, int words, std::vector<double>& t) {
+    t.resize(static_cast<std::size_t>(k * k));
+    for (int c = 0; c < k; ++c)
+        for (int s = 0; s < k; ++s) {
+            const std::uint64_t* a = first + static_cast<std::size_t>(c) * words;
+            const std::uint64_t* b = second + static_cast<std::size_t>(s) * words;
+            long count = 0;
+            for (int w = 0; w < words; ++w) count += __builtin_popcountll(a[w] & b[w]);
+            t[static_cast<std::size_t>((k - 1 - s) * k + c)] = static_cast<double>(count);
+        }
+}
+
+// Whether maskTable runs on its fast instruction here.
+bool masksCountFast() {
+#if TALVEX_AVX2_BUILD
+    return kernelPath() == KernelPath::Avx2 && __builtin_cpu_supports("popcnt");
+#else
+    return false;
+#endif
+}
+
+// Category masks of every item (see maskTable), item j's K masks at
+// j·K·words.
+int categoryMasks(const std::vector<int>& categories, int n, int m, int k, std::vector<std::uint64_t>& masks) {
+    const int words = (n + 63) / 64;
+    masks.assign(static_cast<std::size_t>(m) * static_cast<std::size_t>(k) * static_cast<std::size_t>(words), 0);
+    for (int j = 0; j < m; ++j) {
+        const int* codes = categories.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(n);
+        std::uint64_t* item = masks.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(k) * words;
+        for (int p = 0; p < n; ++p)
+            if (static_cast<unsigned>(codes[p]) < static_cast<unsigned>(k))
+                item[static_cast<std::size_t>(codes[p]) * words + static_cast<std::size_t>(p / 64)] |=
+                    std::uint64_t{1} << (p % 64);
+    }
+    return words;
+}
+
+// Category masks of both items of a pair, when the counts are taken from them.
+struct PairMasks {
+    const std::uint64_t* first = nullptr;
+    const std::uint64_t* second = nullptr;
+    int words = 0;
+};
+
+// One pair: the table of the two category columns (counted into
+// buffers.counts), its thresholds and the estimate. Writes the turned table
+// and the thresholds when asked. Returns the estimate and sets `failed`
+// when the likelihood estimate failed (the caller substitutes Pearson).
+double estimatePair(const int* first, const int* second, int n, int k, int ki, int kj,
+                    double pearson, PolychoricBuffers& buffers, double* turned, bool& failed,
+                    const PairMasks& masks = {}) {
+    std::vector<double>& t = buffers.proportions;
+    if (masks.first != nullptr)
+        maskTable(masks.first, masks.second, k, masks.words, t);
+    else
+        tallyTable(first, second, n, k, buffers.counts, t);
     if (*std::min_element(t.begin(), t.end()) == 0.0)
         for (double& v : t) v += 0.5;
     if (turned != nullptr)
@@ -523,6 +584,10 @@ Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& hi
     Matrix r = identity(m);
     MatrixScope scope;
     const Layout layout = categorize(x, low, high, buffers.categories);
+    const int words = masksCountFast() ? categoryMasks(buffers.categories, layout.n, m, layout.k, buffers.masks) : 0;
+    const auto itemMasks = [&](int j) {
+        return buffers.masks.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(layout.k) * words;
+    };
     // Pearson's coefficients give the sign of a dichotomous pair and stand in
     // for a failed pair; without either they are not computed.
     const bool dichotomous = std::count(layout.itemCategories.begin(), layout.itemCategories.end(), 2) >= 2;
@@ -543,7 +608,8 @@ Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& hi
             bool failed = false;
             const double estimate = estimatePair(
                 column(buffers.categories, layout, i), column(buffers.categories, layout, j), layout.n,
-                layout.k, ki, kj, ki == 2 && kj == 2 ? pearson[i][j] : 0.0, own, nullptr, failed);
+                layout.k, ki, kj, ki == 2 && kj == 2 ? pearson[i][j] : 0.0, own, nullptr, failed,
+                words > 0 ? PairMasks{itemMasks(i), itemMasks(j), words} : PairMasks{});
             r[i][j] = r[j][i] = estimate;
             failedPairs[static_cast<std::size_t>(q)] = failed;
         }

@@ -5,6 +5,7 @@
 // 1979), found by bisection on the score.
 #pragma once
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -63,7 +64,8 @@ struct BisectionBuffers {
 // Working storage of the repeated computation, kept between calls.
 struct PolychoricBuffers {
     std::vector<int> categories;     // N x m, column after column
-    std::vector<int> counts;         // K x K
+    std::vector<int> counts;         // 4 x (K x K + 1)
+    std::vector<std::uint64_t> masks;  // m x K x ⌈N/64⌉
     std::vector<double> proportions; // K x K
     std::vector<double> thresholdsA, thresholdsB;
     BisectionBuffers bisection;

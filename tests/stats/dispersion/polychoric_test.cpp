@@ -195,6 +195,9 @@ TEST_F(PolychoricTest, DichotomousPairs) {
         return x;
     };
     EXPECT_NEAR(estimate(items(5, 20, 20, 5)).r[0][1], -0.809017, 1e-6);
+    PolychoricBuffers buffers;
+    const Matrix x = items(5, 20, 20, 5);
+    EXPECT_EQ(polychoricMatrixOnly(x, constant(2, 1, 0.0), constant(2, 1, 1.0), buffers)[0][1], estimate(x).r[0][1]);
     // a = b = 0: every cell + 0.5 gives the table (0.5, 0.5, 8.5, 12.5);
     // polycor on that table: 0.1093610292.
     const Estimated e = estimate(items(0, 0, 8, 12));

@@ -21,5 +21,5 @@ if (which %in% c("optimal", "both")) {
 }
 if (which %in% c("classical", "both")) {
   t500 <- elapsed(invisible(capture.output(fa.parallel(x, n.iter = 500, fa = "pc", plot = FALSE))))
-  cat(sprintf("R psych classical: fa.parallel(fa = \"pc\", n.iter = 500) %.1f s\n", t500))
+  cat(sprintf("R psych classical: fa.parallel(fa = \"pc\", n.iter = 500) %.2f s\n", t500))
 }

@@ -2,6 +2,9 @@
 // tolerances (printed P values depend on them).
 #pragma once
 
+#include <vector>
+
+#include "core/kernels.h"
 #include "core/matrix.h"
 
 namespace talvex {
@@ -54,5 +57,38 @@ double bivariateNormalCdf(double h, double k, const BivariateNormalRho& rho);
 // same Φ₂ from Φ(h) and Φ(k) computed once for many rho: the same bits.
 double normalLowerTail(double x);
 double bivariateNormalCdf(double h, double k, double lowerH, double lowerK, const BivariateNormalRho& rho);
+
+// exp(x) for -708 <= x <= 708 by a degree-13 Taylor polynomial on the
+// reduced argument, without a call: within kBoundedExpError of exp(x),
+// relatively. Not the bits of std::exp.
+double boundedExp(double x);
+inline constexpr double kBoundedExpError = 1e-14;
+
+// Points (h, k) evaluated many times at different rho, with what does not
+// depend on rho.
+struct BivariatePoints {
+    // Stored to a multiple of four points (the rest zeros), so that the
+    // vector loops need no scalar remainder.
+    std::vector<double> h, k, tails, halfSquares, products, squares;
+    double largestHalfSquare = 0.0;
+    void clear();
+    // lowerH and lowerK: normalLowerTail of h and of k.
+    void add(double h, double k, double lowerH, double lowerK);
+    int size() const { return count_; }
+    int padded() const { return static_cast<int>(h.size()); }
+
+private:
+    int count_ = 0;
+};
+
+// Φ₂ (as bivariateNormalCdf(h, k, lowerH, lowerK, rho) computes it) and the
+// density (as bivariateNormalDensity(h, k, rho.rho)) at every point through
+// boundedExp, each with a bound on its distance from those two functions'
+// results, the rounding of both included (the four arrays hold padded()
+// values; those past size() mean nothing). False when they are not of this
+// kind: |rho| >= 0.925 (no quadrature) or an exponent below -700.
+bool boundedBivariateNormal(const BivariatePoints& points, const BivariateNormalRho& rho, double* cdf,
+                            double* cdfBound, double* density, double* densityBound,
+                            KernelPath path = kernelPath());
 
 }  // namespace talvex

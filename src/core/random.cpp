@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,19 @@ int randomNext() {
     }
     generatorState = generatorState * 214013u + 2531011u;  // wraps mod 2^32
     return static_cast<int>((generatorState >> 16) & 0x7FFFu);
+}
+
+void fillRandomDraws(int* values, std::size_t count) {
+    if (replayValues != nullptr) {
+        for (std::size_t i = 0; i < count; ++i) values[i] = randomNext();
+        return;
+    }
+    std::uint32_t state = generatorState;
+    for (std::size_t i = 0; i < count; ++i) {
+        state = state * 214013u + 2531011u;
+        values[i] = static_cast<int>((state >> 16) & 0x7FFFu);
+    }
+    generatorState = state;
 }
 
 RandomReplay::RandomReplay(const std::vector<int>& values)
@@ -62,11 +76,17 @@ Matrix randomUniformRange(int lo, int hi, int rows, int cols) {
 
 void fillRandomStart(double* values, int rows, int cols) {
     // One draw ahead: each element uses the value drawn before it, and a
-    // fresh value is drawn after every element (so rows·cols + 1 draws).
-    int r = randomNext() % 1000;
-    for (int i = 0; i < rows * cols; ++i) {
-        values[i] = 2.0 * ((121 * r + 567) * 0.001 - 0.5);
-        r = randomNext() % 1000;
+    // fresh value is drawn after every element (so rows·cols + 1 draws),
+    // taken from the stream in blocks.
+    constexpr int kBlock = 512;
+    int draws[kBlock + 1];
+    fillRandomDraws(draws, 1);
+    const int count = std::max(0, rows * cols);
+    for (int done = 0; done < count; done += kBlock) {
+        const int n = std::min(kBlock, count - done);
+        fillRandomDraws(draws + 1, static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) values[done + i] = 2.0 * ((121 * (draws[i] % 1000) + 567) * 0.001 - 0.5);
+        draws[0] = draws[n];
     }
 }
 
@@ -196,25 +216,39 @@ Matrix permuteColumns(const Matrix& x) {
     // One uniform key per cell, drawn row by row; the key is the 15-bit
     // value itself (the uniform is that value divided by 32767).
     std::vector<int> keys(static_cast<std::size_t>(r) * static_cast<std::size_t>(c));
-    for (int& key : keys) key = randomNext();
+    fillRandomDraws(keys.data(), keys.size());
     // Each column's rows in increasing order of their keys, tied keys in row
     // order (so every row is used exactly once: a true permutation), by two
     // stable counting passes over the low and the high byte of the key.
-    std::vector<int> order(static_cast<std::size_t>(r)), swap(static_cast<std::size_t>(r));
-    std::vector<int> column(static_cast<std::size_t>(r));
+    // The key travels with its row (key·2³² + row), both tallies are taken
+    // in one pass.
+    std::vector<std::uint64_t> entries(static_cast<std::size_t>(r)), sorted(static_cast<std::size_t>(r));
+    // Column j of x is copied out first: the permuted reads then stay in a
+    // small array instead of touching a different row of x each time.
+    std::vector<double> column(static_cast<std::size_t>(r));
+    std::vector<const double*> from(static_cast<std::size_t>(r));
+    std::vector<double*> to(static_cast<std::size_t>(r));
+    for (int i = 0; i < r; ++i) {
+        from[static_cast<std::size_t>(i)] = x[i];
+        to[static_cast<std::size_t>(i)] = result[i];
+    }
     for (int j = 0; j < c; ++j) {
-        for (int i = 0; i < r; ++i)
-            column[static_cast<std::size_t>(i)] =
-                keys[static_cast<std::size_t>(i) * static_cast<std::size_t>(c) + static_cast<std::size_t>(j)];
-        for (int i = 0; i < r; ++i) swap[static_cast<std::size_t>(i)] = i;
-        for (int shift : {0, 8}) {
-            std::size_t counts[257] = {};
-            for (int row : swap) ++counts[((column[static_cast<std::size_t>(row)] >> shift) & 0xFF) + 1];
-            for (int b = 0; b < 256; ++b) counts[b + 1] += counts[b];
-            for (int row : swap) order[counts[(column[static_cast<std::size_t>(row)] >> shift) & 0xFF]++] = row;
-            std::swap(order, swap);
+        std::size_t low[256] = {}, high[256] = {};
+        for (int i = 0; i < r; ++i) {
+            const auto key = static_cast<std::uint64_t>(
+                keys[static_cast<std::size_t>(i) * static_cast<std::size_t>(c) + static_cast<std::size_t>(j)]);
+            entries[static_cast<std::size_t>(i)] = key << 32 | static_cast<std::uint64_t>(i);
+            ++low[key & 0xFF];
+            ++high[(key >> 8) & 0xFF];
         }
-        for (int i = 0; i < r; ++i) result[i][j] = x[swap[static_cast<std::size_t>(i)]][j];
+        std::size_t start = 0;
+        for (std::size_t& n : low) start += std::exchange(n, start);
+        start = 0;
+        for (std::size_t& n : high) start += std::exchange(n, start);
+        for (const std::uint64_t e : entries) sorted[low[(e >> 32) & 0xFF]++] = e;
+        for (const std::uint64_t e : sorted) entries[high[(e >> 40) & 0xFF]++] = e;
+        for (std::size_t i = 0; i < column.size(); ++i) column[i] = from[i][j];
+        for (std::size_t i = 0; i < column.size(); ++i) to[i][j] = column[entries[i] & 0xFFFFFFFFu];
     }
     return result;
 }

@@ -38,6 +38,8 @@ private:
     std::size_t previousNext_;
 };
 
+// The next `count` values of randomNext, in order (a replay included).
+void fillRandomDraws(int* values, std::size_t count);
 // Each element randomNext()/32767: uniform on [0, 1], both ends possible.
 Matrix randomUniform(int rows, int cols);
 // Each element (hi - lo)·(randomNext()/32767) + lo; lo and hi swapped when hi < lo.

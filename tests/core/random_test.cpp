@@ -59,6 +59,15 @@ TEST_F(RandomStream, StartMatrixUsesOneDrawPerElementPlusOne) {
     EXPECT_NEAR(m[0][0], 10.056, 1e-12);
     EXPECT_NEAR(m[0][1], 113.148, 1e-12);
     EXPECT_EQ(randomNext(), classic[7]) << "seven draws for six elements";
+    // Across the blocks the draws are taken in: element i from draw i, then one more.
+    const std::uint32_t start = randomState();
+    const Matrix big = randomStartMatrix(41, 25);
+    const std::uint32_t after = randomState();
+    restoreRandomState(start);
+    for (int i = 0; i < 41 * 25; ++i)
+        ASSERT_EQ(big[i / 25][i % 25], 2.0 * ((121 * (randomNext() % 1000) + 567) * 0.001 - 0.5)) << i;
+    randomNext();
+    EXPECT_EQ(randomState(), after);
 }
 
 // From state 1 by hand from the generator: the candidate 8·d/32767 - 4 of

@@ -1,9 +1,12 @@
 #include "stats/dispersion/polychoric.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "core/distributions.h"
+#include "core/kernels.h"
 #include "core/parallel_for.h"
 #include "stats/dispersion/correlation.h"
 
@@ -22,19 +25,16 @@ constexpr double kZeroProbabilityFactor = 1.0 / 0.00001;
 int truncated(double v) { return static_cast<int>(v); }
 
 // Φ₂ and the bivariate normal density at the threshold corners (c, t),
-// c = 0 .. ki, t = 0 .. kj, stored at c·(kj + 1) + t. Φ₂ is the accurate
-// routine: a cell of a few participants can have a model probability of
-// 1e-8 or less, where an approximation good to 1e-9 moves the estimate by
-// hundredths. The stand-ins are
-// taken as the infinities they stand for: a corner at minus infinity has
-// probability 0, one at plus infinity the other threshold's marginal, and
-// neither has density. lowerA and lowerB hold Φ of each threshold, which do
-// not change with rho.
-void fillCorners(const double* a, const double* b, const double* lowerA, const double* lowerB, int ki, int kj,
-                 double rho, double* corners, double* densities) {
+// c = 0 .. ki, t = 0 .. kj, stored at c·(kj + 1) + t; `interior(c, t, f, d)`
+// gives them at the corners inside the grid. The stand-ins are taken as the
+// infinities they stand for: a corner at minus infinity has probability 0,
+// one at plus infinity the other threshold's marginal, and neither has
+// density. lowerA and lowerB hold Φ of each threshold, which do not change
+// with rho.
+template <class Interior>
+void fillGrid(const double* lowerA, const double* lowerB, int ki, int kj, double* corners, double* densities,
+              Interior interior) {
     const int width = kj + 1;
-    // The quadrature of Φ₂ depends on rho alone: once for all the corners.
-    const BivariateNormalRho atRho = bivariateNormalRho(rho);
     for (int c = 0; c <= ki; ++c) {
         for (int t = 0; t <= kj; ++t) {
             double f = 0.0, d = 0.0;
@@ -47,13 +47,25 @@ void fillCorners(const double* a, const double* b, const double* lowerA, const d
             } else if (t == kj) {
                 f = lowerA[c];
             } else {
-                f = bivariateNormalCdf(a[c], b[t], lowerA[c], lowerB[t], atRho);
-                d = bivariateNormalDensity(a[c], b[t], rho);
+                interior(c, t, f, d);
             }
             corners[c * width + t] = f;
             if (densities != nullptr) densities[c * width + t] = d;
         }
     }
+}
+
+// The grid by the accurate Φ₂: a cell of a few participants can have a model
+// probability of 1e-8 or less, where an approximation good to 1e-9 moves the
+// estimate by hundredths.
+void fillCorners(const double* a, const double* b, const double* lowerA, const double* lowerB, int ki, int kj,
+                 double rho, double* corners, double* densities) {
+    // The quadrature of Φ₂ depends on rho alone: once for all the corners.
+    const BivariateNormalRho atRho = bivariateNormalRho(rho);
+    fillGrid(lowerA, lowerB, ki, kj, corners, densities, [&](int c, int t, double& f, double& d) {
+        f = bivariateNormalCdf(a[c], b[t], lowerA[c], lowerB[t], atRho);
+        d = bivariateNormalDensity(a[c], b[t], rho);
+    });
 }
 
 // Φ of the thresholds 0 .. k (the stand-ins are not used).
@@ -87,19 +99,195 @@ double likelihoodScore(const double* p, const double* a, const double* b, const 
     return g;
 }
 
+// What one step of the bisection does with the score at its rho.
+enum class Step { Stop, Up, Down, Failed, Undecided };
+
+Step stepOf(double g, double tolerance) {
+    if (!std::isfinite(g)) return Step::Failed;
+    if (std::fabs(g) <= tolerance) return Step::Stop;
+    return g > 0.0 ? Step::Up : Step::Down;
+}
+
+constexpr double kUnit = 0x1p-53;  // unit roundoff
+
+// Four doubles as one value (GCC's vector extension: one AVX2 register, or
+// two SSE2 registers in the portable build), loaded from any address.
+typedef double Lanes __attribute__((vector_size(32), aligned(8)));
+typedef long long LaneMask __attribute__((vector_size(32), aligned(8)));
+
+// (Macros rather than functions: a vector passed by value changes the ABI.)
+#define TALVEX_LANES_AT(p) (*reinterpret_cast<const Lanes*>(p))
+#define TALVEX_MAGNITUDE(v) ((v) < 0.0 ? -(v) : (v))
+
+// Sums over the cells of the score's terms, of their spreads (how far each
+// may lie from the exact evaluation's term) and of their sizes, in four
+// lanes. `spreads` hold, for each corner, its bound plus 8u of its
+// magnitude (a cell's four-corner combination rounds three times in each
+// evaluation), so that a cell's spread is the sum over its corners.
+// Quotient, with δπ/π below 1/2: |p/π - p/π'| <= 2|p/π|·δπ/π, and its
+// roundings (3u here, u there); product: the factors' spreads and 2u. The
+// cells are indexed by their lower corner, g = c·(kj + 1) + t, four at a
+// time; g with t = kj, and g past the last cell, are no cells (valid 0).
+// Everything is computed for every lane, then selected. Returns whether
+// some cell's probability may lie on either side of 0 (or is known to less
+// than half its size).
+struct CellSums {
+    Lanes score, spread, size;
+};
+TALVEX_KERNEL_BODY bool cellSumsBody(const BisectionBuffers& w, int cells, int width, CellSums& sums) {
+    const double* corners = w.corners.data();
+    const double* densities = w.densities.data();
+    const double* cornerSpreads = w.cornerBounds.data();
+    const double* densitySpreads = w.densityBounds.data();
+    const Lanes zero = {0.0, 0.0, 0.0, 0.0};
+    Lanes score = zero, spread = zero, size = zero;
+    LaneMask undecided = {0, 0, 0, 0};
+    for (int g = 0; g < cells; g += 4) {
+        const int n = g + width;
+        const Lanes pi = TALVEX_LANES_AT(corners + n + 1) - TALVEX_LANES_AT(corners + g + 1) - TALVEX_LANES_AT(corners + n) + TALVEX_LANES_AT(corners + g);
+        const Lanes piSpread = TALVEX_LANES_AT(cornerSpreads + n + 1) + TALVEX_LANES_AT(cornerSpreads + g + 1) +
+                               TALVEX_LANES_AT(cornerSpreads + n) + TALVEX_LANES_AT(cornerSpreads + g);
+        const Lanes d = TALVEX_LANES_AT(densities + n + 1) - TALVEX_LANES_AT(densities + g + 1) - TALVEX_LANES_AT(densities + n) +
+                        TALVEX_LANES_AT(densities + g);
+        const Lanes dSpread = TALVEX_LANES_AT(densitySpreads + n + 1) + TALVEX_LANES_AT(densitySpreads + g + 1) +
+                              TALVEX_LANES_AT(densitySpreads + n) + TALVEX_LANES_AT(densitySpreads + g);
+        const Lanes share = TALVEX_LANES_AT(w.shares.data() + g);
+        const LaneMask valid = TALVEX_LANES_AT(w.validCells.data() + g) != 0.0;
+        const LaneMask positive = (pi > 2.0 * piSpread) & valid;
+        undecided |= valid & ~(positive | (pi + piSpread <= 0.0));
+        const Lanes inverse = 1.0 / pi;
+        const Lanes ratio = positive ? share * inverse : (valid ? share * kZeroProbabilityFactor : zero);
+        const Lanes ratioSize = TALVEX_MAGNITUDE(ratio);
+        const Lanes ratioSpread = positive ? ratioSize * (2.0 * piSpread * inverse + 8.0 * kUnit) : zero;
+        const Lanes dSize = TALVEX_MAGNITUDE(d) + dSpread;
+        const Lanes termSize = (ratioSize + ratioSpread) * dSize;
+        score += ratio * d;
+        spread += ratioSize * dSpread + ratioSpread * dSize + 2.0 * kUnit * termSize;
+        size += termSize;
+    }
+    sums = {score, spread, size};
+    return (undecided[0] | undecided[1] | undecided[2] | undecided[3]) != 0;
+}
+
+#if TALVEX_AVX2_BUILD
+TALVEX_AVX2 bool cellSumsAvx2(const BisectionBuffers& w, int cells, int width, CellSums& sums) {
+    return cellSumsBody(w, cells, width, sums);
+}
+#endif
+
+bool cellSumsPortable(const BisectionBuffers& w, int cells, int width, CellSums& sums) {
+    return cellSumsBody(w, cells, width, sums);
+}
+
+// The step the exact score would take, decided from the bounded corners
+// where their bounds allow: the terms' spreads and the sum's roundings (n in
+// each evaluation, in any order), doubled against the rounding of the bound
+// itself. Undecided when a cell's probability is not settled or the bound
+// straddles the tolerance.
+Step boundedStep(const BisectionBuffers& w, int ki, int kj, double tolerance, KernelPath path) {
+    const int width = kj + 1, cells = ki * width;
+    CellSums sums;
+#if TALVEX_AVX2_BUILD
+    const bool undecided =
+        path == KernelPath::Avx2 ? cellSumsAvx2(w, cells, width, sums) : cellSumsPortable(w, cells, width, sums);
+#else
+    (void)path;
+    const bool undecided = cellSumsPortable(w, cells, width, sums);
+#endif
+    if (undecided) return Step::Undecided;
+    const auto total = [](const Lanes& v) { return (v[0] + v[1]) + (v[2] + v[3]); };
+    const double score = total(sums.score);
+    const double n = static_cast<double>(ki) * kj;
+    const double bound = 2.0 * (total(sums.spread) + 2.1 * n * kUnit * total(sums.size)) + 1e-300;
+    if (!std::isfinite(score) || !std::isfinite(bound)) return Step::Undecided;
+    if (std::fabs(score) + bound <= tolerance) return Step::Stop;
+    if (std::fabs(score) - bound > tolerance) return score > 0.0 ? Step::Up : Step::Down;
+    return Step::Undecided;
+}
+
+}  // namespace
+
+const BivariateNormalRho& BisectionBuffers::atRho(int step, double rho) {
+    if (rhoCache.empty()) rhoCache.resize(kCachedSteps * kCacheWays, bivariateNormalRho(0.0));
+    if (step >= kCachedSteps) step = kCachedSteps - 1;
+    BivariateNormalRho* ways = rhoCache.data() + step * kCacheWays;
+    for (int q = 0; q < kCacheWays; ++q)
+        if (std::bit_cast<std::uint64_t>(ways[q].rho) == std::bit_cast<std::uint64_t>(rho)) return ways[q];
+    // Least recently filled way out: the ways shift down, the new one first.
+    for (int q = kCacheWays - 1; q > 0; --q) ways[q] = ways[q - 1];
+    ways[0] = bivariateNormalRho(rho);
+    return ways[0];
+}
+
+namespace {
+
 // Bisection on the score from rho = 0 in the bracket [-1, 1].
-double bisectPair(const double* p, const double* a, const double* b, int ki, int kj,
-                  double tolerance, double* corners, double* densities) {
-    std::vector<double> lowerA(static_cast<std::size_t>(ki + 1)), lowerB(static_cast<std::size_t>(kj + 1));
-    lowerTails(a, ki, lowerA.data());
-    lowerTails(b, kj, lowerB.data());
+double bisectPair(const double* p, const double* a, const double* b, int ki, int kj, double tolerance,
+                  ScoreEvaluation evaluation, KernelPath path, BisectionBuffers& w) {
+    const int width = kj + 1;
+    w.lowerA.resize(static_cast<std::size_t>(ki + 1));
+    w.lowerB.resize(static_cast<std::size_t>(kj + 1));
+    // The cells are taken four at a time by their lower corner: spare corners
+    // past the grid for the no-cells at the end.
+    const auto cells = static_cast<std::size_t>((ki * width + 3) / 4 * 4);
+    const std::size_t padded = cells + static_cast<std::size_t>(width) + 1;
+    w.corners.assign(padded, 0.0);
+    w.densities.assign(padded, 0.0);
+    lowerTails(a, ki, w.lowerA.data());
+    lowerTails(b, kj, w.lowerB.data());
+    const double* lowerA = w.lowerA.data();
+    const double* lowerB = w.lowerB.data();
+    const bool bounded = evaluation == ScoreEvaluation::Bounded;
+    if (bounded) {
+        w.points.clear();
+        for (int c = 1; c < ki; ++c)
+            for (int t = 1; t < kj; ++t) w.points.add(a[c], b[t], lowerA[c], lowerB[t]);
+        const auto n = static_cast<std::size_t>(w.points.padded());
+        for (std::vector<double>* v : {&w.cdf, &w.cdfBound, &w.density, &w.densityBound}) v->resize(n);
+        // The edges do not change with rho: exact values, spread by their
+        // rounding in the cell combinations only.
+        fillGrid(lowerA, lowerB, ki, kj, w.corners.data(), w.densities.data(), [](int, int, double&, double&) {});
+        w.cornerBounds.resize(padded);
+        w.densityBounds.assign(padded, 0.0);
+        for (std::size_t q = 0; q < padded; ++q) w.cornerBounds[q] = 8.0 * kUnit * w.corners[q];
+        w.shares.assign(cells, 0.0);
+        w.validCells.assign(cells, 0.0);
+        for (int c = 0; c < ki; ++c)
+            for (int t = 0; t < kj; ++t) {
+                w.shares[static_cast<std::size_t>(c * width + t)] = p[(kj - 1 - t) * ki + c];
+                w.validCells[static_cast<std::size_t>(c * width + t)] = 1.0;
+            }
+    }
+    // The exact evaluation writes the same edges again, so they stay.
     double rho = 0.0, lower = -1.0, upper = 1.0;
     for (int step = 0; step < kBisectionCap; ++step) {
-        const double g =
-            likelihoodScore(p, a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners, densities);
-        if (!std::isfinite(g)) return kPolychoricFailed;
-        if (std::fabs(g) <= tolerance) return rho;
-        if (g > 0.0) {
+        Step next = Step::Undecided;
+        if (bounded && boundedBivariateNormal(w.points, w.atRho(step, rho), w.cdf.data(), w.cdfBound.data(),
+                                              w.density.data(), w.densityBound.data(), path)) {
+            std::size_t j = 0;
+            for (int c = 1; c < ki; ++c) {
+                for (int t = 1; t < kj; ++t, ++j) {
+                    const std::size_t q = static_cast<std::size_t>(c * width + t);
+                    const double f = w.cdf[j], d = w.density[j];
+                    w.corners[q] = f;
+                    w.densities[q] = d;
+                    w.cornerBounds[q] = w.cdfBound[j] + 8.0 * kUnit * (f + w.cdfBound[j]);
+                    w.densityBounds[q] = w.densityBound[j] + 8.0 * kUnit * (d + w.densityBound[j]);
+                }
+            }
+            next = boundedStep(w, ki, kj, tolerance, path);
+        }
+        if (next == Step::Undecided) {
+            next = stepOf(likelihoodScore(p, a, b, lowerA, lowerB, ki, kj, rho, w.corners.data(),
+                                          w.densities.data()),
+                          tolerance);
+            ++w.exactSteps;
+        } else {
+            ++w.boundedSteps;
+        }
+        if (next == Step::Failed) return kPolychoricFailed;
+        if (next == Step::Stop) return rho;
+        if (next == Step::Up) {
             lower = rho;
             rho += std::fabs(upper - rho) / 2.0;
         } else {
@@ -144,19 +332,91 @@ void tetrachoricSeries(double x, double y, double px, double py, double r, doubl
     density = scale * sumDensity;
 }
 
+// The K x K counts of one pair into t (turned as the tables are), from the
+// category codes. Four tallies taken in turn (consecutive participants
+// rarely wait on the same counter), each with a spare cell at K² for codes
+// outside 0 .. K - 1; whole numbers, so their sum is exact.
+void tallyTable(const int* first, const int* second, int n, int k, std::vector<int>& counts,
+                std::vector<double>& t) {
+    const auto kk = static_cast<unsigned>(k), cells = kk * kk, stride = cells + 1;
+    counts.assign(4 * static_cast<std::size_t>(stride), 0);
+    const auto cellOfScores = [&](int p) {
+        const auto c = static_cast<unsigned>(first[p]), s = static_cast<unsigned>(second[p]);
+        return c < kk && s < kk ? (kk - 1 - s) * kk + c : cells;
+    };
+    int p = 0;
+    for (; p + 4 <= n; p += 4)
+        for (unsigned q = 0; q < 4; ++q) ++counts[q * stride + cellOfScores(p + static_cast<int>(q))];
+    for (; p < n; ++p) ++counts[cellOfScores(p)];
+    t.resize(cells);
+    for (unsigned q = 0; q < cells; ++q)
+        t[q] = counts[q] + counts[stride + q] + counts[2 * stride + q] + counts[3 * stride + q];
+}
+
+// The same counts from the category masks (bit p of word c·words + p/64 set
+// when participant p is in category c; codes outside 0 .. K - 1 in none):
+// the count of a cell is the number of bits both items' masks share. Built
+// for processors with the population count instruction (every one with
+// AVX2).
+#if TALVEX_AVX2_BUILD
+__attribute__((target("avx2,fma,popcnt")))
+#endif
+void maskTable(const std::uint64_t* first, const std::uint64_t* second, int k, int words, std::vector<double>& t) {
+    t.resize(static_cast<std::size_t>(k * k));
+    for (int c = 0; c < k; ++c)
+        for (int s = 0; s < k; ++s) {
+            const std::uint64_t* a = first + static_cast<std::size_t>(c) * words;
+            const std::uint64_t* b = second + static_cast<std::size_t>(s) * words;
+            long count = 0;
+            for (int w = 0; w < words; ++w) count += __builtin_popcountll(a[w] & b[w]);
+            t[static_cast<std::size_t>((k - 1 - s) * k + c)] = static_cast<double>(count);
+        }
+}
+
+// Whether maskTable runs on its fast instruction here.
+bool masksCountFast() {
+#if TALVEX_AVX2_BUILD
+    return kernelPath() == KernelPath::Avx2 && __builtin_cpu_supports("popcnt");
+#else
+    return false;
+#endif
+}
+
+// Category masks of every item (see maskTable), item j's K masks at
+// j·K·words.
+int categoryMasks(const std::vector<int>& categories, int n, int m, int k, std::vector<std::uint64_t>& masks) {
+    const int words = (n + 63) / 64;
+    masks.assign(static_cast<std::size_t>(m) * static_cast<std::size_t>(k) * static_cast<std::size_t>(words), 0);
+    for (int j = 0; j < m; ++j) {
+        const int* codes = categories.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(n);
+        std::uint64_t* item = masks.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(k) * words;
+        for (int p = 0; p < n; ++p)
+            if (static_cast<unsigned>(codes[p]) < static_cast<unsigned>(k))
+                item[static_cast<std::size_t>(codes[p]) * words + static_cast<std::size_t>(p / 64)] |=
+                    std::uint64_t{1} << (p % 64);
+    }
+    return words;
+}
+
+// Category masks of both items of a pair, when the counts are taken from them.
+struct PairMasks {
+    const std::uint64_t* first = nullptr;
+    const std::uint64_t* second = nullptr;
+    int words = 0;
+};
+
 // One pair: the table of the two category columns (counted into
 // buffers.counts), its thresholds and the estimate. Writes the turned table
 // and the thresholds when asked. Returns the estimate and sets `failed`
 // when the likelihood estimate failed (the caller substitutes Pearson).
 double estimatePair(const int* first, const int* second, int n, int k, int ki, int kj,
-                    double pearson, PolychoricBuffers& buffers, double* turned, bool& failed) {
-    std::vector<double>& t = buffers.counts;
-    t.assign(static_cast<std::size_t>(k * k), 0.0);
-    for (int p = 0; p < n; ++p) {
-        const int c = first[p], s = second[p];
-        if (c < 0 || c >= k || s < 0 || s >= k) continue;
-        t[static_cast<std::size_t>((k - 1 - s) * k + c)] += 1.0;
-    }
+                    double pearson, PolychoricBuffers& buffers, double* turned, bool& failed,
+                    const PairMasks& masks = {}) {
+    std::vector<double>& t = buffers.proportions;
+    if (masks.first != nullptr)
+        maskTable(masks.first, masks.second, k, masks.words, t);
+    else
+        tallyTable(first, second, n, k, buffers.counts, t);
     if (*std::min_element(t.begin(), t.end()) == 0.0)
         for (double& v : t) v += 0.5;
     if (turned != nullptr)
@@ -196,12 +456,9 @@ double estimatePair(const int* first, const int* second, int n, int k, int ki, i
         failed = true;
         return kPolychoricFailed;
     }
-    const std::size_t corners = static_cast<std::size_t>((ki + 1) * (kj + 1));
-    buffers.corners.resize(corners);
-    buffers.densities.resize(corners);
     auto likelihood = [&] {
-        return bisectPair(t.data(), a.data(), b.data(), ki, kj, kPairTolerance,
-                          buffers.corners.data(), buffers.densities.data());
+        return bisectPair(t.data(), a.data(), b.data(), ki, kj, kPairTolerance, ScoreEvaluation::Bounded,
+                          kernelPath(), buffers.bisection);
     };
     if (ki == 2 && kj == 2) {
         // a = T(1, 0) both low, b = T(0, 0), c = T(1, 1), d = T(0, 1) both high.
@@ -303,16 +560,42 @@ std::vector<std::pair<int, int>> failedPairList(const Matrix& failedPairs) {
     return pairs;
 }
 
+namespace {
+
+// Matrices correlationOf creates (the same for every shape), counted where
+// its result is not needed, so that the count of constructions does not
+// depend on it. Taken once, in a pool of its own.
+int correlationConstructions() {
+    static const int count = [] {
+        // The pool releases its matrices when it ends; x is not counted.
+        ThreadMatrixPool pool;
+        const Matrix x(2, 1);
+        correlationOf(x);
+        return pool.constructions() - 1;
+    }();
+    return count;
+}
+
+}  // namespace
+
 Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& high,
                             PolychoricBuffers& buffers) {
     const int m = x.cols();
     Matrix r = identity(m);
     MatrixScope scope;
-    const Matrix pearson = correlationOf(x);
     const Layout layout = categorize(x, low, high, buffers.categories);
+    const int words = masksCountFast() ? categoryMasks(buffers.categories, layout.n, m, layout.k, buffers.masks) : 0;
+    const auto itemMasks = [&](int j) {
+        return buffers.masks.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(layout.k) * words;
+    };
+    // Pearson's coefficients give the sign of a dichotomous pair and stand in
+    // for a failed pair; without either they are not computed.
+    const bool dichotomous = std::count(layout.itemCategories.begin(), layout.itemCategories.end(), 2) >= 2;
+    Matrix pearson = dichotomous ? correlationOf(x) : Matrix();
     std::vector<std::pair<int, int>> pairs;
     for (int i = 0; i < m; ++i)
         for (int j = i + 1; j < m; ++j) pairs.emplace_back(i, j);
+    std::vector<char> failedPairs(pairs.size(), 0);
     // Each pair is estimated on its own, so the pairs are shared between
     // threads; the second thread has its own working storage.
     PolychoricBuffers second;
@@ -320,15 +603,27 @@ Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& hi
         PolychoricBuffers& own = slot == 0 ? buffers : second;
         for (int q = begin; q < end; ++q) {
             const auto [i, j] = pairs[static_cast<std::size_t>(q)];
+            const int ki = layout.itemCategories[static_cast<std::size_t>(i)];
+            const int kj = layout.itemCategories[static_cast<std::size_t>(j)];
             bool failed = false;
             const double estimate = estimatePair(
-                column(buffers.categories, layout, i), column(buffers.categories, layout, j),
-                layout.n, layout.k, layout.itemCategories[static_cast<std::size_t>(i)],
-                layout.itemCategories[static_cast<std::size_t>(j)], pearson[i][j], own, nullptr,
-                failed);
-            r[i][j] = r[j][i] = failed ? pearson[i][j] : estimate;
+                column(buffers.categories, layout, i), column(buffers.categories, layout, j), layout.n,
+                layout.k, ki, kj, ki == 2 && kj == 2 ? pearson[i][j] : 0.0, own, nullptr, failed,
+                words > 0 ? PairMasks{itemMasks(i), itemMasks(j), words} : PairMasks{});
+            r[i][j] = r[j][i] = estimate;
+            failedPairs[static_cast<std::size_t>(q)] = failed;
         }
     });
+    if (std::find(failedPairs.begin(), failedPairs.end(), 1) != failedPairs.end()) {
+        if (!pearson.valid()) pearson = correlationOf(x);
+        for (std::size_t q = 0; q < pairs.size(); ++q)
+            if (failedPairs[q]) {
+                const auto [i, j] = pairs[q];
+                r[i][j] = r[j][i] = pearson[i][j];
+            }
+    } else if (!pearson.valid()) {
+        countConstructions(correlationConstructions());
+    }
     return r;
 }
 
@@ -405,15 +700,33 @@ Matrix cellDerivatives(const double* a, const double* b, int ki, int kj, double 
     return d;
 }
 
-double polychoricPair(const Matrix& p, const double* a, const double* b, int ki, int kj,
-                      double tolerance) {
+namespace {
+
+std::vector<double> cellsOf(const Matrix& p) {
+    std::vector<double> cells(static_cast<std::size_t>(p.rows() * p.cols()));
+    for (int r = 0; r < p.rows(); ++r)
+        for (int c = 0; c < p.cols(); ++c) cells[static_cast<std::size_t>(r * p.cols() + c)] = p[r][c];
+    return cells;
+}
+
+}  // namespace
+
+double polychoricPair(const Matrix& p, const double* a, const double* b, int ki, int kj, double tolerance,
+                      ScoreEvaluation evaluation, KernelPath path, BisectionBuffers* buffers) {
     if (p.rows() != kj || p.cols() != ki) return kPolychoricFailed;
-    std::vector<double> cells(static_cast<std::size_t>(ki * kj));
-    for (int r = 0; r < kj; ++r)
-        for (int c = 0; c < ki; ++c) cells[static_cast<std::size_t>(r * ki + c)] = p[r][c];
-    std::vector<double> corners(static_cast<std::size_t>((ki + 1) * (kj + 1)));
-    std::vector<double> densities(corners.size());
-    return bisectPair(cells.data(), a, b, ki, kj, tolerance, corners.data(), densities.data());
+    BisectionBuffers own;
+    return bisectPair(cellsOf(p).data(), a, b, ki, kj, tolerance, evaluation, path,
+                      buffers != nullptr ? *buffers : own);
+}
+
+double polychoricScore(const Matrix& p, const double* a, const double* b, int ki, int kj, double rho) {
+    if (p.rows() != kj || p.cols() != ki) return std::nan("");
+    std::vector<double> lowerA(static_cast<std::size_t>(ki + 1)), lowerB(static_cast<std::size_t>(kj + 1));
+    lowerTails(a, ki, lowerA.data());
+    lowerTails(b, kj, lowerB.data());
+    std::vector<double> corners(static_cast<std::size_t>((ki + 1) * (kj + 1))), densities(corners.size());
+    return likelihoodScore(cellsOf(p).data(), a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners.data(),
+                           densities.data());
 }
 
 }  // namespace talvex

@@ -5,9 +5,12 @@
 // 1979), found by bisection on the score.
 #pragma once
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "core/distributions.h"
+#include "core/kernels.h"
 #include "core/matrix.h"
 
 namespace talvex {
@@ -37,12 +40,35 @@ Matrix polychoricMatrix(const Matrix& x, const Matrix& low, const Matrix& high,
 // The failed pairs of a record filled by polychoricMatrix.
 std::vector<std::pair<int, int>> failedPairList(const Matrix& failedPairs);
 
+// How the bisection evaluates the score. Bounded: through boundedExp, with
+// a bound on the distance from the exact evaluation; whenever the bound
+// cannot settle the stopping test or the sign, the exact evaluation decides.
+// Both take the same steps and return the same estimate, bit for bit.
+enum class ScoreEvaluation { Bounded, Exact };
+
+// Working storage of the bisection of one pair.
+struct BisectionBuffers {
+    std::vector<double> lowerA, lowerB, corners, densities;
+    BivariatePoints points;
+    std::vector<double> cdf, cdfBound, density, densityBound;
+    std::vector<double> cornerBounds, densityBounds, shares, validCells;
+    // The quadrature's values at the rhos of recent bisections, by step: the
+    // pairs of one matrix share the first steps of their paths.
+    static constexpr int kCachedSteps = 24, kCacheWays = 4;
+    std::vector<BivariateNormalRho> rhoCache;
+    const BivariateNormalRho& atRho(int step, double rho);
+    // Steps decided by the bounded evaluation and by the exact one.
+    long boundedSteps = 0, exactSteps = 0;
+};
+
 // Working storage of the repeated computation, kept between calls.
 struct PolychoricBuffers {
     std::vector<int> categories;     // N x m, column after column
-    std::vector<double> counts;      // K x K
+    std::vector<int> counts;         // 4 x (K x K + 1)
+    std::vector<std::uint64_t> masks;  // m x K x ⌈N/64⌉
+    std::vector<double> proportions; // K x K
     std::vector<double> thresholdsA, thresholdsB;
-    std::vector<double> corners, densities;
+    BisectionBuffers bisection;
 };
 
 // The same matrix without thresholds, tables or record (a failed pair takes
@@ -75,6 +101,9 @@ Matrix cellDerivatives(const double* a, const double* b, int ki, int kj, double 
 // is within `tolerance` of 0; kPolychoricFailed when the shapes differ or the
 // bisection reaches kBisectionCap.
 double polychoricPair(const Matrix& p, const double* a, const double* b, int ki, int kj,
-                      double tolerance);
+                      double tolerance, ScoreEvaluation evaluation = ScoreEvaluation::Bounded,
+                      KernelPath path = kernelPath(), BisectionBuffers* buffers = nullptr);
+// The score the bisection takes at rho (exact evaluation).
+double polychoricScore(const Matrix& p, const double* a, const double* b, int ki, int kj, double rho);
 
 }  // namespace talvex

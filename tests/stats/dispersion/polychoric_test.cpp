@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -172,7 +174,10 @@ TEST_F(PolychoricTest, FailedPairsTakePearson) {
     EXPECT_GT(std::fabs(r[0][1] - sample[0][1]), 0.01);  // estimated, not Pearson
     PolychoricBuffers buffers;
     const Matrix twin = polychoricMatrixOnly(x, low, high, buffers);
-    for (const auto& [i, j] : pairs) EXPECT_EQ(twin[i][j], r[i][j]);
+    // The routine for generated data gives the same matrix (its tables from
+    // category masks where the processor counts bits, 300 = 4·64 + 44 rows).
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(twin[i][j], r[i][j]) << i << "," << j;
 }
 
 // Two dichotomous items: the sign comes from the Pearson coefficient; a
@@ -190,11 +195,74 @@ TEST_F(PolychoricTest, DichotomousPairs) {
         return x;
     };
     EXPECT_NEAR(estimate(items(5, 20, 20, 5)).r[0][1], -0.809017, 1e-6);
+    PolychoricBuffers buffers;
+    const Matrix x = items(5, 20, 20, 5);
+    EXPECT_EQ(polychoricMatrixOnly(x, constant(2, 1, 0.0), constant(2, 1, 1.0), buffers)[0][1], estimate(x).r[0][1]);
     // a = b = 0: every cell + 0.5 gives the table (0.5, 0.5, 8.5, 12.5);
     // polycor on that table: 0.1093610292.
     const Estimated e = estimate(items(0, 0, 8, 12));
     EXPECT_NEAR(e.r[0][1], 0.1093610292, 1e-4);
     EXPECT_EQ(e.failed[0][0], 0.0);
+}
+
+// The bounded bisection against the exact one, bit for bit, on both kernel
+// builds: random tables of every shape from 2 x 2 to 7 x 6 (tolerance 1e-5),
+// the same tables with the tolerance set exactly to the final step's |score|
+// and one ulp below it (the stopping test on its boundary), and tables
+// equal to the model at a rho the bisection visits (tolerance 0: the sign of
+// a score of rounding size near the root), and tables with a cell of
+// probability near 0. Most steps must be decided by the
+// bounded evaluation, and the boundary cases must reach the exact one.
+TEST_F(PolychoricTest, BoundedScoresTakeTheExactStepsBitForBit) {
+    std::mt19937 random(20261207);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    std::vector<KernelPath> paths{KernelPath::Portable};
+    if (avx2KernelsSupported()) paths.push_back(KernelPath::Avx2);
+    BisectionBuffers regular, boundary;  // tolerance 1e-5; the others
+    long boundaryExact = 0;
+    for (int pair = 0; pair < 180; ++pair) {
+        const int ki = 2 + pair % 6, kj = 2 + pair / 6 % 5;
+        std::vector<double> a{-100.0}, b{-100.0};
+        double level = -2.0;
+        for (int c = 1; c < ki; ++c) a.push_back(level += 3.5 * uniform(random) / ki);
+        level = -2.0;
+        for (int t = 1; t < kj; ++t) b.push_back(level += 3.5 * uniform(random) / kj);
+        // Two thresholds one ulp apart: a cell whose probability is a
+        // rounding residue of either sign.
+        const bool residue = pair % 7 == 3 && ki > 2;
+        if (residue) a[2] = std::nextafter(a[1], 10.0);
+        a.push_back(5.0);
+        b.push_back(5.0);
+        Matrix p = pair % 3 == 2 ? cellProbabilities(a.data(), b.data(), ki, kj, (pair % 2 ? 0.375 : -0.6875))
+                                 : Matrix(kj, ki);
+        double total = 0.0;
+        for (int t = 0; t < kj && pair % 3 != 2; ++t)
+            for (int c = 0; c < ki; ++c) total += p[t][c] = std::floor(40.0 * uniform(random)) + 0.5;
+        for (int t = 0; t < kj && pair % 3 != 2; ++t)
+            for (int c = 0; c < ki; ++c) p[t][c] /= total;
+        const double exact = polychoricPair(p, a.data(), b.data(), ki, kj, 1e-5, ScoreEvaluation::Exact);
+        std::vector<double> tolerances{pair % 3 == 2 ? 0.0 : 1e-5};
+        if (exact != kPolychoricFailed && pair % 3 != 2) {
+            const double g = std::fabs(polychoricScore(p, a.data(), b.data(), ki, kj, exact));
+            tolerances.push_back(g);
+            tolerances.push_back(std::nextafter(g, 0.0));
+        }
+        for (std::size_t q = 0; q < tolerances.size(); ++q) {
+            const double expected =
+                polychoricPair(p, a.data(), b.data(), ki, kj, tolerances[q], ScoreEvaluation::Exact);
+            for (const KernelPath path : paths) {
+                BisectionBuffers& tally = tolerances[q] == 1e-5 && !residue ? regular : boundary;
+                const long before = tally.exactSteps;
+                const double bounded = polychoricPair(p, a.data(), b.data(), ki, kj, tolerances[q],
+                                                      ScoreEvaluation::Bounded, path, &tally);
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(bounded), std::bit_cast<std::uint64_t>(expected))
+                    << ki << "x" << kj << " pair " << pair << " tolerance " << tolerances[q];
+                if (q == 1 || tolerances[q] == 0.0 || residue) boundaryExact += tally.exactSteps > before;
+            }
+        }
+    }
+    EXPECT_GT(regular.boundedSteps, 20 * regular.exactSteps) << regular.exactSteps;
+    EXPECT_GT(boundaryExact, 100) << boundary.boundedSteps << " " << boundary.exactSteps;
 }
 
 }  // namespace

@@ -214,14 +214,27 @@ Matrix permuteColumns(const Matrix& x) {
     const int c = x.cols();
     Matrix result(r, c);
     // One uniform key per cell, drawn row by row; the key is the 15-bit
-    // value itself (the uniform is that value divided by 32767).
+    // value itself (the uniform is that value divided by 32767). With more
+    // rows than 15-bit keys, whole runs of rows would share a key and keep
+    // their file order (a sorted file would stay partly sorted), so each key
+    // is then two draws, 32768a + b.
+    const bool wide = r > kRandomDrawValues;
     std::vector<int> keys(static_cast<std::size_t>(r) * static_cast<std::size_t>(c));
-    fillRandomDraws(keys.data(), keys.size());
+    if (!wide) {
+        fillRandomDraws(keys.data(), keys.size());
+    } else {
+        std::vector<int> pair(2 * static_cast<std::size_t>(c));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(r); ++i) {
+            fillRandomDraws(pair.data(), pair.size());
+            for (std::size_t j = 0; j < static_cast<std::size_t>(c); ++j)
+                keys[i * static_cast<std::size_t>(c) + j] = pair[2 * j] * kRandomDrawValues + pair[2 * j + 1];
+        }
+    }
     // Each column's rows in increasing order of their keys, tied keys in row
-    // order (so every row is used exactly once: a true permutation), by two
-    // stable counting passes over the low and the high byte of the key.
-    // The key travels with its row (key·2³² + row), both tallies are taken
-    // in one pass.
+    // order (so every row is used exactly once: a true permutation), by
+    // stable counting passes over the key's bytes, lowest first. The key
+    // travels with its row (key·2³² + row).
+    const int passes = wide ? 4 : 2;
     std::vector<std::uint64_t> entries(static_cast<std::size_t>(r)), sorted(static_cast<std::size_t>(r));
     // Column j of x is copied out first: the permuted reads then stay in a
     // small array instead of touching a different row of x each time.
@@ -233,20 +246,20 @@ Matrix permuteColumns(const Matrix& x) {
         to[static_cast<std::size_t>(i)] = result[i];
     }
     for (int j = 0; j < c; ++j) {
-        std::size_t low[256] = {}, high[256] = {};
+        std::size_t tally[4][256] = {};
         for (int i = 0; i < r; ++i) {
             const auto key = static_cast<std::uint64_t>(
                 keys[static_cast<std::size_t>(i) * static_cast<std::size_t>(c) + static_cast<std::size_t>(j)]);
             entries[static_cast<std::size_t>(i)] = key << 32 | static_cast<std::uint64_t>(i);
-            ++low[key & 0xFF];
-            ++high[(key >> 8) & 0xFF];
+            for (int b = 0; b < passes; ++b) ++tally[b][(key >> (8 * b)) & 0xFF];
         }
-        std::size_t start = 0;
-        for (std::size_t& n : low) start += std::exchange(n, start);
-        start = 0;
-        for (std::size_t& n : high) start += std::exchange(n, start);
-        for (const std::uint64_t e : entries) sorted[low[(e >> 32) & 0xFF]++] = e;
-        for (const std::uint64_t e : sorted) entries[high[(e >> 40) & 0xFF]++] = e;
+        for (int b = 0; b < passes; ++b) {
+            std::size_t start = 0;
+            for (std::size_t& n : tally[b]) start += std::exchange(n, start);
+            const int shift = 32 + 8 * b;
+            for (const std::uint64_t e : entries) sorted[tally[b][(e >> shift) & 0xFF]++] = e;
+            entries.swap(sorted);
+        }
         for (std::size_t i = 0; i < column.size(); ++i) column[i] = from[i][j];
         for (std::size_t i = 0; i < column.size(); ++i) to[i][j] = column[entries[i] & 0xFFFFFFFFu];
     }

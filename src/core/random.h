@@ -15,6 +15,9 @@ namespace talvex {
 // The state every process starts from.
 inline constexpr std::uint32_t kRandomStartState = 1;
 
+// How many values one draw can take: randomNext gives 0 .. 32767.
+inline constexpr int kRandomDrawValues = 32768;
+
 // Next value of the stream, 0 .. 32767.
 int randomNext();
 // Current generator state; restoreRandomState puts it back (tests, and an

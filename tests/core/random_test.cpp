@@ -166,5 +166,35 @@ TEST_F(RandomStream, PermuteColumnsOrdersRowsByTheirUniformKeysStably) {
     EXPECT_GT(ties, 0) << "the data did not exercise tied keys";
 }
 
+TEST_F(RandomStream, PermuteColumnsOfMoreRowsThanKeyValuesLeavesNoRunInFileOrder) {
+    // A sorted column of 100,000 rows: with one 15-bit key per row about
+    // three rows share each key and stay in file order, so two thirds of the
+    // neighbouring pairs would ascend. A uniform permutation ascends at half
+    // of them (standard deviation about 0.0009 here).
+    const int rows = 100000;
+    Matrix x(rows, 1);
+    for (int i = 0; i < rows; ++i) x[i][0] = i;
+    const std::uint32_t start = randomState();
+    const Matrix p = permuteColumns(x);
+    const std::uint32_t afterKeys = randomState();
+    std::vector<int> draws(2 * rows);
+    restoreRandomState(start);
+    fillRandomDraws(draws.data(), draws.size());
+    EXPECT_EQ(randomState(), afterKeys) << "two draws per key";
+    std::vector<char> seen(rows, 0);
+    int ascents = 0;
+    for (int i = 0; i < rows; ++i) {
+        const int row = static_cast<int>(p[i][0]);
+        ASSERT_FALSE(seen[static_cast<std::size_t>(row)]++) << "row " << row << " used twice";
+        if (i > 0) ascents += p[i - 1][0] < p[i][0];
+    }
+    EXPECT_NEAR(ascents / double(rows - 1), 0.5, 0.005);
+    // The first permuted row holds the smallest two-draw key.
+    int first = 0;
+    for (int i = 1; i < rows; ++i)
+        if (draws[2 * i] * 32768 + draws[2 * i + 1] < draws[2 * first] * 32768 + draws[2 * first + 1]) first = i;
+    EXPECT_EQ(p[0][0], first);
+}
+
 }  // namespace
 }  // namespace talvex

@@ -27,7 +27,9 @@ constexpr const char* kStyle =
     ".ending{font-weight:bold;color:#a00}"
     "caption{text-align:left;font-style:italic}"
     "pre{font-size:0.85em;background:#f6f6f6;padding:0.5em;overflow-x:auto}"
-    "pre.note{background:#fff6dc}";
+    "pre.note{background:#fff6dc;white-space:pre-wrap}"
+    // A browser lays out and paints a section once it comes into view.
+    "section{content-visibility:auto;contain-intrinsic-size:auto 40em}";
 
 // One cell: text, right-aligned when it is a number.
 struct Cell {
@@ -158,7 +160,7 @@ void matrix(Writer& w, const json& doc, const json& rows, const std::vector<std:
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::vector<Cell> row{text(i < rowNames.size() ? rowNames[i] : std::to_string(i + 1))};
         for (std::size_t j = 0; j < cols; ++j)
-            row.push_back(lowerTriangle && j > i ? text("") : num(rows[i][j], decimals));
+            if (!lowerTriangle || j <= i) row.push_back(num(rows[i][j], decimals));
         if (extraColumn != nullptr) row.push_back(num((*extraColumn)[i], decimals));
         body.push_back(std::move(row));
     }
@@ -209,7 +211,8 @@ void dispersion(Writer& w, const json& doc) {
     Table body;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::vector<Cell> row{text(i < names.size() ? names[i] : "")};
-        for (std::size_t j = 0; j < rows.size(); ++j) row.push_back(j > i ? text("") : num(rows[i][j], 3));
+        // A row ends at the diagonal: the cells of the upper triangle are left out.
+        for (std::size_t j = 0; j <= i; ++j) row.push_back(num(rows[i][j], 3));
         body.push_back(std::move(row));
     }
     table(w, heads, body);

@@ -156,6 +156,7 @@ TEST(TerminalText, LinesInTheTerminalsCharacterSet) {
     EXPECT_EQ(textForTerminal(program, "UTF-8"), "Muth\xc3\xa9n\n");
     EXPECT_EQ(textForTerminal(label, "UTF-8"), label);
     EXPECT_EQ(textForTerminal(label, "ISO-8859-1"), "Muth\xe9n EUR\n");
+    EXPECT_EQ(textForTerminal("\xe4\xb8\xad \xe4\xb8\xad\n", "ISO-8859-1"), "? ?\n");
     EXPECT_EQ(textForTerminal(label, "ANSI_X3.4-1968"), label);
     std::ostringstream target;
     {

@@ -81,10 +81,8 @@ std::string utf8To(std::string_view text, const std::string& codeset) {
         out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
         i = static_cast<std::size_t>(in - text.data());
         if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out += '?';
-            // Past the whole character the code page cannot hold.
-            do ++i;
-            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0u) == 0x80u);
+            out += '?';  // a byte that is not UTF-8
+            ++i;
         }
     }
     iconv_close(cd);

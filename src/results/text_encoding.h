@@ -20,7 +20,8 @@ std::string windows1252ToUtf8(std::string_view text);
 std::string asUtf8(std::string_view text);
 
 // UTF-8 text in another character set (an iconv name such as
-// "ISO-8859-1"); what it cannot hold is transliterated or becomes '?'.
+// "ISO-8859-1"); what it cannot hold is transliterated or becomes '?', as
+// does each byte that is not UTF-8.
 std::string utf8To(std::string_view text, const std::string& codeset);
 
 // Text written in Windows-1252 passed on as UTF-8.

@@ -157,7 +157,7 @@ TEST(HtmlPage, BootstrapIntervalsInTheSolution) {
                       {"variables", {{{"number", 1}}, {{"number", 4}}}},
                       {"rotated_loadings", {{0.7, 0.1}, {-0.2, 0.6}}},
                       {"communalities", {0.5, 0.4}},
-                      {"factor_correlations", {{1.0, 0.3}, {0.3, 1.0}}},
+                      {"factor_correlations", {{1.0, 0.3, 0.2}, {0.3, 1.0, -0.4}, {0.2, -0.4, 1.0}}},
                       {"fit", {{"rmsea", 0.05}}},
                       {"outline", {{{"kind", "section"}, {"title", "Bootstrap"}, {"member", "bootstrap"}}}},
                       {"bootstrap",
@@ -170,7 +170,8 @@ TEST(HtmlPage, BootstrapIntervalsInTheSolution) {
                           {"lower", {{0.6, -0.1}, {-0.3, 0.5}}},
                           {"upper", {{0.8, 0.2}, {-0.01, 0.7}}}}},
                         {"communalities", {{"se", {0.1, 0.2}}, {"lower", {0.3, -0.1}}, {"upper", {0.6, 0.8}}}},
-                        {"factor_correlations", {{"se", {0.1}}, {"lower", {0.1}}, {"upper", {0.5}}}},
+                        {"factor_correlations",
+                         {{"se", {0.1, 0.2, 0.3}}, {"lower", {0.1, -0.1, -0.6}}, {"upper", {0.5, 0.4, -0.2}}}},
                         {"rmsea", interval}}}};
     const Page page(htmlPage(doc, {}), true);
     const auto row = [&page](int table, int r) {
@@ -183,6 +184,8 @@ TEST(HtmlPage, BootstrapIntervalsInTheSolution) {
     EXPECT_EQ(row(3, 2).at(1), "0.400");
     EXPECT_EQ(row(3, 2).at(5), "");
     EXPECT_THAT(row(4, 1), ::testing::ElementsAre("F2 \u2013 F1", "0.300", "0.100", "0.100", "0.500", "*"));
+    // The lower triangle row after row: (2,1), (3,1), (3,2).
+    EXPECT_THAT(row(4, 3), ::testing::ElementsAre("F3 \u2013 F2", "-0.400", "0.300", "-0.600", "-0.200", "*"));
     // An interval that ends at 0 holds it.
     EXPECT_THAT(row(5, 1), ::testing::ElementsAre("RMSEA", "0.050", "0.100", "0.000", "0.400", ""));
 }

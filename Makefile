@@ -95,7 +95,7 @@ fuzz: deps
 	  --memory $(FUZZ_MEMORY_MB) --failures $(ASAN_BUILD)/fuzz-failures --work $(ASAN_BUILD)/fuzz-work
 
 bench: deps
-	$(MAKE) deps PACKAGES="libbenchmark-dev python3 time bc r-base-core r-cran-psych"
+	$(MAKE) deps PACKAGES="libbenchmark-dev python3 time bc r-base-core r-cran-psych chromium"
 	bash bench/run.sh
 
 # The desktop front end's screenshots under docs/, taken under Xvfb.

@@ -231,7 +231,13 @@ plots() {
     "$BUILD/bench/bench_plots" --benchmark_filter="$FILTER"
 }
 
-SCENARIOS=(core rotation extraction large million large600k polychoric hull scores simplicity pa missing default_analysis plots)
+# The results page of a 300-variable, 12-factor solution in headless
+# Chromium (bench/html/timing.sh).
+html() {
+    bash "$ROOT/bench/html/timing.sh" "$BUILD/talvex"
+}
+
+SCENARIOS=(core rotation extraction large million large600k polychoric hull scores simplicity pa missing default_analysis plots html)
 
 for scenario in "${SCENARIOS[@]}"; do
     echo "== $scenario"

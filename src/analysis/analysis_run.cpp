@@ -144,7 +144,10 @@ bool closeReport(RunState& s) {
 // The stages, in report order. Each returns Continue unless it ends the run.
 
 // The header block.
-void reportHeader(RunState& s) { writeHeader(s.out(), s.clock.localTime()); }
+void reportHeader(RunState& s) {
+    const ReportPart part(s.out(), PartKind::Note, "TALVEX", "version");
+    writeHeader(s.out(), s.clock.localTime());
+}
 
 // Complete cases (raw data) and the analysed variables; this fixes N and m.
 void prepareData(RunState& s) {
@@ -168,6 +171,7 @@ void prepareData(RunState& s) {
 }
 
 void detailsBlock(RunState& s) {
+    const ReportPart part(s.out(), PartKind::Section, "Details of analysis", "details");
     writeDetails(s.out(), s.data(), s.settings(), s.session.rotations);
 }
 
@@ -350,6 +354,7 @@ void dispersionSection(RunState& s) {
         // section says so; what later stages compute does not depend on it.
         if (title != UserMatrix) title = Covariance;
     }
+    const ReportPart part(s.out(), PartKind::Section, "Dispersion matrix", "dispersion_matrix");
     writeDispersionMatrix(s.out(), s.data(), s.R, title);
     s.dispersion = RunState::PrintedDispersion{title, rowsOf(s.R)};
 }
@@ -358,6 +363,7 @@ void dispersionSection(RunState& s) {
 // the data whatever matrix is analysed, or on the user's matrix.
 void adequacy(RunState& s) {
     stageText(s, "Computing indices...");
+    const ReportPart part(s.out(), PartKind::Section, "Adequacy of the dispersion matrix", "adequacy");
     if (!s.rawData()) {
         s.adequacy = writeAdequacy(s.out(), s.R, s.n);
         return;
@@ -371,7 +377,10 @@ void adequacy(RunState& s) {
 void explainedVariance(RunState& s) {
     // Before an advice every cumulative proportion is shown.
     const int rows = s.settings().useAdvisedFactorCount ? s.m : s.k;
-    if (s.detailed()) s.eigenvalues = writeEigenvalueVariance(s.out(), s.R, rows);
+    if (!s.detailed()) return;
+    const ReportPart part(s.out(), PartKind::Section, "Explained variance based on eigenvalues",
+                          "eigenvalues");
+    s.eigenvalues = writeEigenvalueVariance(s.out(), s.R, rows);
 }
 
 // Parallel analysis by paVariant, on the correlation form of R. The
@@ -418,20 +427,26 @@ void parallelAnalysis(RunState& s) {
 // MAP, Hull or parallel analysis (by paVariant).
 void numberOfFactors(RunState& s) {
     switch (s.settings().factorCountProcedure) {
-        case MAP:
+        case MAP: {
             stageText(s, "Computing MAP...");
+            const ReportPart part(s.out(), PartKind::Section, "Minimum Average Partial (MAP) test", "map");
             if (s.R.rows() >= kMapFewestVariables) s.map.emplace();
             writeMapTest(s.out(), s.R, s.map ? &*s.map : nullptr);
             break;
-        case Hull:
+        }
+        case Hull: {
             stageText(s, "Computing HULL...");
+            const ReportPart part(s.out(), PartKind::Section, "Hull method", "hull");
             s.hull = hullMethod(s.data().analysedScores, s.R, s.n, s.settings().extractionMethod,
                                 s.settings().dispersionType, s.settings().hullIndex, s.out());
             break;
-        case ParallelAnalysis:
+        }
+        case ParallelAnalysis: {
             stageText(s, "Computing PA...");
+            const ReportPart part(s.out(), PartKind::Section, "Parallel analysis", "parallel_analysis");
             parallelAnalysis(s);
             break;
+        }
     }
 }
 
@@ -488,6 +503,7 @@ RunEnding takeAdvice(RunState& s) {
 
 // Greatest lower bound and omega when no factors are extracted.
 void reliabilityWithoutFactors(RunState& s) {
+    const ReportPart part(s.out(), PartKind::Section, "Reliability", "reliability");
     s.reliability = writeReliability(s.out(), s.data(), s.R, s.n);
 }
 
@@ -547,6 +563,7 @@ void singleFactorSign(RunState& s) { s.L = reflectSingleFactor(s.L); }
 
 // Goodness of fit of the extraction (none for principal components).
 void goodnessOfFit(RunState& s) {
+    const ReportPart part(s.out(), PartKind::Section, "Goodness of fit statistics", "fit");
     switch (s.settings().extractionMethod) {
         case ULS:
             s.fit = writeFitStatisticsUls(s.out(), s.L, s.R, s.reproduced, s.n,
@@ -565,8 +582,31 @@ void goodnessOfFit(RunState& s) {
 
 // The unrotated loading matrix (detailed output or one factor).
 void unrotatedLoadings(RunState& s) {
+    const ReportPart part(s.out(), PartKind::Section, "Unrotated loading matrix", "unrotated_loadings");
     s.explained = writeUnrotatedLoadings(s.out(), s.data(), s.R, s.L, s.settings().extractionMethod,
                                          solutionRotated(s.settings(), s.k) ? 1 : 0, s.M);
+}
+
+// The rotated loadings with the variance they explain (rotation method
+// `method`, 1 for a target).
+void rotatedLoadings(RunState& s, int method) {
+    const AnalysisSettings& settings = s.settings();
+    const ReportPart part(s.out(), PartKind::Section, "Rotated loading matrix", "rotated_loadings");
+    s.explained = writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
+                                       settings.extractionMethod, method, settings.salientThreshold);
+}
+
+// The factor correlations and, with detailed output, the structure matrix.
+void obliqueSections(RunState& s) {
+    const ExtractionMethod extraction = s.settings().extractionMethod;
+    {
+        const ReportPart part(s.out(), PartKind::Section, "Inter-factor correlation matrix",
+                              "factor_correlations");
+        writeFactorCorrelations(s.out(), s.phi, extraction);
+    }
+    if (!s.detailed()) return;
+    const ReportPart part(s.out(), PartKind::Section, "Structure matrix", "structure");
+    writeStructureMatrix(s.out(), s.data(), s.pattern.multiply(s.phi), extraction);
 }
 
 // Rotation to the user's target: orthogonal or oblique Procrustean
@@ -582,23 +622,20 @@ void targetRotation(RunState& s) {
     s.pattern = s.L.multiply(fit.transformation);
     if (oblique) s.phi = fit.factorCorrelations;
     if (s.detailed()) {
+        const ReportPart part(s.out(), PartKind::Section, "Target matrix");
         if (hasFreeCells(target))
             writeSemiSpecifiedTarget(s.out(), s.data(), target, kUserTarget,
                                      settings.extractionMethod, FreeCellRule::UserTarget);
         else
             writeFullTarget(s.out(), s.data(), target, kUserTarget);
     }
-    s.explained = writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
-                                       settings.extractionMethod, 1, settings.salientThreshold);
+    rotatedLoadings(s, 1);
     writeSweepLimitWarning(s.out(), fit.cappedStarts);
-    if (oblique) {
-        writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
-        if (s.detailed())
-            writeStructureMatrix(s.out(), s.data(), s.pattern.multiply(s.phi),
-                                 settings.extractionMethod);
-    }
-    if (s.detailed())
+    if (oblique) obliqueSections(s);
+    if (s.detailed()) {
+        const ReportPart part(s.out(), PartKind::Section, "Congruence with the target");
         writeTargetCongruence(s.out(), s.data(), s.pattern, target, settings.extractionMethod);
+    }
 }
 
 // The target that a target-based simplicity method built: a full target
@@ -606,6 +643,7 @@ void targetRotation(RunState& s) {
 // Simplimax.
 void builtTarget(RunState& s, RotationMethod method, const Matrix& target) {
     const ExtractionMethod extraction = s.settings().extractionMethod;
+    const ReportPart part(s.out(), PartKind::Section, "Target matrix");
     if (method >= kPromax && method < kPromin)
         writeFullTarget(s.out(), s.data(), target, kPrerotationTarget);
     else if (method == kPromin || method == kSimplimax)
@@ -631,18 +669,15 @@ RunEnding rotation(RunState& s) {
     s.pattern = solution.pattern;
     s.phi = solution.factorCorrelations;
     if (s.detailed()) builtTarget(s, method, solution.target);
-    s.explained = writeRotatedLoadings(s.out(), s.data(), s.R, s.common(), s.pattern, s.phi,
-                                       settings.extractionMethod, method, settings.salientThreshold);
+    rotatedLoadings(s, method);
     writeSweepLimitWarning(s.out(), solution.cappedStarts);
     stageText(s, "Computing simplicity indices");
     s.simplicity = simplicityIndices(s.pattern, s.phi);
-    writeSimplicityIndices(s.out(), *s.simplicity);
-    if (isOblique(method)) {
-        writeFactorCorrelations(s.out(), s.phi, settings.extractionMethod);
-        if (s.detailed())
-            writeStructureMatrix(s.out(), s.data(), s.pattern.multiply(s.phi),
-                                 settings.extractionMethod);
+    {
+        const ReportPart part(s.out(), PartKind::Section, "Indices of factor simplicity", "simplicity");
+        writeSimplicityIndices(s.out(), *s.simplicity);
     }
+    if (isOblique(method)) obliqueSections(s);
     return RunEnding::Continue;
 }
 
@@ -658,6 +693,7 @@ void irtParameterization(RunState& s) {
         return;
     }
     stageText(s, "Computing TRI parameterization");
+    const ReportPart part(s.out(), PartKind::Section, "IRT parameterization", "irt");
     const Matrix& thresholds = s.data().thresholds;
     IrtShown shown;
     shown.dichotomous = thresholds.cols() == 1;
@@ -691,6 +727,7 @@ void reliability(RunState& s) {
     if (!settings.glbOmega || s.irt()) return;
     if (s.k == 1 || obliqueSolution(settings, s.k)) {
         stageText(s, "Computing the greatest lower bound to reliability");
+        const ReportPart part(s.out(), PartKind::Section, "Reliability", "reliability");
         s.reliability = writeReliability(s.out(), s.data(), s.R, s.n);
     }
 }
@@ -700,11 +737,13 @@ void reliability(RunState& s) {
 void schmidLeimanSolution(RunState& s) {
     const int g = s.settings().secondOrderCount;
     s.schmidLeiman = computeSchmidLeiman(s.pattern, s.phi, g, s.n);
+    const ReportPart part(s.out(), PartKind::Section, "Schmid-Leiman solution", "schmid_leiman");
     writeSchmidLeiman(s.out(), s.data(), *s.schmidLeiman, s.k, g);
 }
 
 // Distribution of the residuals (detailed output).
 void residuals(RunState& s) {
+    const ReportPart part(s.out(), PartKind::Section, "Distribution of residuals", "residuals");
     s.residuals = writeResidualDistribution(s.out(), s.data(), s.R, s.reproduced, s.n);
 }
 
@@ -715,7 +754,11 @@ void multipleImputation(RunState& s) {
     DataSet& data = s.data();
     if (!data.missingCodeEnabled || !s.rawData() || !data.imputationMask.valid()) return;
     stageText(s, "Computing Multiple Imputation of missing data");
-    s.missing = writeMissingDescriptives(s.out(), data, data.imputationMask, data.missingCode);
+    {
+        const ReportPart part(s.out(), PartKind::Section, "Descriptives related to missing data",
+                              "missing_data");
+        s.missing = writeMissingDescriptives(s.out(), data, data.imputationMask, data.missingCode);
+    }
     s.missingCount = s.missing->total;
     if (s.missingCount == 0) return;
     stageText(s, "Hot-Deck multiple imputation of missing data");
@@ -736,6 +779,7 @@ void multipleImputation(RunState& s) {
     input.highestScore = settings.highestScore;
     s.imputed = analyseImputed(sets, input);
     writeImputedFallbacks(s.out(), *s.imputed);
+    const ReportPart part(s.out(), PartKind::Section, "Multiple imputation", "multiple_imputation");
     writeConsensus(s.out(), data, s.imputed->consensusPattern,
                    s.imputed->consensusFactorCorrelations);
 }
@@ -783,6 +827,7 @@ void bootstrapIntervals(RunState& s) {
         estimates.omega = s.reliability->omega;
     }
     s.bootstrap = bootstrapSolution(in);
+    const ReportPart part(s.out(), PartKind::Section, "Bootstrap confidence intervals", "bootstrap");
     writeBootstrap(s.out(), s.data(), *s.bootstrap, estimates);
 }
 
@@ -829,6 +874,7 @@ RunEnding imputedScores(RunState& s) {
     const ImputedAnalysis& imputed = *s.imputed;
     if (!s.irt()) {
         const Matrix scores = imputedFactorScores(imputed);
+        const ReportPart part(s.out(), PartKind::Section, "Factor scores");
         writeFactorScores(s.out(), data.rowNumbers, scores, s.settings().extractionMethod == PCA,
                           true);
         return saveScores(s, data.rowNumbers, scores, Matrix(), {});
@@ -838,6 +884,7 @@ RunEnding imputedScores(RunState& s) {
         for (std::int64_t q = 0; q < points; ++q) ticker.tick();
     });
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
+    const ReportPart part(s.out(), PartKind::Section, "Factor scores");
     writeEapScores(s.out(), data.rowNumbers, eap, s.detailed(), true);
     if (eap.skipped) return RunEnding::Continue;
     return saveScores(s, data.rowNumbers, eap.eap, eap.posteriorSd, eap.computable);
@@ -851,6 +898,7 @@ RunEnding factorScores(RunState& s) {
     const DataSet& data = s.data();
     if (!s.irt()) {
         const Matrix scores = factorScores(data.analysedScores, s.pattern, s.phi);
+        const ReportPart part(s.out(), PartKind::Section, "Factor scores");
         writeFactorScores(s.out(), data.completeRowNumbers, scores,
                           s.settings().extractionMethod == PCA, false);
         return saveScores(s, data.completeRowNumbers, scores, Matrix(), {});
@@ -862,6 +910,7 @@ RunEnding factorScores(RunState& s) {
                       for (std::int64_t q = 0; q < points; ++q) ticker.tick();
                   });
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, eap.flooredItems));
+    const ReportPart part(s.out(), PartKind::Section, "Factor scores");
     writeEapScores(s.out(), data.completeRowNumbers, eap, s.detailed(), false);
     if (eap.skipped) return RunEnding::Continue;
     return saveScores(s, data.completeRowNumbers, eap.eap, eap.posteriorSd, eap.computable);
@@ -879,11 +928,13 @@ void personFit(RunState& s) {
         imputed ? imputedPersonFit(*s.imputed) : personFitWithFloors(data.analysedScores);
     writeUniquenessFloorWarning(s.out(), itemNumbers(data, fit.flooredItems));
     const std::vector<int>& cases = imputed ? data.rowNumbers : data.completeRowNumbers;
+    const ReportPart part(s.out(), PartKind::Section, "Person-fit indices", "person_fit");
     writePersonFit(s.out(), cases, fit.lc, s.settings().dispersionType == Covariance, s.detailed());
     s.personFit = RunState::PrintedPersonFit{cases, firstColumnOf(fit.lc), s.detailed()};
 }
 
 void references(RunState& s) {
+    const ReportPart part(s.out(), PartKind::Section, "References", "references");
     writeReferences(s.out(), s.settings(), referenceContext(s));
     s.referencesPrinted = true;
 }
@@ -930,7 +981,7 @@ RunEnding analyse(RunState& s) {
 ResultOutputs resultOutputsOf(const AnalysisSettings& settings) {
     return {settings.outputFileName, settings.jsonFileName,
             settings.saveFactorScores ? scoresFileName(settings.outputFileName) : "", settings.htmlFileName,
-            settings.csvFolder};
+            settings.csvFolder, settings.plotFolder};
 }
 
 ReferenceContext referenceContext(const RunState& s) {
@@ -1004,9 +1055,9 @@ bool startRun(RunState& s) {
     }
     if (s.settings().reportUtf8) {
         s.reportUtf8.emplace(*s.reportFile);
-        s.report.emplace(*s.reportUtf8);
+        s.report.emplace(*s.reportUtf8, &s.record);
     } else {
-        s.report.emplace(*s.reportFile);
+        s.report.emplace(*s.reportFile, &s.record);
     }
     s.startSeconds = s.clock.calendarSeconds();
     return true;
@@ -1060,6 +1111,7 @@ bool writeResultsJson(RunState& s, RunEnding ending) {
 void endRun(RunState& s, RunEnding ending) {
     const std::int64_t elapsed = s.clock.calendarSeconds() - s.startSeconds;
     const std::string path = s.settings().outputFileName;
+    s.out().beginPart(PartKind::Section, "End of the run", "ending");
     if (ending == RunEnding::Success) {
         s.out().printf("TALVEX completed\n\n");
         s.out().write(successTimeLine(elapsed));

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "core/format_text.h"
 #include "data/dataset.h"
 
 namespace talvex {
@@ -76,43 +77,37 @@ bool targetHasFreeCells(const DataSet& data) {
 void writeParticipantLines(ReportWriter& report, const DataSet& data) {
     const int n = data.participantCount;
     if (data.missingCodeEnabled) {
-        report.printf(
-            "Method to handle missing values                      : Hot-Deck Multiple "
-            "Imputation in Exploratory Factor Analysis (Varnholt & Van Zazuvi, 2015)\n");
-        report.printf("Missing code value                                   : %i\n",
-                      data.missingCode);
+        report.detail("Method to handle missing values", "Hot-Deck Multiple Imputation in Exploratory Factor Analysis (Varnholt & Van Zazuvi, 2015)");
+        report.detail("Missing code value", formatText("%i", data.missingCode));
         if (data.rowsRead != n) {
             if (data.rowsRead > 0)
-                report.printf("Number of participants                               : %i\n",
-                              data.rowsRead);
+                report.detail("Number of participants", formatText("%i", data.rowsRead));
             if (n > 0)
-                report.printf("Number of participants without missing data          : %i\n", n);
+                report.detail("Number of participants without missing data", formatText("%i", n));
             return;
         }
     }
-    if (n > 0) report.printf("Number of participants                               : %i\n", n);
+    if (n > 0) report.detail("Number of participants", formatText("%i", n));
 }
 
 void writeProcedureLine(ReportWriter& report, const AnalysisSettings& s) {
-    const char* label = "Procedure for determining the number of dimensions   : ";
+    const char* label = "Procedure for determining the number of dimensions";
     switch (s.factorCountProcedure) {
         case MAP:
-            report.printf("%sMinimum Average Partial (MAP) (Velicer, 1976)\n", label);
+            report.detail(label, "Minimum Average Partial (MAP) (Velicer, 1976)");
             break;
         case ParallelAnalysis:
             if (s.paVariant == 2)
-                report.printf("%sClassical Parallel Analysis (PA) (Horns, 1965)\n", label);
+                report.detail(label, "Classical Parallel Analysis (PA) (Horns, 1965)");
             else
-                report.printf(
-                    "%sOptimal implementation of Parallel Analysis (PA) "
-                    "(Zazadidov, & Varnholt, 2011)\n",
-                    label);
+                report.detail(label,
+                              "Optimal implementation of Parallel Analysis (PA) "
+                              "(Zazadidov, & Varnholt, 2011)");
             break;
         case Hull:
-            report.printf(
-                "%sHull method for selecting the number of common factors "
-                "(Varnholt, Zazadidov, & Dodaz, 2011)\n",
-                label);
+            report.detail(label,
+                          "Hull method for selecting the number of common factors "
+                          "(Varnholt, Zazadidov, & Dodaz, 2011)");
             break;
     }
 }
@@ -136,24 +131,16 @@ const char* dispersionName(DispersionType type) {
 void writeExtractionLine(ReportWriter& report, ExtractionMethod method) {
     switch (method) {
         case ULS:
-            report.printf(
-                "Method for factor extraction                         : Unweighted Least "
-                "Squares (ULS)\n");
+            report.detail("Method for factor extraction", "Unweighted Least Squares (ULS)");
             break;
         case PCA:
-            report.printf(
-                "Method for components extraction                     : Principal "
-                "Components Analysis\n");
+            report.detail("Method for components extraction", "Principal Components Analysis");
             break;
         case ML:
-            report.printf(
-                "Method for factor extraction                         : Exploratory "
-                "Maximum Likelihood (ML)\n");
+            report.detail("Method for factor extraction", "Exploratory Maximum Likelihood (ML)");
             break;
         case MRFA:
-            report.printf(
-                "Method for factor extraction                         : Minimum Rank "
-                "Factor Analysis (MRFA) (ten Berge and Dodaz, 1991)\n");
+            report.detail("Method for factor extraction", "Minimum Rank Factor Analysis (MRFA) (ten Berge and Dodaz, 1991)");
             break;
     }
 }
@@ -170,28 +157,24 @@ const RotationParameters& writeRotationLines(ReportWriter& report, const DataSet
                             : "Oblique Procrustes rotation (Browne, 1972b)")
                     : (semi ? "Semi-specified orthogonal Procrustes rotation (Browne, 1972a)"
                             : "Orthogonal Procrustes rotation (Browne, 1972a)");
-        report.printf("Rotation to user defined target                      : %s\n", name);
+        report.detail("Rotation to user defined target", std::string(name));
         return rotations.target[oblique ? 1 : 0];
     }
     const auto r = static_cast<std::size_t>(s.simplicityRotation);
     const RotationParameters& p = rotations.simplicity[r];
-    report.printf("Rotation to achieve factor simplicity                : %s\n",
-                  kRotationMethods[r].reportName);
+    report.detail("Rotation to achieve factor simplicity", std::string(kRotationMethods[r].reportName));
     switch (kRotationMethods[r].parameter) {
         case CriterionParameter::Gamma:
-            report.printf("Value of parameter gamma                             : %6.4f\n",
-                          static_cast<double>(p.parameter));
+            report.detail("Value of parameter gamma", formatText("%6.4f", static_cast<double>(p.parameter)));
             break;
         case CriterionParameter::K:
-            report.printf("Value of parameter k                                 : %6.4f\n",
-                          static_cast<double>(p.parameter));
+            report.detail("Value of parameter k", formatText("%6.4f", static_cast<double>(p.parameter)));
             break;
         case CriterionParameter::None:
             break;
     }
     const auto clever = static_cast<std::size_t>(p.cleverStart);
-    report.printf("Clever rotation start                                : %s\n",
-                  clever < kRotationMethods.size() ? kRotationMethods[clever].cleverStartName : "");
+    report.detail("Clever rotation start", std::string(clever < kRotationMethods.size() ? kRotationMethods[clever].cleverStartName : ""));
     return p;
 }
 
@@ -232,43 +215,35 @@ void writeDetails(ReportWriter& report, const DataSet& data, const AnalysisSetti
                   const RotationParameterTable& rotations) {
     const bool pca = s.extractionMethod == PCA;
     report.printf("\nDETAILS OF ANALYSIS\n\n");
-    report.printf("Participants' scores data file                       : %s\n",
-                  data.scoresFileName.c_str());
+    report.detail("Participants' scores data file", data.scoresFileName);
     if (data.labelsEnabled)
-        report.printf("Variable labels file                                 : %s\n",
-                      data.labelsFileName.c_str());
+        report.detail("Variable labels file", data.labelsFileName);
     writeParticipantLines(report, data);
-    report.printf("Number of variables                                  : %i\n",
-                  includedCount(data));
+    report.detail("Number of variables", formatText("%i", includedCount(data)));
     if (allIncluded(data)) {
-        report.printf("Variables included in the analysis                   : ALL\n");
-        report.printf("Variables excluded in the analysis                   : NONE\n");
+        report.detail("Variables included in the analysis", "ALL");
+        report.detail("Variables excluded in the analysis", "NONE");
     } else {
-        report.printf("Variables included in the analysis                   : %s\n",
-                      variableListText(data.variableList, true).c_str());
-        report.printf("Variables excluded in the analysis                   : %s\n",
-                      variableListText(data.variableList, false).c_str());
+        report.detail("Variables included in the analysis", variableListText(data.variableList, true));
+        report.detail("Variables excluded in the analysis", variableListText(data.variableList, false));
     }
     // The advised number is known only after its procedure's section.
     const std::string count = s.useAdvisedFactorCount ? "The advised number" : std::to_string(s.factorCount);
     if (pca) {
-        report.printf("Number of components                                 : %s\n", count.c_str());
-        report.printf("Number of second order components                    : %i\n",
-                      s.secondOrderCount);
+        report.detail("Number of components", count);
+        report.detail("Number of second order components", formatText("%i", s.secondOrderCount));
     } else {
-        report.printf("Number of factors                                    : %s\n", count.c_str());
-        report.printf("Number of second order factors                       : %i\n",
-                      s.secondOrderCount);
+        report.detail("Number of factors", count);
+        report.detail("Number of second order factors", formatText("%i", s.secondOrderCount));
     }
     writeProcedureLine(report, s);
-    report.printf("Dispersion matrix                                    : %s\n",
-                  dispersionName(s.dispersionType));
+    report.detail("Dispersion matrix", std::string(dispersionName(s.dispersionType)));
     writeExtractionLine(report, s.extractionMethod);
     const RotationParameters& p = writeRotationLines(report, data, s, rotations);
-    report.printf("Number of random starts                              : %i\n", p.randomStarts);
-    report.printf("Maximum mumber of iterations                         : %i\n", p.maxIterations);
-    report.printf("Convergence value                                    : %10.8f\n\n",
-                  static_cast<double>(p.convergence));
+    report.detail("Number of random starts", formatText("%i", p.randomStarts));
+    report.detail("Maximum mumber of iterations", formatText("%i", p.maxIterations));
+    report.detail("Convergence value", formatText("%10.8f", static_cast<double>(p.convergence)));
+    report.printf("\n");
     report.separator();
 }
 
@@ -430,7 +405,7 @@ void writeReferences(ReportWriter& report, const AnalysisSettings& settings,
     const ReferenceFacts facts{settings, context};
     report.printf("References\n\n");
     for (const Reference& reference : kReferences)
-        if (reference.applies(facts)) report.printf("%s\n\n", reference.text);
+        if (reference.applies(facts)) report.reference(reference.text);
     report.printf("       \n\n");
     report.printf("TALVEX is free software for exploratory factor analysis.\n");
     report.printf("We thank the authors above, whose published methods this program computes,\n");

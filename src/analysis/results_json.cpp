@@ -1,6 +1,7 @@
 #include "analysis/results_json.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -75,63 +76,46 @@ json variablesOf(const DataSet& data, int m) {
     return variables;
 }
 
-// What a frame writer prints, as text in memory.
-class StringSink final : public TextSink {
-public:
-    void write(std::string_view text) override { text_ += text; }
-    std::string text_;
-};
-
-template <class Write>
-std::string printed(Write write) {
-    StringSink sink;
-    {
-        ReportWriter report(sink);
-        write(report);
-    }
-    return sink.text_;
-}
-
-// The lines of the DETAILS OF ANALYSIS block as [label, value] pairs: every
-// line there is its label padded to 53 characters, ": " and the value.
-json detailsOf(const RunState& s) {
-    const std::string text = printed([&s](ReportWriter& report) {
-        writeDetails(report, s.session.data, s.session.settings, s.session.rotations);
-    });
-    constexpr std::size_t kLabelWidth = 53;
+// The DETAILS OF ANALYSIS block as [label, value] pairs, as printed.
+json detailsOf(const ReportRecord& record) {
     json details = json::array();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (line.size() < kLabelWidth + 2 || line.compare(kLabelWidth, 2, ": ") != 0) continue;
-        std::string label = line.substr(0, kLabelWidth);
-        label.erase(label.find_last_not_of(' ') + 1);
-        details.push_back({asUtf8(label), asUtf8(line.substr(kLabelWidth + 2))});
-    }
+    for (const auto& [label, value] : record.details) details.push_back({asUtf8(label), asUtf8(value)});
     return details;
 }
 
-// The entries of the References section, each one text.
-json referencesOf(const RunState& s) {
-    const std::string text = printed([&s](ReportWriter& report) {
-        writeReferences(report, s.session.settings, referenceContext(s));
-    });
+json referencesOf(const ReportRecord& record) {
     json entries = json::array();
-    std::size_t start = text.find("\n\n");  // after the title
-    while (start != std::string::npos) {
-        start += 2;
-        const std::size_t end = text.find("\n\n", start);
-        if (end == std::string::npos) break;
-        const std::string entry = text.substr(start, end - start);
-        // The entries end at the blank line before the acknowledgement.
-        if (entry.find_first_not_of(' ') == std::string::npos) break;
-        entries.push_back(asUtf8(entry));
-        start = end;
-    }
+    for (const std::string& entry : record.references) entries.push_back(asUtf8(entry));
     return entries;
+}
+
+const char* partKindName(PartKind kind) {
+    switch (kind) {
+        case PartKind::Section: return "section";
+        case PartKind::Plot: return "plot";
+        case PartKind::Note: break;
+    }
+    return "note";
+}
+
+// The report's parts in order: a part whose numbers the document holds names
+// its member; any other keeps the text it printed. Parts that printed only
+// blank lines and separators are left out.
+json outlineOf(const ReportRecord& record, const json& doc) {
+    json outline = json::array();
+    for (const ReportRecord::Part& part : record.parts) {
+        json entry = {{"kind", partKindName(part.kind)}, {"title", asUtf8(part.title)}};
+        if (!part.member.empty() && doc.contains(json::json_pointer("/" + part.member))) {
+            entry["member"] = part.member;
+        } else {
+            const bool blank = std::none_of(part.text.begin(), part.text.end(),
+                                            [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+            if (blank) continue;
+            entry["text"] = asUtf8(part.text);
+        }
+        outline.push_back(std::move(entry));
+    }
+    return outline;
 }
 
 // The member of the document that holds the procedure's advice.
@@ -501,7 +485,7 @@ json resultsDocument(const RunState& s, RunEnding ending, const std::string& rep
     doc["ending"] = endingName(ending);
     doc["version"] = kReleaseVersion;
     doc["report"] = asUtf8(reportPath);
-    doc["details"] = detailsOf(s);
+    doc["details"] = detailsOf(s.record);
     if (ending != RunEnding::Success)
         doc["warning"] = asUtf8(ending == RunEnding::Halt ? std::string(kHaltWarning) : s.warning);
     doc["participants"] = s.n;
@@ -516,7 +500,8 @@ json resultsDocument(const RunState& s, RunEnding ending, const std::string& rep
     if (ending == RunEnding::Success && s.k > 0) addSolution(doc, s);
     addAnalysisSections(doc, s);
     // The References section is printed only by a run that got to its end.
-    if (s.referencesPrinted) doc["references"] = referencesOf(s);
+    if (s.referencesPrinted) doc["references"] = referencesOf(s.record);
+    doc["outline"] = outlineOf(s.record, doc);
     return doc;
 }
 

@@ -169,6 +169,7 @@ struct RunState {
     std::optional<OutputFile> reportFile;
     std::optional<Utf8Sink> reportUtf8;  // between the writer and the file with reportUtf8
     std::optional<ReportWriter> report;
+    ReportRecord record;  // what the report printed, for the results document
     std::optional<MatrixScope> scope;  // every matrix of the run
     std::int64_t startSeconds = 0;
     DispersionType savedDispersionType = PearsonCorrelation;

@@ -388,7 +388,8 @@ bool ConfigurationDialog::acceptResultOutputs(Messenger& messenger, AnalysisSett
         return false;
     }
     s.paperThreshold = *threshold;
-    const ResultOutputs outputs{s.outputFileName, s.jsonFileName, scores, s.htmlFileName, s.csvFolder};
+    const ResultOutputs outputs{s.outputFileName, s.jsonFileName, scores, s.htmlFileName, s.csvFolder,
+                                s.plotFolder};
     if (const auto problem = resultOutputsProblem(data_, outputs)) {
         messenger.message(problem->message, MessageIcon::Error);
         flag(problem->key);

@@ -75,9 +75,12 @@ void pinBlasKernels(char** argv) {
 
 int main(int argc, char** argv) {
     pinBlasKernels(argv);
-    if (argc > 1 && std::strcmp(argv[1], "analyse") == 0)
-        return talvex::runAnalyseCommand(std::vector<std::string>(argv + 2, argv + argc), std::cout,
-                                         std::cerr);
+    if (argc > 1 && std::strcmp(argv[1], "analyse") == 0) {
+        const std::string codeset = talvex::terminalCodeset();
+        talvex::TerminalTextBuffer outText(*std::cout.rdbuf(), codeset), errText(*std::cerr.rdbuf(), codeset);
+        std::ostream out(&outText), err(&errText);
+        return talvex::runAnalyseCommand(std::vector<std::string>(argv + 2, argv + argc), out, err);
+    }
     bool console = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -102,7 +105,11 @@ int main(int argc, char** argv) {
     (void)console;
 #endif
     const talvex::TerminalModes modes = talvex::TerminalModes::detect();
-    talvex::TerminalWindowSystem terminal(std::cin, std::cout, std::cerr, modes);
+    // What the terminal shows is in its own character set.
+    const std::string codeset = talvex::terminalCodeset();
+    talvex::TerminalTextBuffer outText(*std::cout.rdbuf(), codeset), progressText(*std::cerr.rdbuf(), codeset);
+    std::ostream out(&outText), progress(&progressText);
+    talvex::TerminalWindowSystem terminal(std::cin, out, progress, modes);
     if (modes.inputIsTerminal && modes.outputIsTerminal)
         terminal.useLineEditor(talvex::makeTerminalLineEditor());
     talvex::MainWindow window(terminal, TALVEX_VERSION);

@@ -1,5 +1,7 @@
 #include "app/terminal_window_system.h"
 
+#include <langinfo.h>
+#include <locale.h>
 #include <unistd.h>
 
 #include <istream>
@@ -8,6 +10,7 @@
 
 #include "app/dialog_model.h"
 #include "app/text_util.h"
+#include "results/text_encoding.h"
 
 namespace talvex {
 
@@ -100,6 +103,47 @@ std::vector<std::string> snapshot(const DialogModel& dialog) {
 }
 
 }  // namespace
+
+std::string terminalCodeset() {
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+    if (locale == static_cast<locale_t>(nullptr)) return "ANSI_X3.4-1968";
+    std::string codeset = nl_langinfo_l(CODESET, locale);
+    freelocale(locale);
+    return codeset;
+}
+
+std::string textForTerminal(std::string_view text, const std::string& codeset) {
+    if (codeset == "ANSI_X3.4-1968" || codeset == "CP1252" || codeset == "WINDOWS-1252")
+        return std::string(text);
+    const std::string utf8 = asUtf8(text);
+    return codeset == "UTF-8" ? utf8 : utf8To(utf8, codeset);
+}
+
+TerminalTextBuffer::int_type TerminalTextBuffer::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    line_ += traits_type::to_char_type(c);
+    if (c == '\n') flushLine();
+    return c;
+}
+
+std::streamsize TerminalTextBuffer::xsputn(const char* s, std::streamsize n) {
+    for (std::streamsize i = 0; i < n; ++i) overflow(traits_type::to_int_type(s[i]));
+    return n;
+}
+
+int TerminalTextBuffer::sync() {
+    flushLine();
+    return target_.pubsync();
+}
+
+// A line, or the end of one written before a flush (a prompt), is converted
+// as a whole: a label in UTF-8 is told from program text by the line it is in.
+void TerminalTextBuffer::flushLine() {
+    if (line_.empty()) return;
+    const std::string text = textForTerminal(line_, codeset_);
+    target_.sputn(text.data(), static_cast<std::streamsize>(text.size()));
+    line_.clear();
+}
 
 TerminalModes TerminalModes::detect() {
     TerminalModes m;

@@ -18,7 +18,9 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/line_editor.h"
@@ -37,6 +39,35 @@ struct TerminalModes {
 
     // The modes of the process's stdin, stdout and stderr.
     static TerminalModes detect();
+};
+
+// The character set of the terminal as the environment's locale (LC_ALL,
+// LC_CTYPE, LANG) names it, e.g. "UTF-8" or "ANSI_X3.4-1968"; the
+// process's own locale is left as it is.
+std::string terminalCodeset();
+
+// The program's text (Windows-1252, or UTF-8 where it comes from a user's
+// UTF-8 file) in the terminal's character set. An ASCII (C locale) or
+// Windows-1252 terminal gets the bytes as they are.
+std::string textForTerminal(std::string_view text, const std::string& codeset);
+
+// A stream buffer that passes every line on in the terminal's character set.
+class TerminalTextBuffer final : public std::streambuf {
+public:
+    TerminalTextBuffer(std::streambuf& target, std::string codeset)
+        : target_(target), codeset_(std::move(codeset)) {}
+    ~TerminalTextBuffer() override { flushLine(); }
+
+protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* s, std::streamsize n) override;
+    int sync() override;
+
+private:
+    void flushLine();
+    std::streambuf& target_;
+    std::string codeset_;
+    std::string line_;
 };
 
 class TerminalWindowSystem : public WindowSystem {

@@ -174,21 +174,45 @@ std::vector<int> includedVariables(const DataSet& data, int m) {
     return included;
 }
 
+// A file that an output may not replace, and what it is to the user.
+struct KeptFile {
+    std::string name;
+    std::string role;  // "Participants' Scores", "report", "plot scree.svg"
+    char kind;         // 'i' input, 'r' report, 'j' JSON, 's' scores, 'h' page, 'c' CSV, 'p' plots
+};
+
+// Every file that the outputs of a run may not replace: the four input files
+// named in data, then the outputs named in o (empty names left out).
+std::vector<KeptFile> keptFiles(const DataSet& data, const ResultOutputs& o) {
+    std::vector<KeptFile> files;
+    const auto add = [&files](const std::string& name, std::string role, char kind) {
+        if (!name.empty()) files.push_back({name, std::move(role), kind});
+    };
+    add(data.scoresFileName, "Participants' Scores", 'i');
+    add(data.matrixFileName, "Variance/Covariance matrix", 'i');
+    add(data.labelsFileName, "Variable Labels", 'i');
+    add(data.targetFileName, "Rotation Target Matrix", 'i');
+    add(o.report, "report", 'r');
+    add(o.json, "JSON results file", 'j');
+    add(o.scores, "file of the saved factor scores", 's');
+    add(o.html, "HTML page", 'h');
+    if (!o.csvFolder.empty())
+        for (const char* name : kCsvTableNames)
+            add((std::filesystem::path(o.csvFolder) / name).string(), std::string("CSV table ") + name, 'c');
+    if (!o.plotFolder.empty())
+        for (const char* name : kPlotFileNames)
+            add((std::filesystem::path(o.plotFolder) / name).string(), std::string("plot ") + name, 'p');
+    return files;
+}
+
 // The text of `format` (the output name, the input's role and its name)
 // for the first of the four input files named in data that `output`
 // reaches; nothing when it reaches none.
 std::optional<std::string> inputReached(const DataSet& data, const std::string& output,
                                         const char* format) {
-    const struct {
-        const std::string& name;
-        const char* role;
-    } inputs[] = {{data.scoresFileName, "Participants' Scores"},
-                  {data.matrixFileName, "Variance/Covariance matrix"},
-                  {data.labelsFileName, "Variable Labels"},
-                  {data.targetFileName, "Rotation Target Matrix"}};
-    for (const auto& input : inputs)
-        if (!input.name.empty() && sameFile(output, input.name))
-            return formatText(format, output.c_str(), input.role, input.name.c_str());
+    for (const KeptFile& input : keptFiles(data, {}))
+        if (sameFile(output, input.name))
+            return formatText(format, output.c_str(), input.role.c_str(), input.name.c_str());
     return std::nullopt;
 }
 
@@ -309,41 +333,29 @@ std::optional<std::string> jsonFileProblem(const DataSet& data, const std::strin
 namespace {
 
 const char* const kOutputIsFile =
-    "The %s cannot be written to %s: it is %s.\n\nPlease, choose another name for the %s.";
+    "The %s cannot be written to %s: it is the %s%s.\n\nPlease, choose another name for the %s.";
 
-// What an output's name reaches among the files a run reads or writes
-// before it: an input file, the report, the JSON results, the saved scores.
-std::optional<std::string> outputCollision(const DataSet& data, const ResultOutputs& o,
-                                           const std::string& path, const char* what,
-                                           const std::string& html) {
-    const struct {
-        const std::string& name;
-        std::string role;
-    } files[] = {{data.scoresFileName, "the Participants' Scores file"},
-                 {data.matrixFileName, "the Variance/Covariance matrix file"},
-                 {data.labelsFileName, "the Variable Labels file"},
-                 {data.targetFileName, "the Rotation Target Matrix file"},
-                 {o.report, "the report"},
-                 {o.json, "the JSON results file"},
-                 {o.scores, "the file of the saved factor scores"},
-                 {html, "the HTML page"}};
-    for (const auto& file : files)
-        if (!file.name.empty() && sameFile(path, file.name))
-            return formatText(kOutputIsFile, what, path.c_str(), file.role.c_str(), what);
+// What `path`, a file of the output of kind `own`, reaches among the kept
+// files of the other outputs and the inputs.
+std::optional<std::string> outputCollision(const std::vector<KeptFile>& kept, const std::string& path,
+                                           char own, const char* what) {
+    for (const KeptFile& file : kept)
+        if (file.kind != own && sameFile(path, file.name))
+            return formatText(kOutputIsFile, what, path.c_str(), file.role.c_str(),
+                              file.kind == 'i' ? " file" : "", what);
     return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<OutputProblem> resultOutputsProblem(const DataSet& data, const ResultOutputs& o) {
-    if (!o.html.empty())
-        if (auto problem = outputCollision(data, o, o.html, "HTML page", ""))
-            return OutputProblem{std::move(*problem), "htmlFileName"};
-    if (o.csvFolder.empty()) return std::nullopt;
-    for (const char* name : kCsvTableNames) {
-        const std::string path = (std::filesystem::path(o.csvFolder) / name).string();
-        if (auto problem = outputCollision(data, o, path, "CSV tables", o.html))
-            return OutputProblem{std::move(*problem), "csvFolder"};
+    const std::vector<KeptFile> kept = keptFiles(data, o);
+    for (const KeptFile& file : kept) {
+        const char* what = file.kind == 'h' ? "HTML page" : file.kind == 'c' ? "CSV tables" : "plots";
+        const char* key = file.kind == 'h' ? "htmlFileName" : file.kind == 'c' ? "csvFolder" : "plotFolder";
+        if (file.kind != 'h' && file.kind != 'c' && file.kind != 'p') continue;
+        if (auto problem = outputCollision(kept, file.name, file.kind, what))
+            return OutputProblem{std::move(*problem), key};
     }
     return std::nullopt;
 }

@@ -100,6 +100,10 @@ std::optional<std::string> jsonFileProblem(const DataSet& data, const std::strin
 inline constexpr const char* kCsvTableNames[] = {"loadings.csv", "structure.csv", "factor_correlations.csv",
                                                  "communalities.csv", "descriptives.csv"};
 
+// The files that the plots of a run are written to, in their folder.
+inline constexpr const char* kPlotFileNames[] = {"scree.svg", "scree.png", "map.svg",      "map.png",
+                                                 "hull.svg",  "hull.png",  "loadings.svg", "loadings.png"};
+
 // The names of a run's outputs beside the report; an empty name: none.
 struct ResultOutputs {
     std::string report;
@@ -107,15 +111,17 @@ struct ResultOutputs {
     std::string scores;     // the saved factor scores
     std::string html;
     std::string csvFolder;  // its files are kCsvTableNames
+    std::string plotFolder; // its files are kPlotFileNames
 };
 
-// Why the HTML page or the CSV tables may not be written where named: the
-// page, or one of the tables, would be one of the four input files, the
-// report, the JSON results, the saved scores or the page. The text names
-// the output, the file and what it is; nothing when every name is usable.
+// Why the HTML page, the CSV tables or the plots may not be written where
+// named: one of their files would be one of the four input files, the
+// report, the JSON results, the saved scores or a file of another of these
+// three outputs. The text names the output, the file and what it is;
+// nothing when every name is usable.
 struct OutputProblem {
     std::string message;
-    const char* key;  // the control at fault: "htmlFileName" or "csvFolder"
+    const char* key;  // the control at fault: "htmlFileName", "csvFolder" or "plotFolder"
 };
 std::optional<OutputProblem> resultOutputsProblem(const DataSet& data, const ResultOutputs& outputs);
 

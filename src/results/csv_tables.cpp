@@ -1,6 +1,7 @@
 #include "results/csv_tables.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "data/data_files.h"
 #include "results/text_encoding.h"
@@ -32,8 +33,8 @@ std::vector<std::string> variableNames(const json& doc) {
     std::vector<std::string> names;
     if (!doc.contains("variables")) return names;
     for (const json& v : doc["variables"])
-        names.push_back(asUtf8(v.contains("label") ? v["label"].get<std::string>()
-                                                   : "V" + std::to_string(v["number"].get<int>())));
+        names.push_back(v.contains("label") ? csvText(asUtf8(v["label"].get<std::string>()))
+                                            : "V" + std::to_string(v["number"].get<int>()));
     return names;
 }
 
@@ -57,6 +58,12 @@ std::string matrixCsv(const json& doc, const json& rows, const std::vector<std::
 }
 
 }  // namespace
+
+std::string csvText(const std::string& text) {
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        return "'" + text;
+    return text;
+}
 
 std::string csvField(const std::string& value) {
     const bool quote = value.find_first_of(",\"\r\n") != std::string::npos ||

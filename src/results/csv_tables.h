@@ -18,6 +18,11 @@ struct CsvTable {
 // One field: quoted when it holds a comma, a quote, a line end or leading
 // or trailing blanks, with its quotes doubled.
 std::string csvField(const std::string& value);
+// A label as a text cell that no spreadsheet takes for a formula: one that
+// starts with = + - @, a tab or a carriage return gets a leading apostrophe,
+// kept as text by spreadsheets and read back as it is by read.csv or
+// Python's csv ("'=1+1").
+std::string csvText(const std::string& text);
 
 // The loading (rotated, or unrotated when no rotation was applied),
 // structure, factor-correlation, communality and descriptive tables that

@@ -25,7 +25,11 @@ constexpr const char* kStyle =
     "td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
     "h2{color:#37459f;border-bottom:1px solid #37459f;margin-top:1.5em}"
     ".ending{font-weight:bold;color:#a00}"
-    "caption{text-align:left;font-style:italic}";
+    "caption{text-align:left;font-style:italic}"
+    "pre{font-size:0.85em;background:#f6f6f6;padding:0.5em;overflow-x:auto}"
+    "pre.note{background:#fff6dc;white-space:pre-wrap}"
+    // A browser lays out and paints a section once it comes into view.
+    "section{content-visibility:auto;contain-intrinsic-size:auto 40em}";
 
 // One cell: text, right-aligned when it is a number.
 struct Cell {
@@ -156,7 +160,7 @@ void matrix(Writer& w, const json& doc, const json& rows, const std::vector<std:
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::vector<Cell> row{text(i < rowNames.size() ? rowNames[i] : std::to_string(i + 1))};
         for (std::size_t j = 0; j < cols; ++j)
-            row.push_back(lowerTriangle && j > i ? text("") : num(rows[i][j], decimals));
+            if (!lowerTriangle || j <= i) row.push_back(num(rows[i][j], decimals));
         if (extraColumn != nullptr) row.push_back(num((*extraColumn)[i], decimals));
         body.push_back(std::move(row));
     }
@@ -172,7 +176,7 @@ std::vector<std::string> factorNames(const json& doc, std::size_t k) {
 struct Section {
     std::string id;
     std::string title;
-    std::function<void(Writer&)> body;
+    std::vector<std::function<void(Writer&)>> body;
 };
 
 void descriptives(Writer& w, const json& doc) {
@@ -207,7 +211,8 @@ void dispersion(Writer& w, const json& doc) {
     Table body;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::vector<Cell> row{text(i < names.size() ? names[i] : "")};
-        for (std::size_t j = 0; j < rows.size(); ++j) row.push_back(j > i ? text("") : num(rows[i][j], 3));
+        // A row ends at the diagonal: the cells of the upper triangle are left out.
+        for (std::size_t j = 0; j <= i; ++j) row.push_back(num(rows[i][j], 3));
         body.push_back(std::move(row));
     }
     table(w, heads, body);
@@ -519,70 +524,232 @@ void personFit(Writer& w, const json& doc) {
     table(w, {"Case", "Lc"}, rows);
 }
 
-// The sections the document holds, in the order of the report.
+// An interval that does not hold 0.
+bool excludesZero(const json& lower, const json& upper) {
+    return lower.get<double>() > 0.0 || upper.get<double>() < 0.0;
+}
+
+// Estimate, standard error, interval and the mark of an interval without 0.
+std::vector<Cell> intervalCells(std::vector<Cell> row, const json* estimate, const json& se,
+                                const json& lower, const json& upper) {
+    row.push_back(estimate != nullptr ? num(*estimate, 3) : text(""));
+    row.push_back(num(se, 3));
+    row.push_back(num(lower, 3));
+    row.push_back(num(upper, 3));
+    row.push_back(text(excludesZero(lower, upper) ? "*" : ""));
+    return row;
+}
+
+const std::vector<std::string> kIntervalHeads{"Estimate", "SE", "Lower", "Upper", "Excludes 0"};
+
+std::vector<std::string> headed(std::vector<std::string> first) {
+    first.insert(first.end(), kIntervalHeads.begin(), kIntervalHeads.end());
+    return first;
+}
+
+const json* finalLoadings(const json& doc);
+
+void bootstrapTables(Writer& w, const json& doc) {
+    const json& b = doc["bootstrap"];
+    Table counts{{text("Resamples requested"), integer(b["requested"])},
+                 {text("Resamples used"), integer(b["used"])},
+                 {text("Resamples failed"), integer(b["failed"])}};
+    pairs(w, counts);
+    if (b.value("simplimax_by_promin", false))
+        w.element("p", "Simplimax needs the user's choice of zero loadings; the resamples are rotated by Promin.");
+    if (!b.contains("loadings")) {
+        w.element("p", "Fewer than two resamples could be analysed: no standard errors or intervals.");
+        return;
+    }
+    w.element("p", std::to_string(b["level"].get<int>()) +
+                       "% percentile intervals; * marks an interval that excludes 0.");
+    const auto names = variableNames(doc);
+    const json* pattern = finalLoadings(doc);
+    const json& l = b["loadings"];
+    Table rows;
+    for (std::size_t i = 0; i < l["se"].size(); ++i)
+        for (std::size_t f = 0; f < l["se"][i].size(); ++f) {
+            const json* estimate = pattern != nullptr && i < pattern->size() ? &(*pattern)[i][f] : nullptr;
+            rows.push_back(intervalCells({text(i < names.size() ? names[i] : ""), text(factorHead(doc, f))},
+                                         estimate, l["se"][i][f], l["lower"][i][f], l["upper"][i][f]));
+        }
+    w.element("h3", "Loadings");
+    table(w, headed({"Variable", "Factor"}), rows);
+    const json& h = b["communalities"];
+    rows.clear();
+    for (std::size_t i = 0; i < h["se"].size(); ++i) {
+        const json* estimate = doc.contains("communalities") ? &doc["communalities"][i] : nullptr;
+        rows.push_back(intervalCells({text(i < names.size() ? names[i] : "")}, estimate, h["se"][i],
+                                     h["lower"][i], h["upper"][i]));
+    }
+    w.element("h3", "Communalities");
+    table(w, headed({"Variable"}), rows);
+    if (b.contains("factor_correlations")) {
+        const json& c = b["factor_correlations"];
+        const json* phi = doc.contains("factor_correlations") ? &doc["factor_correlations"] : nullptr;
+        rows.clear();
+        std::size_t at = 0;
+        // The lower triangle, row after row.
+        for (std::size_t a = 1; at < c["se"].size(); ++a)
+            for (std::size_t f = 0; f < a && at < c["se"].size(); ++f, ++at)
+                rows.push_back(intervalCells({text(factorHead(doc, a) + " \u2013 " + factorHead(doc, f))},
+                                             phi != nullptr ? &(*phi)[a][f] : nullptr, c["se"][at],
+                                             c["lower"][at], c["upper"][at]));
+        w.element("h3", "Factor correlations");
+        table(w, headed({"Factors"}), rows);
+    }
+    static const struct {
+        const char* key;
+        const char* name;
+        const char* estimate;  // JSON pointer of the estimate
+    } kSingles[] = {{"rmsea", "RMSEA", "/fit/rmsea"},
+                    {"cfi", "CFI", "/fit/cfi"},
+                    {"gfi", "GFI", "/fit/gfi"},
+                    {"omega", "McDonald's Omega", "/reliability/omega"}};
+    rows.clear();
+    for (const auto& single : kSingles) {
+        if (!b.contains(single.key)) continue;
+        const json::json_pointer at(single.estimate);
+        const json& i = b[single.key];
+        rows.push_back(intervalCells({text(single.name)}, doc.contains(at) ? &doc[at] : nullptr, i["se"],
+                                     i["lower"], i["upper"]));
+    }
+    if (rows.empty()) return;
+    w.element("h3", "Fit and reliability");
+    table(w, headed({"Index"}), rows);
+}
+
+// A member of the document as a section of the page: its anchor, the title
+// it has when the outline gives none, and how it is shown.
+struct MemberView {
+    const char* member;
+    const char* id;
+    const char* title;
+    void (*body)(Writer&, const json&);
+};
+
+void detailsTable(Writer& w, const json& doc) {
+    Table rows;
+    for (const json& line : doc["details"])
+        rows.push_back({text(line[0].get<std::string>()), text(line[1].get<std::string>())});
+    pairs(w, rows);
+}
+
+void loadingsOf(Writer& w, const json& doc, const char* key, const char* extraKey, const char* extraHead) {
+    const json* extra = extraKey != nullptr && doc.contains(extraKey) ? &doc[extraKey] : nullptr;
+    matrix(w, doc, doc[key], variableNames(doc), "Variable", 3, extra, extraHead);
+}
+
+void referenceList(Writer& w, const json& doc) {
+    w.start("ul");
+    for (const json& entry : doc["references"]) w.element("li", entry.get<std::string>());
+    w.end();
+}
+
+void endingLines(Writer& w, const json& doc) {
+    const std::string ending = doc.value("ending", "");
+    if (ending == "completed") {
+        w.element("p", "The run completed.");
+    } else {
+        w.start("p");
+        w.attribute("class", "ending");
+        w.text(std::string(ending == "halted" ? "The run was halted: " : "The run ended early: ") +
+               doc.value("warning", ""));
+        w.end();
+    }
+    if (doc.contains("saved_scores"))
+        w.element("p", "Factor scores saved to " + doc["saved_scores"].get<std::string>());
+}
+
+// In the order of a report written before the document had an outline.
+constexpr MemberView kMembers[] = {
+    {"version", "", "", nullptr},
+    {"details", "details", "Details of analysis", detailsTable},
+    {"descriptives", "univariate", "Univariate descriptives", descriptives},
+    {"descriptives/mardia", "multivariate", "Multivariate descriptives (Mardia, 1970)", mardia},
+    {"dispersion_matrix", "matrix", "Dispersion matrix", dispersion},
+    {"adequacy", "adequacy", "Adequacy of the correlation matrix", adequacy},
+    {"eigenvalues", "eigenvalues", "Explained variance based on eigenvalues", eigenvalues},
+    {"map", "map", "Minimum Average Partial (MAP) test", mapTest},
+    {"parallel_analysis", "parallel-analysis", "Parallel analysis", parallel},
+    {"hull", "hull", "Hull method", hull},
+    {"fit", "fit", "Goodness of fit statistics", fit},
+    {"unrotated_loadings", "unrotated", "Unrotated loading matrix",
+     [](Writer& w, const json& doc) { loadingsOf(w, doc, "unrotated_loadings", "communalities", "Communality"); }},
+    {"rotated_loadings", "rotated", "Rotated loading matrix",
+     [](Writer& w, const json& doc) { loadingsOf(w, doc, "rotated_loadings", nullptr, nullptr); }},
+    {"simplicity", "simplicity", "Indices of factor simplicity", simplicity},
+    {"factor_correlations", "factor-correlations", "Inter-factor correlation matrix",
+     [](Writer& w, const json& doc) {
+         const json& phi = doc["factor_correlations"];
+         matrix(w, doc, phi, factorNames(doc, phi.size()), "Factor", 3, nullptr, nullptr, true);
+     }},
+    {"structure", "structure", "Structure matrix",
+     [](Writer& w, const json& doc) { loadingsOf(w, doc, "structure", nullptr, nullptr); }},
+    {"irt", "irt", "IRT parameterization", irt},
+    {"reliability", "reliability", "Reliability", reliability},
+    {"schmid_leiman", "schmid-leiman", "Schmid-Leiman solution", schmidLeiman},
+    {"residuals", "residuals", "Distribution of residuals", residuals},
+    {"missing_data", "missing", "Descriptives related to missing data", missing},
+    {"multiple_imputation", "imputation", "Multiple imputation", imputation},
+    {"bootstrap", "bootstrap", "Bootstrap confidence intervals", bootstrapTables},
+    {"person_fit", "person-fit", "Person-fit indices", personFit},
+    {"references", "references", "References", referenceList},
+    {"ending", "ending", "End of the run", endingLines},
+};
+
+const MemberView* viewOf(const std::string& member) {
+    for (const MemberView& view : kMembers)
+        if (member == view.member) return &view;
+    return nullptr;
+}
+
+// The outline of a document that has none: its members in the fixed order.
+json defaultOutline(const json& doc) {
+    json outline = json::array();
+    for (const MemberView& view : kMembers)
+        if (view.member == std::string("ending") || doc.contains(json::json_pointer(std::string("/") + view.member)))
+            outline.push_back({{"kind", "section"}, {"title", view.title}, {"member", view.member}});
+    return outline;
+}
+
+// Text as the report printed it: a plot, a note, a section the document has
+// no numbers for.
+void printedText(Writer& w, const json& part) {
+    w.start("pre");
+    if (part.value("kind", "") == "note") w.attribute("class", "note");
+    w.text(part.value("text", ""));
+    w.end();
+}
+
+// The sections of the page in the order of the report's outline; plots and
+// notes join the section they were printed in. The publication table
+// follows the last part of the final solution, the pictures precede the
+// ending.
 std::vector<Section> sectionsOf(const json& doc, const HtmlOptions& options) {
+    const json outline = doc.contains("outline") ? doc["outline"] : defaultOutline(doc);
+    const std::string explainedSolution =
+        doc.contains("explained_variance") ? doc["explained_variance"].value("solution", "") : "";
+    std::size_t lastOfSolution = outline.size();
+    for (std::size_t i = 0; i < outline.size(); ++i) {
+        const std::string member = outline[i].value("member", "");
+        const std::string title = outline[i].value("title", "");
+        if (member == "unrotated_loadings" || member == "rotated_loadings" || member == "simplicity" ||
+            member == "factor_correlations" || member == "structure" || title == "Congruence with the target")
+            lastOfSolution = i;
+    }
     std::vector<Section> s;
-    auto add = [&](const char* key, std::string id, std::string title, std::function<void(Writer&)> body) {
-        if (key == nullptr || doc.contains(key)) s.push_back({std::move(id), std::move(title), std::move(body)});
+    std::vector<std::function<void(Writer&)>>* body = nullptr;
+    auto open = [&s, &body](std::string id, std::string title) {
+        s.push_back({std::move(id), std::move(title), {}});
+        body = &s.back().body;
     };
-    auto variablesTable = [&doc](const char* key, const char* extraKey, const char* extraHead) {
-        return [&doc, key, extraKey, extraHead](Writer& w) {
-            const json* extra = extraKey != nullptr && doc.contains(extraKey) ? &doc[extraKey] : nullptr;
-            matrix(w, doc, doc[key], variableNames(doc), "Variable", 3, extra, extraHead);
-        };
-    };
-    const bool explainedRotated =
-        doc.contains("explained_variance") && doc["explained_variance"]["solution"] == "rotated";
-    add("details", "details", "Details of analysis", [&doc](Writer& w) {
-        Table rows;
-        for (const json& line : doc["details"])
-            rows.push_back({text(line[0].get<std::string>()), text(line[1].get<std::string>())});
-        pairs(w, rows);
-    });
-    add("descriptives", "univariate", "Univariate descriptives", [&doc](Writer& w) { descriptives(w, doc); });
-    add("descriptives", "multivariate", "Multivariate descriptives (Mardia, 1970)",
-        [&doc](Writer& w) { mardia(w, doc); });
-    add("dispersion_matrix", "matrix", "Dispersion matrix", [&doc](Writer& w) { dispersion(w, doc); });
-    add("adequacy", "adequacy", "Adequacy of the correlation matrix", [&doc](Writer& w) { adequacy(w, doc); });
-    add("eigenvalues", "eigenvalues", "Explained variance based on eigenvalues",
-        [&doc](Writer& w) { eigenvalues(w, doc); });
-    add("map", "map", "Minimum Average Partial (MAP) test", [&doc](Writer& w) { mapTest(w, doc); });
-    add("parallel_analysis", "parallel-analysis", "Parallel analysis", [&doc](Writer& w) { parallel(w, doc); });
-    add("hull", "hull", "Hull method", [&doc](Writer& w) { hull(w, doc); });
-    add("fit", "fit", "Goodness of fit statistics", [&doc](Writer& w) { fit(w, doc); });
-    add("unrotated_loadings", "unrotated", "Unrotated loading matrix",
-        variablesTable("unrotated_loadings", "communalities", "Communality"));
-    if (!explainedRotated)
-        add("explained_variance", "explained", "Explained variance and reliability of factors",
-            [&doc](Writer& w) { explained(w, doc); });
-    add("rotated_loadings", "rotated", "Rotated loading matrix", variablesTable("rotated_loadings", nullptr, nullptr));
-    if (explainedRotated)
-        add("explained_variance", "explained", "Explained variance and reliability of rotated factors",
-            [&doc](Writer& w) { explained(w, doc); });
-    add("simplicity", "simplicity", "Indices of factor simplicity", [&doc](Writer& w) { simplicity(w, doc); });
-    add("factor_correlations", "factor-correlations", "Inter-factor correlation matrix", [&doc](Writer& w) {
-        const json& phi = doc["factor_correlations"];
-        matrix(w, doc, phi, factorNames(doc, phi.size()), "Factor", 3, nullptr, nullptr, true);
-    });
-    add("structure", "structure", "Structure matrix", variablesTable("structure", nullptr, nullptr));
-    if (finalLoadings(doc) != nullptr && !finalLoadings(doc)->empty())
-        add(nullptr, "publication", "Loading table for publication",
-            [&doc, &options](Writer& w) { publication(w, doc, options.paperThreshold); });
-    add("irt", "irt", "IRT parameterization", [&doc](Writer& w) { irt(w, doc); });
-    add("reliability", "reliability", "Reliability", [&doc](Writer& w) { reliability(w, doc); });
-    add("schmid_leiman", "schmid-leiman", "Schmid-Leiman solution", [&doc](Writer& w) { schmidLeiman(w, doc); });
-    add("residuals", "residuals", "Distribution of residuals", [&doc](Writer& w) { residuals(w, doc); });
-    add("missing_data", "missing", "Descriptives related to missing data", [&doc](Writer& w) { missing(w, doc); });
-    add("multiple_imputation", "imputation", "Multiple imputation", [&doc](Writer& w) { imputation(w, doc); });
-    add("saved_scores", "scores", "Factor scores", [&doc](Writer& w) {
-        w.element("p", "Saved to " + doc["saved_scores"].get<std::string>());
-    });
-    add("person_fit", "person-fit", "Person-fit indices", [&doc](Writer& w) { personFit(w, doc); });
-    for (std::size_t i = 0; i < options.pictures.size(); ++i) {
-        const HtmlOptions::Picture& picture = options.pictures[i];
-        if (options.linkedImages && picture.png.empty()) continue;
-        add(nullptr, "plot-" + std::to_string(i + 1), picture.title,
-            [&picture, &options](Writer& w) {
+    auto pictures = [&] {
+        for (std::size_t i = 0; i < options.pictures.size(); ++i) {
+            const HtmlOptions::Picture& picture = options.pictures[i];
+            if (options.linkedImages && picture.png.empty()) continue;
+            open("plot-" + std::to_string(i + 1), picture.title);
+            body->push_back([&picture, &options](Writer& w) {
                 if (!options.linkedImages) {
                     w.raw(picture.svg);
                     return;
@@ -592,24 +759,44 @@ std::vector<Section> sectionsOf(const json& doc, const HtmlOptions& options) {
                 w.attribute("alt", picture.title);
                 w.endVoid();
             });
-    }
-    add(nullptr, "ending", "End of the run", [&doc](Writer& w) {
-        const std::string ending = doc.value("ending", "");
-        if (ending == "completed") {
-            w.element("p", "The run completed.");
-        } else {
-            w.start("p");
-            w.attribute("class", "ending");
-            w.text(std::string(ending == "halted" ? "The run was halted: " : "The run ended early: ") +
-                   doc.value("warning", ""));
-            w.end();
         }
-    });
-    add("references", "references", "References", [&doc](Writer& w) {
-        w.start("ul");
-        for (const json& entry : doc["references"]) w.element("li", entry.get<std::string>());
-        w.end();
-    });
+    };
+    bool picturesShown = false;
+    for (std::size_t i = 0; i < outline.size(); ++i) {
+        const json& part = outline[i];
+        const std::string kind = part.value("kind", "section");
+        const std::string title = part.value("title", "");
+        const std::string member = part.value("member", "");
+        if (member == "ending" && !picturesShown) {
+            pictures();
+            picturesShown = true;
+        }
+        if (const MemberView* view = viewOf(member); view != nullptr) {
+            if (view->body == nullptr) continue;
+            open(view->id, title.empty() ? view->title : title);
+            body->push_back([&doc, view](Writer& w) { view->body(w, doc); });
+            const bool rotated = member == "rotated_loadings";
+            if ((rotated && explainedSolution == "rotated") ||
+                (member == "unrotated_loadings" && explainedSolution == "unrotated")) {
+                open("explained", rotated ? "Explained variance and reliability of rotated factors"
+                                          : "Explained variance and reliability of factors");
+                body->push_back([&doc](Writer& w) { explained(w, doc); });
+            }
+        } else if (kind == "section" || body == nullptr) {
+            open("part-" + std::to_string(i + 1), title.empty() ? "Note" : title);
+            body->push_back([part](Writer& w) { printedText(w, part); });
+        } else {
+            body->push_back([part, title](Writer& w) {
+                if (!title.empty()) w.element("h3", title);
+                printedText(w, part);
+            });
+        }
+        if (i == lastOfSolution && finalLoadings(doc) != nullptr && !finalLoadings(doc)->empty()) {
+            open("publication", "Loading table for publication");
+            body->push_back([&doc, &options](Writer& w) { publication(w, doc, options.paperThreshold); });
+        }
+    }
+    if (!picturesShown) pictures();
     return s;
 }
 
@@ -648,7 +835,7 @@ std::string htmlPage(const json& doc, const HtmlOptions& options) {
         w.start("section");
         w.attribute("id", section.id);
         w.element("h2", section.title);
-        section.body(w);
+        for (const auto& piece : section.body) piece(w);
         w.end();
     }
     w.end();

@@ -16,8 +16,6 @@ namespace talvex {
 
 namespace {
 
-const char* const kPlotNames[] = {"scree", "map", "hull", "loadings"};
-
 const char* const kFolderNotCreated =
     "The folder %s for the plots cannot be created: %s.\n\nPlease, choose another folder for the plots.";
 const char* const kNotAFolder =
@@ -25,8 +23,6 @@ const char* const kNotAFolder =
 const char* const kFolderNotWritable =
     "The plots cannot be written to the folder %s: it is not writable.\n\nPlease, choose another "
     "folder for the plots.";
-const char* const kPlotReplaces =
-    "The plot %s would replace the %s.\n\nPlease, choose another folder for the plots.";
 const char* const kPlotNotWritten = "The plot could not be written to %s: %s";
 const char* const kPlotNotDrawn = "The plot %s could not be drawn.";
 
@@ -54,22 +50,8 @@ std::optional<std::string> plotFolderProblem(const DataSet& data, const std::str
     if (fd < 0) return formatText(kFolderNotWritable, folder.c_str());
     ::close(fd);
     std::remove(probe.c_str());
-    const struct {
-        const std::string& name;
-        const char* role;
-    } kept[] = {{data.scoresFileName, "Participants' Scores file"},
-                {data.matrixFileName, "Variance/Covariance matrix file"},
-                {data.labelsFileName, "Variable Labels file"},
-                {data.targetFileName, "Rotation Target Matrix file"},
-                {reportFileName, "report"},
-                {jsonFileName, "JSON results"}};
-    for (const char* plot : kPlotNames)
-        for (const char* extension : {".svg", ".png"}) {
-            const std::string path = fileIn(folder, std::string(plot) + extension);
-            for (const auto& file : kept)
-                if (!file.name.empty() && sameFile(path, file.name))
-                    return formatText(kPlotReplaces, path.c_str(), file.role);
-        }
+    if (auto problem = resultOutputsProblem(data, {reportFileName, jsonFileName, "", "", "", folder}))
+        return std::move(problem->message);
     return std::nullopt;
 }
 

@@ -66,6 +66,29 @@ std::string windows1252ToUtf8(std::string_view text) {
     return out;
 }
 
+std::string utf8To(std::string_view text, const std::string& codeset) {
+    iconv_t cd = iconv_open((codeset + "//TRANSLIT").c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+    std::string out;
+    char buffer[256];
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char* in = const_cast<char*>(text.data() + i);
+        std::size_t inLeft = text.size() - i;
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t done = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        i = static_cast<std::size_t>(in - text.data());
+        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            out += '?';  // a byte that is not UTF-8
+            ++i;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
 void Utf8Sink::write(std::string_view text) {
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80) {

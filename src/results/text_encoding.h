@@ -19,6 +19,11 @@ std::string windows1252ToUtf8(std::string_view text);
 // Text that is valid UTF-8 unchanged, anything else read as Windows-1252.
 std::string asUtf8(std::string_view text);
 
+// UTF-8 text in another character set (an iconv name such as
+// "ISO-8859-1"); what it cannot hold is transliterated or becomes '?', as
+// does each byte that is not UTF-8.
+std::string utf8To(std::string_view text, const std::string& codeset);
+
 // Text written in Windows-1252 passed on as UTF-8.
 class Utf8Sink final : public TextSink {
 public:

@@ -134,7 +134,10 @@ TEST(AnalyseCommand, ExitStatusesAndTheirMessages) {
         {{withNa, "--json", dir.file("r.json"), "--html", dir.file("r.json")}, 2, "it is the JSON results file"},
         {{withNa, "--json", dir.file("loadings.csv"), "--csv", dir.file(".")}, 2,
          "The CSV tables cannot be written to " + dir.file("./loadings.csv") + ": it is the JSON results file"},
-        {{withNa, "--html", dir.file("loadings.csv"), "--csv", dir.file(".")}, 2, "it is the HTML page"},
+        {{withNa, "--html", dir.file("loadings.csv"), "--csv", dir.file(".")}, 2, "it is the CSV table loadings.csv"},
+        {{withNa, "--csv", dir.file("."), "--plots", dir.file(".")}, 0, ""},
+        {{withNa, "--html", dir.file("hull.png"), "--plots", dir.file(".")}, 2,
+         "The HTML page cannot be written to " + dir.file("hull.png") + ": it is the plot hull.png"},
         {{withNa, "--set", "paperThreshold=1.5"}, 2, "Please enter a number between 0 and 1"},
         {{withNa, "--plots", "/proc"}, 2, "The plots cannot be written to the folder /proc"},
     };

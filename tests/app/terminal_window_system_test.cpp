@@ -149,6 +149,26 @@ TEST(TerminalInput, CompletionOfKeysCommandsAndOptions) {
 
 // Progress written to a log (stderr not a terminal): one line per new stage
 // text, percentages at most every tenth, the bar never.
+// The program's Windows-1252 text and a user's UTF-8 label, line by line,
+// in the terminal's character set; a C locale gets the bytes unchanged.
+TEST(TerminalText, LinesInTheTerminalsCharacterSet) {
+    const std::string program = "Muth\xe9n\n", label = "Muth\xc3\xa9n \xe2\x82\xac\n";
+    EXPECT_EQ(textForTerminal(program, "UTF-8"), "Muth\xc3\xa9n\n");
+    EXPECT_EQ(textForTerminal(label, "UTF-8"), label);
+    EXPECT_EQ(textForTerminal(label, "ISO-8859-1"), "Muth\xe9n EUR\n");
+    EXPECT_EQ(textForTerminal("\xe4\xb8\xad \xe4\xb8\xad\n", "ISO-8859-1"), "? ?\n");
+    EXPECT_EQ(textForTerminal(label, "ANSI_X3.4-1968"), label);
+    std::ostringstream target;
+    {
+        TerminalTextBuffer buffer(*target.rdbuf(), "UTF-8");
+        std::ostream out(&buffer);
+        out << "a " << label << "b Muth\xe9n\n" << "prompt \xe9> " << std::flush;
+        EXPECT_EQ(target.str(), "a " + label + "b Muth\xc3\xa9n\nprompt \xc3\xa9> ");
+        out << "\xe9";
+    }
+    EXPECT_EQ(target.str().substr(target.str().size() - 2), "\xc3\xa9");
+}
+
 TEST(TerminalProgress, LogHasOneLinePerStageAndPercentEveryTenth) {
     Terminal t;
     ProgressTicker ticker;

@@ -6,6 +6,7 @@
 #include <libxml/xpath.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "results/html_page.h"
+#include "results/text_encoding.h"
 
 namespace talvex {
 namespace {
@@ -101,6 +103,91 @@ TEST(HtmlPage, GoldenPagesParseAndHoldTheReportsDigits) {
         EXPECT_THAT(report, ::testing::HasSubstr(cells.at(0)));
         EXPECT_THAT(report, ::testing::HasSubstr(cells.at(1)));
     }
+}
+
+// Every golden session with results: what the document recorded is what
+// the report printed, and the page shows the report's parts in its order.
+TEST(HtmlPage, PagesFollowTheReportPartByPart) {
+    int sessions = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kExpected)) {
+        if (entry.path().extension() != ".json") continue;
+        ++sessions;
+        SCOPED_TRACE(entry.path().filename().string());
+        const json doc = json::parse(fileText(entry.path().string()));
+        std::string report = fileText(entry.path().string().substr(0, entry.path().string().size() - 5) + ".txt");
+        report = asUtf8(report);
+        std::size_t at = 0;
+        for (const json& pair : doc["details"]) {
+            std::string line = pair[0].get<std::string>();
+            line.resize(53, ' ');
+            at = report.find("\n" + line + ": " + pair[1].get<std::string>() + "\n", at);
+            ASSERT_NE(at, std::string::npos) << pair;
+        }
+        for (const json& reference : doc["references"]) {
+            at = report.find("\n" + reference.get<std::string>() + "\n\n", at);
+            ASSERT_NE(at, std::string::npos) << reference;
+        }
+        // The printed parts come in the report's order and are shown as printed.
+        std::vector<std::string> texts, titles;
+        at = 0;
+        for (const json& part : doc["outline"]) {
+            if (part.contains("text")) {
+                texts.push_back(part["text"]);
+                at = report.find(texts.back(), at);
+                ASSERT_NE(at, std::string::npos) << texts.back();
+            }
+            if (part["kind"] != "note" && !part["title"].get<std::string>().empty())
+                titles.push_back(part["title"]);
+        }
+        const Page page(htmlPage(doc, {}), true);
+        ASSERT_NE(page.doc, nullptr);
+        EXPECT_EQ(page.texts("//pre"), texts);
+        std::vector<std::string> shown;
+        for (const std::string& title : page.texts("//section/h2 | //section/h3"))
+            if (std::find(titles.begin(), titles.end(), title) != titles.end()) shown.push_back(title);
+        EXPECT_EQ(shown, titles);
+    }
+    EXPECT_GE(sessions, 14);
+}
+
+// Estimates beside their intervals, and the mark only where 0 is outside.
+TEST(HtmlPage, BootstrapIntervalsInTheSolution) {
+    const json interval = {{"se", 0.1}, {"lower", 0.0}, {"upper", 0.4}};
+    const json doc = {{"extraction", "ULS"},
+                      {"variables", {{{"number", 1}}, {{"number", 4}}}},
+                      {"rotated_loadings", {{0.7, 0.1}, {-0.2, 0.6}}},
+                      {"communalities", {0.5, 0.4}},
+                      {"factor_correlations", {{1.0, 0.3, 0.2}, {0.3, 1.0, -0.4}, {0.2, -0.4, 1.0}}},
+                      {"fit", {{"rmsea", 0.05}}},
+                      {"outline", {{{"kind", "section"}, {"title", "Bootstrap"}, {"member", "bootstrap"}}}},
+                      {"bootstrap",
+                       {{"level", 90},
+                        {"requested", 100},
+                        {"used", 98},
+                        {"failed", 2},
+                        {"loadings",
+                         {{"se", {{0.05, 0.06}, {0.07, 0.08}}},
+                          {"lower", {{0.6, -0.1}, {-0.3, 0.5}}},
+                          {"upper", {{0.8, 0.2}, {-0.01, 0.7}}}}},
+                        {"communalities", {{"se", {0.1, 0.2}}, {"lower", {0.3, -0.1}}, {"upper", {0.6, 0.8}}}},
+                        {"factor_correlations",
+                         {{"se", {0.1, 0.2, 0.3}}, {"lower", {0.1, -0.1, -0.6}}, {"upper", {0.5, 0.4, -0.2}}}},
+                        {"rmsea", interval}}}};
+    const Page page(htmlPage(doc, {}), true);
+    const auto row = [&page](int table, int r) {
+        return page.texts("//section[@id='bootstrap']//table[" + std::to_string(table) + "]/tbody/tr[" +
+                          std::to_string(r) + "]/td");
+    };
+    EXPECT_THAT(row(2, 1), ::testing::ElementsAre("V1", "F1", "0.700", "0.050", "0.600", "0.800", "*"));
+    EXPECT_THAT(row(2, 2), ::testing::ElementsAre("V1", "F2", "0.100", "0.060", "-0.100", "0.200", ""));
+    EXPECT_THAT(row(2, 3), ::testing::ElementsAre("V4", "F1", "-0.200", "0.070", "-0.300", "-0.010", "*"));
+    EXPECT_EQ(row(3, 2).at(1), "0.400");
+    EXPECT_EQ(row(3, 2).at(5), "");
+    EXPECT_THAT(row(4, 1), ::testing::ElementsAre("F2 \u2013 F1", "0.300", "0.100", "0.100", "0.500", "*"));
+    // The lower triangle row after row: (2,1), (3,1), (3,2).
+    EXPECT_THAT(row(4, 3), ::testing::ElementsAre("F3 \u2013 F2", "-0.400", "0.300", "-0.600", "-0.200", "*"));
+    // An interval that ends at 0 holds it.
+    EXPECT_THAT(row(5, 1), ::testing::ElementsAre("RMSEA", "0.050", "0.100", "0.000", "0.400", ""));
 }
 
 TEST(HtmlPage, PublicationTableBlanksSmallLoadingsUnderTheThreshold) {

@@ -57,7 +57,7 @@ Cells readCsv(const std::string& text) {
 TEST(CsvTables, LabelsAndNumbersReadBackAsWritten) {
     const json doc = {{"extraction", "ML"},
                       {"variables",
-                       {{{"number", 1}, {"label", "A&B \"x\", y"}},
+                       {{{"number", 1}, {"label", "=A&B \"x\", y"}},
                         {{"number", 2}, {"label", "two\nlines"}},
                         {{"number", 7}}}},
                       {"rotated_loadings", {{0.1, 0.2}, {-1.0 / 3.0, 0.4}, {0.5, 0.6}}},
@@ -68,13 +68,18 @@ TEST(CsvTables, LabelsAndNumbersReadBackAsWritten) {
     const Cells loadings = readCsv(tables[0].text);
     ASSERT_EQ(loadings.size(), 4u);
     EXPECT_THAT(loadings[0], ElementsAre("variable", "F1", "F2"));
-    EXPECT_THAT(loadings[1], ElementsAre("A&B \"x\", y", "0.10000000000000001", "0.20000000000000001"));
+    // A label a spreadsheet would run as a formula reads back with an apostrophe.
+    EXPECT_THAT(loadings[1], ElementsAre("'=A&B \"x\", y", "0.10000000000000001", "0.20000000000000001"));
     EXPECT_EQ(loadings[2][0], "two\nlines");
     EXPECT_EQ(std::stod(loadings[2][1]), -1.0 / 3.0);
     EXPECT_EQ(loadings[3][0], "V7");
     EXPECT_THAT(readCsv(tables[1].text)[2], ElementsAre("F2", "0.25", "1"));
     EXPECT_EQ(csvField(" padded"), "\" padded\"");
     EXPECT_EQ(csvField("plain"), "plain");
+    for (const char* formula : {"+1", "-1", "@SUM(A1)", "\tx", "\rx"})
+        EXPECT_EQ(csvText(formula), std::string("'") + formula);
+    EXPECT_EQ(csvText("a=b"), "a=b");
+    EXPECT_EQ(csvText(""), "");
 }
 
 TEST(TextEncoding, Windows1252BecomesUtf8AndValidUtf8IsKept) {

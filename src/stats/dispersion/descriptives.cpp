@@ -450,6 +450,7 @@ void writeUnivariate(ReportWriter& report, const DataSet& data, const Matrix& x,
 
     report.printf("\n");
     if (advise) {
+        const ReportPart note(report, PartKind::Note, "");
         report.printf(
             "Polychoric correlation is advised when the univariate distributions of ordinal items are "
             "\nasymmetric or with excess of kurtosis. If both indices are lower than one in absolute value, "
@@ -507,13 +508,19 @@ void writeMultivariateDescriptives(ReportWriter& report, const Matrix& t) {
 PrintedDescriptives writeDescriptives(ReportWriter& report, const DataSet& data, const Matrix& x,
                                       DispersionType type) {
     PrintedDescriptives printed;
-    writeUnivariate(report, data, x, printed);
-    if (type == PolychoricCorrelation) {
-        report.printf("\n\n");
-        writeOrdinalBarCharts(report, data, x);
-    } else {
-        report.separator();
+    {
+        const ReportPart part(report, PartKind::Section, "Univariate descriptives", "descriptives");
+        writeUnivariate(report, data, x, printed);
+        if (type == PolychoricCorrelation) {
+            report.printf("\n\n");
+            const ReportPart plot(report, PartKind::Plot, "Bar charts for ordinal variables");
+            writeOrdinalBarCharts(report, data, x);
+        } else {
+            report.separator();
+        }
     }
+    const ReportPart part(report, PartKind::Section, "Multivariate descriptives (Mardia, 1970)",
+                          "descriptives/mardia");
     MatrixScope scope;
     const Matrix mardia = mardiaTest(x);
     writeMultivariateDescriptives(report, mardia);

@@ -6,6 +6,7 @@
 
 #include "core/distributions.h"
 #include "data/dataset.h"
+#include "report/report_writer.h"
 #include "stats/dispersion/text_plots.h"
 
 namespace talvex {
@@ -322,13 +323,17 @@ PrintedResiduals writeResidualDistribution(ReportWriter& report, const DataSet& 
     report.printf("Expected mean value of RMSR for an acceptable model = % 7.4f (Kelley's criterion) "
                   "(Kelley, 1935,page 146; see also Harman, 1962, page 21 of the 2nd edition)\n",
                   s.kelley);
-    if (s.kelley > 0 && s.rmsr > s.kelley)
+    if (s.kelley > 0 && s.rmsr > s.kelley) {
+        const ReportPart note(report, PartKind::Note, "");
         report.printf("Note: if the value of RMSR is much larger than Kelley's criterion value the model "
                       "cannot be considered as good\n\n\n");
-    else
+    } else
         report.printf("\n\n");
-    report.printf("Histogram for fitted residuals\n\n");
-    residualHistogram(report, s.residuals);
+    {
+        const ReportPart plot(report, PartKind::Plot, "Histogram of the fitted residuals");
+        report.printf("Histogram for fitted residuals\n\n");
+        residualHistogram(report, s.residuals);
+    }
 
     if (sampleSize >= 1) {
         printed.standardizedShown = true;
@@ -338,8 +343,11 @@ PrintedResiduals writeResidualDistribution(ReportWriter& report, const DataSet& 
         report.printf(" Largest Standardized Residual = % 5.2f\n", s.zLargest);
         report.printf("    Mean Standardized Residual = % 5.2f\n", s.zMean);
         report.printf("       \n");
-        report.printf("Stemleaf Plot for Standardized Residuals\n");
-        stemLeafPlot(report, s.standardized);
+        {
+            const ReportPart plot(report, PartKind::Plot, "Stem-and-leaf plot of the standardized residuals");
+            report.printf("Stemleaf Plot for Standardized Residuals\n");
+            stemLeafPlot(report, s.standardized);
+        }
 
         const int p = r.rows();
         for (int side = 0; side < 2; ++side) {

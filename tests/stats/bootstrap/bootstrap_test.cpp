@@ -225,5 +225,24 @@ TEST_F(BootstrapTest, DegenerateResamplesAreCountedAndLeftOut) {
     EXPECT_TRUE(none.loadings.empty());
 }
 
+TEST_F(BootstrapTest, AResampleNeedsOneDistinctParticipantMoreThanItems) {
+    // Three items whose rows differ in every score: a resample of three
+    // participants never has four distinct ones; of four, it has when all
+    // four are drawn (4!/4^4 of the resamples).
+    const Matrix three = fromRows({{1, 2, 3}, {2, 3, 1}, {3, 1, 2}});
+    const Matrix lambda = fromRows({{0.7}, {0.6}, {0.5}});
+    const auto failures = [](const BootstrapResult& r, ResampleFailure f) {
+        return r.failures[static_cast<std::size_t>(f)];
+    };
+    const BootstrapResult few = bootstrapSolution(baseInput(three, lambda, 100));
+    EXPECT_EQ(few.used, 0);
+    EXPECT_GT(failures(few, ResampleFailure::TooFewParticipants), 60);
+    EXPECT_EQ(failures(few, ResampleFailure::TooFewParticipants) +
+                  failures(few, ResampleFailure::ConstantItem), 100);
+    const BootstrapResult four = bootstrapSolution(baseInput(three.joinBelow(fromRows({{2, 1, 1}})), lambda, 100));
+    EXPECT_GT(four.used, 2);
+    EXPECT_LT(four.used, 20);
+}
+
 }  // namespace
 }  // namespace talvex

@@ -16,7 +16,7 @@ namespace talvex {
 
 namespace {
 
-const char* const kPlotNames[] = {"scree", "map", "hull", "loadings"};
+const char* const kPlotNames[] = {"scree", "map", "hull", "loadings", "intervals"};
 
 const char* const kFolderNotCreated =
     "The folder %s for the plots cannot be created: %s.\n\nPlease, choose another folder for the plots.";
@@ -101,6 +101,7 @@ PlotsWritten writePlots(const nlohmann::json& doc, const std::string& folder) {
     keep("map", mapPlotOf(doc), renderMap);
     keep("hull", hullPlotOf(doc), renderHull);
     keep("loadings", loadingsPlotOf(doc), renderLoadings);
+    keep("intervals", intervalsPlotOf(doc), renderIntervals);
     out.summary = {{"folder", folder}, {"files", files}, {"left_out", leftOut}};
     return out;
 }

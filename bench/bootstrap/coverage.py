@@ -159,8 +159,8 @@ def name(cond):
 
 def summarise(out, conditions):
     lines = ["| items | N | data | samples | mean coverage | min loading | max loading | "
-             "failed resamples | runs failed |",
-             "|---:|---:|---|---:|---:|---:|---:|---:|---:|"]
+             "salient loadings | zero loadings | failed resamples | runs failed |",
+             "|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for cond in conditions:
         path = os.path.join(out, name(cond) + ".jsonl")
         if not os.path.exists(path):
@@ -174,15 +174,14 @@ def summarise(out, conditions):
         flat = [v for row in rate for v in row]
         failed = sum(r["failed"] for r in ok)
         total = sum(r["failed"] + r["used"] for r in ok)
-        lines.append("| %d | %d | %s | %d | %.1f %% | %.1f %% | %.1f %% | %d of %d | %d |" % (
-            cond[0], cond[1], "five categories" if cond[2] else "continuous", len(ok),
-            100 * sum(flat) / len(flat), 100 * min(flat), 100 * max(flat), failed, total,
-            len(rows) - len(ok)))
         # Coverage of the salient (nonzero) and the zero loadings apart.
         lam = model(cond[0])
         sal = [rate[i][b] for i in range(p) for b in range(k) if lam[i][b] != 0]
         zero = [rate[i][b] for i in range(p) for b in range(k) if lam[i][b] == 0]
-        lines[-1] += " salient %.1f %%, zero %.1f %%" % (100 * sum(sal) / len(sal), 100 * sum(zero) / len(zero))
+        lines.append("| %d | %d | %s | %d | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %d of %d | %d |" % (
+            cond[0], cond[1], "five categories" if cond[2] else "continuous", len(ok),
+            100 * sum(flat) / len(flat), 100 * min(flat), 100 * max(flat), 100 * sum(sal) / len(sal),
+            100 * sum(zero) / len(zero), failed, total, len(rows) - len(ok)))
     text = "\n".join(lines) + "\n"
     with open(os.path.join(out, "coverage.md"), "w") as f:
         f.write(text)

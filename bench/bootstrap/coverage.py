@@ -158,9 +158,9 @@ def name(cond):
 
 
 def summarise(out, conditions):
-    lines = ["| items | N | data | samples | mean coverage | min loading | max loading | "
+    lines = ["| items | N | data | samples | B | mean coverage | min loading | max loading | "
              "salient loadings | zero loadings | failed resamples | runs failed |",
-             "|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
+             "|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for cond in conditions:
         path = os.path.join(out, name(cond) + ".jsonl")
         if not os.path.exists(path):
@@ -178,8 +178,8 @@ def summarise(out, conditions):
         lam = model(cond[0])
         sal = [rate[i][b] for i in range(p) for b in range(k) if lam[i][b] != 0]
         zero = [rate[i][b] for i in range(p) for b in range(k) if lam[i][b] == 0]
-        lines.append("| %d | %d | %s | %d | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %d of %d | %d |" % (
-            cond[0], cond[1], "five categories" if cond[2] else "continuous", len(ok),
+        lines.append("| %d | %d | %s | %d | %d | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %d of %d | %d |" % (
+            cond[0], cond[1], "five categories" if cond[2] else "continuous", len(ok), total // len(ok),
             100 * sum(flat) / len(flat), 100 * min(flat), 100 * max(flat), 100 * sum(sal) / len(sal),
             100 * sum(zero) / len(zero), failed, total, len(rows) - len(ok)))
     text = "\n".join(lines) + "\n"

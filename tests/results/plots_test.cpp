@@ -295,6 +295,15 @@ TEST(PlotData, IntervalsFollowTheLoadingsOrderAndLeaveOutBoundsNotFinite) {
     EXPECT_EQ(plot->leftOut[0].factor, 3);
     // 224 + (150 + 40)·3 + 12 wide, 96 + 20·12 + 90 high.
     EXPECT_EQ(pngSize(renderIntervals(*plot).png), std::make_pair(806, 426));
+    const fs::path folder = fs::temp_directory_path() / "talvex-plots-intervals";
+    fs::create_directories(folder);
+    const PlotsWritten written = writePlots(doc, folder.string());
+    EXPECT_TRUE(fs::is_regular_file(folder / "intervals.png"));
+    EXPECT_EQ(written.summary["left_out"].back()["plot"], "intervals");
+    fs::remove_all(folder);
+    json shorter = doc;
+    shorter["bootstrap"]["loadings"]["lower"].erase(11);
+    EXPECT_FALSE(intervalsPlotOf(shorter));
     doc["bootstrap"].erase("loadings");  // fewer than two resamples used
     EXPECT_FALSE(intervalsPlotOf(doc));
 }

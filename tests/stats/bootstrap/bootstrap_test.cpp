@@ -239,9 +239,13 @@ TEST_F(BootstrapTest, AResampleNeedsOneDistinctParticipantMoreThanItems) {
     EXPECT_GT(failures(few, ResampleFailure::TooFewParticipants), 60);
     EXPECT_EQ(failures(few, ResampleFailure::TooFewParticipants) +
                   failures(few, ResampleFailure::ConstantItem), 100);
-    const BootstrapResult four = bootstrapSolution(baseInput(three.joinBelow(fromRows({{2, 1, 1}})), lambda, 100));
+    BootstrapInput in = baseInput(three.joinBelow(fromRows({{2, 1, 1}})), lambda, 100);
+    std::vector<int> percents;  // before the first batch of 64 and after each
+    in.progress = [&percents](int percent) { percents.push_back(percent); };
+    const BootstrapResult four = bootstrapSolution(in);
     EXPECT_GT(four.used, 2);
     EXPECT_LT(four.used, 20);
+    EXPECT_EQ(percents, (std::vector<int>{0, 64, 100}));
 }
 
 }  // namespace

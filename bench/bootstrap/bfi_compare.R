@@ -95,4 +95,21 @@ for (i in 1:nrow(pl)) {
     j <- which.max(abs(pl[i, ]))
     cat(sprintf("  %-4s F%d  %6.3f  %.4f / %.4f\n", rownames(pl)[i], j, pl[i, j], tse[i, j], pse[i, j]))
 }
+# The alignment alone: the same resamples of psych's fa aligned both ways,
+# (a) columns matched by congruence and reflected (talvex's alignment of an
+# oblique solution), (b) psych's target.rot towards the full-sample loadings.
+set.seed(20261208)
+aligned <- replicate(min(B, 200), {
+    f <- unclass(fa(x[sample(nrow(x), replace = TRUE), ], nfactors = 5, fm = "ml", rotate = "oblimin")$loadings)
+    cg <- factor.congruence(f, pl)
+    o <- apply(abs(cg), 2, which.max)
+    a <- sweep(f[, o], 2, sign(cg[cbind(o, 1:5)]), "*")
+    c(a, unclass(target.rot(f, pl)$loadings))
+})
+n <- length(pl)
+sa <- matrix(apply(aligned[1:n, ], 1, sd), ncol = 5)
+sb <- matrix(apply(aligned[n + 1:n, ], 1, sd), ncol = 5)
+cat(sprintf("\nsame %d resamples of psych's fa: SE matched and reflected / SE target-rotated: median %.2f (salient %.2f, others %.2f)\n",
+            ncol(aligned), median(sa / sb), median(sa[salient] / sb[salient]), median(sa[!salient] / sb[!salient])))
+cat(sprintf("SE talvex / SE of psych's resamples matched and reflected: median %.2f\n", median(tse / sa)))
 unlink(work, recursive = TRUE)

@@ -303,6 +303,7 @@ TEST(PlotData, IntervalsFollowTheLoadingsOrderAndLeaveOutBoundsNotFinite) {
     fs::remove_all(folder);
     json shorter = doc;
     shorter["bootstrap"]["loadings"]["lower"].erase(11);
+    shorter["bootstrap"]["loadings"]["upper"].erase(11);
     EXPECT_FALSE(intervalsPlotOf(shorter));
     doc["bootstrap"].erase("loadings");  // fewer than two resamples used
     EXPECT_FALSE(intervalsPlotOf(doc));

@@ -223,27 +223,21 @@ TEST_F(DegenerateDataTest, EveryDataSetEndsClearlyWithoutNonFiniteNumbers) {
 TEST_F(DegenerateDataTest, ResamplesThatCannotBeAnalysedAreCountedWithoutNonFiniteNumbers) {
     // Seven participants for six items: nearly every resample repeats one.
     // Forty polychoric rows whose item 3 differs from 3 in one participant:
-    // a third of the resamples leave it constant, others leave tables with
-    // empty rows and columns.
+    // a third of the resamples leave it constant, the others empty table rows.
+    Rows rare = scores(40, 6);
+    for (std::size_t i = 0; i < rare.size(); ++i) rare[i][2] = i == 17 ? 4 : 3;
     bootstrapSamples = 100;
-    const Case few = {"seven participants", false, scores(7, 6), 0, 7, 1, false, true,
-                      {"Resamples failed", "fewer distinct participants than items + 1", "TALVEX completed\n\n"}};
-    Rows rows = scores(40, 6);
-    for (std::size_t i = 0; i < rows.size(); ++i) rows[i][2] = i == 17 ? 4 : 3;
-    const Case rare = {"a rare score", false, rows, 0, 40, 1, false, true,
-                       {"an item with a single score", "ROTATED LOADINGS", "TALVEX completed\n\n"}};
-    for (const Case* c : {&few, &rare}) {
-        polychoric = c == &rare;
+    for (const Case& c : {Case{"seven participants", false, scores(7, 6), 0, 7, 1, false, true,
+                               {"fewer distinct participants than items + 1"}},
+                          Case{"a rare score", false, rare, 0, 40, 1, false, true,
+                               {"an item with a single score", "ROTATED LOADINGS"}}}) {
+        polychoric = c.sampleSize == 40;
         testing::FakeRunHost host;
-        const std::string report = run(*c, host);
-        EXPECT_EQ(host.status[0], "Job done!") << c->name << "\n" << report;
-        std::size_t at = report.find("BOOTSTRAP STANDARD ERRORS");
-        ASSERT_NE(at, std::string::npos) << c->name << "\n" << report;
-        for (const std::string& t : c->texts) {
-            at = report.find(t, at);
-            ASSERT_NE(at, std::string::npos) << c->name << ": " << t << "\n" << report;
-        }
-        EXPECT_EQ(testing::firstNonFiniteNumber(report), "") << c->name << "\n" << report;
+        const std::string report = run(c, host);
+        const std::size_t section = report.find("Resamples failed");
+        for (const std::string& t : c.texts)
+            EXPECT_NE(report.find(t, section), std::string::npos) << c.name << ": " << t << "\n" << report;
+        EXPECT_EQ(testing::firstNonFiniteNumber(report), "") << c.name << "\n" << report;
     }
 }
 

@@ -826,6 +826,10 @@ void bootstrapIntervals(RunState& s) {
         in.omega = true;
         estimates.omega = s.reliability->omega;
     }
+    ProgressTicker& ticker = s.session.ticker;
+    in.progress = [&ticker](int percent) {
+        ticker.reportPercent("Computing bootstrap confidence intervals", percent);
+    };
     s.bootstrap = bootstrapSolution(in);
     const ReportPart part(s.out(), PartKind::Section, "Bootstrap confidence intervals", "bootstrap");
     writeBootstrap(s.out(), s.data(), *s.bootstrap, estimates);

@@ -44,10 +44,10 @@ void ProgressTicker::resetBar() {
     if (view_ != nullptr) view_->setProgressBar(0, 1);
 }
 
-void ProgressTicker::reportPercent(int percent) {
+void ProgressTicker::reportPercent(const char* stage, int percent) {
     if (view_ != nullptr) {
-        char text[64];
-        std::snprintf(text, sizeof text, "Computing PA ... %3i%%", percent);
+        char text[96];
+        std::snprintf(text, sizeof text, "%s ... %3i%%", stage, percent);
         view_->setProgressText(text);
         view_->repaintProgress();
     }

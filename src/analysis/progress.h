@@ -35,7 +35,9 @@ public:
     int position() const { return position_; }
     int direction() const { return direction_; }
     // Parallel analysis progress: stage text "Computing PA ... %3i%%".
-    void reportPercent(int percent);
+    void reportPercent(int percent) { reportPercent("Computing PA", percent); }
+    // A long stage's progress: stage text "<stage> ... %3i%%".
+    void reportPercent(const char* stage, int percent);
 
 private:
     ProgressView* view_ = nullptr;

@@ -101,8 +101,9 @@ inline constexpr const char* kCsvTableNames[] = {"loadings.csv", "structure.csv"
                                                  "communalities.csv", "descriptives.csv"};
 
 // The files that the plots of a run are written to, in their folder.
-inline constexpr const char* kPlotFileNames[] = {"scree.svg", "scree.png", "map.svg",      "map.png",
-                                                 "hull.svg",  "hull.png",  "loadings.svg", "loadings.png"};
+inline constexpr const char* kPlotFileNames[] = {"scree.svg",    "scree.png",    "map.svg",       "map.png",
+                                                 "hull.svg",     "hull.png",     "loadings.svg",  "loadings.png",
+                                                 "intervals.svg", "intervals.png"};
 
 // The names of a run's outputs beside the report; an empty name: none.
 struct ResultOutputs {

@@ -172,4 +172,42 @@ std::optional<LoadingsPlot> loadingsPlotOf(const json& doc) {
     return plot;
 }
 
+std::optional<IntervalsPlot> intervalsPlotOf(const json& doc) {
+    const auto boot = doc.find("bootstrap");
+    if (boot == doc.end() || !boot->contains("loadings")) return std::nullopt;
+    const json& lower = (*boot)["loadings"]["lower"];
+    const json& upper = (*boot)["loadings"]["upper"];
+    const auto loadings = loadingsPlotOf(doc);
+    if (!loadings || !lower.is_array() || !upper.is_array() || lower.size() != loadings->values.size() ||
+        upper.size() != lower.size())
+        return std::nullopt;
+    IntervalsPlot plot;
+    plot.level = integerOr(*boot, "level", 95);
+    plot.used = integerOr(*boot, "used", 0);
+    plot.failed = integerOr(*boot, "failed", 0);
+    plot.rotated = loadings->rotated;
+    plot.labels = loadings->labels;
+    const double nan = std::nan("");
+    for (std::size_t r = 0; r < loadings->order.size(); ++r) {
+        const auto i = static_cast<std::size_t>(loadings->order[r]);
+        const std::vector<double>& estimates = loadings->values[r];
+        std::vector<double> lo(estimates.size(), nan), hi(estimates.size(), nan), at(estimates.size(), nan);
+        for (std::size_t j = 0; j < estimates.size(); ++j) {
+            const auto l = j < lower[i].size() ? finiteNumber(lower[i][j]) : std::nullopt;
+            const auto u = j < upper[i].size() ? finiteNumber(upper[i][j]) : std::nullopt;
+            if (l && u && !std::isnan(estimates[j])) {
+                lo[j] = *l;
+                hi[j] = *u;
+                at[j] = estimates[j];
+            } else {
+                plot.leftOut.push_back({"intervals", static_cast<int>(i + 1), static_cast<int>(j + 1)});
+            }
+        }
+        plot.estimates.push_back(std::move(at));
+        plot.lower.push_back(std::move(lo));
+        plot.upper.push_back(std::move(hi));
+    }
+    return plot;
+}
+
 }  // namespace talvex

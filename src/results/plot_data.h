@@ -64,9 +64,20 @@ struct LoadingsPlot {
     std::vector<LeftOut> leftOut;
 };
 
+// Bootstrap percentile intervals of the loadings, rows in the order of the
+// loadings plot; nan marks a cell left out.
+struct IntervalsPlot {
+    int level = 0, used = 0, failed = 0;
+    bool rotated = false;
+    std::vector<std::string> labels;
+    std::vector<std::vector<double>> estimates, lower, upper;
+    std::vector<LeftOut> leftOut;
+};
+
 std::optional<ScreePlot> screePlotOf(const nlohmann::json& doc);
 std::optional<MapPlot> mapPlotOf(const nlohmann::json& doc);
 std::optional<HullPlot> hullPlotOf(const nlohmann::json& doc);
 std::optional<LoadingsPlot> loadingsPlotOf(const nlohmann::json& doc);
+std::optional<IntervalsPlot> intervalsPlotOf(const nlohmann::json& doc);
 
 }  // namespace talvex

@@ -83,6 +83,7 @@ PlotsWritten writePlots(const nlohmann::json& doc, const std::string& folder) {
     keep("map", mapPlotOf(doc), renderMap);
     keep("hull", hullPlotOf(doc), renderHull);
     keep("loadings", loadingsPlotOf(doc), renderLoadings);
+    keep("intervals", intervalsPlotOf(doc), renderIntervals);
     out.summary = {{"folder", folder}, {"files", files}, {"left_out", leftOut}};
     return out;
 }

@@ -640,4 +640,102 @@ RenderedPlot renderLoadings(const LoadingsPlot& plot) {
     });
 }
 
+namespace {
+
+// Intervals plot geometry.
+constexpr double kPanelWidth = 150.0;
+constexpr double kPanelGap = 40.0;
+constexpr double kRowHeight = 20.0;
+constexpr double kIntervalsTop = 96.0;
+constexpr double kIntervalsFoot = 90.0;
+
+int factorsOf(const IntervalsPlot& plot) {
+    return plot.estimates.empty() ? 0 : static_cast<int>(plot.estimates[0].size());
+}
+
+}  // namespace
+
+PixelSize intervalsSize(const IntervalsPlot& plot) {
+    const int k = factorsOf(plot);
+    const int width = 24 + static_cast<int>(kLabelArea) + k * static_cast<int>(kPanelWidth + kPanelGap) + 12;
+    const int height = static_cast<int>(kIntervalsTop + kRowHeight * static_cast<double>(plot.estimates.size()) +
+                                        kIntervalsFoot);
+    return {std::max(width, 600), height};
+}
+
+RenderedPlot renderIntervals(const IntervalsPlot& plot) {
+    const PixelSize size = intervalsSize(plot);
+    const int k = factorsOf(plot);
+    const int m = static_cast<int>(plot.estimates.size());
+    // One scale for every panel, from the lowest bound to the highest, 0 included.
+    double lo = 0.0, hi = 0.0;
+    for (int i = 0; i < m; ++i)
+        for (int j = 0; j < k; ++j)
+            if (!std::isnan(plot.lower[i][j])) {
+                lo = std::min(lo, plot.lower[i][j]);
+                hi = std::max(hi, plot.upper[i][j]);
+            }
+    const Ticks ticks = ticksFor(lo, hi, 4, false);
+    const double xMin = ticks.first, xMax = std::max(ticks.first + (ticks.count - 1) * ticks.step, hi);
+    const double left = 24.0 + kLabelArea, bottom = kIntervalsTop + kRowHeight * m;
+    return render(size.width, size.height, [&](cairo_t* cr) {
+        titles(cr, size.width,
+               std::to_string(plot.level) + "% bootstrap intervals of the " + (plot.rotated ? "rotated" : "unrotated") +
+                   " loadings",
+               "Percentiles of " + std::to_string(plot.used) + " resamples (" + std::to_string(plot.failed) +
+                   " failed); variables sorted by their main factor");
+        font(cr, kTickSize);
+        colour(cr, kBlack);
+        for (int i = 0; i < m; ++i)
+            text(cr, fitted(cr, validUtf8(plot.labels[static_cast<std::size_t>(i)]), kLabelArea - 10.0), left - 8.0,
+                 kIntervalsTop + kRowHeight * (i + 0.5), 1.0);
+        for (int j = 0; j < k; ++j) {
+            PlotFrame f;
+            f.left = left + (kPanelWidth + kPanelGap) * j;
+            f.top = kIntervalsTop;
+            f.width = kPanelWidth;
+            f.height = kRowHeight * m;
+            f.xMin = xMin;
+            f.xMax = xMax;
+            cairo_set_line_width(cr, 1.0);
+            for (int t = 0; t < ticks.count; ++t) {
+                const double v = ticks.first + t * ticks.step;
+                if (v > xMax + 1e-9) continue;
+                const double x = std::round(f.px(v)) + 0.5;
+                colour(cr, std::fabs(v) < 1e-12 ? kMuted : kGrid);
+                cairo_move_to(cr, x, f.top);
+                cairo_line_to(cr, x, bottom);
+                cairo_stroke(cr);
+                colour(cr, kBlack);
+                font(cr, kCellTextSize);
+                text(cr, number(v, ticks.decimals), x, bottom + 14.0, 0.5);
+            }
+            colour(cr, kBlack);
+            cairo_rectangle(cr, std::round(f.left) + 0.5, f.top + 0.5, kPanelWidth, kRowHeight * m);
+            cairo_stroke(cr);
+            font(cr, kLabelSize, true);
+            text(cr, "F" + std::to_string(j + 1), f.left + kPanelWidth / 2.0, f.top - 14.0, 0.5);
+            for (int i = 0; i < m; ++i) {
+                const double est = plot.estimates[i][j];
+                if (std::isnan(est)) continue;
+                const double y = f.top + kRowHeight * (i + 0.5);
+                // Blue where the interval excludes 0, grey where it holds it.
+                const bool excludes = plot.lower[i][j] > 0.0 || plot.upper[i][j] < 0.0;
+                colour(cr, excludes ? kBlue : kMuted);
+                cairo_set_line_width(cr, excludes ? 2.5 : 1.5);
+                cairo_move_to(cr, f.px(plot.lower[i][j]), y);
+                cairo_line_to(cr, f.px(plot.upper[i][j]), y);
+                cairo_stroke(cr);
+                marker(cr, excludes ? Marker::Circle : Marker::Ring, f.px(est), y);
+            }
+        }
+        font(cr, kTickSize);
+        colour(cr, kBlack);
+        text(cr, plot.rotated ? "Rotated loading" : "Loading", left + (kPanelWidth + kPanelGap) * k / 2.0,
+             bottom + 38.0, 0.5);
+        colour(cr, kMuted);
+        text(cr, "Dot: the sample's loading; blue: the interval excludes 0", left, bottom + 64.0);
+    });
+}
+
 }  // namespace talvex

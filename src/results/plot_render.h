@@ -32,6 +32,8 @@ struct PixelSize {
     int height = 0;
 };
 PixelSize loadingsSize(const LoadingsPlot& plot);
+// The intervals plot: a row per variable, a panel per factor.
+PixelSize intervalsSize(const IntervalsPlot& plot);
 
 // One plot drawn as an SVG document and a PNG image (their bytes).
 struct RenderedPlot {
@@ -44,5 +46,6 @@ RenderedPlot renderScree(const ScreePlot& plot);
 RenderedPlot renderMap(const MapPlot& plot);
 RenderedPlot renderHull(const HullPlot& plot);
 RenderedPlot renderLoadings(const LoadingsPlot& plot);
+RenderedPlot renderIntervals(const IntervalsPlot& plot);
 
 }  // namespace talvex

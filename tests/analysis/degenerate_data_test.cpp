@@ -92,6 +92,8 @@ struct Case {
 class DegenerateDataTest : public testing::PoolTest {
    protected:
     testing::TempDir dir;
+    int bootstrapSamples = 0;
+    bool polychoric = false;
 
     // Reads, configures and computes one case; returns the report.
     std::string run(const Case& c, testing::FakeRunHost& host) {
@@ -110,7 +112,7 @@ class DegenerateDataTest : public testing::PoolTest {
         } else {
             d.scoresFileName = dir.write("scores.dat", text(c.data, c.precision));
             read = readScoresFile(d, reader);
-            session.settings.dispersionType = PearsonCorrelation;
+            session.settings.dispersionType = polychoric ? PolychoricCorrelation : PearsonCorrelation;
             session.settings.lowestScore = d.observedMin;
             session.settings.highestScore = d.observedMax;
         }
@@ -123,6 +125,7 @@ class DegenerateDataTest : public testing::PoolTest {
         s.extractionMethod = ULS;
         s.simplicityRotation = 0;
         s.detailedOutput = true;
+        s.bootstrapSamples = bootstrapSamples;
         s.outputFileName = dir.file("report.txt");
         session.configured = true;
         runAnalysis(session, host);
@@ -213,6 +216,27 @@ TEST_F(DegenerateDataTest, EveryDataSetEndsClearlyWithoutNonFiniteNumbers) {
             EXPECT_NE(found, std::string::npos) << c.name << ": " << t << "\n" << report;
             if (found != std::string::npos) at = found + t.size();
         }
+        EXPECT_EQ(testing::firstNonFiniteNumber(report), "") << c.name << "\n" << report;
+    }
+}
+
+TEST_F(DegenerateDataTest, ResamplesThatCannotBeAnalysedAreCountedWithoutNonFiniteNumbers) {
+    // Seven participants for six items: nearly every resample repeats one.
+    // Forty polychoric rows whose item 3 differs from 3 in one participant:
+    // a third of the resamples leave it constant, the others empty table rows.
+    Rows rare = scores(40, 6);
+    for (std::size_t i = 0; i < rare.size(); ++i) rare[i][2] = i == 17 ? 4 : 3;
+    bootstrapSamples = 100;
+    for (const Case& c : {Case{"seven participants", false, scores(7, 6), 0, 7, 1, false, true,
+                               {"fewer distinct participants than items + 1"}},
+                          Case{"a rare score", false, rare, 0, 40, 1, false, true,
+                               {"an item with a single score", "ROTATED LOADINGS"}}}) {
+        polychoric = c.sampleSize == 40;
+        testing::FakeRunHost host;
+        const std::string report = run(c, host);
+        const std::size_t section = report.find("Resamples failed");
+        for (const std::string& t : c.texts)
+            EXPECT_NE(report.find(t, section), std::string::npos) << c.name << ": " << t << "\n" << report;
         EXPECT_EQ(testing::firstNonFiniteNumber(report), "") << c.name << "\n" << report;
     }
 }

@@ -261,6 +261,32 @@ TEST(PlotPng, ImagesHaveTheDocumentedSize) {
     EXPECT_EQ(pngSize(renderLoadings(*loadingsPlotOf(golden("pca"))).png), std::make_pair(600, 500));
 }
 
+TEST(PlotData, IntervalsFollowTheLoadingsOrderAndLeaveOutBoundsNotFinite) {
+    json doc = golden("mrfa"), lower, upper;
+    for (int i = 0; i < 12; ++i)  // bounds that name their cell: ±(10·row + column)
+        for (int j = 0; j < 3; ++j) lower[i][j] = -(10 * i + j), upper[i][j] = 10 * i + j;
+    lower[6][2] = nullptr;
+    doc["bootstrap"] = {{"used", 480}, {"loadings", {{"lower", lower}, {"upper", upper}}}};
+    const auto plot = intervalsPlotOf(doc);
+    const auto loadings = loadingsPlotOf(doc);
+    ASSERT_TRUE(plot);
+    for (int r = 0; r < 12; ++r)
+        for (int j = 0; j < 3; ++j) {
+            const int i = loadings->order[static_cast<std::size_t>(r)], cell = 10 * i + j;
+            const bool kept = !(i == 6 && j == 2);
+            EXPECT_EQ(plot->lower[r][j] == -cell && plot->upper[r][j] == cell, kept) << i << " " << j;
+            EXPECT_EQ(plot->estimates[r][j] == loadings->values[r][j], kept);
+        }
+    const fs::path folder = fs::temp_directory_path() / "talvex-plots-intervals";
+    fs::create_directories(folder);
+    EXPECT_EQ(writePlots(doc, folder.string()).summary["left_out"].back(),
+              json::parse(R"({"plot":"intervals","series":"intervals","position":7,"factor":3})"));
+    EXPECT_TRUE(fs::is_regular_file(folder / "intervals.png"));
+    fs::remove_all(folder);
+    for (const char* side : {"lower", "upper"}) doc["bootstrap"]["loadings"][side].erase(11);
+    EXPECT_FALSE(intervalsPlotOf(doc));  // bounds of another shape than the loadings
+}
+
 TEST(PlotFiles, OnlyPlotsWithNumbersAreWrittenAndBadFoldersAreRefused) {
     const fs::path base = fs::temp_directory_path() / "talvex-plots-files";
     fs::remove_all(base);

@@ -266,6 +266,7 @@ BootstrapResult bootstrapSolution(const BootstrapInput& in) {
     std::vector<int> rows(static_cast<std::size_t>(kBootstrapBatch) * static_cast<std::size_t>(widest));
     std::vector<Resample> batch(static_cast<std::size_t>(kBootstrapBatch));
     const int sets = static_cast<int>(in.datasets.size());
+    if (in.progress) in.progress(0);
     for (int first = 0; first < in.samples; first += kBootstrapBatch) {
         const int count = std::min(kBootstrapBatch, in.samples - first);
         for (int b = 0; b < count; ++b) {
@@ -299,6 +300,7 @@ BootstrapResult bootstrapSolution(const BootstrapInput& in) {
             made[static_cast<std::size_t>(slot)] = pool.constructions();
         });
         countConstructions(made[0] + made[1]);
+        if (in.progress) in.progress(static_cast<int>(100LL * (first + count) / in.samples));
     }
 
     for (std::size_t s = 0; s < samples; ++s) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -57,6 +58,9 @@ struct BootstrapInput {
     bool oblique = false;      // the solution's factors are correlated
     // The fit indices and reliability the run reported.
     bool rmsea = false, cfi = false, gfi = false, omega = false;
+    // Percent of the resamples analysed, called on the calling thread
+    // before the first batch and after each batch.
+    std::function<void(int)> progress;
 };
 
 // Bootstrap standard error (standard deviation over the resamples used,

@@ -225,5 +225,21 @@ TEST_F(BootstrapTest, DegenerateResamplesAreCountedAndLeftOut) {
     EXPECT_TRUE(none.loadings.empty());
 }
 
+TEST_F(BootstrapTest, AResampleNeedsOneDistinctParticipantMoreThanItems) {
+    // Three items whose rows differ in every score: three participants never
+    // give four distinct ones; four do when all are drawn (4!/4^4 of the resamples).
+    const Matrix three = fromRows({{1, 2, 3}, {2, 3, 1}, {3, 1, 2}}), lambda = fromRows({{0.7}, {0.6}, {0.5}});
+    const BootstrapResult few = bootstrapSolution(baseInput(three, lambda, 100));
+    const int tooFew = few.failures[static_cast<std::size_t>(ResampleFailure::TooFewParticipants)];
+    EXPECT_GT(tooFew, 60);
+    EXPECT_EQ(tooFew + few.failures[static_cast<std::size_t>(ResampleFailure::ConstantItem)], 100);
+    BootstrapInput in = baseInput(three.joinBelow(fromRows({{2, 1, 1}})), lambda, 100);
+    std::vector<int> percents;  // before the first batch of 64 and after each
+    in.progress = [&percents](int percent) { percents.push_back(percent); };
+    const int used = bootstrapSolution(in).used;
+    EXPECT_TRUE(used > 2 && used < 20) << used;
+    EXPECT_EQ(percents, (std::vector<int>{0, 64, 100}));
+}
+
 }  // namespace
 }  // namespace talvex

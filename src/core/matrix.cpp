@@ -392,17 +392,27 @@ double Matrix::minElement() const {
     return m;
 }
 
+// Each column summed from the first row down; the row pointers are taken
+// once per row, so a long matrix is read at memory speed.
 Matrix Matrix::columnSums() const {
     Matrix r(1, cols());
-    for (int i = 0; i < rows(); ++i)
-        for (int j = 0; j < cols(); ++j) r[0][j] += (*this)[i][j];
+    double* sum = r[0];
+    const int c = cols();
+    for (int i = 0; i < rows(); ++i) {
+        const double* row = (*this)[i];
+        for (int j = 0; j < c; ++j) sum[j] += row[j];
+    }
     return r;
 }
 
 Matrix Matrix::columnSumsOfSquares() const {
     Matrix r(1, cols());
-    for (int i = 0; i < rows(); ++i)
-        for (int j = 0; j < cols(); ++j) r[0][j] += (*this)[i][j] * (*this)[i][j];
+    double* sum = r[0];
+    const int c = cols();
+    for (int i = 0; i < rows(); ++i) {
+        const double* row = (*this)[i];
+        for (int j = 0; j < c; ++j) sum[j] += row[j] * row[j];
+    }
     return r;
 }
 

@@ -51,10 +51,11 @@ Matrix standardizedMoment(const Matrix& x, int power) {
     const Matrix sds = columnSds(x);
     const int n = x.rows(), m = x.cols();
     std::vector<double> sums(static_cast<std::size_t>(m), 0.0);
+    const double* mean = means[0];
     for (int i = 0; i < n; ++i) {
         const double* row = x[i];
         for (int j = 0; j < m; ++j) {
-            const double d = row[j] - means[0][j];
+            const double d = row[j] - mean[j];
             const double d2 = d * d;
             sums[static_cast<std::size_t>(j)] += power == 3 ? d2 * d : d2 * d2;
         }
@@ -204,21 +205,37 @@ void packWhitened(const Matrix& x, const Matrix& means, const std::vector<double
     const int p = x.cols();
     const int blocks = (count + kMomentRows - 1) / kMomentRows;
     packed.assign(static_cast<std::size_t>(blocks) * panels * kMomentRows * kPanel, 0.0);
-    std::vector<double> z(static_cast<std::size_t>(p));
-    for (int i = 0; i < count; ++i) {
-        const double* row = x[first + i];
-        // Forward substitution L z = x_i - x̄.
-        for (int v = 0; v < p; ++v) {
-            const double* lv = l.data() + static_cast<std::size_t>(v) * p;
-            double t = row[v] - means[0][v];
-            for (int k = 0; k < v; ++k) t -= lv[k] * z[static_cast<std::size_t>(k)];
-            z[static_cast<std::size_t>(v)] = t / lv[v];
+    const double* mean = means[0];
+    // Rows are independent: each thread takes a share of whole blocks, and
+    // solves four rows at a time so that their substitutions overlap (each
+    // row's operations in its own order, so the same bits).
+    constexpr int kTogether = 4;
+    parallelFor(blocks, 2, [&](int blockBegin, int blockEnd, int) {
+        const int begin = blockBegin * kMomentRows, end = std::min(count, blockEnd * kMomentRows);
+        std::vector<double> z(static_cast<std::size_t>(kTogether) * p);
+        const double* row[kTogether];
+        for (int i0 = begin; i0 < end; i0 += kTogether) {
+            const int together = std::min(kTogether, end - i0);
+            // A short last group repeats its first row in the unused lanes.
+            for (int r = 0; r < kTogether; ++r) row[r] = x[first + i0 + (r < together ? r : 0)];
+            // Forward substitution L z = x_i - x̄.
+            for (int v = 0; v < p; ++v) {
+                const double* lv = l.data() + static_cast<std::size_t>(v) * p;
+                double t[kTogether];
+                for (int r = 0; r < kTogether; ++r) t[r] = row[r][v] - mean[v];
+                for (int k = 0; k < v; ++k)
+                    for (int r = 0; r < kTogether; ++r) t[r] -= lv[k] * z[static_cast<std::size_t>(r) * p + k];
+                for (int r = 0; r < kTogether; ++r) z[static_cast<std::size_t>(r) * p + v] = t[r] / lv[v];
+            }
+            for (int r = 0; r < together; ++r) {
+                const int i = i0 + r;
+                double* block = packed.data() + static_cast<std::size_t>(i / kMomentRows) * panels * kMomentRows * kPanel;
+                for (int v = 0; v < p; ++v)
+                    block[(static_cast<std::size_t>(v / kPanel) * kMomentRows + i % kMomentRows) * kPanel + v % kPanel] =
+                        z[static_cast<std::size_t>(r) * p + v];
+            }
         }
-        double* block = packed.data() + static_cast<std::size_t>(i / kMomentRows) * panels * kMomentRows * kPanel;
-        for (int v = 0; v < p; ++v)
-            block[(static_cast<std::size_t>(v / kPanel) * kMomentRows + i % kMomentRows) * kPanel + v % kPanel] =
-                z[static_cast<std::size_t>(v)];
-    }
+    });
 }
 
 // Tiles (pb, pc), pa <= pb <= pc, of variable a's moments m_abc.

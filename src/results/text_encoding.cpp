@@ -42,11 +42,17 @@ bool isUtf8(std::string_view text) {
     return true;
 }
 
-std::string windows1252ToUtf8(std::string_view text) {
+namespace {
+
+// `text` converted by iconv from `from` to `to`; a byte that cannot be
+// converted becomes `replacement`. The text unchanged when iconv does not
+// know the pair.
+std::string convertText(std::string_view text, const std::string& to, const char* from,
+                        std::string_view replacement) {
+    iconv_t cd = iconv_open(to.c_str(), from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    iconv_t cd = iconv_open("UTF-8", "WINDOWS-1252");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
     char buffer[256];
     std::size_t i = 0;
     while (i < text.size()) {
@@ -58,7 +64,7 @@ std::string windows1252ToUtf8(std::string_view text) {
         out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
         i = static_cast<std::size_t>(in - text.data());
         if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out += "\xEF\xBF\xBD";  // a byte the code page does not define
+            out += replacement;
             ++i;
         }
     }
@@ -66,27 +72,16 @@ std::string windows1252ToUtf8(std::string_view text) {
     return out;
 }
 
+}  // namespace
+
+// A byte the code page does not define becomes U+FFFD.
+std::string windows1252ToUtf8(std::string_view text) {
+    return convertText(text, "UTF-8", "WINDOWS-1252", "\xEF\xBF\xBD");
+}
+
+// A byte that is not UTF-8 becomes '?'.
 std::string utf8To(std::string_view text, const std::string& codeset) {
-    iconv_t cd = iconv_open((codeset + "//TRANSLIT").c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
-    std::string out;
-    char buffer[256];
-    std::size_t i = 0;
-    while (i < text.size()) {
-        char* in = const_cast<char*>(text.data() + i);
-        std::size_t inLeft = text.size() - i;
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t done = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        i = static_cast<std::size_t>(in - text.data());
-        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out += '?';  // a byte that is not UTF-8
-            ++i;
-        }
-    }
-    iconv_close(cd);
-    return out;
+    return convertText(text, codeset + "//TRANSLIT", "UTF-8", "?");
 }
 
 void Utf8Sink::write(std::string_view text) {

@@ -84,12 +84,65 @@ std::string fitted(cairo_t* cr, const std::string& text, double width) {
     return cut + "\u2026";
 }
 
+// On the SVG surface text is written as <text> elements, collected while
+// painting and added on top when the surface is finished: a glyph outline
+// per character would make a large heat map's file several megabytes and
+// slow to show in a page, and real text can be selected and searched.
+using SvgTexts = std::vector<std::string>;
+const cairo_user_data_key_t kSvgTextsKey{};
+
+std::string xmlEscaped(const std::string& s) {
+    std::string out;
+    for (const char c : s) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// The <text> element of s at user-space (x, baseline) in the current
+// transformation, font and colour; align 0, 0.5, 1: start, middle, end.
+std::string svgText(cairo_t* cr, const std::string& s, double x, double baseline, double align) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    cairo_matrix_t fm;
+    cairo_get_font_matrix(cr, &fm);
+    const bool bold = cairo_toy_font_face_get_weight(cairo_get_font_face(cr)) == CAIRO_FONT_WEIGHT_BOLD;
+    double r = 0.0, g = 0.0, b = 0.0, a = 1.0;
+    cairo_pattern_get_rgba(cairo_get_source(cr), &r, &g, &b, &a);
+    const char* anchor = align >= 0.75 ? "end" : align >= 0.25 ? "middle" : "start";
+    char transform[200] = "";
+    if (m.xx != 1.0 || m.yx != 0.0 || m.xy != 0.0 || m.yy != 1.0 || m.x0 != 0.0 || m.y0 != 0.0)
+        std::snprintf(transform, sizeof transform, " transform=\"matrix(%g %g %g %g %g %g)\"", m.xx, m.yx, m.xy,
+                      m.yy, m.x0, m.y0);
+    char fill[40] = "";
+    const int red = static_cast<int>(std::lround(r * 255)), green = static_cast<int>(std::lround(g * 255)),
+              blue = static_cast<int>(std::lround(b * 255));
+    if (red != 0 || green != 0 || blue != 0)
+        std::snprintf(fill, sizeof fill, " fill=\"rgb(%d,%d,%d)\"", red, green, blue);
+    char head[400];
+    std::snprintf(head, sizeof head, "<text%s x=\"%g\" y=\"%g\" font-size=\"%g\"%s%s%s>", transform, x, baseline,
+                  fm.xx, bold ? " font-weight=\"bold\"" : "",
+                  align >= 0.25 ? (std::string(" text-anchor=\"") + anchor + "\"").c_str() : "", fill);
+    return head + xmlEscaped(s) + "</text>\n";
+}
+
 // Text anchored at (x, y): align 0 left, 0.5 centre, 1 right of x; y is
 // the middle of the lower-case letters.
 void text(cairo_t* cr, const std::string& s, double x, double y, double align = 0.0) {
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
-    cairo_move_to(cr, x - align * textWidth(cr, s), y + fe.ascent * 0.36);
+    const double baseline = y + fe.ascent * 0.36;
+    if (auto* texts = static_cast<SvgTexts*>(cairo_surface_get_user_data(cairo_get_target(cr), &kSvgTextsKey))) {
+        texts->push_back(svgText(cr, s, x, baseline, align));
+        return;
+    }
+    cairo_move_to(cr, x - align * textWidth(cr, s), baseline);
     cairo_show_text(cr, s.c_str());
 }
 
@@ -391,10 +444,21 @@ RenderedPlot render(int width, int height, const Painter& paint) {
     RenderedPlot out;
     cairo_surface_t* svg = cairo_svg_surface_create_for_stream(appendBytes, &out.svg, width, height);
     cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
+    SvgTexts texts;
+    cairo_surface_set_user_data(svg, &kSvgTextsKey, &texts, nullptr);
     bool ok = paintOn(svg, width, height, paint);
     cairo_surface_finish(svg);
     ok = ok && cairo_surface_status(svg) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(svg);
+    const std::size_t end = out.svg.rfind("</svg>");
+    ok = ok && end != std::string::npos;
+    if (ok) {
+        // Black unless a text says otherwise, in the plots' one font.
+        std::string all = std::string("<g font-family=\"") + kFont + "\" fill=\"rgb(0,0,0)\">\n";
+        for (const std::string& t : texts) all += t;
+        all += "</g>\n";
+        out.svg.insert(end, all);
+    }
 
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     ok = ok && paintOn(image, width, height, paint);

@@ -1,6 +1,7 @@
 // The plots against the numbers of the golden reports: the plot data hold
 // the printed values, the advised mark of each SVG maps back to them, and
 // the files go only where they may.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -251,6 +252,37 @@ std::pair<int, int> pngSize(const std::string& png) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(png[i]); };
     const auto at = [&](std::size_t i) { return (byte(i) << 24) | (byte(i + 1) << 16) | (byte(i + 2) << 8) | byte(i + 3); };
     return {at(16), at(20)};
+}
+
+// Every text element of an SVG, in document order.
+void textsOf(xmlNode* node, std::vector<std::string>& texts) {
+    for (; node != nullptr; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE && std::string(reinterpret_cast<const char*>(node->name)) == "text") {
+            xmlChar* content = xmlNodeGetContent(node);
+            texts.emplace_back(content ? reinterpret_cast<const char*>(content) : "");
+            xmlFree(content);
+        }
+        textsOf(node->children, texts);
+    }
+}
+
+TEST(PlotSvg, LabelsAndNumbersAreTextThatParsesBack) {
+    // Labels from a user's file are text, never markup; the cell numbers
+    // are there to be selected.
+    LoadingsPlot plot;
+    plot.labels = {"<script>alert(1)</script>", "A&B \"x\""};
+    plot.order = {0, 1};
+    plot.values = {{0.71, -0.05}, {0.12, 0.64}};
+    const RenderedPlot r = renderLoadings(plot);
+    ASSERT_TRUE(r.ok);
+    xmlDoc* doc = xmlReadMemory(r.svg.data(), static_cast<int>(r.svg.size()), "plot.svg", nullptr, XML_PARSE_NONET);
+    ASSERT_NE(doc, nullptr);
+    std::vector<std::string> texts;
+    textsOf(xmlDocGetRootElement(doc), texts);
+    xmlFreeDoc(doc);
+    for (const char* expected : {"<script>alert(1)</script>", "A&B \"x\"", "0.71", "-0.05", "0.64"})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), expected), texts.end()) << expected;
+    EXPECT_EQ(r.svg.find("<script>"), std::string::npos);
 }
 
 TEST(PlotPng, ImagesHaveTheDocumentedSize) {

@@ -11,8 +11,7 @@
 #include "stats/dispersion/polychoric.h"
 #include "stats/dispersion/smoothing.h"
 #include "stats/extraction/fit.h"
-#include "stats/extraction/ml.h"
-#include "stats/extraction/mrfa.h"
+#include "stats/extraction/repeated_extraction.h"
 #include "stats/extraction/uls_pca.h"
 #include "stats/interpretation/reliability.h"
 #include "stats/rotation/rotation.h"
@@ -21,9 +20,6 @@
 namespace talvex {
 
 namespace {
-
-// MRFA random starts, as in the full-sample extraction.
-constexpr int kMrfaStarts = 10;
 
 // Where each statistic of a resample sits in its row of values.
 struct Cells {
@@ -91,37 +87,6 @@ Matrix dispersionOf(const Matrix& x, const Resample& r, const BootstrapInput& in
     return d;
 }
 
-// Loadings and the diagonal of the common part; empty when ML or MRFA
-// does not converge.
-Matrix extract(const Matrix& d, int n, const BootstrapInput& in, Matrix& common) {
-    const int k = in.factorCount;
-    Matrix l;
-    switch (in.extractionMethod) {
-        case PCA:
-            l = extractPca(d, k).loadings;
-            break;
-        case ML: {
-            const MlSolution ml = extractMl(d, k);
-            if (ml.converged()) l = ml.loadings;
-            break;
-        }
-        case MRFA: {
-            const MrfaSolution mrfa = extractMrfa(d, k, kMrfaStarts);
-            if (mrfa.converged()) {
-                l = mrfa.loadings;
-                common = mrfa.reduced;
-            }
-            break;
-        }
-        case ULS:
-            l = extractUls(d, k, 1e-8, n).loadings;
-            break;
-    }
-    if (l.valid() && k == 1) l = reflectSingleFactor(l);
-    if (l.valid() && !common.valid()) common = l.multiply(l.transpose());
-    return l;
-}
-
 // The rotated pattern and its factor correlations; false when the rotation
 // gives no solution.
 bool rotate(const Matrix& l, const BootstrapInput& in, Matrix& pattern, Matrix& phi) {
@@ -176,8 +141,9 @@ std::optional<ResampleFailure> analyseResample(const Resample& r, const Bootstra
     if (distinct < p + 1) return ResampleFailure::TooFewParticipants;
     const Matrix d = dispersionOf(x, r, in, buffers);
     if (!d.valid()) return ResampleFailure::Dispersion;
-    Matrix common;
-    const Matrix l = extract(d, n, in, common);
+    const RepeatedExtraction extracted = extractRepeated(d, in.factorCount, in.extractionMethod, n);
+    const Matrix& l = extracted.loadings;
+    const Matrix& common = extracted.common;
     if (!l.valid()) return ResampleFailure::Extraction;
     Matrix pattern, phi;
     if (!rotate(l, in, pattern, phi)) return ResampleFailure::Rotation;

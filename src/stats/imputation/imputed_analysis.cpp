@@ -5,8 +5,7 @@
 #include "stats/dispersion/correlation.h"
 #include "stats/dispersion/polychoric.h"
 #include "stats/dispersion/smoothing.h"
-#include "stats/extraction/ml.h"
-#include "stats/extraction/mrfa.h"
+#include "stats/extraction/repeated_extraction.h"
 #include "stats/extraction/uls_pca.h"
 #include "stats/imputation/consensus.h"
 #include "stats/rotation/rotation.h"
@@ -15,9 +14,6 @@
 namespace talvex {
 
 namespace {
-
-// Random starts of MRFA, as in the main analysis.
-constexpr int kMrfaStarts = 10;
 
 void polychoricDispersion(ImputedSet& set, const ImputedAnalysisInput& input) {
     const int p = set.data.cols();
@@ -64,35 +60,13 @@ void dispersion(ImputedSet& set, const ImputedAnalysisInput& input) {
 // Loadings and uniquenesses; ML and MRFA fall back to ULS without a message.
 void extraction(ImputedSet& set, const ImputedAnalysisInput& input) {
     const Matrix& r = set.dispersion;
-    const int k = input.factorCount;
     const double n = set.data.rows();
-    Matrix common;
-    switch (input.extractionMethod) {
-        case PCA:
-            set.loadings = extractPca(r, k).loadings;
-            break;
-        case ML: {
-            const MlSolution ml = extractMl(r, k);
-            if (ml.converged()) set.loadings = ml.loadings;
-            break;
-        }
-        case MRFA: {
-            const MrfaSolution mrfa = extractMrfa(r, k, kMrfaStarts);
-            if (mrfa.converged()) {
-                set.loadings = mrfa.loadings;
-                common = mrfa.reduced;
-            }
-            break;
-        }
-        case ULS:
-            break;
-    }
-    if (!set.loadings.valid()) set.loadings = extractUls(r, k, 1e-8, n).loadings;
-    if (k == 1) set.loadings = reflectSingleFactor(set.loadings);
-    if (!common.valid()) common = set.loadings.multiply(set.loadings.transpose());
+    RepeatedExtraction extracted = extractRepeated(r, input.factorCount, input.extractionMethod, n);
+    if (!extracted.loadings.valid()) extracted = extractRepeated(r, input.factorCount, ULS, n);
+    set.loadings = extracted.loadings;
     const int p = r.rows();
     set.uniqueness = zeros(p);
-    for (int i = 0; i < p; ++i) set.uniqueness[i][i] = r[i][i] - common[i][i];
+    for (int i = 0; i < p; ++i) set.uniqueness[i][i] = r[i][i] - extracted.common[i][i];
 }
 
 std::vector<Matrix> allLoadings(const ImputedAnalysis& analysis) {

@@ -1087,6 +1087,7 @@ bool writeResultsJson(RunState& s, RunEnding ending) {
     if (!plots.empty()) {
         PlotsWritten written = writePlots(doc, plots);
         doc["plots"] = std::move(written.summary);
+        files.page.pictures = std::move(written.pictures);
         if (!written.error.empty()) {
             s.host.message(written.error, MessageIcon::Error);
             ok = false;
@@ -1099,7 +1100,6 @@ bool writeResultsJson(RunState& s, RunEnding ending) {
             ok = false;
         }
     }
-    files.page.pictures = plotPictures(doc);
     for (const std::string& error : writeResultFiles(doc, files, s.writes)) {
         s.host.message(error, MessageIcon::Error);
         ok = false;

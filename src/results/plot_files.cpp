@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -78,6 +79,12 @@ PlotsWritten writePlots(const nlohmann::json& doc, const std::string& folder) {
             }
             files.push_back(path);
         }
+        // Inline in a page, the SVG's XML declaration has no place.
+        std::string svg = rendered.svg;
+        if (svg.rfind("<?xml", 0) == 0) svg.erase(0, svg.find("?>") + 2);
+        std::error_code error;
+        const std::filesystem::path png = std::filesystem::absolute(fileIn(folder, std::string(name) + ".png"), error);
+        out.pictures.push_back({std::string("Plot: ") + name, std::move(svg), png.string()});
     };
     keep("scree", screePlotOf(doc), renderScree);
     keep("map", mapPlotOf(doc), renderMap);

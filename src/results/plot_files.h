@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "data/dataset.h"
+#include "results/html_page.h"
 
 namespace talvex {
 
@@ -22,6 +23,8 @@ std::optional<std::string> plotFolderProblem(const DataSet& data, const std::str
 struct PlotsWritten {
     nlohmann::json summary;  // the "plots" member of the results
     std::string error;       // empty when every plot was written
+    // The plots written, for the page: each SVG inline, its PNG file beside.
+    std::vector<HtmlOptions::Picture> pictures;
 };
 
 // Draws each plot whose numbers the results document holds and writes it

@@ -23,8 +23,4 @@ struct ResultFiles {
 std::vector<std::string> writeResultFiles(const nlohmann::json& doc, const ResultFiles& files,
                                           FileWrites& writes = systemFileWrites());
 
-// The SVG plots the document's "plots" member lists, read back for the
-// page, in its order; none when no plots were written.
-std::vector<HtmlOptions::Picture> plotPictures(const nlohmann::json& doc);
-
 }  // namespace talvex

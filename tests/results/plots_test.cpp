@@ -340,6 +340,10 @@ TEST(PlotFiles, OnlyPlotsWithNumbersAreWrittenAndBadFoldersAreRefused) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++count;
     EXPECT_EQ(count, 2u);  // no temporary file is left
     EXPECT_TRUE(fs::is_regular_file(folder / "scree.png"));
+    // The page gets the plot as an SVG element it can inline, and its PNG.
+    ASSERT_EQ(written.pictures.size(), 1u);
+    EXPECT_EQ(written.pictures[0].svg.find("<svg"), written.pictures[0].svg.find_first_not_of(" \r\n"));
+    EXPECT_EQ(written.pictures[0].png, (folder / "scree.png").string());
 
     // A file, a folder under a file, a folder no one may write to, and a
     // plot name that is the report or an input.

@@ -183,14 +183,14 @@ public:
         Matrix r = identity(p);
         parallelFor(static_cast<int>(pairs_.size()), 8, [&](int begin, int end, int slot) {
             std::vector<int> table;
-            Matrix& proportions = proportions_[static_cast<std::size_t>(slot)];
+            PolychoricBuffers& buffers = buffers_[static_cast<std::size_t>(slot)];
             for (int q = begin; q < end; ++q) {
                 const auto [i, j] = pairs_[static_cast<std::size_t>(q)];
                 TableRandom random(seed, static_cast<std::uint64_t>(q));
                 permutedTable(margins_.counts[static_cast<std::size_t>(i)],
                               margins_.counts[static_cast<std::size_t>(j)], random, logFactorial_, table);
                 const double pearson = tablePearson(table, k);
-                r[i][j] = r[j][i] = polychoric ? tablePolychoric(table, k, pearson, proportions) : pearson;
+                r[i][j] = r[j][i] = polychoric ? polychoricFromCounts(table, k, pearson, buffers) : pearson;
             }
         });
         return r;
@@ -202,13 +202,12 @@ private:
         const int p = static_cast<int>(margins_.counts.size());
         for (int i = 0; i < p; ++i)
             for (int j = i + 1; j < p; ++j) pairs_.emplace_back(i, j);
-        for (Matrix& m : proportions_) m = Matrix(margins_.categories, margins_.categories);
     }
 
     DiscreteMargins margins_;
     std::vector<double> logFactorial_;
     std::vector<std::pair<int, int>> pairs_;
-    Matrix proportions_[2];  // working storage of each thread
+    PolychoricBuffers buffers_[2];  // working storage of each thread
 };
 
 // The Pearson matrix of the real data, smoothed when needed (unsmoothed when

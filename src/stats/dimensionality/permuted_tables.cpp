@@ -3,20 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/distributions.h"
-#include "stats/dispersion/polychoric.h"
-
 namespace talvex {
-
-namespace {
-
-// The threshold stand-ins for minus and plus infinity and the bisection's
-// tolerance of the polychoric estimate of the data.
-constexpr double kMinusInfinity = -100.0;
-constexpr double kPlusInfinity = 5.0;
-constexpr double kPairTolerance = 0.00001;
-
-}  // namespace
 
 TableRandom::TableRandom(std::uint64_t seed, std::uint64_t stream)
     : state_(seed ^ (stream * 0xD1B54A32D192ED03ULL)) {
@@ -143,44 +130,6 @@ double tablePearson(const std::vector<int>& table, int k) {
             sab += c * (a - ma) * (b - mb);
         }
     return saa > 0.0 && sbb > 0.0 ? sab / std::sqrt(saa * sbb) : 0.0;
-}
-
-double tablePolychoric(const std::vector<int>& table, int k, double pearson, Matrix& proportions) {
-    // t: the second item's category s in row k - 1 - s, the first's c in column c.
-    std::vector<double> t(static_cast<std::size_t>(k * k));
-    for (int c = 0; c < k; ++c)
-        for (int s = 0; s < k; ++s)
-            t[static_cast<std::size_t>((k - 1 - s) * k + c)] = table[static_cast<std::size_t>(c * k + s)];
-    if (*std::min_element(t.begin(), t.end()) == 0.0)
-        for (double& v : t) v += 0.5;
-    double total = 0.0;
-    for (double v : t) total += v;
-    for (double& v : t) v /= total;
-    std::vector<double> a(static_cast<std::size_t>(k + 1)), b(static_cast<std::size_t>(k + 1));
-    a[0] = b[0] = kMinusInfinity;
-    a[static_cast<std::size_t>(k)] = b[static_cast<std::size_t>(k)] = kPlusInfinity;
-    double cumulative = 0.0;
-    for (int c = 1; c < k; ++c) {
-        for (int r = 0; r < k; ++r) cumulative += t[static_cast<std::size_t>(r * k + c - 1)];
-        a[static_cast<std::size_t>(c)] = normalQuantile(cumulative);
-    }
-    cumulative = 0.0;
-    for (int s = 1; s < k; ++s) {
-        for (int c = 0; c < k; ++c) cumulative += t[static_cast<std::size_t>((s - 1) * k + c)];
-        b[static_cast<std::size_t>(k - s)] = -normalQuantile(cumulative);
-    }
-    for (int r = 0; r < k; ++r)
-        for (int c = 0; c < k; ++c) proportions[r][c] = t[static_cast<std::size_t>(r * k + c)];
-    if (k == 2) {
-        // Both low, first low and second high, first high and second low, both high.
-        double r = tetrachoricAs116(table[0], table[1], table[2], table[3]);
-        if (r == kTetrachoricFailed) r = polychoricPair(proportions, a.data(), b.data(), k, k, kPairTolerance);
-        if (r == kPolychoricFailed) return pearson;
-        r = std::fabs(r);
-        return pearson < 0.0 ? -r : r;
-    }
-    const double r = polychoricPair(proportions, a.data(), b.data(), k, k, kPairTolerance);
-    return r == kPolychoricFailed ? pearson : r;
 }
 
 }  // namespace talvex

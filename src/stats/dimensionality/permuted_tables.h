@@ -53,11 +53,4 @@ std::optional<DiscreteMargins> discreteMargins(const Matrix& x, int lowest, int 
 // margin has no variance.
 double tablePearson(const std::vector<int>& table, int k);
 
-// The polychoric estimate of a K x K table of counts (as above) estimated as
-// for the data: 0.5 added to every cell of a table with an empty cell,
-// thresholds from the margins, AS 116 for two categories, otherwise the
-// maximum-likelihood bisection; `pearson` when the estimate fails.
-// `proportions` is a caller-made K x K matrix used as working storage.
-double tablePolychoric(const std::vector<int>& table, int k, double pearson, Matrix& proportions);
-
 }  // namespace talvex

@@ -405,18 +405,14 @@ struct PairMasks {
     int words = 0;
 };
 
-// One pair: the table of the two category columns (counted into
-// buffers.counts), its thresholds and the estimate. Writes the turned table
-// and the thresholds when asked. Returns the estimate and sets `failed`
-// when the likelihood estimate failed (the caller substitutes Pearson).
-double estimatePair(const int* first, const int* second, int n, int k, int ki, int kj,
-                    double pearson, PolychoricBuffers& buffers, double* turned, bool& failed,
-                    const PairMasks& masks = {}) {
+// One pair from its K x K table of counts in buffers.proportions (row r:
+// the second item's category K - 1 - r, column c: the first item's c): its
+// thresholds and the estimate. Writes the turned table and the thresholds
+// when asked. Returns the estimate and sets `failed` when the likelihood
+// estimate failed (the caller substitutes Pearson).
+double estimateFromCounts(int k, int ki, int kj, double pearson, PolychoricBuffers& buffers, double* turned,
+                          bool& failed) {
     std::vector<double>& t = buffers.proportions;
-    if (masks.first != nullptr)
-        maskTable(masks.first, masks.second, k, masks.words, t);
-    else
-        tallyTable(first, second, n, k, buffers.counts, t);
     if (*std::min_element(t.begin(), t.end()) == 0.0)
         for (double& v : t) v += 0.5;
     if (turned != nullptr)
@@ -476,6 +472,17 @@ double estimatePair(const int* first, const int* second, int n, int k, int ki, i
     const double r = likelihood();
     failed = r == kPolychoricFailed;
     return r;
+}
+
+// One pair of category columns: their table counted, then estimated.
+double estimatePair(const int* first, const int* second, int n, int k, int ki, int kj,
+                    double pearson, PolychoricBuffers& buffers, double* turned, bool& failed,
+                    const PairMasks& masks = {}) {
+    if (masks.first != nullptr)
+        maskTable(masks.first, masks.second, k, masks.words, buffers.proportions);
+    else
+        tallyTable(first, second, n, k, buffers.counts, buffers.proportions);
+    return estimateFromCounts(k, ki, kj, pearson, buffers, turned, failed);
 }
 
 struct Layout {
@@ -727,6 +734,17 @@ double polychoricScore(const Matrix& p, const double* a, const double* b, int ki
     std::vector<double> corners(static_cast<std::size_t>((ki + 1) * (kj + 1))), densities(corners.size());
     return likelihoodScore(cellsOf(p).data(), a, b, lowerA.data(), lowerB.data(), ki, kj, rho, corners.data(),
                            densities.data());
+}
+
+double polychoricFromCounts(const std::vector<int>& table, int k, double pearson, PolychoricBuffers& buffers) {
+    std::vector<double>& t = buffers.proportions;
+    t.assign(static_cast<std::size_t>(k) * static_cast<std::size_t>(k), 0.0);
+    for (int c = 0; c < k; ++c)
+        for (int s = 0; s < k; ++s)
+            t[static_cast<std::size_t>((k - 1 - s) * k + c)] = table[static_cast<std::size_t>(c * k + s)];
+    bool failed = false;
+    const double r = estimateFromCounts(k, k, k, pearson, buffers, nullptr, failed);
+    return failed ? pearson : r;
 }
 
 }  // namespace talvex

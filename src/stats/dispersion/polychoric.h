@@ -71,6 +71,13 @@ struct PolychoricBuffers {
     BisectionBuffers bisection;
 };
 
+// The estimate of one pair from its K x K table of counts (entry c·K + s:
+// the first item's category c, the second's s), as the matrix routines
+// make it: 0.5 added to every cell of a table with an empty cell,
+// thresholds from the margins, AS 116 for two categories, otherwise the
+// maximum-likelihood bisection; `pearson` when the estimate fails.
+double polychoricFromCounts(const std::vector<int>& table, int k, double pearson, PolychoricBuffers& buffers);
+
 // The same matrix without thresholds, tables or record (a failed pair takes
 // its Pearson coefficient), for repeated use on generated data.
 Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& high,

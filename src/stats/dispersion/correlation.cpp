@@ -27,7 +27,7 @@ TALVEX_KERNEL_BODY void blockCrossProductsBody(const double* block, int rows, in
     for (int pb = 0; pb < panels; ++pb)
         for (int pc = pb; pc < panels; ++pc) {
             double* tile = tiles + (static_cast<std::size_t>(pb) * panels + pc) * kLanes * kLanes;
-            addTileProducts<Shape>(block + pb * panelSize, block + pc * panelSize, nullptr, rows, tile);
+            addTileProducts<Shape>(block + pb * panelSize, block + pc * panelSize, rows, tile);
         }
 }
 

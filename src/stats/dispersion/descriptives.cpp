@@ -138,7 +138,7 @@ TALVEX_KERNEL_BODY MardiaSums mahalanobisPairSumsBody(const Matrix& y, const Mat
             const double* yPanel = yp.data() + ip * stride;
             for (int jp = std::max(jb, ip); jp < jEnd; ++jp) {
                 std::fill(std::begin(g), std::end(g), 0.0);
-                addTileProducts<Shape>(yPanel, xp.data() + jp * stride, nullptr, p, g);
+                addTileProducts<Shape>(yPanel, xp.data() + jp * stride, p, g);
                 double tile = 0.0;
                 if (jp != ip) {
                     for (double v : g) tile += v * v * v;
@@ -253,17 +253,72 @@ std::vector<std::size_t> momentOffsets(int p, int aBegin, int aEnd) {
     return offset;
 }
 
-// For each variable a in [aBegin, aEnd), adds the products z_a z_b z_c of
-// the n packed rows z to the tile sums of a (a <= b <= c, by panels). The
+// One pass of a moment tile: rows First .. First + kRows - 1 of
+// tile[r·8 + c] += Σ over k < rows of y[k·8 + r]·wx[k·8 + c], the sums
+// started from 0 and added to the tile at the end, in order of k. Low and
+// High say which halves of the columns (0-3, 4-7) are wanted; the others
+// are left as they are.
+template <class Shape, int First, bool Low, bool High>
+TALVEX_KERNEL_BODY void addMomentPass(const double* __restrict y, const double* __restrict wx, int rows,
+                                      double* __restrict tile) {
+    using Vec = typename Shape::Vec;
+    constexpr int kWidth = sizeof(Vec) / sizeof(double);
+    constexpr int kParts = kTileLanes / kWidth;
+    constexpr int kBegin = Low ? 0 : kParts / 2, kEnd = High ? kParts : kParts / 2;
+    Vec acc[Shape::kRows][kParts] = {};
+    for (int k = 0; k < rows; ++k) {
+        Vec x[kParts];
+        for (int q = kBegin; q < kEnd; ++q) std::memcpy(&x[q], wx + k * kTileLanes + q * kWidth, sizeof x[q]);
+        const double* yk = y + k * kTileLanes + First;
+        for (int r = 0; r < Shape::kRows; ++r)
+            for (int q = kBegin; q < kEnd; ++q) acc[r][q] += yk[r] * x[q];
+    }
+    for (int r = 0; r < Shape::kRows; ++r)
+        for (int q = kBegin; q < kEnd; ++q) {
+            double* to = tile + (First + r) * kTileLanes + q * kWidth;
+            Vec sum;
+            std::memcpy(&sum, to, sizeof sum);
+            sum += acc[r][q];
+            std::memcpy(to, &sum, sizeof sum);
+        }
+}
+
+// The passes of tile (pb, pc) that hold a wanted moment: rows from
+// rowBegin to rowEnd, columns below colEnd, and on the diagonal (pb = pc)
+// no column left of its row. Unwanted elements are never read.
+template <class Shape, int First = 0>
+TALVEX_KERNEL_BODY void addMomentTile(const double* y, const double* wx, int rows, int rowBegin, int rowEnd,
+                                      int colEnd, bool diagonal, double* tile) {
+    if constexpr (First < kTileLanes) {
+        constexpr int kHalf = kTileLanes / 2;
+        if (First + Shape::kRows > rowBegin && First < rowEnd) {
+            const bool low = !(diagonal && First >= kHalf), high = colEnd > kHalf;
+            if (low && high)
+                addMomentPass<Shape, First, true, true>(y, wx, rows, tile);
+            else if (low)
+                addMomentPass<Shape, First, true, false>(y, wx, rows, tile);
+            else if (high)
+                addMomentPass<Shape, First, false, true>(y, wx, rows, tile);
+        }
+        addMomentTile<Shape, First + Shape::kRows>(y, wx, rows, rowBegin, rowEnd, colEnd, diagonal, tile);
+    }
+}
+
+// For each variable a in [aBegin, aEnd), adds the products z_b·(z_a·z_c)
+// of the n packed rows z to the tile sums of a (a <= b <= c, by panels):
+// z_a·z_c is formed once per panel pc and serves every pb <= pc. The
 // blocks are added in order, so the sums of a file taken chunk after chunk
 // are the sums of the whole; each a is summed by the same code in the same
 // order whichever thread runs it.
 template <class Shape>
 TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
                                           const std::vector<std::size_t>& offset, double* sums) {
+    using Vec = typename Shape::Vec;
+    constexpr int kWidth = sizeof(Vec) / sizeof(double);
     const int panels = (p + kPanel - 1) / kPanel;
     const int blocks = (n + kMomentRows - 1) / kMomentRows;
     const std::size_t panelSize = static_cast<std::size_t>(kMomentRows) * kPanel;
+    alignas(32) double wx[kMomentRows * kPanel];
     for (int blk = 0; blk < blocks; ++blk) {
         const double* block = z.data() + static_cast<std::size_t>(blk) * panels * panelSize;
         const int rows = std::min(kMomentRows, n - blk * kMomentRows);
@@ -271,9 +326,24 @@ TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, i
             const int pa = a / kPanel;
             const double* w = block + pa * panelSize + a % kPanel;
             double* t = sums + offset[static_cast<std::size_t>(a - aBegin)];
-            for (int pb = pa; pb < panels; ++pb)
-                for (int pc = pb; pc < panels; ++pc, t += kPanel * kPanel)
-                    addTileProducts<Shape>(block + pb * panelSize, block + pc * panelSize, w, rows, t);
+            for (int pc = pa; pc < panels; ++pc) {
+                const double* x = block + pc * panelSize;
+                for (int k = 0; k < rows; ++k)
+                    for (int q = 0; q < kPanel; q += kWidth) {
+                        Vec v;
+                        std::memcpy(&v, x + k * kPanel + q, sizeof v);
+                        v *= w[k * kPanel];
+                        std::memcpy(wx + k * kPanel + q, &v, sizeof v);
+                    }
+                for (int pb = pa; pb <= pc; ++pb) {
+                    // Tiles are stored by pb, then pc >= pb.
+                    const int before = (pb - pa) * panels - (pb - pa) * (pa + pb - 1) / 2;
+                    double* tile = t + static_cast<std::size_t>(before + pc - pb) * kPanel * kPanel;
+                    addMomentTile<Shape>(block + pb * panelSize, wx, rows, pb == pa ? a % kPanel : 0,
+                                         std::min(kPanel, p - pb * kPanel), std::min(kPanel, p - pc * kPanel),
+                                         pb == pc, tile);
+                }
+            }
         }
     }
 }

@@ -27,13 +27,11 @@ struct Avx2Tile {
     static constexpr int kRows = 4;
 };
 
-// tile[r·8 + c] += Σ over k < rows of w_k·y[k·8 + r]·x[k·8 + c], the
-// products y·(w·x) added in order of k; without weights (w null) the
-// accumulators start from the tile, with weights from 0 and the tile adds
-// their sums at the end.
+// tile[r·8 + c] += Σ over k < rows of y[k·8 + r]·x[k·8 + c], the products
+// added onto the tile in order of k.
 template <class Shape>
-TALVEX_KERNEL_BODY void addTileProducts(const double* __restrict y, const double* __restrict x,
-                                        const double* __restrict w, int rows, double* __restrict tile) {
+TALVEX_KERNEL_BODY void addTileProducts(const double* __restrict y, const double* __restrict x, int rows,
+                                        double* __restrict tile) {
     using Vec = typename Shape::Vec;
     constexpr int kWidth = sizeof(Vec) / sizeof(double);
     constexpr int kParts = kTileLanes / kWidth;
@@ -43,30 +41,16 @@ TALVEX_KERNEL_BODY void addTileProducts(const double* __restrict y, const double
         double* out = tile + first * kTileLanes;
         Vec acc[Shape::kRows][kParts];
         for (int r = 0; r < Shape::kRows; ++r)
-            for (int q = 0; q < kParts; ++q) {
-                acc[r][q] = Vec{};
-                if (w == nullptr) load(acc[r][q], out + r * kTileLanes + q * kWidth);
-            }
+            for (int q = 0; q < kParts; ++q) load(acc[r][q], out + r * kTileLanes + q * kWidth);
         for (int k = 0; k < rows; ++k) {
             Vec xk[kParts];
-            for (int q = 0; q < kParts; ++q) {
-                load(xk[q], x + k * kTileLanes + q * kWidth);
-                if (w != nullptr) xk[q] *= w[k * kTileLanes];
-            }
+            for (int q = 0; q < kParts; ++q) load(xk[q], x + k * kTileLanes + q * kWidth);
             const double* yk = y + k * kTileLanes + first;
             for (int r = 0; r < Shape::kRows; ++r)
                 for (int q = 0; q < kParts; ++q) acc[r][q] += yk[r] * xk[q];
         }
         for (int r = 0; r < Shape::kRows; ++r)
-            for (int q = 0; q < kParts; ++q) {
-                double* to = out + r * kTileLanes + q * kWidth;
-                Vec sum = acc[r][q];
-                if (w != nullptr) {
-                    load(sum, to);
-                    sum += acc[r][q];
-                }
-                std::memcpy(to, &sum, sizeof sum);
-            }
+            for (int q = 0; q < kParts; ++q) std::memcpy(out + r * kTileLanes + q * kWidth, &acc[r][q], sizeof(Vec));
     }
 }
 

@@ -12,14 +12,8 @@
 
 namespace talvex {
 
-// One allocation per matrix: the header, the row-pointer array and the
-// elements, zero-filled by calloc.
-struct MatrixStorage {
-    int rows;
-    int cols;
-    double** row;
-};
-
+// Each matrix is one allocation: its MatrixStorage header, the row-pointer
+// array and the elements, zero-filled by calloc.
 struct Pool {
     std::vector<MatrixStorage*> live;
     std::vector<MatrixStorage*> marks;
@@ -103,10 +97,6 @@ Matrix::Matrix(int rows, int cols) {
     if (p.hook != nullptr) p.hook(p.hookContext);
 }
 
-int Matrix::rows() const { return s_->rows; }
-int Matrix::cols() const { return s_->cols; }
-double* Matrix::operator[](int i) { return s_->row[i]; }
-const double* Matrix::operator[](int i) const { return s_->row[i]; }
 
 void openScope() {
     Pool& p = pool();

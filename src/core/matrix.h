@@ -13,7 +13,12 @@
 
 namespace talvex {
 
-struct MatrixStorage;
+// A matrix's shape and row pointers (the pool owns the block they point into).
+struct MatrixStorage {
+    int rows;
+    int cols;
+    double** row;
+};
 
 class Matrix {
 public:
@@ -23,10 +28,10 @@ public:
     Matrix(int rows, int cols);
 
     bool valid() const { return s_ != nullptr; }
-    int rows() const;
-    int cols() const;
-    double* operator[](int i);
-    const double* operator[](int i) const;
+    int rows() const { return s_->rows; }
+    int cols() const { return s_->cols; }
+    double* operator[](int i) { return s_->row[i]; }
+    const double* operator[](int i) const { return s_->row[i]; }
     // Same underlying matrix (identity, not equality of elements).
     bool sameAs(const Matrix& other) const { return s_ == other.s_; }
 

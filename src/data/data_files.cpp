@@ -145,8 +145,9 @@ void setObservedRange(DataSet& data, const Matrix& scores, const std::vector<int
     double low = 0.0;
     const int rows = scores.valid() ? scores.rows() : 0;
     for (int i = 0; i < rows; ++i) {
+        const double* row = scores[i];
         for (int j : columns) {
-            const double v = scores[i][j];
+            const double v = row[j];
             high = any ? std::max(high, v) : v;
             low = any ? std::min(low, v) : v;
             any = true;
@@ -225,6 +226,16 @@ std::optional<double> parseNumber(std::string_view field) {
     if (begin != end && *begin == '+') {
         ++begin;
         if (begin == end || *begin == '-') return std::nullopt;
+    }
+    // Whole numbers of up to seven digits, the usual scores, are exact as
+    // floats: the value from_chars would give, without its general path.
+    if (const std::size_t digits = static_cast<std::size_t>(end - begin) - (*begin == '-');
+        digits >= 1 && digits <= 7) {
+        const char* first = end - digits;
+        int whole = 0;
+        const char* c = first;
+        for (; c != end && *c >= '0' && *c <= '9'; ++c) whole = whole * 10 + (*c - '0');
+        if (c == end) return static_cast<double>(first == begin ? static_cast<float>(whole) : -static_cast<float>(whole));
     }
     float value = 0.0f;
     const auto [stop, error] = std::from_chars(begin, end, value, std::chars_format::general);

@@ -26,6 +26,8 @@ TEST(LineSyntax, FieldsOfALine) {
         {"1,5", {1.0, 5.0}}, {"1.5", {1.5}},
         // Single precision: 0.1 is the float nearest to it, not the double.
         {"0.1 -2.5 1e2 +3 .5", {static_cast<double>(0.1f), -2.5, 100.0, 3.0, 0.5}},
+        // Whole numbers; past 2^24 the nearest float.
+        {"-3 0012 +7 9999999 16777217 -", {-3.0, 12.0, 7.0, 9999999.0, 16777216.0, NA}},
         // Below the single-precision range a number is still a number: 0, or
         // the nearest subnormal; above it there is no finite value.
         {"1e-50 -1e-50 0.00000000000000000000000000000000000000000000000000001",

@@ -47,10 +47,30 @@ Matrix mapTest(const Matrix& r) {
         Matrix u(p, p), d(p, 1), v(p, p);
         r.svd(u, d, v);
         const Matrix loadings = u.multiply(d.elementSqrt().diag());
+        // The reproduced correlations Σ over k < m of a_ik·a_jk grow by one
+        // term per m, in the order of k in which the product A·Aᵀ would add
+        // them, so each residual has the bits of R - A·Aᵀ. Only the upper
+        // triangle and the diagonal are kept: the partials read nothing else.
+        std::vector<double> reproduced(static_cast<std::size_t>(p) * p, 0.0);
+        std::vector<double> column(static_cast<std::size_t>(p));
+        Matrix residual;
         for (int m = 1; m <= p; ++m) {
-            MatrixScope step;
-            const Matrix a = loadings.submatrix(1, 1, p, m);
-            const Matrix residual = r.subtract(a.multiply(a.transpose()));
+            // "Matrices generated" counts what each m made as R - A·Aᵀ: a
+            // scope, the column block, its transpose, the product and the
+            // difference; the one residual stands for the first difference.
+            countConstructions(m == 1 ? 4 : 5);
+            if (m == 1) residual = Matrix(p, p);
+            for (int j = 0; j < p; ++j) column[static_cast<std::size_t>(j)] = loadings[j][m - 1];
+            for (int i = 0; i < p; ++i) {
+                const double aik = column[static_cast<std::size_t>(i)];
+                double* sums = reproduced.data() + static_cast<std::size_t>(i) * p;
+                const double* ri = r[i];
+                double* ei = residual[i];
+                for (int j = i; j < p; ++j) {
+                    sums[j] += aik * column[static_cast<std::size_t>(j)];
+                    ei[j] = ri[j] - sums[j];
+                }
+            }
             const double average = averageSquaredPartial(residual);
             // An infinite average (only the last variable left without
             // residual variance) has no more meaning than one that is not a

@@ -194,6 +194,41 @@ bool choleskyLower(const Matrix& s, std::vector<double>& l) {
 // 200 KB and stays in L2 while every variable a sweeps over it.
 constexpr int kMomentRows = 256;
 
+// Rows whitened together: four independent chains of four lanes hide the
+// latency of each row's running difference.
+constexpr int kWhitenRows = 16;
+
+// Forward substitution L z = x_i - x̄ for kWhitenRows rows at once:
+// z[kWhitenRows·v + r] is row r's z_v (each row's operations in its own
+// order, so the bits of a row solved alone).
+TALVEX_KERNEL_BODY void whitenRowsBody(const double* const* row, const double* mean, const double* l, int p,
+                                       double* z) {
+    constexpr int kChains = kWhitenRows / 4;
+    for (int v = 0; v < p; ++v) {
+        const double* lv = l + static_cast<std::size_t>(v) * p;
+        Vec4 t[kChains];
+        for (int c = 0; c < kChains; ++c)
+            for (int r = 0; r < 4; ++r) t[c][r] = row[4 * c + r][v] - mean[v];
+        for (int k = 0; k < v; ++k)
+            for (int c = 0; c < kChains; ++c) {
+                Vec4 zk;
+                std::memcpy(&zk, z + kWhitenRows * k + 4 * c, sizeof zk);
+                t[c] -= lv[k] * zk;
+            }
+        for (int c = 0; c < kChains; ++c) {
+            t[c] /= lv[v];
+            std::memcpy(z + kWhitenRows * v + 4 * c, &t[c], sizeof t[c]);
+        }
+    }
+}
+
+void whitenRowsPortable(const double* const* row, const double* mean, const double* l, int p, double* z) {
+    whitenRowsBody(row, mean, l, p, z);
+}
+TALVEX_AVX2 void whitenRowsAvx2(const double* const* row, const double* mean, const double* l, int p, double* z) {
+    whitenRowsBody(row, mean, l, p, z);
+}
+
 // Whitened scores z_i = L⁻¹(x_i - x̄) of rows [first, first + count)
 // (first a multiple of kMomentRows) packed by blocks of kMomentRows rows,
 // then by panels of kPanel variables, row-major inside a panel: element
@@ -201,15 +236,13 @@ constexpr int kMomentRows = 256;
 // blocks counted from the first row. Padding rows and variables are zero
 // and add nothing to any moment.
 void packWhitened(const Matrix& x, const Matrix& means, const std::vector<double>& l, int panels,
-                  int first, int count, std::vector<double>& packed) {
+                  int first, int count, std::vector<double>& packed, KernelPath path) {
     const int p = x.cols();
     const int blocks = (count + kMomentRows - 1) / kMomentRows;
     packed.assign(static_cast<std::size_t>(blocks) * panels * kMomentRows * kPanel, 0.0);
     const double* mean = means[0];
-    // Rows are independent: each thread takes a share of whole blocks, and
-    // solves four rows at a time so that their substitutions overlap (each
-    // row's operations in its own order, so the same bits).
-    constexpr int kTogether = 4;
+    // Rows are independent: each thread takes a share of whole blocks.
+    constexpr int kTogether = kWhitenRows;
     parallelFor(blocks, 2, [&](int blockBegin, int blockEnd, int) {
         const int begin = blockBegin * kMomentRows, end = std::min(count, blockEnd * kMomentRows);
         std::vector<double> z(static_cast<std::size_t>(kTogether) * p);
@@ -218,21 +251,13 @@ void packWhitened(const Matrix& x, const Matrix& means, const std::vector<double
             const int together = std::min(kTogether, end - i0);
             // A short last group repeats its first row in the unused lanes.
             for (int r = 0; r < kTogether; ++r) row[r] = x[first + i0 + (r < together ? r : 0)];
-            // Forward substitution L z = x_i - x̄.
-            for (int v = 0; v < p; ++v) {
-                const double* lv = l.data() + static_cast<std::size_t>(v) * p;
-                double t[kTogether];
-                for (int r = 0; r < kTogether; ++r) t[r] = row[r][v] - mean[v];
-                for (int k = 0; k < v; ++k)
-                    for (int r = 0; r < kTogether; ++r) t[r] -= lv[k] * z[static_cast<std::size_t>(r) * p + k];
-                for (int r = 0; r < kTogether; ++r) z[static_cast<std::size_t>(r) * p + v] = t[r] / lv[v];
-            }
+            (path == KernelPath::Avx2 ? whitenRowsAvx2 : whitenRowsPortable)(row, mean, l.data(), p, z.data());
             for (int r = 0; r < together; ++r) {
                 const int i = i0 + r;
                 double* block = packed.data() + static_cast<std::size_t>(i / kMomentRows) * panels * kMomentRows * kPanel;
                 for (int v = 0; v < p; ++v)
                     block[(static_cast<std::size_t>(v / kPanel) * kMomentRows + i % kMomentRows) * kPanel + v % kPanel] =
-                        z[static_cast<std::size_t>(r) * p + v];
+                        z[static_cast<std::size_t>(kTogether) * v + r];
             }
         }
     });
@@ -241,15 +266,13 @@ void packWhitened(const Matrix& x, const Matrix& means, const std::vector<double
 // Tiles (pb, pc), pa <= pb <= pc, of variable a's moments m_abc.
 inline int tilesFrom(int pa, int panels) { return (panels - pa) * (panels - pa + 1) / 2; }
 
-// Start of each variable's tile sums in [aBegin, aEnd), and their total
-// size at the end.
-std::vector<std::size_t> momentOffsets(int p, int aBegin, int aEnd) {
+// Start of each variable's tile sums, and their total size at the end.
+std::vector<std::size_t> momentOffsets(int p) {
     const int panels = (p + kPanel - 1) / kPanel;
-    std::vector<std::size_t> offset(static_cast<std::size_t>(aEnd - aBegin) + 1, 0);
-    for (int a = aBegin; a < aEnd; ++a)
-        offset[static_cast<std::size_t>(a - aBegin) + 1] =
-            offset[static_cast<std::size_t>(a - aBegin)] +
-            static_cast<std::size_t>(tilesFrom(a / kPanel, panels)) * kPanel * kPanel;
+    std::vector<std::size_t> offset(static_cast<std::size_t>(p) + 1, 0);
+    for (int a = 0; a < p; ++a)
+        offset[static_cast<std::size_t>(a) + 1] =
+            offset[static_cast<std::size_t>(a)] + static_cast<std::size_t>(tilesFrom(a / kPanel, panels)) * kPanel * kPanel;
     return offset;
 }
 
@@ -304,14 +327,14 @@ TALVEX_KERNEL_BODY void addMomentTile(const double* y, const double* wx, int row
     }
 }
 
-// For each variable a in [aBegin, aEnd), adds the products z_b·(z_a·z_c)
+// For each of the variables a, adds the products z_b·(z_a·z_c)
 // of the n packed rows z to the tile sums of a (a <= b <= c, by panels):
 // z_a·z_c is formed once per panel pc and serves every pb <= pc. The
 // blocks are added in order, so the sums of a file taken chunk after chunk
 // are the sums of the whole; each a is summed by the same code in the same
 // order whichever thread runs it.
 template <class Shape>
-TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, int p, const std::vector<int>& variables,
                                           const std::vector<std::size_t>& offset, double* sums) {
     using Vec = typename Shape::Vec;
     constexpr int kWidth = sizeof(Vec) / sizeof(double);
@@ -322,10 +345,10 @@ TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, i
     for (int blk = 0; blk < blocks; ++blk) {
         const double* block = z.data() + static_cast<std::size_t>(blk) * panels * panelSize;
         const int rows = std::min(kMomentRows, n - blk * kMomentRows);
-        for (int a = aBegin; a < aEnd; ++a) {
+        for (int a : variables) {
             const int pa = a / kPanel;
             const double* w = block + pa * panelSize + a % kPanel;
-            double* t = sums + offset[static_cast<std::size_t>(a - aBegin)];
+            double* t = sums + offset[static_cast<std::size_t>(a)];
             for (int pc = pa; pc < panels; ++pc) {
                 const double* x = block + pc * panelSize;
                 for (int k = 0; k < rows; ++k)
@@ -348,24 +371,23 @@ TALVEX_KERNEL_BODY void momentSquaresBody(const std::vector<double>& z, int n, i
     }
 }
 
-void momentSquaresPortable(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+void momentSquaresPortable(const std::vector<double>& z, int n, int p, const std::vector<int>& variables,
                            const std::vector<std::size_t>& offset, double* sums) {
-    momentSquaresBody<PortableTile>(z, n, p, aBegin, aEnd, offset, sums);
+    momentSquaresBody<PortableTile>(z, n, p, variables, offset, sums);
 }
-TALVEX_AVX2 void momentSquaresAvx2(const std::vector<double>& z, int n, int p, int aBegin, int aEnd,
+TALVEX_AVX2 void momentSquaresAvx2(const std::vector<double>& z, int n, int p, const std::vector<int>& variables,
                                    const std::vector<std::size_t>& offset, double* sums) {
-    momentSquaresBody<Avx2Tile>(z, n, p, aBegin, aEnd, offset, sums);
+    momentSquaresBody<Avx2Tile>(z, n, p, variables, offset, sums);
 }
 
-// n² Σ over b, c of m_abc² for each a in [aBegin, aEnd), restricted to
+// n² Σ over b, c of m_abc² for each a, restricted to
 // a <= b <= c and weighted by the number of orderings of (a, b, c), into
 // out[a].
-void momentSquareTotals(const double* sums, const std::vector<std::size_t>& offset, int p, int aBegin,
-                        int aEnd, double* out) {
+void momentSquareTotals(const double* sums, const std::vector<std::size_t>& offset, int p, double* out) {
     const int panels = (p + kPanel - 1) / kPanel;
-    for (int a = aBegin; a < aEnd; ++a) {
+    for (int a = 0; a < p; ++a) {
         const int pa = a / kPanel;
-        const double* t = sums + offset[static_cast<std::size_t>(a - aBegin)];
+        const double* t = sums + offset[static_cast<std::size_t>(a)];
         double total = 0.0;
         for (int pb = pa; pb < panels; ++pb)
             for (int pc = pb; pc < panels; ++pc, t += kPanel * kPanel)
@@ -406,16 +428,13 @@ bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path, int ch
     if (!choleskyLower(s, l)) return false;
     const int panels = (p + kPanel - 1) / kPanel;
 
-    // Variable a owns tilesFrom(a / kPanel) tiles; the first thread takes
-    // the variables up to half of the work, the second the rest.
-    double work = 0.0, half = 0.0;
-    for (int a = 0; a < p; ++a) work += tilesFrom(a / kPanel, panels);
-    int split = 0;
-    while (split < p && half + tilesFrom(split / kPanel, panels) <= work / 2.0)
-        half += tilesFrom(split++ / kPanel, panels);
-    const std::vector<std::size_t> offsets[2] = {momentOffsets(p, 0, split), momentOffsets(p, split, p)};
-    std::vector<double> tileSums[2] = {std::vector<double>(offsets[0].back(), 0.0),
-                                       std::vector<double>(offsets[1].back(), 0.0)};
+    // A variable's work falls as a grows (fewer tiles from its panel on):
+    // the threads take them in the pattern ABBA ABBA ..., which gives each
+    // the same share of large and small ones.
+    std::vector<int> variables[2];
+    for (int a = 0; a < p; ++a) variables[a % 4 == 0 || a % 4 == 3 ? 0 : 1].push_back(a);
+    const std::vector<std::size_t> offsets = momentOffsets(p);
+    std::vector<double> tileSums(offsets.back(), 0.0);
 
     // The whitened rows are packed and summed a chunk of blocks at a time,
     // so that no N x p array is held: the same blocks in the same order as
@@ -425,12 +444,11 @@ bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path, int ch
     std::vector<double> z;
     for (int first = 0; first < n; first += chunk) {
         const int count = std::min(chunk, n - first);
-        packWhitened(x, means, l, panels, first, count, z);
+        packWhitened(x, means, l, panels, first, count, z, path);
         parallelFor(2, 2, [&](int begin, int end, int) {
             for (int item = begin; item < end; ++item)
                 (path == KernelPath::Avx2 ? momentSquaresAvx2 : momentSquaresPortable)(
-                    z, count, p, item == 0 ? 0 : split, item == 0 ? split : p,
-                    offsets[item], tileSums[item].data());
+                    z, count, p, variables[item], offsets, tileSums.data());
         });
         const int blocks = (count + kMomentRows - 1) / kMomentRows;
         for (int blk = 0; blk < blocks; ++blk) {
@@ -448,8 +466,7 @@ bool mardiaMomentSums(const Matrix& x, MardiaSums& sums, KernelPath path, int ch
         }
     }
     std::vector<double> perVariable(static_cast<std::size_t>(p), 0.0);
-    momentSquareTotals(tileSums[0].data(), offsets[0], p, 0, split, perVariable.data());
-    momentSquareTotals(tileSums[1].data(), offsets[1], p, split, p, perVariable.data());
+    momentSquareTotals(tileSums.data(), offsets, p, perVariable.data());
     double cubes = 0.0;
     for (double v : perVariable) cubes += v;
 

@@ -33,6 +33,7 @@ echo "== installed"
 in_root dpkg -s talvex | grep -E '^(Version|Depends):'
 in_root talvex --version
 in_root sh -c 'ldd /usr/bin/talvex | grep -E "openblas|not found"'
+in_root sh -c 'ldd /usr/lib/talvex/talvex-desktop.so | grep -E "libQt6Widgets|not found"'
 
 # The bundled example, copied where the sessions expect it.
 in_root sh -ec '

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,11 +11,9 @@
 #include "app/analyse_command.h"
 #include "app/blas_kernels.h"
 
+#include "app/desktop_launch.h"
 #include "app/main_window.h"
 #include "app/terminal_window_system.h"
-#ifdef TALVEX_WITH_QT
-#include "app/qt/qt_window_system.h"
-#endif
 
 #ifndef TALVEX_VERSION
 #define TALVEX_VERSION "0.0.0"
@@ -71,6 +70,17 @@ void pinBlasKernels(char** argv) {
     execv("/proc/self/exe", argv);  // returns only when it failed: go on as loaded
 }
 
+#ifdef TALVEX_WITH_QT
+// Where the desktop module may be: beside the program (a build tree), then
+// in the library directory it is installed in.
+std::vector<std::string> desktopModuleFiles() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path dir = error ? std::filesystem::path(".") : program.parent_path();
+    return {(dir / "talvex-desktop.so").string(), (dir / TALVEX_DESKTOP_DIR / "talvex-desktop.so").string()};
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,7 +110,13 @@ int main(int argc, char** argv) {
     }
 
 #ifdef TALVEX_WITH_QT
-    if (!console && talvex::displayAvailable()) return talvex::runDesktop(argc, argv, TALVEX_VERSION);
+    if (!console && talvex::displayAvailable()) {
+        std::string error;
+        if (const talvex::DesktopEntry run = talvex::loadDesktopEntry(desktopModuleFiles(), error))
+            return run(&argc, argv, TALVEX_VERSION);
+        std::fprintf(stderr, "talvex: the desktop front end could not be loaded (%s); the terminal front end runs\n",
+                     error.c_str());
+    }
 #else
     (void)console;
 #endif

@@ -23,6 +23,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/desktop_launch.h"
 #include "app/dialog_model.h"
 #include "app/main_window.h"
 #include "app/qt/qt_results_window.h"
@@ -377,6 +378,19 @@ TEST(QtStartUp, ADisplayIsEitherVariable) {
     }
     if (display) setenv("DISPLAY", savedDisplay.c_str(), 1); else unsetenv("DISPLAY");
     if (wayland) setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1); else unsetenv("WAYLAND_DISPLAY");
+}
+
+// The program finds the desktop front end in its module: the first file
+// that loads with every symbol bound and has the entry; a missing file
+// says why.
+TEST(QtStartUp, TheDesktopModuleLoadsWithItsEntry) {
+    std::string error;
+    EXPECT_NE(loadDesktopEntry({"/nonexistent/talvex-desktop.so", TALVEX_DESKTOP_MODULE}, error), nullptr) << error;
+    EXPECT_EQ(loadDesktopEntry({"/nonexistent/talvex-desktop.so"}, error), nullptr);
+    EXPECT_THAT(error, ::testing::HasSubstr("/nonexistent/talvex-desktop.so"));
+    // A library without the entry point is passed over.
+    EXPECT_EQ(loadDesktopEntry({"libz.so.1"}, error), nullptr);
+    EXPECT_THAT(error, ::testing::HasSubstr("talvexRunDesktop"));
 }
 
 }  // namespace

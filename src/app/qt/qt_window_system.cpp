@@ -15,7 +15,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstdlib>
+#include <cstddef>
 
 #include "app/qt/qt_dialog.h"
 
@@ -280,14 +280,6 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
 }
 
 // ---- start-up --------------------------------------------------------------
-
-bool displayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
-    }
-    return false;
-}
 
 int runDesktop(int& argc, char** argv, const std::string& version) {
     QApplication app(argc, argv);

@@ -146,8 +146,6 @@ private:
     bool running_ = false;
 };
 
-// Whether a desktop session can be opened: DISPLAY or WAYLAND_DISPLAY set.
-bool displayAvailable();
 // Runs the desktop front end until the main window closes; the exit status.
 int runDesktop(int& argc, char** argv, const std::string& version);
 

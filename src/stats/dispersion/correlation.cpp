@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "report/report_writer.h"
+#include "core/parallel_for.h"
 #include "data/dataset.h"
 #include "stats/dispersion/descriptives.h"
 #include "stats/dispersion/tile_products.h"
@@ -19,24 +20,32 @@ namespace {
 constexpr int kLanes = kTileLanes;
 constexpr int kBlockRows = 256;
 
-// Tile (pb, pc) of AᵀA over one packed block of `rows` rows, added to
+// The tiles (pb, pc), pb <= pc, of AᵀA over one packed block of `rows`
+// rows whose number in that order is `part` modulo `parts`, each added to
 // out[r][c] in row order.
 template <class Shape>
-TALVEX_KERNEL_BODY void blockCrossProductsBody(const double* block, int rows, int panels, double* tiles) {
+TALVEX_KERNEL_BODY void blockCrossProductsBody(const double* block, int rows, int panels, int part, int parts,
+                                               double* tiles) {
     const std::size_t panelSize = static_cast<std::size_t>(kBlockRows) * kLanes;
+    int number = 0;
     for (int pb = 0; pb < panels; ++pb)
-        for (int pc = pb; pc < panels; ++pc) {
+        for (int pc = pb; pc < panels; ++pc, ++number) {
+            if (number % parts != part) continue;
             double* tile = tiles + (static_cast<std::size_t>(pb) * panels + pc) * kLanes * kLanes;
             addTileProducts<Shape>(block + pb * panelSize, block + pc * panelSize, rows, tile);
         }
 }
 
-void blockCrossProductsPortable(const double* block, int rows, int panels, double* tiles) {
-    blockCrossProductsBody<PortableTile>(block, rows, panels, tiles);
+void blockCrossProductsPortable(const double* block, int rows, int panels, int part, int parts, double* tiles) {
+    blockCrossProductsBody<PortableTile>(block, rows, panels, part, parts, tiles);
 }
-TALVEX_AVX2 void blockCrossProductsAvx2(const double* block, int rows, int panels, double* tiles) {
-    blockCrossProductsBody<Avx2Tile>(block, rows, panels, tiles);
+TALVEX_AVX2 void blockCrossProductsAvx2(const double* block, int rows, int panels, int part, int parts,
+                                        double* tiles) {
+    blockCrossProductsBody<Avx2Tile>(block, rows, panels, part, parts, tiles);
 }
+
+// Products per cross product from which a second thread pays for itself.
+constexpr double kThreadedProducts = 4e6;
 
 // Aᵀ·A of A = (X - shift) / scale taken row by row while the blocks are
 // packed, so that no N x m copy of A is made; shift and scale (1 x m) may
@@ -47,25 +56,31 @@ Matrix shiftedCrossProduct(const Matrix& a, const Matrix* shift, const Matrix* s
     Matrix result(m, m);
     // Blocks of rows packed by panels of kLanes columns (zero past column
     // m); each tile keeps its sums across blocks, so every element adds its
-    // products in row order, as the general product does.
+    // products in row order, as the general product does. With two threads
+    // each packs every block for itself (no waiting on the other) and sums
+    // every other tile; a tile is summed by the same code whichever thread
+    // takes it, so the thread count changes no bit.
     const int panels = (m + kLanes - 1) / kLanes;
     const std::size_t panelSize = static_cast<std::size_t>(kBlockRows) * kLanes;
-    std::vector<double> block(static_cast<std::size_t>(panels) * panelSize, 0.0);
     std::vector<double> tiles(static_cast<std::size_t>(panels) * panels * kLanes * kLanes, 0.0);
-    for (int first = 0; first < n; first += kBlockRows) {
-        const int rows = std::min(kBlockRows, n - first);
-        for (int k = 0; k < rows; ++k) {
-            const double* row = a[first + k];
-            for (int j = 0; j < m; ++j) {
-                double v = row[j];
-                if (shift != nullptr) v = v - (*shift)[0][j];
-                if (scale != nullptr) v = v / (*scale)[0][j];
-                block[(static_cast<std::size_t>(j / kLanes) * kBlockRows + k) * kLanes + j % kLanes] = v;
+    const auto blockProducts = path == KernelPath::Avx2 ? blockCrossProductsAvx2 : blockCrossProductsPortable;
+    const bool threaded = static_cast<double>(n) * m * m / 2.0 >= kThreadedProducts;
+    parallelFor(2, threaded ? 2 : 3, [&](int begin, int end, int) {
+        std::vector<double> block(static_cast<std::size_t>(panels) * panelSize, 0.0);
+        for (int first = 0; first < n; first += kBlockRows) {
+            const int rows = std::min(kBlockRows, n - first);
+            for (int k = 0; k < rows; ++k) {
+                const double* row = a[first + k];
+                for (int j = 0; j < m; ++j) {
+                    double v = row[j];
+                    if (shift != nullptr) v = v - (*shift)[0][j];
+                    if (scale != nullptr) v = v / (*scale)[0][j];
+                    block[(static_cast<std::size_t>(j / kLanes) * kBlockRows + k) * kLanes + j % kLanes] = v;
+                }
             }
+            for (int part = begin; part < end; ++part) blockProducts(block.data(), rows, panels, part, 2, tiles.data());
         }
-        (path == KernelPath::Avx2 ? blockCrossProductsAvx2 : blockCrossProductsPortable)(block.data(), rows,
-                                                                                          panels, tiles.data());
-    }
+    });
     for (int r = 0; r < m; ++r)
         for (int c = r; c < m; ++c) {
             const double v = tiles[((static_cast<std::size_t>(r / kLanes) * panels + c / kLanes) * kLanes +
@@ -103,6 +118,44 @@ Matrix covarianceOf(const Matrix& x) {
     const Matrix c = meanCrossProduct(x, &means, nullptr);
     for (int r = 0; r < x.cols(); ++r)
         for (int k = 0; k < x.cols(); ++k) result[r][k] = c[r][k];
+    return result;
+}
+
+namespace {
+
+// Matrices covarianceOf(x).diag() creates (the same for every shape).
+int covarianceDiagonalConstructions() {
+    static const int count = [] {
+        // The pool releases its matrices when it ends; x is not counted.
+        ThreadMatrixPool pool;
+        const Matrix x(2, 1);
+        covarianceOf(x).diag();
+        return pool.constructions() - 1;
+    }();
+    return count;
+}
+
+}  // namespace
+
+Matrix columnVariances(const Matrix& x) {
+    // The matrices of the covariance route, but for the result.
+    countConstructions(covarianceDiagonalConstructions() - 1);
+    const int n = x.rows(), m = x.cols();
+    Matrix result(m, 1);
+    std::vector<double> mean(static_cast<std::size_t>(m), 0.0), squares(static_cast<std::size_t>(m), 0.0);
+    for (int i = 0; i < n; ++i) {
+        const double* row = x[i];
+        for (int j = 0; j < m; ++j) mean[static_cast<std::size_t>(j)] += row[j];
+    }
+    for (double& v : mean) v = n > 0 ? v / n : 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double* row = x[i];
+        for (int j = 0; j < m; ++j) {
+            const double d = row[j] - mean[static_cast<std::size_t>(j)];
+            squares[static_cast<std::size_t>(j)] += d * d;
+        }
+    }
+    for (int j = 0; j < m; ++j) result[j][0] = squares[static_cast<std::size_t>(j)] * (1.0 / n);
     return result;
 }
 

@@ -13,6 +13,10 @@ struct DataSet;
 
 // m x m: Xcᵀ·Xc multiplied by 1/N, Xc the column-centred scores.
 Matrix covarianceOf(const Matrix& x);
+// m x 1: the diagonal of covarianceOf(x), bit for bit (each column's
+// centred squares added in row order and multiplied by 1/N), without the
+// m x m product; counts the constructions that route makes.
+Matrix columnVariances(const Matrix& x);
 // m x m: Zᵀ·Z multiplied by 1/N, Z the standardized scores.
 Matrix correlationOf(const Matrix& x);
 // Aᵀ·A for an N x m matrix A; each element sums its N products in row

@@ -513,7 +513,7 @@ void writeUnivariate(ReportWriter& report, const DataSet& data, const Matrix& x,
     MatrixScope scope;
     const int n = x.rows(), m = x.cols();
     const Matrix means = columnMeans(x);
-    const Matrix variances = covarianceOf(x).diag();
+    const Matrix variances = columnVariances(x);
     const Matrix skewness = columnSkewness(x);
     const Matrix kurtosis = columnKurtosis(x);
 

@@ -181,6 +181,43 @@ TEST_F(DescriptivesTest, MardiaMomentsMatchPairSums) {
     EXPECT_EQ(untouched.b1, -1.0);
 }
 
+// The tiled cross products, on one or two threads and either build, are the
+// plain sums in row order; the variances alone are the covariance matrix's
+// diagonal and count the same constructions. Shapes above and below the
+// size that takes a second thread, with partial panels and row blocks.
+TEST_F(DescriptivesTest, CrossProductsAreThePlainSumsOnEitherThreadCount) {
+    const std::pair<int, int> shapes[] = {{1, 1}, {300, 9}, {1500, 82}, {2100, 65}};
+    std::mt19937_64 engine(20261208);
+    std::normal_distribution<double> normal(3.0, 2.0);
+    for (const auto& [n, p] : shapes) {
+        Matrix x(n, p);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < p; ++j) x[i][j] = normal(engine) + (j > 0 ? 0.3 * x[i][j - 1] : 0.0);
+        const Matrix means = columnMeans(x);
+        Matrix plain(p, p);
+        for (int i = 0; i < n; ++i)
+            for (int a = 0; a < p; ++a)
+                for (int b = 0; b < p; ++b) plain[a][b] += (x[i][a] - means[0][a]) * (x[i][b] - means[0][b]);
+        for (const char* threads : {"1", "2"}) {
+            const testing::ThreadCount count(threads);
+            for (KernelPath path : testing::kernelPathsHere())
+                EXPECT_THAT(centredCrossProduct(x, means, path), MatrixNear(plain, 0.0))
+                    << n << " x " << p << ", " << threads << " threads, build " << static_cast<int>(path);
+        }
+        int made[2];
+        std::vector<double> variances[2];
+        for (int route = 0; route < 2; ++route) {
+            // The pool's matrices end with it: the values are copied out.
+            ThreadMatrixPool pool;
+            const Matrix v = route == 0 ? covarianceOf(x).diag() : columnVariances(x);
+            made[route] = pool.constructions();
+            for (int j = 0; j < p; ++j) variances[route].push_back(v[j][0]);
+        }
+        EXPECT_EQ(variances[1], variances[0]) << n << " x " << p;
+        EXPECT_EQ(made[1], made[0]);
+    }
+}
+
 // Eigenvalues 1 ± 1.5: the smaller is negative and the matrix is flagged. A
 // singular but positive semi-definite matrix (eigenvalue 0) is not.
 TEST_F(DescriptivesTest, NotPositiveDefiniteWarning) {

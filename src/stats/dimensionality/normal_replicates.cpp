@@ -16,69 +16,109 @@ namespace talvex {
 
 namespace {
 
-// Columns per tile of the cross products; the row stride of the
-// standardized sample is p rounded up to it, the extra columns held at 0.
-constexpr int kTileColumns = 8;
+// The row stride of the standardized sample is p rounded up to a vector of
+// four, the extra columns held at 0; the cross products go by tiles of a
+// few variables against eight (four at the end of a row when that is left).
+constexpr int kVector = 4;
 // Rows of the sample per pass over a tile's accumulators (32 KB of rows).
 constexpr int kRowBlock = 128;
-// Rows per pass of the transposition (8 KB of rows of 32 variables).
-constexpr int kTransposeRows = 32;
 
 
 using Vec4 = double __attribute__((vector_size(4 * sizeof(double))));
 
-int strideOf(int p) { return (p + kTileColumns - 1) / kTileColumns * kTileColumns; }
+int strideOf(int p) { return (p + kVector - 1) / kVector * kVector; }
 
 // Cross products of the rows begin .. end - 1 of z added onto acc (row-major,
-// row length stride), for the upper triangle of the first p columns, by
-// tiles of the variables a, a + 1 against c .. c + 7. Each sum grows row
-// after row, as a plain loop over the rows adds it.
-TALVEX_KERNEL_BODY void addCrossProductsBody(const double* z, int stride, int p, int begin, int end, double* acc) {
-    for (int a = 0; a < p; a += 2)
-        for (int c = a / kTileColumns * kTileColumns; c < p; c += kTileColumns) {
-            double* top = acc + static_cast<std::size_t>(a) * stride + c;
-            double* bottom = top + stride;
-            Vec4 t0, t1, b0, b1;
-            std::memcpy(&t0, top, sizeof t0);
-            std::memcpy(&t1, top + 4, sizeof t1);
-            std::memcpy(&b0, bottom, sizeof b0);
-            std::memcpy(&b1, bottom + 4, sizeof b1);
-            for (int i = begin; i < end; ++i) {
-                const double* row = z + static_cast<std::size_t>(i) * stride;
-                Vec4 x0, x1;
-                std::memcpy(&x0, row + c, sizeof x0);
-                std::memcpy(&x1, row + c + 4, sizeof x1);
-                const double u = row[a], v = row[a + 1];
-                t0 += u * x0;
-                t1 += u * x1;
-                b0 += v * x0;
-                b1 += v * x1;
-            }
-            std::memcpy(top, &t0, sizeof t0);
-            std::memcpy(top + 4, &t1, sizeof t1);
-            std::memcpy(bottom, &b0, sizeof b0);
-            std::memcpy(bottom + 4, &b1, sizeof b1);
-        }
-}
-
-// The n x p sample x (column after column) into the rows of z, and the
-// column sums and sums of squares, each added in row order.
-TALVEX_KERNEL_BODY void transposeAndSumBody(const double* x, int n, int p, int stride, double* z, double* sums,
-                                            double* squares) {
-    for (int begin = 0; begin < n; begin += kTransposeRows) {
-        const int end = std::min(n, begin + kTransposeRows);
-        for (int j = 0; j < p; ++j) {
-            const double* column = x + static_cast<std::size_t>(j) * static_cast<std::size_t>(n);
-            for (int i = begin; i < end; ++i) z[static_cast<std::size_t>(i) * stride + j] = column[i];
-        }
-        for (int i = begin; i < end; ++i) {
-            const double* row = z + static_cast<std::size_t>(i) * stride;
-            for (int j = 0; j < stride; ++j) {
-                sums[j] += row[j];
-                squares[j] += row[j] * row[j];
-            }
+// row length stride) for the variables a .. a + 3 against c .. c + 4·vectors
+// - 1. Each sum grows row after row, as a plain loop over the rows adds it;
+// the tile's sums are independent, so the additions of a row need not wait
+// for each other.
+template <int rows, int vectors>
+TALVEX_KERNEL_BODY void addTile(const double* z, int stride, int a, int c, int begin, int end, double* acc) {
+    Vec4 sum[rows][vectors];
+    for (int k = 0; k < rows; ++k)
+        for (int v = 0; v < vectors; ++v)
+            std::memcpy(&sum[k][v], acc + static_cast<std::size_t>(a + k) * stride + c + kVector * v, sizeof(Vec4));
+    for (int i = begin; i < end; ++i) {
+        const double* row = z + static_cast<std::size_t>(i) * stride;
+        Vec4 x[vectors];
+        for (int v = 0; v < vectors; ++v) std::memcpy(&x[v], row + c + kVector * v, sizeof(Vec4));
+        for (int k = 0; k < rows; ++k) {
+            const double u = row[a + k];
+            for (int v = 0; v < vectors; ++v) sum[k][v] += u * x[v];
         }
     }
+    for (int k = 0; k < rows; ++k)
+        for (int v = 0; v < vectors; ++v)
+            std::memcpy(acc + static_cast<std::size_t>(a + k) * stride + c + kVector * v, &sum[k][v], sizeof(Vec4));
+}
+
+// The upper triangle of the cross products of the first p columns (and of
+// some padding), rows begin .. end - 1, by tiles of `rows` variables (4 or
+// 2: the SSE2 build has registers for eight sums of pairs).
+template <int rows>
+TALVEX_KERNEL_BODY void addCrossProductsBody(const double* z, int stride, int p, int begin, int end, double* acc) {
+    for (int a = 0; a < p; a += rows) {
+        int c = a / kVector * kVector;
+        for (; c + 2 * kVector <= stride; c += 2 * kVector) addTile<rows, 2>(z, stride, a, c, begin, end, acc);
+        if (c < stride) addTile<rows, 1>(z, stride, a, c, begin, end, acc);
+    }
+}
+
+// Values i .. i + 3 of column j of the n x p sample x (column after
+// column); zeros for the padding columns from p on.
+TALVEX_KERNEL_BODY void columnPiece(const double* x, int n, int p, int j, int i, Vec4& v) {
+    v = Vec4{0.0, 0.0, 0.0, 0.0};
+    if (j < p) std::memcpy(&v, x + static_cast<std::size_t>(j) * static_cast<std::size_t>(n) + i, sizeof v);
+}
+
+// One row of four values into z, onto its columns' sums and sums of squares.
+TALVEX_KERNEL_BODY void addRow(const Vec4& row, double* to, Vec4& sum, Vec4& square) {
+    sum += row;
+    square += row * row;
+    std::memcpy(to, &row, sizeof row);
+}
+
+// Columns j0 .. j0 + 4·groups - 1 of x into the rows of z, four rows at a
+// time turned in registers, and their sums and sums of squares, each added
+// in row order from zero.
+template <int groups>
+TALVEX_KERNEL_BODY void transposeColumns(const double* x, int n, int p, int stride, int j0, double* z, double* sums,
+                                         double* squares) {
+    Vec4 sum[groups] = {}, square[groups] = {};
+    const auto at = [&](int i, int g) { return z + static_cast<std::size_t>(i) * stride + j0 + kVector * g; };
+    int i = 0;
+    for (; i + kVector <= n; i += kVector)
+        for (int g = 0; g < groups; ++g) {
+            const int j = j0 + kVector * g;
+            Vec4 c0, c1, c2, c3;
+            columnPiece(x, n, p, j, i, c0);
+            columnPiece(x, n, p, j + 1, i, c1);
+            columnPiece(x, n, p, j + 2, i, c2);
+            columnPiece(x, n, p, j + 3, i, c3);
+            for (int r = 0; r < kVector; ++r) addRow(Vec4{c0[r], c1[r], c2[r], c3[r]}, at(i + r, g), sum[g], square[g]);
+        }
+    for (; i < n; ++i)
+        for (int g = 0; g < groups; ++g) {
+            Vec4 row = {0.0, 0.0, 0.0, 0.0};
+            for (int k = 0; k < kVector && j0 + kVector * g + k < p; ++k)
+                row[k] = x[static_cast<std::size_t>(j0 + kVector * g + k) * static_cast<std::size_t>(n) + i];
+            addRow(row, at(i, g), sum[g], square[g]);
+        }
+    for (int g = 0; g < groups; ++g) {
+        std::memcpy(sums + j0 + kVector * g, &sum[g], sizeof(Vec4));
+        std::memcpy(squares + j0 + kVector * g, &square[g], sizeof(Vec4));
+    }
+}
+
+// The n x p sample x (column after column) into the rows of z, padding
+// columns 0, and the column sums and sums of squares, each added in row
+// order; eight columns side by side while they last.
+TALVEX_KERNEL_BODY void transposeAndSumBody(const double* x, int n, int p, int stride, double* z, double* sums,
+                                            double* squares) {
+    int j0 = 0;
+    for (; j0 + 2 * kVector <= stride; j0 += 2 * kVector) transposeColumns<2>(x, n, p, stride, j0, z, sums, squares);
+    if (j0 < stride) transposeColumns<1>(x, n, p, stride, j0, z, sums, squares);
 }
 
 TALVEX_KERNEL_BODY void standardizeRowsBody(double* z, int n, int stride, const double* means, const double* sds) {
@@ -103,7 +143,7 @@ constexpr SamplePasses kPortablePasses{
         standardizeRowsBody(z, n, stride, means, sds);
     },
     [](const double* z, int stride, int p, int begin, int end, double* acc) {
-        addCrossProductsBody(z, stride, p, begin, end, acc);
+        addCrossProductsBody<2>(z, stride, p, begin, end, acc);
     }};
 
 TALVEX_AVX2 void transposeAndSumAvx2(const double* x, int n, int p, int stride, double* z, double* sums,
@@ -114,7 +154,7 @@ TALVEX_AVX2 void standardizeRowsAvx2(double* z, int n, int stride, const double*
     standardizeRowsBody(z, n, stride, means, sds);
 }
 TALVEX_AVX2 void addCrossProductsAvx2(const double* z, int stride, int p, int begin, int end, double* acc) {
-    addCrossProductsBody(z, stride, p, begin, end, acc);
+    addCrossProductsBody<4>(z, stride, p, begin, end, acc);
 }
 constexpr SamplePasses kAvx2Passes{transposeAndSumAvx2, standardizeRowsAvx2, addCrossProductsAvx2};
 
@@ -149,7 +189,7 @@ void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorks
     const double* sds = w.sds.data();
     passes.standardizeRows(z, n, stride, means, sds);
 
-    // Cross products of the upper triangle by tiles of 2 x 8, the rows in
+    // Cross products of the upper triangle by tiles, the rows in
     // blocks so a block stays in cache while every tile passes over it.
     std::vector<double>& acc = w.products;
     acc.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(stride), 0.0);

@@ -110,12 +110,10 @@ double normalCandidate(int r1) { return 8.0 * (r1 / 32767.0) - 4.0; }
 
 struct NormalTables {
     std::int32_t limit[32768];
-    double candidate[32768];
     NormalTables() {
         const double scale = 0.0001 / std::sqrt(6.283185307179586);
         for (int r1 = 0; r1 < 32768; ++r1) {
-            candidate[r1] = normalCandidate(r1);
-            const double e = normalDensityScaled(candidate[r1], 0.0001) / scale;
+            const double e = normalDensityScaled(normalCandidate(r1), 0.0001) / scale;
             // Start near e·32767 and settle on the exact boundary of the test.
             int r2 = static_cast<int>(std::min(32767.0, std::max(-1.0, std::floor(e * 32767.0))));
             while (r2 >= 0 && !(r2 / 32767.0 <= e)) --r2;
@@ -151,18 +149,17 @@ constexpr int kKeptChunk = 1024;
 
 inline int drawOf(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
 
-// Both builds run trials eight at a time from `state` until `want` (>= 1)
-// candidates are kept, write their first draws in order to kept (which
-// has room for want + kLanes - 1, the last group's surplus), and leave
-// state after the second draw of the trial that gave the last one.
-
-// Lane `lane` of the trials whose keep bits are `mask`, the one giving the
+// The lane of the trials whose keep bits are `mask` that gives the
 // needed-th kept value of the group (needed >= 1).
 inline int laneOfKept(unsigned mask, int needed) {
     for (int k = 1; k < needed; ++k) mask &= mask - 1;
     return __builtin_ctz(mask);
 }
 
+// Both builds run trials eight at a time from `state` until `want` (>= 1)
+// candidates are kept, write their first draws in order to kept (which
+// has room for want + kLanes - 1, the last group's surplus), and leave
+// state after the second draw of the trial that gave the last one.
 void keptDrawsPortable(std::uint32_t& state, const std::int32_t* limit, int* kept, int want) {
     std::uint32_t first[kLanes], second[kLanes];
     std::uint32_t s = state;
@@ -191,7 +188,15 @@ void keptDrawsPortable(std::uint32_t& state, const std::int32_t* limit, int* kep
     }
 }
 
+// The candidates of kept first draws (a vector division is cheaper than
+// reading a table of them).
+TALVEX_KERNEL_BODY void candidatesBody(const int* kept, int count, double* values) {
+    for (int k = 0; k < count; ++k) values[k] = normalCandidate(kept[k]);
+}
+
 #if TALVEX_AVX2_BUILD
+TALVEX_AVX2 void candidatesAvx2(const int* kept, int count, double* values) { candidatesBody(kept, count, values); }
+
 // For each 8-bit keep mask, the lanes it keeps in order (the rest 0).
 struct CompressTable {
     std::int32_t lanes[256][kLanes] = {};
@@ -250,7 +255,7 @@ void fillRandomNormal(double* values, std::size_t count, KernelPath path) {
         const NormalTables& tables = normalTables();
         for (std::size_t i = 0; i < count;) {
             const int r1 = randomNext();
-            if (randomNext() <= tables.limit[r1]) values[i++] = tables.candidate[r1];
+            if (randomNext() <= tables.limit[r1]) values[i++] = normalCandidate(r1);
         }
         return;
     }
@@ -262,12 +267,15 @@ void fillRandomNormal(double* values, std::size_t count, KernelPath path) {
     for (std::size_t done = 0; done < count;) {
         const int want = static_cast<int>(std::min<std::size_t>(kKeptChunk, count - done));
 #if TALVEX_AVX2_BUILD
-        if (path == KernelPath::Avx2)
+        if (path == KernelPath::Avx2) {
             keptDrawsAvx2(state, tables.limit, kept, want);
-        else
+            candidatesAvx2(kept, want, values + done);
+        } else
 #endif
+        {
             keptDrawsPortable(state, tables.limit, kept, want);
-        for (int k = 0; k < want; ++k) values[done + static_cast<std::size_t>(k)] = tables.candidate[kept[k]];
+            candidatesBody(kept, want, values + done);
+        }
         done += static_cast<std::size_t>(want);
     }
     generatorState = state;

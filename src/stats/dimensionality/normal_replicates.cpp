@@ -16,33 +16,40 @@ namespace talvex {
 
 namespace {
 
-// The row stride of the standardized sample is p rounded up to a vector of
-// four, the extra columns held at 0; the cross products go by tiles of a
-// few variables against eight (four at the end of a row when that is left).
-constexpr int kVector = 4;
+// The row stride of the standardized sample is p rounded up to a group of
+// four columns, the extra columns held at 0; the cross products go by tiles
+// of a few variables against eight columns (four at the end of a row when
+// that is left).
+constexpr int kGroup = 4;
 // Rows of the sample per pass over a tile's accumulators (32 KB of rows).
 constexpr int kRowBlock = 128;
 
-
+// The kernels are written for a vector of doubles V: four in the AVX2
+// build, two in the SSE2 one (whose registers hold two; wider vectors
+// there would keep the sums in memory).
 using Vec4 = double __attribute__((vector_size(4 * sizeof(double))));
+using Vec2 = double __attribute__((vector_size(2 * sizeof(double))));
+template <typename V>
+constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(double));
 
-int strideOf(int p) { return (p + kVector - 1) / kVector * kVector; }
+int strideOf(int p) { return (p + kGroup - 1) / kGroup * kGroup; }
 
 // Cross products of the rows begin .. end - 1 of z added onto acc (row-major,
-// row length stride) for the variables a .. a + 3 against c .. c + 4·vectors
-// - 1. Each sum grows row after row, as a plain loop over the rows adds it;
-// the tile's sums are independent, so the additions of a row need not wait
-// for each other.
-template <int rows, int vectors>
+// row length stride) for the variables a .. a + rows - 1 against columns
+// c .. c + width - 1. Each sum grows row after row, as a plain loop over the
+// rows adds it; the tile's sums are independent, so the additions of a row
+// need not wait for each other.
+template <typename V, int rows, int width>
 TALVEX_KERNEL_BODY void addTile(const double* z, int stride, int a, int c, int begin, int end, double* acc) {
-    Vec4 sum[rows][vectors];
+    constexpr int lanes = kLanes<V>, vectors = width / lanes;
+    V sum[rows][vectors];
     for (int k = 0; k < rows; ++k)
         for (int v = 0; v < vectors; ++v)
-            std::memcpy(&sum[k][v], acc + static_cast<std::size_t>(a + k) * stride + c + kVector * v, sizeof(Vec4));
+            std::memcpy(&sum[k][v], acc + static_cast<std::size_t>(a + k) * stride + c + lanes * v, sizeof(V));
     for (int i = begin; i < end; ++i) {
         const double* row = z + static_cast<std::size_t>(i) * stride;
-        Vec4 x[vectors];
-        for (int v = 0; v < vectors; ++v) std::memcpy(&x[v], row + c + kVector * v, sizeof(Vec4));
+        V x[vectors];
+        for (int v = 0; v < vectors; ++v) std::memcpy(&x[v], row + c + lanes * v, sizeof(V));
         for (int k = 0; k < rows; ++k) {
             const double u = row[a + k];
             for (int v = 0; v < vectors; ++v) sum[k][v] += u * x[v];
@@ -50,75 +57,79 @@ TALVEX_KERNEL_BODY void addTile(const double* z, int stride, int a, int c, int b
     }
     for (int k = 0; k < rows; ++k)
         for (int v = 0; v < vectors; ++v)
-            std::memcpy(acc + static_cast<std::size_t>(a + k) * stride + c + kVector * v, &sum[k][v], sizeof(Vec4));
+            std::memcpy(acc + static_cast<std::size_t>(a + k) * stride + c + lanes * v, &sum[k][v], sizeof(V));
 }
 
 // The upper triangle of the cross products of the first p columns (and of
-// some padding), rows begin .. end - 1, by tiles of `rows` variables (4 or
-// 2: the SSE2 build has registers for eight sums of pairs).
-template <int rows>
+// some padding), rows begin .. end - 1, by tiles of `rows` variables.
+template <typename V, int rows>
 TALVEX_KERNEL_BODY void addCrossProductsBody(const double* z, int stride, int p, int begin, int end, double* acc) {
     for (int a = 0; a < p; a += rows) {
-        int c = a / kVector * kVector;
-        for (; c + 2 * kVector <= stride; c += 2 * kVector) addTile<rows, 2>(z, stride, a, c, begin, end, acc);
-        if (c < stride) addTile<rows, 1>(z, stride, a, c, begin, end, acc);
+        int c = a / kGroup * kGroup;
+        for (; c + 2 * kGroup <= stride; c += 2 * kGroup) addTile<V, rows, 2 * kGroup>(z, stride, a, c, begin, end, acc);
+        if (c < stride) addTile<V, rows, kGroup>(z, stride, a, c, begin, end, acc);
     }
 }
 
-// Values i .. i + 3 of column j of the n x p sample x (column after
-// column); zeros for the padding columns from p on.
-TALVEX_KERNEL_BODY void columnPiece(const double* x, int n, int p, int j, int i, Vec4& v) {
-    v = Vec4{0.0, 0.0, 0.0, 0.0};
+// The values of column j of the n x p sample x (column after column) from
+// row i on, a vector of them; zeros for the padding columns from p on.
+template <typename V>
+TALVEX_KERNEL_BODY void columnPiece(const double* x, int n, int p, int j, int i, V& v) {
+    v = V{};
     if (j < p) std::memcpy(&v, x + static_cast<std::size_t>(j) * static_cast<std::size_t>(n) + i, sizeof v);
 }
 
-// One row of four values into z, onto its columns' sums and sums of squares.
-TALVEX_KERNEL_BODY void addRow(const Vec4& row, double* to, Vec4& sum, Vec4& square) {
+// One row's piece into z, onto its columns' sums and sums of squares.
+template <typename V>
+TALVEX_KERNEL_BODY void addRow(const V& row, double* to, V& sum, V& square) {
     sum += row;
     square += row * row;
     std::memcpy(to, &row, sizeof row);
 }
 
-// Columns j0 .. j0 + 4·groups - 1 of x into the rows of z, four rows at a
-// time turned in registers, and their sums and sums of squares, each added
-// in row order from zero.
-template <int groups>
+// Columns j0 .. j0 + width - 1 of x into the rows of z, a square of one
+// vector's rows and columns at a time turned in registers, and their sums
+// and sums of squares, each added in row order from zero.
+template <typename V, int width>
 TALVEX_KERNEL_BODY void transposeColumns(const double* x, int n, int p, int stride, int j0, double* z, double* sums,
                                          double* squares) {
-    Vec4 sum[groups] = {}, square[groups] = {};
-    const auto at = [&](int i, int g) { return z + static_cast<std::size_t>(i) * stride + j0 + kVector * g; };
+    constexpr int lanes = kLanes<V>, vectors = width / lanes;
+    V sum[vectors] = {}, square[vectors] = {};
+    const auto at = [&](int i, int v) { return z + static_cast<std::size_t>(i) * stride + j0 + lanes * v; };
     int i = 0;
-    for (; i + kVector <= n; i += kVector)
-        for (int g = 0; g < groups; ++g) {
-            const int j = j0 + kVector * g;
-            Vec4 c0, c1, c2, c3;
-            columnPiece(x, n, p, j, i, c0);
-            columnPiece(x, n, p, j + 1, i, c1);
-            columnPiece(x, n, p, j + 2, i, c2);
-            columnPiece(x, n, p, j + 3, i, c3);
-            for (int r = 0; r < kVector; ++r) addRow(Vec4{c0[r], c1[r], c2[r], c3[r]}, at(i + r, g), sum[g], square[g]);
+    for (; i + lanes <= n; i += lanes)
+        for (int v = 0; v < vectors; ++v) {
+            V column[lanes];
+            for (int k = 0; k < lanes; ++k) columnPiece(x, n, p, j0 + lanes * v + k, i, column[k]);
+            for (int r = 0; r < lanes; ++r) {
+                V row;
+                for (int k = 0; k < lanes; ++k) row[k] = column[k][r];
+                addRow(row, at(i + r, v), sum[v], square[v]);
+            }
         }
     for (; i < n; ++i)
-        for (int g = 0; g < groups; ++g) {
-            Vec4 row = {0.0, 0.0, 0.0, 0.0};
-            for (int k = 0; k < kVector && j0 + kVector * g + k < p; ++k)
-                row[k] = x[static_cast<std::size_t>(j0 + kVector * g + k) * static_cast<std::size_t>(n) + i];
-            addRow(row, at(i, g), sum[g], square[g]);
+        for (int v = 0; v < vectors; ++v) {
+            V row{};
+            for (int k = 0; k < lanes && j0 + lanes * v + k < p; ++k)
+                row[k] = x[static_cast<std::size_t>(j0 + lanes * v + k) * static_cast<std::size_t>(n) + i];
+            addRow(row, at(i, v), sum[v], square[v]);
         }
-    for (int g = 0; g < groups; ++g) {
-        std::memcpy(sums + j0 + kVector * g, &sum[g], sizeof(Vec4));
-        std::memcpy(squares + j0 + kVector * g, &square[g], sizeof(Vec4));
+    for (int v = 0; v < vectors; ++v) {
+        std::memcpy(sums + j0 + lanes * v, &sum[v], sizeof(V));
+        std::memcpy(squares + j0 + lanes * v, &square[v], sizeof(V));
     }
 }
 
 // The n x p sample x (column after column) into the rows of z, padding
 // columns 0, and the column sums and sums of squares, each added in row
 // order; eight columns side by side while they last.
+template <typename V>
 TALVEX_KERNEL_BODY void transposeAndSumBody(const double* x, int n, int p, int stride, double* z, double* sums,
                                             double* squares) {
     int j0 = 0;
-    for (; j0 + 2 * kVector <= stride; j0 += 2 * kVector) transposeColumns<2>(x, n, p, stride, j0, z, sums, squares);
-    if (j0 < stride) transposeColumns<1>(x, n, p, stride, j0, z, sums, squares);
+    for (; j0 + 2 * kGroup <= stride; j0 += 2 * kGroup)
+        transposeColumns<V, 2 * kGroup>(x, n, p, stride, j0, z, sums, squares);
+    if (j0 < stride) transposeColumns<V, kGroup>(x, n, p, stride, j0, z, sums, squares);
 }
 
 TALVEX_KERNEL_BODY void standardizeRowsBody(double* z, int n, int stride, const double* means, const double* sds) {
@@ -137,24 +148,24 @@ struct SamplePasses {
 
 constexpr SamplePasses kPortablePasses{
     [](const double* x, int n, int p, int stride, double* z, double* sums, double* squares) {
-        transposeAndSumBody(x, n, p, stride, z, sums, squares);
+        transposeAndSumBody<Vec2>(x, n, p, stride, z, sums, squares);
     },
     [](double* z, int n, int stride, const double* means, const double* sds) {
         standardizeRowsBody(z, n, stride, means, sds);
     },
     [](const double* z, int stride, int p, int begin, int end, double* acc) {
-        addCrossProductsBody<2>(z, stride, p, begin, end, acc);
+        addCrossProductsBody<Vec2, 2>(z, stride, p, begin, end, acc);
     }};
 
 TALVEX_AVX2 void transposeAndSumAvx2(const double* x, int n, int p, int stride, double* z, double* sums,
                                      double* squares) {
-    transposeAndSumBody(x, n, p, stride, z, sums, squares);
+    transposeAndSumBody<Vec4>(x, n, p, stride, z, sums, squares);
 }
 TALVEX_AVX2 void standardizeRowsAvx2(double* z, int n, int stride, const double* means, const double* sds) {
     standardizeRowsBody(z, n, stride, means, sds);
 }
 TALVEX_AVX2 void addCrossProductsAvx2(const double* z, int stride, int p, int begin, int end, double* acc) {
-    addCrossProductsBody<4>(z, stride, p, begin, end, acc);
+    addCrossProductsBody<Vec4, 4>(z, stride, p, begin, end, acc);
 }
 constexpr SamplePasses kAvx2Passes{transposeAndSumAvx2, standardizeRowsAvx2, addCrossProductsAvx2};
 

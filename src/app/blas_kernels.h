@@ -17,6 +17,9 @@ inline constexpr const char* kPinnedBlasCore = "Haswell";
 // already, the processor lacks AVX2 or FMA, or the environment refused.
 inline bool pinBlasCoreType() {
     if (std::getenv("OPENBLAS_CORETYPE") != nullptr) return false;
+    // Called from a library's constructor, possibly before the one that
+    // reads the processor's features: read them here.
+    __builtin_cpu_init();
     if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) return false;
     return setenv("OPENBLAS_CORETYPE", kPinnedBlasCore, 1) == 0;
 }

@@ -8,6 +8,10 @@
 
 #include "core/distributions.h"
 
+#if TALVEX_AVX2_BUILD
+#include <immintrin.h>
+#endif
+
 namespace talvex {
 
 namespace {
@@ -106,12 +110,10 @@ double normalCandidate(int r1) { return 8.0 * (r1 / 32767.0) - 4.0; }
 
 struct NormalTables {
     std::int32_t limit[32768];
-    double candidate[32768];
     NormalTables() {
         const double scale = 0.0001 / std::sqrt(6.283185307179586);
         for (int r1 = 0; r1 < 32768; ++r1) {
-            candidate[r1] = normalCandidate(r1);
-            const double e = normalDensityScaled(candidate[r1], 0.0001) / scale;
+            const double e = normalDensityScaled(normalCandidate(r1), 0.0001) / scale;
             // Start near e·32767 and settle on the exact boundary of the test.
             int r2 = static_cast<int>(std::min(32767.0, std::max(-1.0, std::floor(e * 32767.0))));
             while (r2 >= 0 && !(r2 / 32767.0 <= e)) --r2;
@@ -126,11 +128,10 @@ const NormalTables& normalTables() {
     return tables;
 }
 
-// Trials per block of the sampler, and trials advanced together: the
-// generator moved 2·kLanes steps at once is state_{n+2·kLanes} =
-// kLaneMultiplier·state_n + kLaneIncrement (mod 2^32).
-constexpr int kBlockTrials = 2048;
-constexpr int kLanes = 16;
+// Trials advanced together: eight lanes, the generator moved 2·kLanes
+// steps at once being state_{n+2·kLanes} = kLaneMultiplier·state_n +
+// kLaneIncrement (mod 2^32).
+constexpr int kLanes = 8;
 constexpr std::uint32_t laneMultiplier() {
     std::uint32_t a = 1;
     for (int k = 0; k < 2 * kLanes; ++k) a *= 214013u;
@@ -143,59 +144,141 @@ constexpr std::uint32_t laneIncrement() {
 }
 constexpr std::uint32_t kLaneMultiplier = laneMultiplier();
 constexpr std::uint32_t kLaneIncrement = laneIncrement();
+// Kept first draws collected before they become deviates.
+constexpr int kKeptChunk = 1024;
 
 inline int drawOf(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
 
-// The trials of a block from `state` on: the states after each trial's
-// first and second draws, and whether the trial keeps its candidate. Plain
-// integer loops, built also for AVX2 where the processor has it (the same
-// numbers either way).
-struct TrialBlock {
-    std::uint32_t first[kBlockTrials];
-    std::uint32_t second[kBlockTrials];
-    std::uint8_t keep[kBlockTrials];
-};
-
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void runTrials(std::uint32_t state, TrialBlock& b, const std::int32_t* limit) {
-    for (int t = 0; t < kLanes; ++t) {
-        b.first[t] = state = state * 214013u + 2531011u;
-        b.second[t] = state = state * 214013u + 2531011u;
-    }
-    for (int base = kLanes; base < kBlockTrials; base += kLanes)
-        for (int t = base; t < base + kLanes; ++t) {
-            b.first[t] = b.first[t - kLanes] * kLaneMultiplier + kLaneIncrement;
-            b.second[t] = b.second[t - kLanes] * kLaneMultiplier + kLaneIncrement;
-        }
-    for (int t = 0; t < kBlockTrials; ++t) b.keep[t] = drawOf(b.second[t]) <= limit[drawOf(b.first[t])];
+// The lane of the trials whose keep bits are `mask` that gives the
+// needed-th kept value of the group (needed >= 1).
+inline int laneOfKept(unsigned mask, int needed) {
+    for (int k = 1; k < needed; ++k) mask &= mask - 1;
+    return __builtin_ctz(mask);
 }
+
+// Both builds run trials eight at a time from `state` until `want` (>= 1)
+// candidates are kept, write their first draws in order to kept (which
+// has room for want + kLanes - 1, the last group's surplus), and leave
+// state after the second draw of the trial that gave the last one.
+void keptDrawsPortable(std::uint32_t& state, const std::int32_t* limit, int* kept, int want) {
+    std::uint32_t first[kLanes], second[kLanes];
+    std::uint32_t s = state;
+    for (int t = 0; t < kLanes; ++t) {
+        first[t] = s = s * 214013u + 2531011u;
+        second[t] = s = s * 214013u + 2531011u;
+    }
+    int n = 0;
+    for (;;) {
+        unsigned mask = 0;
+        for (int t = 0; t < kLanes; ++t) {
+            const int r1 = drawOf(first[t]);
+            const unsigned keep = drawOf(second[t]) <= limit[r1];
+            kept[n] = r1;
+            n += static_cast<int>(keep);
+            mask |= keep << t;
+        }
+        if (n >= want) {
+            state = second[laneOfKept(mask, __builtin_popcount(mask) - (n - want))];
+            return;
+        }
+        for (int t = 0; t < kLanes; ++t) {
+            first[t] = first[t] * kLaneMultiplier + kLaneIncrement;
+            second[t] = second[t] * kLaneMultiplier + kLaneIncrement;
+        }
+    }
+}
+
+// The candidates of kept first draws (a vector division is cheaper than
+// reading a table of them).
+TALVEX_KERNEL_BODY void candidatesBody(const int* kept, int count, double* values) {
+    for (int k = 0; k < count; ++k) values[k] = normalCandidate(kept[k]);
+}
+
+#if TALVEX_AVX2_BUILD
+TALVEX_AVX2 void candidatesAvx2(const int* kept, int count, double* values) { candidatesBody(kept, count, values); }
+
+// For each 8-bit keep mask, the lanes it keeps in order (the rest 0).
+struct CompressTable {
+    std::int32_t lanes[256][kLanes] = {};
+    constexpr CompressTable() {
+        for (int m = 0; m < 256; ++m) {
+            int k = 0;
+            for (int t = 0; t < kLanes; ++t)
+                if (m >> t & 1) lanes[m][k++] = t;
+        }
+    }
+};
+constexpr CompressTable kCompress;
+
+TALVEX_AVX2 void keptDrawsAvx2(std::uint32_t& state, const std::int32_t* limit, int* kept, int want) {
+    alignas(32) std::uint32_t start[2][kLanes];
+    std::uint32_t s = state;
+    for (int t = 0; t < kLanes; ++t) {
+        start[0][t] = s = s * 214013u + 2531011u;
+        start[1][t] = s = s * 214013u + 2531011u;
+    }
+    __m256i first = _mm256_load_si256(reinterpret_cast<const __m256i*>(start[0]));
+    __m256i second = _mm256_load_si256(reinterpret_cast<const __m256i*>(start[1]));
+    const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(kLaneMultiplier));
+    const __m256i increment = _mm256_set1_epi32(static_cast<int>(kLaneIncrement));
+    const __m256i low15 = _mm256_set1_epi32(0x7FFF);
+    int n = 0;
+    for (;;) {
+        const __m256i r1 = _mm256_and_si256(_mm256_srli_epi32(first, 16), low15);
+        const __m256i r2 = _mm256_and_si256(_mm256_srli_epi32(second, 16), low15);
+        const __m256i bound = _mm256_i32gather_epi32(limit, r1, 4);
+        const unsigned mask =
+            ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(r2, bound)))) & 0xFFu;
+        const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kCompress.lanes[mask]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(kept + n), _mm256_permutevar8x32_epi32(r1, order));
+        const int count = __builtin_popcount(mask);
+        n += count;
+        if (n >= want) {
+            alignas(32) std::uint32_t last[kLanes];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(last), second);
+            state = last[laneOfKept(mask, count - (n - want))];
+            return;
+        }
+        first = _mm256_add_epi32(_mm256_mullo_epi32(first, multiplier), increment);
+        second = _mm256_add_epi32(_mm256_mullo_epi32(second, multiplier), increment);
+    }
+}
+#endif
 
 }  // namespace
 
 int normalAcceptanceLimit(int r1) { return normalTables().limit[r1]; }
 
-void fillRandomNormal(double* values, std::size_t count) {
-    // Every trial takes exactly two draws, so a block of trials is made at
-    // once; the state is left after the second draw of the trial that gave
-    // the last value.
-    const NormalTables& tables = normalTables();
-    TrialBlock block;
-    int kept[kBlockTrials];
-    std::size_t done = 0;
-    while (done < count) {
-        runTrials(generatorState, block, tables.limit);
-        int accepted = 0;
-        for (int t = 0; t < kBlockTrials; ++t) {
-            kept[accepted] = t;
-            accepted += block.keep[t];
+void fillRandomNormal(double* values, std::size_t count, KernelPath path) {
+    if (replayValues != nullptr) {
+        // Replayed draws, trial by trial.
+        const NormalTables& tables = normalTables();
+        for (std::size_t i = 0; i < count;) {
+            const int r1 = randomNext();
+            if (randomNext() <= tables.limit[r1]) values[i++] = normalCandidate(r1);
         }
-        const std::size_t take = std::min(static_cast<std::size_t>(accepted), count - done);
-        for (std::size_t k = 0; k < take; ++k) values[done + k] = tables.candidate[drawOf(block.first[kept[k]])];
-        done += take;
-        generatorState = done == count ? block.second[kept[take - 1]] : block.second[kBlockTrials - 1];
+        return;
     }
+    // Every trial takes exactly two draws; the kept first draws are gathered
+    // a chunk at a time and then turned into deviates.
+    const NormalTables& tables = normalTables();
+    int kept[kKeptChunk + kLanes - 1];
+    std::uint32_t state = generatorState;
+    for (std::size_t done = 0; done < count;) {
+        const int want = static_cast<int>(std::min<std::size_t>(kKeptChunk, count - done));
+#if TALVEX_AVX2_BUILD
+        if (path == KernelPath::Avx2) {
+            keptDrawsAvx2(state, tables.limit, kept, want);
+            candidatesAvx2(kept, want, values + done);
+        } else
+#endif
+        {
+            keptDrawsPortable(state, tables.limit, kept, want);
+            candidatesBody(kept, want, values + done);
+        }
+        done += static_cast<std::size_t>(want);
+    }
+    generatorState = state;
 }
 
 Matrix randomNormalMatrix(int rows, int cols) {

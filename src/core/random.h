@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/kernels.h"
 #include "core/matrix.h"
 
 namespace talvex {
@@ -56,8 +57,9 @@ void fillRandomStart(double* values, int rows, int cols);
 // column by column.
 Matrix randomNormalMatrix(int rows, int cols);
 // The same deviates into count doubles in drawing order (a rows x cols
-// matrix column after column), without a matrix.
-void fillRandomNormal(double* values, std::size_t count);
+// matrix column after column), without a matrix; either build of the
+// kernels draws the same values (a replay included).
+void fillRandomNormal(double* values, std::size_t count, KernelPath path = kernelPath());
 // The rejection test of the normal sampler as a table: a candidate from the
 // first draw r1 is kept when the second draw is at most this (-1: never).
 int normalAcceptanceLimit(int r1);

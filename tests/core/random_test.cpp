@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "core/distributions.h"
@@ -117,25 +118,62 @@ TEST(NormalSampler, AcceptanceTableIsTheBoundaryOfTheTestForEveryFirstDraw) {
     EXPECT_NEAR(accepted / (32768.0 * 32768.0), 0.313309, 2e-4);
 }
 
-TEST_F(RandomStream, NormalFillIsThePlainSamplerDrawForDrawAndLeavesTheSameState) {
-    // Counts around the size of a block of draws, from states spread over
-    // the stream; the plain sampler takes two draws per trial.
-    for (const std::uint32_t start : {1u, 0xFFFFFFFFu, 2316998u, 0x9E3779B9u}) {
-        for (const int count : {1, 2, 600, 700, 1300, 5000}) {
-            restoreRandomState(start);
-            std::vector<double> plain;
-            while (static_cast<int>(plain.size()) < count) {
-                const int r1 = randomNext(), r2 = randomNext();
-                if (plainAccepts(r1, r2)) plain.push_back(8.0 * (r1 / 32767.0) - 4.0);
-            }
-            const std::uint32_t after = randomState();
-            restoreRandomState(start);
-            std::vector<double> fast(static_cast<std::size_t>(count));
-            fillRandomNormal(fast.data(), fast.size());
-            ASSERT_EQ(fast, plain) << start << " " << count;
-            ASSERT_EQ(randomState(), after) << start << " " << count;
-        }
+// The plain sampler, two draws per trial: the first `count` deviates, and
+// the trial (counted from 0) that gave each.
+std::vector<double> plainNormals(std::size_t count, std::vector<long>* trials = nullptr) {
+    std::vector<double> values;
+    for (long t = 0; values.size() < count; ++t) {
+        const int r1 = randomNext(), r2 = randomNext();
+        if (!plainAccepts(r1, r2)) continue;
+        values.push_back(8.0 * (r1 / 32767.0) - 4.0);
+        if (trials != nullptr) trials->push_back(t);
     }
+    return values;
+}
+
+TEST_F(RandomStream, NormalFillIsThePlainSamplerDrawForDrawAndLeavesTheSameState) {
+    std::vector<KernelPath> paths{KernelPath::Portable};
+    if (avx2KernelsSupported()) paths.push_back(KernelPath::Avx2);
+    for (const std::uint32_t start : {1u, 0xFFFFFFFFu, 2316998u, 0x9E3779B9u}) {
+        // Counts whose last value comes from the first, the last or a middle
+        // trial of an aligned run of eight trials, followed by further
+        // values from the same run or not; round counts; none.
+        restoreRandomState(start);
+        std::vector<long> trials;
+        plainNormals(6000, &trials);
+        std::vector<std::size_t> counts{0, 1, 2, 1023, 1024, 1025, 2048, 5000};
+        const std::pair<long, bool> ends[] = {{0, false}, {0, true}, {3, false}, {3, true}, {7, false}};
+        for (const auto& [lane, more] : ends)
+            for (std::size_t c = 1; c < trials.size(); ++c)
+                if (trials[c - 1] % 8 == lane && (trials[c] / 8 == trials[c - 1] / 8) == more) {
+                    counts.push_back(c);
+                    break;
+                }
+        ASSERT_EQ(counts.size(), 13u);
+        for (const std::size_t count : counts)
+            for (const KernelPath path : paths) {
+                restoreRandomState(start);
+                const std::vector<double> plain = plainNormals(count);
+                const std::uint32_t after = randomState();
+                restoreRandomState(start);
+                std::vector<double> fast(count);
+                fillRandomNormal(fast.data(), fast.size(), path);
+                ASSERT_EQ(fast, plain) << start << " " << count;
+                ASSERT_EQ(randomState(), after) << start << " " << count;
+            }
+    }
+    // Under a replay the values come from it, and the stream stays put.
+    const std::vector<int> replayed{16000, 100, 30000, 20000, 2000, 16400};
+    const std::uint32_t before = randomState();
+    const RandomReplay replay(replayed);
+    const std::vector<double> plain = plainNormals(7);
+    for (const KernelPath path : paths) {
+        std::vector<double> fast(7);
+        const RandomReplay again(replayed);
+        fillRandomNormal(fast.data(), fast.size(), path);
+        EXPECT_EQ(fast, plain);
+    }
+    EXPECT_EQ(randomState(), before);
 }
 
 TEST_F(RandomStream, PermuteColumnsOrdersRowsByTheirUniformKeysStably) {

@@ -16,69 +16,120 @@ namespace talvex {
 
 namespace {
 
-// Columns per tile of the cross products; the row stride of the
-// standardized sample is p rounded up to it, the extra columns held at 0.
-constexpr int kTileColumns = 8;
+// The row stride of the standardized sample is p rounded up to a group of
+// four columns, the extra columns held at 0; the cross products go by tiles
+// of a few variables against eight columns (four at the end of a row when
+// that is left).
+constexpr int kGroup = 4;
 // Rows of the sample per pass over a tile's accumulators (32 KB of rows).
 constexpr int kRowBlock = 128;
-// Rows per pass of the transposition (8 KB of rows of 32 variables).
-constexpr int kTransposeRows = 32;
 
-
+// The kernels are written for a vector of doubles V: four in the AVX2
+// build, two in the SSE2 one (whose registers hold two; wider vectors
+// there would keep the sums in memory).
 using Vec4 = double __attribute__((vector_size(4 * sizeof(double))));
+using Vec2 = double __attribute__((vector_size(2 * sizeof(double))));
+template <typename V>
+constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(double));
 
-int strideOf(int p) { return (p + kTileColumns - 1) / kTileColumns * kTileColumns; }
+int strideOf(int p) { return (p + kGroup - 1) / kGroup * kGroup; }
 
 // Cross products of the rows begin .. end - 1 of z added onto acc (row-major,
-// row length stride), for the upper triangle of the first p columns, by
-// tiles of the variables a, a + 1 against c .. c + 7. Each sum grows row
-// after row, as a plain loop over the rows adds it.
-TALVEX_KERNEL_BODY void addCrossProductsBody(const double* z, int stride, int p, int begin, int end, double* acc) {
-    for (int a = 0; a < p; a += 2)
-        for (int c = a / kTileColumns * kTileColumns; c < p; c += kTileColumns) {
-            double* top = acc + static_cast<std::size_t>(a) * stride + c;
-            double* bottom = top + stride;
-            Vec4 t0, t1, b0, b1;
-            std::memcpy(&t0, top, sizeof t0);
-            std::memcpy(&t1, top + 4, sizeof t1);
-            std::memcpy(&b0, bottom, sizeof b0);
-            std::memcpy(&b1, bottom + 4, sizeof b1);
-            for (int i = begin; i < end; ++i) {
-                const double* row = z + static_cast<std::size_t>(i) * stride;
-                Vec4 x0, x1;
-                std::memcpy(&x0, row + c, sizeof x0);
-                std::memcpy(&x1, row + c + 4, sizeof x1);
-                const double u = row[a], v = row[a + 1];
-                t0 += u * x0;
-                t1 += u * x1;
-                b0 += v * x0;
-                b1 += v * x1;
-            }
-            std::memcpy(top, &t0, sizeof t0);
-            std::memcpy(top + 4, &t1, sizeof t1);
-            std::memcpy(bottom, &b0, sizeof b0);
-            std::memcpy(bottom + 4, &b1, sizeof b1);
-        }
-}
-
-// The n x p sample x (column after column) into the rows of z, and the
-// column sums and sums of squares, each added in row order.
-TALVEX_KERNEL_BODY void transposeAndSumBody(const double* x, int n, int p, int stride, double* z, double* sums,
-                                            double* squares) {
-    for (int begin = 0; begin < n; begin += kTransposeRows) {
-        const int end = std::min(n, begin + kTransposeRows);
-        for (int j = 0; j < p; ++j) {
-            const double* column = x + static_cast<std::size_t>(j) * static_cast<std::size_t>(n);
-            for (int i = begin; i < end; ++i) z[static_cast<std::size_t>(i) * stride + j] = column[i];
-        }
-        for (int i = begin; i < end; ++i) {
-            const double* row = z + static_cast<std::size_t>(i) * stride;
-            for (int j = 0; j < stride; ++j) {
-                sums[j] += row[j];
-                squares[j] += row[j] * row[j];
-            }
+// row length stride) for the variables a .. a + rows - 1 against columns
+// c .. c + width - 1. Each sum grows row after row, as a plain loop over the
+// rows adds it; the tile's sums are independent, so the additions of a row
+// need not wait for each other.
+template <typename V, int rows, int width>
+TALVEX_KERNEL_BODY void addTile(const double* z, int stride, int a, int c, int begin, int end, double* acc) {
+    constexpr int lanes = kLanes<V>, vectors = width / lanes;
+    V sum[rows][vectors];
+    for (int k = 0; k < rows; ++k)
+        for (int v = 0; v < vectors; ++v)
+            std::memcpy(&sum[k][v], acc + static_cast<std::size_t>(a + k) * stride + c + lanes * v, sizeof(V));
+    for (int i = begin; i < end; ++i) {
+        const double* row = z + static_cast<std::size_t>(i) * stride;
+        V x[vectors];
+        for (int v = 0; v < vectors; ++v) std::memcpy(&x[v], row + c + lanes * v, sizeof(V));
+        for (int k = 0; k < rows; ++k) {
+            const double u = row[a + k];
+            for (int v = 0; v < vectors; ++v) sum[k][v] += u * x[v];
         }
     }
+    for (int k = 0; k < rows; ++k)
+        for (int v = 0; v < vectors; ++v)
+            std::memcpy(acc + static_cast<std::size_t>(a + k) * stride + c + lanes * v, &sum[k][v], sizeof(V));
+}
+
+// The upper triangle of the cross products of the first p columns (and of
+// some padding), rows begin .. end - 1, by tiles of `rows` variables.
+template <typename V, int rows>
+TALVEX_KERNEL_BODY void addCrossProductsBody(const double* z, int stride, int p, int begin, int end, double* acc) {
+    for (int a = 0; a < p; a += rows) {
+        int c = a / kGroup * kGroup;
+        for (; c + 2 * kGroup <= stride; c += 2 * kGroup) addTile<V, rows, 2 * kGroup>(z, stride, a, c, begin, end, acc);
+        if (c < stride) addTile<V, rows, kGroup>(z, stride, a, c, begin, end, acc);
+    }
+}
+
+// The values of column j of the n x p sample x (column after column) from
+// row i on, a vector of them; zeros for the padding columns from p on.
+template <typename V>
+TALVEX_KERNEL_BODY void columnPiece(const double* x, int n, int p, int j, int i, V& v) {
+    v = V{};
+    if (j < p) std::memcpy(&v, x + static_cast<std::size_t>(j) * static_cast<std::size_t>(n) + i, sizeof v);
+}
+
+// One row's piece into z, onto its columns' sums and sums of squares.
+template <typename V>
+TALVEX_KERNEL_BODY void addRow(const V& row, double* to, V& sum, V& square) {
+    sum += row;
+    square += row * row;
+    std::memcpy(to, &row, sizeof row);
+}
+
+// Columns j0 .. j0 + width - 1 of x into the rows of z, a square of one
+// vector's rows and columns at a time turned in registers, and their sums
+// and sums of squares, each added in row order from zero.
+template <typename V, int width>
+TALVEX_KERNEL_BODY void transposeColumns(const double* x, int n, int p, int stride, int j0, double* z, double* sums,
+                                         double* squares) {
+    constexpr int lanes = kLanes<V>, vectors = width / lanes;
+    V sum[vectors] = {}, square[vectors] = {};
+    const auto at = [&](int i, int v) { return z + static_cast<std::size_t>(i) * stride + j0 + lanes * v; };
+    int i = 0;
+    for (; i + lanes <= n; i += lanes)
+        for (int v = 0; v < vectors; ++v) {
+            V column[lanes];
+            for (int k = 0; k < lanes; ++k) columnPiece(x, n, p, j0 + lanes * v + k, i, column[k]);
+            for (int r = 0; r < lanes; ++r) {
+                V row;
+                for (int k = 0; k < lanes; ++k) row[k] = column[k][r];
+                addRow(row, at(i + r, v), sum[v], square[v]);
+            }
+        }
+    for (; i < n; ++i)
+        for (int v = 0; v < vectors; ++v) {
+            V row{};
+            for (int k = 0; k < lanes && j0 + lanes * v + k < p; ++k)
+                row[k] = x[static_cast<std::size_t>(j0 + lanes * v + k) * static_cast<std::size_t>(n) + i];
+            addRow(row, at(i, v), sum[v], square[v]);
+        }
+    for (int v = 0; v < vectors; ++v) {
+        std::memcpy(sums + j0 + lanes * v, &sum[v], sizeof(V));
+        std::memcpy(squares + j0 + lanes * v, &square[v], sizeof(V));
+    }
+}
+
+// The n x p sample x (column after column) into the rows of z, padding
+// columns 0, and the column sums and sums of squares, each added in row
+// order; eight columns side by side while they last.
+template <typename V>
+TALVEX_KERNEL_BODY void transposeAndSumBody(const double* x, int n, int p, int stride, double* z, double* sums,
+                                            double* squares) {
+    int j0 = 0;
+    for (; j0 + 2 * kGroup <= stride; j0 += 2 * kGroup)
+        transposeColumns<V, 2 * kGroup>(x, n, p, stride, j0, z, sums, squares);
+    if (j0 < stride) transposeColumns<V, kGroup>(x, n, p, stride, j0, z, sums, squares);
 }
 
 TALVEX_KERNEL_BODY void standardizeRowsBody(double* z, int n, int stride, const double* means, const double* sds) {
@@ -97,24 +148,24 @@ struct SamplePasses {
 
 constexpr SamplePasses kPortablePasses{
     [](const double* x, int n, int p, int stride, double* z, double* sums, double* squares) {
-        transposeAndSumBody(x, n, p, stride, z, sums, squares);
+        transposeAndSumBody<Vec2>(x, n, p, stride, z, sums, squares);
     },
     [](double* z, int n, int stride, const double* means, const double* sds) {
         standardizeRowsBody(z, n, stride, means, sds);
     },
     [](const double* z, int stride, int p, int begin, int end, double* acc) {
-        addCrossProductsBody(z, stride, p, begin, end, acc);
+        addCrossProductsBody<Vec2, 2>(z, stride, p, begin, end, acc);
     }};
 
 TALVEX_AVX2 void transposeAndSumAvx2(const double* x, int n, int p, int stride, double* z, double* sums,
                                      double* squares) {
-    transposeAndSumBody(x, n, p, stride, z, sums, squares);
+    transposeAndSumBody<Vec4>(x, n, p, stride, z, sums, squares);
 }
 TALVEX_AVX2 void standardizeRowsAvx2(double* z, int n, int stride, const double* means, const double* sds) {
     standardizeRowsBody(z, n, stride, means, sds);
 }
 TALVEX_AVX2 void addCrossProductsAvx2(const double* z, int stride, int p, int begin, int end, double* acc) {
-    addCrossProductsBody(z, stride, p, begin, end, acc);
+    addCrossProductsBody<Vec4, 4>(z, stride, p, begin, end, acc);
 }
 constexpr SamplePasses kAvx2Passes{transposeAndSumAvx2, standardizeRowsAvx2, addCrossProductsAvx2};
 
@@ -149,7 +200,7 @@ void pearsonOfColumns(const double* x, int n, int p, double* r, CorrelationWorks
     const double* sds = w.sds.data();
     passes.standardizeRows(z, n, stride, means, sds);
 
-    // Cross products of the upper triangle by tiles of 2 x 8, the rows in
+    // Cross products of the upper triangle by tiles, the rows in
     // blocks so a block stays in cache while every tile passes over it.
     std::vector<double>& acc = w.products;
     acc.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(stride), 0.0);

@@ -414,6 +414,23 @@ std::vector<std::optional<double>> parseLine(std::string_view line) {
     return values;
 }
 
+bool appendWholeNumbers(std::string_view line, int count, std::vector<float>& values) {
+    const std::size_t start = values.size(), n = line.size();
+    std::size_t i = 0;
+    for (int found = 0; found < count; ++found) {
+        while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+        const std::size_t first = i;
+        int whole = 0;
+        while (i < n && i - first < 7 && line[i] >= '0' && line[i] <= '9') whole = whole * 10 + (line[i++] - '0');
+        if (i == first || (i < n && line[i] != ' ' && line[i] != '\t')) {
+            values.resize(start);
+            return false;
+        }
+        values.push_back(static_cast<float>(whole));
+    }
+    return true;
+}
+
 int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit) {
     int count = 0;
     for (const auto& field : fields) {
@@ -460,13 +477,16 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
         data.rowNumbers.push_back(lineNumber++);
         // The leading numbers, at most m of them; fields after the m-th are
         // not looked at.
-        splitInto(line, fields);
         const std::size_t start = values.size();
-        int found = 0;
-        for (; found < m && found < static_cast<int>(fields.size()); ++found) {
-            const auto v = parseNumber(fields[static_cast<std::size_t>(found)]);
-            if (!v) break;
-            values.push_back(static_cast<float>(*v));
+        const bool whole = appendWholeNumbers(line, m, values);
+        int found = whole ? m : 0;
+        if (!whole) {
+            splitInto(line, fields);
+            for (; found < m && found < static_cast<int>(fields.size()); ++found) {
+                const auto v = parseNumber(fields[static_cast<std::size_t>(found)]);
+                if (!v) break;
+                values.push_back(static_cast<float>(*v));
+            }
         }
         if (found < m) {
             values.resize(start);
@@ -483,7 +503,8 @@ ReadResult readScoresFile(DataSet& data, Messenger& messenger, const MemoryBudge
             ++dropped;
             continue;
         }
-        for (int j = 0; j < m; ++j) {
+        // Whole numbers of seven digits are within the limit.
+        for (int j = 0; j < m && !whole; ++j) {
             if (std::fabs(static_cast<double>(values[start + static_cast<std::size_t>(j)])) > kScoreLimit) {
                 const std::string text(fields[static_cast<std::size_t>(j)]);
                 messenger.message(formatText(kScoreOutOfRange, text.c_str(), lineNumber - 1),

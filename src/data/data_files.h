@@ -37,6 +37,13 @@ std::vector<std::string_view> splitFields(std::string_view line);
 // reader takes from the line.
 int leadingNumbers(const std::vector<std::optional<double>>& fields, int limit);
 
+// The usual line of a scores file read fast: when its first `count` fields
+// are unsigned whole numbers of at most seven digits, each followed by a
+// blank, a tab or the line's end, they are appended to `values` (the floats
+// parseLine reads) and true is returned; otherwise false and `values` is
+// left as it was.
+bool appendWholeNumbers(std::string_view line, int count, std::vector<float>& values);
+
 // Whether name is an existing regular file (symbolic links followed): the
 // only kind of file the readers open.
 bool isRegularFile(const std::string& name);

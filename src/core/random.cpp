@@ -22,6 +22,12 @@ constexpr double kInverse32767 = 3.051850947599719e-5;
 // Values a RandomReplay on this thread hands out instead of the stream.
 thread_local const std::vector<int>* replayValues = nullptr;
 thread_local std::size_t replayNext = 0;
+
+// One step of the linear congruential generator (mod 2^32), and the 15-bit
+// value a state gives.
+constexpr std::uint32_t kMultiplier = 214013u, kIncrement = 2531011u;
+constexpr std::uint32_t advance(std::uint32_t state) { return state * kMultiplier + kIncrement; }
+constexpr int drawOf(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
 }  // namespace
 
 int randomNext() {
@@ -30,8 +36,8 @@ int randomNext() {
         replayNext = (replayNext + 1) % replayValues->size();
         return value;
     }
-    generatorState = generatorState * 214013u + 2531011u;  // wraps mod 2^32
-    return static_cast<int>((generatorState >> 16) & 0x7FFFu);
+    generatorState = advance(generatorState);
+    return drawOf(generatorState);
 }
 
 void fillRandomDraws(int* values, std::size_t count) {
@@ -41,8 +47,8 @@ void fillRandomDraws(int* values, std::size_t count) {
     }
     std::uint32_t state = generatorState;
     for (std::size_t i = 0; i < count; ++i) {
-        state = state * 214013u + 2531011u;
-        values[i] = static_cast<int>((state >> 16) & 0x7FFFu);
+        state = advance(state);
+        values[i] = drawOf(state);
     }
     generatorState = state;
 }
@@ -134,20 +140,18 @@ const NormalTables& normalTables() {
 constexpr int kLanes = 8;
 constexpr std::uint32_t laneMultiplier() {
     std::uint32_t a = 1;
-    for (int k = 0; k < 2 * kLanes; ++k) a *= 214013u;
+    for (int k = 0; k < 2 * kLanes; ++k) a *= kMultiplier;
     return a;
 }
 constexpr std::uint32_t laneIncrement() {
     std::uint32_t c = 0;
-    for (int k = 0; k < 2 * kLanes; ++k) c = c * 214013u + 2531011u;
+    for (int k = 0; k < 2 * kLanes; ++k) c = advance(c);
     return c;
 }
 constexpr std::uint32_t kLaneMultiplier = laneMultiplier();
 constexpr std::uint32_t kLaneIncrement = laneIncrement();
 // Kept first draws collected before they become deviates.
 constexpr int kKeptChunk = 1024;
-
-inline int drawOf(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
 
 // The lane of the trials whose keep bits are `mask` that gives the
 // needed-th kept value of the group (needed >= 1).
@@ -164,8 +168,8 @@ void keptDrawsPortable(std::uint32_t& state, const std::int32_t* limit, int* kep
     std::uint32_t first[kLanes], second[kLanes];
     std::uint32_t s = state;
     for (int t = 0; t < kLanes; ++t) {
-        first[t] = s = s * 214013u + 2531011u;
-        second[t] = s = s * 214013u + 2531011u;
+        first[t] = s = advance(s);
+        second[t] = s = advance(s);
     }
     int n = 0;
     for (;;) {
@@ -214,8 +218,8 @@ TALVEX_AVX2 void keptDrawsAvx2(std::uint32_t& state, const std::int32_t* limit, 
     alignas(32) std::uint32_t start[2][kLanes];
     std::uint32_t s = state;
     for (int t = 0; t < kLanes; ++t) {
-        start[0][t] = s = s * 214013u + 2531011u;
-        start[1][t] = s = s * 214013u + 2531011u;
+        start[0][t] = s = advance(s);
+        start[1][t] = s = advance(s);
     }
     __m256i first = _mm256_load_si256(reinterpret_cast<const __m256i*>(start[0]));
     __m256i second = _mm256_load_si256(reinterpret_cast<const __m256i*>(start[1]));

@@ -227,16 +227,6 @@ std::optional<double> parseNumber(std::string_view field) {
         ++begin;
         if (begin == end || *begin == '-') return std::nullopt;
     }
-    // Whole numbers of up to seven digits, the usual scores, are exact as
-    // floats: the value from_chars would give, without its general path.
-    if (const std::size_t digits = static_cast<std::size_t>(end - begin) - (*begin == '-');
-        digits >= 1 && digits <= 7) {
-        const char* first = end - digits;
-        int whole = 0;
-        const char* c = first;
-        for (; c != end && *c >= '0' && *c <= '9'; ++c) whole = whole * 10 + (*c - '0');
-        if (c == end) return static_cast<double>(first == begin ? static_cast<float>(whole) : -static_cast<float>(whole));
-    }
     float value = 0.0f;
     const auto [stop, error] = std::from_chars(begin, end, value, std::chars_format::general);
     if (stop != end) return std::nullopt;
@@ -362,9 +352,9 @@ std::optional<std::string> outputCollision(const std::vector<KeptFile>& kept, co
 std::optional<OutputProblem> resultOutputsProblem(const DataSet& data, const ResultOutputs& o) {
     const std::vector<KeptFile> kept = keptFiles(data, o);
     for (const KeptFile& file : kept) {
+        if (file.kind != 'h' && file.kind != 'c' && file.kind != 'p') continue;
         const char* what = file.kind == 'h' ? "HTML page" : file.kind == 'c' ? "CSV tables" : "plots";
         const char* key = file.kind == 'h' ? "htmlFileName" : file.kind == 'c' ? "csvFolder" : "plotFolder";
-        if (file.kind != 'h' && file.kind != 'c' && file.kind != 'p') continue;
         if (auto problem = outputCollision(kept, file.name, file.kind, what))
             return OutputProblem{std::move(*problem), key};
     }

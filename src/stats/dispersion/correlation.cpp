@@ -65,6 +65,8 @@ Matrix shiftedCrossProduct(const Matrix& a, const Matrix* shift, const Matrix* s
     std::vector<double> tiles(static_cast<std::size_t>(panels) * panels * kLanes * kLanes, 0.0);
     const auto blockProducts = path == KernelPath::Avx2 ? blockCrossProductsAvx2 : blockCrossProductsPortable;
     const bool threaded = static_cast<double>(n) * m * m / 2.0 >= kThreadedProducts;
+    // Below that size both shares run here (parallelFor takes a second
+    // thread only from `least` items on).
     parallelFor(2, threaded ? 2 : 3, [&](int begin, int end, int) {
         std::vector<double> block(static_cast<std::size_t>(panels) * panelSize, 0.0);
         for (int first = 0; first < n; first += kBlockRows) {
@@ -123,19 +125,28 @@ Matrix covarianceOf(const Matrix& x) {
 
 namespace {
 
+// Matrices `make` creates from a 2 x 1 matrix, taken in a pool of its own
+// (which releases them when it ends); the input is not counted.
+template <class Make>
+int constructionsOf(Make make) {
+    ThreadMatrixPool pool;
+    const Matrix x(2, 1);
+    make(x);
+    return pool.constructions() - 1;
+}
+
 // Matrices covarianceOf(x).diag() creates (the same for every shape).
 int covarianceDiagonalConstructions() {
-    static const int count = [] {
-        // The pool releases its matrices when it ends; x is not counted.
-        ThreadMatrixPool pool;
-        const Matrix x(2, 1);
-        covarianceOf(x).diag();
-        return pool.constructions() - 1;
-    }();
+    static const int count = constructionsOf([](const Matrix& x) { covarianceOf(x).diag(); });
     return count;
 }
 
 }  // namespace
+
+int correlationConstructions() {
+    static const int count = constructionsOf([](const Matrix& x) { correlationOf(x); });
+    return count;
+}
 
 Matrix columnVariances(const Matrix& x) {
     // The matrices of the covariance route, but for the result.

@@ -13,6 +13,10 @@ struct DataSet;
 
 // m x m: Xcᵀ·Xc multiplied by 1/N, Xc the column-centred scores.
 Matrix covarianceOf(const Matrix& x);
+// Matrices correlationOf creates (the same for every shape), counted where
+// its result is not needed, so that the count of constructions does not
+// depend on it.
+int correlationConstructions();
 // m x 1: the diagonal of covarianceOf(x), bit for bit (each column's
 // centred squares added in row order and multiplied by 1/N), without the
 // m x m product; counts the constructions that route makes.

@@ -567,24 +567,6 @@ std::vector<std::pair<int, int>> failedPairList(const Matrix& failedPairs) {
     return pairs;
 }
 
-namespace {
-
-// Matrices correlationOf creates (the same for every shape), counted where
-// its result is not needed, so that the count of constructions does not
-// depend on it. Taken once, in a pool of its own.
-int correlationConstructions() {
-    static const int count = [] {
-        // The pool releases its matrices when it ends; x is not counted.
-        ThreadMatrixPool pool;
-        const Matrix x(2, 1);
-        correlationOf(x);
-        return pool.constructions() - 1;
-    }();
-    return count;
-}
-
-}  // namespace
-
 Matrix polychoricMatrixOnly(const Matrix& x, const Matrix& low, const Matrix& high,
                             PolychoricBuffers& buffers) {
     const int m = x.cols();

@@ -28,3 +28,12 @@ KernelPath kernelPath();
 #endif
 // A kernel body, inlined into each build that calls it.
 #define TALVEX_KERNEL_BODY inline __attribute__((always_inline))
+
+namespace talvex {
+
+// Vectors of doubles for the kernel bodies (GCC's vector extension): one
+// SSE2 register, and one AVX2 register or two SSE2 ones.
+using Vec2 = double __attribute__((vector_size(2 * sizeof(double))));
+using Vec4 = double __attribute__((vector_size(4 * sizeof(double))));
+
+}  // namespace talvex

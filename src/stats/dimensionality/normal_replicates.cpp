@@ -27,8 +27,6 @@ constexpr int kRowBlock = 128;
 // The kernels are written for a vector of doubles V: four in the AVX2
 // build, two in the SSE2 one (whose registers hold two; wider vectors
 // there would keep the sums in memory).
-using Vec4 = double __attribute__((vector_size(4 * sizeof(double))));
-using Vec2 = double __attribute__((vector_size(2 * sizeof(double))));
 template <typename V>
 constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(double));
 

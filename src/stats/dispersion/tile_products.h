@@ -16,8 +16,6 @@ constexpr int kTileLanes = 8;
 // each row in 8 / lanes vectors, as many accumulators as the build has
 // registers for (16 of them: 2 doubles wide in the portable build, 4 with
 // AVX2). The shape does not change any sum.
-using Vec2 = double __attribute__((vector_size(2 * sizeof(double))));
-using Vec4 = double __attribute__((vector_size(4 * sizeof(double))));
 struct PortableTile {
     using Vec = Vec2;
     static constexpr int kRows = 2;

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "support/kernel_paths.h"
 #include "support/matrix_testing.h"
 
 namespace talvex {
@@ -150,8 +151,7 @@ TEST(BoundedBivariateNormal, WithinItsBoundsOfTheExactRoutines) {
         worst = std::max(worst, std::fabs(boundedExp(x) / std::exp(x) - 1.0));
     }
     EXPECT_LT(worst, 3e-15);
-    std::vector<KernelPath> paths{KernelPath::Portable};
-    if (avx2KernelsSupported()) paths.push_back(KernelPath::Avx2);
+    const std::vector<KernelPath> paths = testing::kernelPathsHere();
     BivariatePoints points;
     for (int j = 0; j < 23; ++j) {
         const double h = -3.5 + 7.0 * uniform(random), k = -3.5 + 7.0 * uniform(random);

@@ -10,6 +10,7 @@
 
 #include "core/distributions.h"
 
+#include "support/kernel_paths.h"
 #include "support/matrix_testing.h"
 
 namespace talvex {
@@ -132,8 +133,7 @@ std::vector<double> plainNormals(std::size_t count, std::vector<long>* trials = 
 }
 
 TEST_F(RandomStream, NormalFillIsThePlainSamplerDrawForDrawAndLeavesTheSameState) {
-    std::vector<KernelPath> paths{KernelPath::Portable};
-    if (avx2KernelsSupported()) paths.push_back(KernelPath::Avx2);
+    const std::vector<KernelPath> paths = testing::kernelPathsHere();
     for (const std::uint32_t start : {1u, 0xFFFFFFFFu, 2316998u, 0x9E3779B9u}) {
         // Counts whose last value comes from the first, the last or a middle
         // trial of an aligned run of eight trials, followed by further

@@ -216,8 +216,7 @@ TEST_F(PolychoricTest, DichotomousPairs) {
 TEST_F(PolychoricTest, BoundedScoresTakeTheExactStepsBitForBit) {
     std::mt19937 random(20261207);
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    std::vector<KernelPath> paths{KernelPath::Portable};
-    if (avx2KernelsSupported()) paths.push_back(KernelPath::Avx2);
+    const std::vector<KernelPath> paths = testing::kernelPathsHere();
     BisectionBuffers regular, boundary;  // tolerance 1e-5; the others
     long boundaryExact = 0;
     for (int pair = 0; pair < 180; ++pair) {

@@ -10,6 +10,7 @@
 
 #include "core/kernels.h"
 #include "core/matrix.h"
+#include "support/kernel_paths.h"
 #include "support/matrix_testing.h"
 #include "support/report_testing.h"
 
@@ -69,11 +70,5 @@ private:
     bool had_ = false;
     std::string old_;
 };
-
-// The builds of the vector kernels this processor can run.
-inline std::vector<KernelPath> kernelPathsHere() {
-    if (avx2KernelsSupported()) return {KernelPath::Portable, KernelPath::Avx2};
-    return {KernelPath::Portable};
-}
 
 }  // namespace talvex::testing
